@@ -1,0 +1,172 @@
+// The public face of the voice control TavrinoStandard: what a hosting
+// program may include. Dispatch ids, status codes and object errors are part
+// of the interface and never change; the stations bind late through
+// ITavrinoStandardDispatch::Invoke and never see the control's internals.
+#pragma once
+
+#include <QObject>
+#include <QVariant>
+#include <QtPlugin>
+
+#include <array>
+#include <cstring>
+
+namespace Tavrino {
+
+// Dispatch ids of the control's methods. Ids not listed are not assigned.
+enum DispId : qint32 {
+    DISPID_UNINITIALIZE = 1,
+    DISPID_DISCONNECT = 2,
+    DISPID_ACCEPT_INCOMING_CALL = 3,
+    DISPID_SET_SPK_VOLUME = 4,
+    DISPID_GET_SPK_VOLUME = 5,
+    DISPID_SET_MIC_VOLUME = 6,
+    DISPID_GET_MIC_VOLUME = 7,
+    DISPID_CANCEL_INCOMING_CALL = 8,
+    DISPID_DISABLE_BUSY_STATE = 9,
+    DISPID_ENABLE_BUSY_STATE = 10,
+    DISPID_DISABLE_NOT_AVAILABLE_STATE = 11,
+    DISPID_ENABLE_NOT_AVAILABLE_STATE = 12,
+    DISPID_MUTE_MIC = 13,
+    DISPID_MUTE_SPK = 14,
+    DISPID_GET_OUTBOUND_TOTAL_BYTES = 15,
+    DISPID_GET_INBOUND_TOTAL_BYTES = 16,
+    DISPID_GET_OUTBOUND_DATA_RATE = 17,
+    DISPID_GET_INBOUND_DATA_RATE = 18,
+    DISPID_GET_OBJECT_ERROR = 20,
+    DISPID_INITIALIZE = 21,
+    DISPID_ENABLE_CRYPTOGRAPHY = 22,
+    DISPID_DISABLE_CRYPTOGRAPHY = 23,
+    DISPID_ENABLE_MIC_BOOST = 24,
+    DISPID_DISABLE_MIC_BOOST = 25,
+    DISPID_IS_MIC_BOOST_ENABLE = 26,
+    DISPID_CONNECT = 27,
+    DISPID_SEND_TEXT_MSG = 28,
+    DISPID_ENABLE_VOICE_ACTIVITY_DETECTION = 29,
+    DISPID_DISABLE_VOICE_ACTIVITY_DETECTION = 30,
+};
+
+// Dispatch ids of the events (slot order of the event sink).
+enum EventId : qint32 {
+    EVENTID_ON_STATUS_EVENT = 1,
+    EVENTID_ON_TEXT_EVENT = 2,
+    EVENTID_ON_CONNECTION_EVENT = 3,
+};
+
+// Values of OnStatusEvent.
+enum StatusCode : qint32 {
+    STATUS_TIMEOUT = 50,
+    STATUS_CALLING = 51,
+    STATUS_CONNECTION_LOST = 52,
+    STATUS_CONNECTED = 53,
+    STATUS_REMOTE_DISCONNECTED = 54,
+    STATUS_REMOTE_BUSY = 55,
+    STATUS_REMOTE_NOT_AVAILABLE = 56,
+    STATUS_CALL_REJECTED = 57,
+    STATUS_ENCRYPTED_DATA = 58,
+};
+
+// Values of GetObjectError. 17 is not used.
+enum ObjectError : qint32 {
+    ERR_NOT_INITIALIZED = 10,
+    ERR_ALREADY_CONNECTED = 11,
+    ERR_CALL_PENDING = 12,
+    ERR_MIC_DEVICE = 13,
+    ERR_SOUND_DEVICE = 14,
+    ERR_NO_SUCH_CALL = 15,
+    ERR_SOCKET = 16,
+    ERR_NO_CRYPTO_KEY = 18,
+    ERR_MIC_MIXER = 19,
+    ERR_SPK_MIXER = 20,
+};
+
+// One row of the method table. `params` has one letter per argument:
+// 'l' long (32-bit), 's' string, 'b' BOOL. `result` is 'b' BOOL, 'l' long or
+// 'v' for a method without result.
+struct MethodInfo {
+    qint32 dispid;
+    const char* name;
+    const char* params;
+    char result;
+};
+
+inline constexpr std::array<MethodInfo, 29> kMethods{{
+    {DISPID_UNINITIALIZE, "UnInitialize", "", 'v'},
+    {DISPID_DISCONNECT, "Disconnect", "", 'b'},
+    {DISPID_ACCEPT_INCOMING_CALL, "AcceptIncomingCall", "sll", 'b'},
+    {DISPID_SET_SPK_VOLUME, "SetSpkVolume", "l", 'b'},
+    {DISPID_GET_SPK_VOLUME, "GetSpkVolume", "", 'l'},
+    {DISPID_SET_MIC_VOLUME, "SetMicVolume", "l", 'b'},
+    {DISPID_GET_MIC_VOLUME, "GetMicVolume", "", 'l'},
+    {DISPID_CANCEL_INCOMING_CALL, "CancelIncomingCall", "sl", 'b'},
+    {DISPID_DISABLE_BUSY_STATE, "DisableBusyState", "", 'v'},
+    {DISPID_ENABLE_BUSY_STATE, "EnableBusyState", "", 'v'},
+    {DISPID_DISABLE_NOT_AVAILABLE_STATE, "DisableNotAvailableState", "", 'v'},
+    {DISPID_ENABLE_NOT_AVAILABLE_STATE, "EnableNotAvailableState", "", 'v'},
+    {DISPID_MUTE_MIC, "MuteMic", "b", 'b'},
+    {DISPID_MUTE_SPK, "MuteSpk", "b", 'b'},
+    {DISPID_GET_OUTBOUND_TOTAL_BYTES, "GetOutBoundTotalBytes", "", 'l'},
+    {DISPID_GET_INBOUND_TOTAL_BYTES, "GetInBoundTotalBytes", "", 'l'},
+    {DISPID_GET_OUTBOUND_DATA_RATE, "GetOutBoundDataRate", "", 'l'},
+    {DISPID_GET_INBOUND_DATA_RATE, "GetInBoundDataRate", "", 'l'},
+    {DISPID_GET_OBJECT_ERROR, "GetObjectError", "", 'l'},
+    {DISPID_INITIALIZE, "Initialize", "ls", 'b'},
+    {DISPID_ENABLE_CRYPTOGRAPHY, "EnableCryptography", "", 'b'},
+    {DISPID_DISABLE_CRYPTOGRAPHY, "DisableCryptography", "", 'b'},
+    {DISPID_ENABLE_MIC_BOOST, "EnableMicBoost", "", 'b'},
+    {DISPID_DISABLE_MIC_BOOST, "DisableMicBoost", "", 'b'},
+    {DISPID_IS_MIC_BOOST_ENABLE, "IsMicBoostEnable", "", 'b'},
+    {DISPID_CONNECT, "Connect", "slsl", 'b'},
+    {DISPID_SEND_TEXT_MSG, "SendTextMsg", "ss", 'b'},
+    {DISPID_ENABLE_VOICE_ACTIVITY_DETECTION, "EnableVoiceActivityDetection", "ll", 'b'},
+    {DISPID_DISABLE_VOICE_ACTIVITY_DETECTION, "DisableVoiceActivityDetection", "", 'v'},
+}};
+
+inline const MethodInfo* FindMethod(qint32 dispid) {
+    for (const auto& m : kMethods)
+        if (m.dispid == dispid)
+            return &m;
+    return nullptr;
+}
+
+inline const MethodInfo* FindMethod(const char* name) {
+    for (const auto& m : kMethods)
+        if (std::strcmp(m.name, name) == 0)
+            return &m;
+    return nullptr;
+}
+
+// Signatures of the control's three signals, for connecting by name as a
+// late-binding host does.
+inline constexpr const char* kOnStatusEventSignal = "OnStatusEvent(qint32)";
+inline constexpr const char* kOnTextEventSignal = "OnTextEvent(QString,QString)";
+inline constexpr const char* kOnConnectionEventSignal = "OnConnectionEvent(QString,qint32,QString)";
+
+// File name of the control module in the programs' folder.
+inline constexpr const char* kPluginFileName = "TAVRINOSTANDARD.so";
+
+} // namespace Tavrino
+
+// Late-bound entry of a control. A BOOL result comes back as a bool QVariant,
+// a long as qint32, a method without result as an invalid QVariant. A wrong
+// dispatch id, a wrong argument count or an argument that cannot be coerced
+// also gives an invalid QVariant and sets `*ok` (when given) to false.
+class ITavrinoStandardDispatch {
+public:
+    virtual ~ITavrinoStandardDispatch() = default;
+    virtual QVariant Invoke(qint32 dispid, const QVariantList& args, bool* ok = nullptr) = 0;
+};
+
+// The plugin's root object. CreateControl returns a new control (a QObject
+// that implements ITavrinoStandardDispatch and carries the three signals),
+// owned by `parent` or, without one, by the caller.
+class ITavrinoStandardFactory {
+public:
+    virtual ~ITavrinoStandardFactory() = default;
+    virtual QObject* CreateControl(QObject* parent) = 0;
+};
+
+#define ITavrinoStandardDispatch_iid "com.halvorn.TavrinoStandard.Dispatch/1.0"
+#define ITavrinoStandardFactory_iid "com.halvorn.TavrinoStandard.Factory/1.0"
+Q_DECLARE_INTERFACE(ITavrinoStandardDispatch, ITavrinoStandardDispatch_iid)
+Q_DECLARE_INTERFACE(ITavrinoStandardFactory, ITavrinoStandardFactory_iid)

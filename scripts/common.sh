@@ -1,0 +1,5 @@
+# Shared settings of the scripts; sourced, not run.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+JOBS="${JOBS:-$(nproc)}"
+log() { printf '== %s\n' "$*"; }

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs what TESSORA needs to build, test and run on Debian 12.
+# Idempotent: when every package is already there it prints nothing and
+# touches nothing.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config git
+  clang libclang-rt-14-dev
+  # libraries of the programs
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgsm1-dev libasound2-dev libsndfile1-dev
+  # test and benchmark frameworks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  # headless audio through ALSA's pulse plugin
+  pulseaudio pulseaudio-utils alsa-utils libasound2-plugins
+  # independent decoders and speech for the audio tests, the demo sample
+  ffmpeg espeak-ng sox
+  # windows without a display, Japanese glyphs, screenshots
+  xvfb xauth fonts-noto-cjk x11-apps imagemagick
+  # network namespaces and impairment for the end-to-end tests
+  iproute2 iputils-ping procps psmisc
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
