@@ -1,0 +1,52 @@
+// Plays received voice: opens the audio output and runs the looping-buffer playback streams.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <string>
+
+class AudioOutput;
+class CPlaybackStream;
+
+// Pipeline: received frame -> QueueFrame -> PlayQueued -> Lock/copy/Unlock into the
+// stream's looping buffer -> the output's device thread plays it from the play cursor.
+//
+// Threads: every method runs on the owner's (the control's) thread, and so does all of
+// this object's state. The output backend runs its own device thread and guards the
+// buffer memory and play cursor it shares with it.
+class CPlaybackDevice {
+public:
+    using OutputFactory = std::function<std::unique_ptr<AudioOutput>()>;
+
+    CPlaybackDevice();                             // output chosen by TAVRINO_PLAYBACK at Open
+    explicit CPlaybackDevice(OutputFactory factory); // for tests and tools
+    ~CPlaybackDevice();
+    CPlaybackDevice(const CPlaybackDevice&) = delete;
+    CPlaybackDevice& operator=(const CPlaybackDevice&) = delete;
+
+    bool Open();                     // FALSE -> ERR_SOUND_DEVICE
+    CPlaybackStream* CreateStream(); // owned by the device; nullptr -> ERR_SOUND_DEVICE
+    bool QueueFrame(CPlaybackStream* s, const uint8_t* pcm, int length);
+    bool PlayQueued(CPlaybackStream* s);
+    void CheckIdleStreams();
+    void SetMute(bool mute); // kept across Open/Close
+    bool IsMuted() const;
+    void Close();            // safe twice
+
+    bool IsOpen() const { return m_output != nullptr; }
+    // Why the last Open or CreateStream failed, for logs.
+    const std::string& LastError() const { return m_lastError; }
+
+private:
+    bool Owns(const CPlaybackStream* s) const;
+    void Reset(CPlaybackStream& s);
+
+    OutputFactory m_factory;
+    std::unique_ptr<AudioOutput> m_output;
+    // Null before Open and after Close.
+    std::unique_ptr<std::list<std::unique_ptr<CPlaybackStream>>> m_streams;
+    int32_t m_muted = 0;
+    std::string m_lastError;
+};
