@@ -1,0 +1,31 @@
+// Starts and stops the capture thread and forwards mute, sensitivity and detector ticks to it.
+#pragma once
+
+#include <memory>
+
+class CMicDeviceThread;
+class IVoiceFrameSink;
+class QThread;
+
+// Lives on the control's thread and is used only there. The worker it owns runs on
+// the capture thread; mute and sensitivity reach it through atomics, ticks and the
+// close/quit handshake through its event queue.
+class CCaptureHolder {
+public:
+    CCaptureHolder();
+    ~CCaptureHolder();
+    CCaptureHolder(const CCaptureHolder&) = delete;
+    CCaptureHolder& operator=(const CCaptureHolder&) = delete;
+
+    bool Start(IVoiceFrameSink* engine); // thread + OpenDevice; false -> ERR_MIC_DEVICE
+    void Stop();                         // returns once device closed and thread ended; safe twice
+    bool SetMute(bool mute);             // false when no thread
+    void SetSensitivity(int value);      // already clamped 0..255
+    void PostDetectorTick(int kind);     // 6 or 7
+    bool IsRunning() const;
+
+private:
+    IVoiceFrameSink* m_engine = nullptr;
+    std::unique_ptr<QThread> m_thread;
+    std::unique_ptr<CMicDeviceThread> m_worker;
+};
