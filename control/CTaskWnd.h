@@ -1,0 +1,85 @@
+// CTaskWnd: the control's timers and the delivery of its reports on the owner's thread.
+#pragma once
+
+#include <QBasicTimer>
+#include <QObject>
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+enum TimerId : int {
+    TIMER_RATE = 0,
+    TIMER_CALL_TIMEOUT = 1,
+    TIMER_SUPERVISION = 2,
+    TIMER_RESEND = 3,
+    TIMER_KEEPALIVE = 4,
+    TIMER_PENDING_AGE = 5,
+    TIMER_VAD_LEVEL = 6,
+    TIMER_VAD_SILENCE = 7
+};
+enum : int { WM_VOIP_STATUS = 2024, WM_VOIP_TEXT = 2025, WM_VOIP_CONNECTION = 2026 };
+
+class ITaskWndOwner { // implemented by CCallEngine
+public:
+    virtual ~ITaskWndOwner() = default;
+    virtual void OnTimerTick(int id) = 0;
+    virtual void FireStatus(int32_t code) = 0;
+    virtual void FireText(const std::string& text, const std::string& userData) = 0;
+    virtual void FireConnection(const std::string& address, int32_t port,
+                                const std::string& userData) = 0;
+};
+
+// Threads: everything here belongs to the thread the object lives on (the owner's
+// thread): the timers, the report queue and the announcing flag. Reports are only
+// posted from that thread, so no lock is needed; the queue is drained by posted
+// events, one report per event, so reports reach the owner from its event loop in
+// posting order and never from inside the call that posted them.
+class CTaskWnd : public QObject {
+    Q_OBJECT
+public:
+    explicit CTaskWnd(QObject* parent = nullptr);
+    ~CTaskWnd() override;
+
+    bool Create(ITaskWndOwner* owner); // starts timers 5, 0, 6
+    void Destroy();                    // stops all timers, drops queued reports; safe twice
+    void StartTimer(int id, int periodMs); // restarts a running timer
+    void StopTimer(int id);
+    bool IsTimerActive(int id) const;
+    void PostStatus(int32_t code);
+    void PostText(const std::string& text, const std::string& userData);
+    void PostConnection(const std::string& address, int32_t port, const std::string& userData);
+
+    bool IsCreated() const { return m_owner != nullptr; }
+    int QueuedReports() const { return static_cast<int>(m_reports.size()); }
+
+    static constexpr int kTimerCount = 8;
+    static constexpr int kRatePeriodMs = 1000;
+    static constexpr int kPendingAgePeriodMs = 30000;
+    static constexpr int kVadLevelPeriodMs = 1000;
+    // Announcements waiting for delivery beyond this many drop the oldest: a flood of
+    // call requests from many addresses must not grow the queue without bound.
+    static constexpr int kMaxQueuedAnnouncements = 64;
+
+protected:
+    bool event(QEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
+
+private:
+    struct Report {
+        int kind = 0; // WM_VOIP_STATUS, WM_VOIP_TEXT or WM_VOIP_CONNECTION
+        int32_t value = 0; // status code or caller port
+        std::string first;  // text or caller address
+        std::string second; // user data
+    };
+
+    void Enqueue(Report report);
+    void DeliverOne();
+
+    ITaskWndOwner* m_owner = nullptr;
+    bool m_announcing = false;
+    std::array<QBasicTimer, kTimerCount> m_timers;
+    std::deque<Report> m_reports;
+    int m_queuedAnnouncements = 0;
+};

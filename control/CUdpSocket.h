@@ -1,0 +1,95 @@
+// CUdpSocket: the control's one UDP socket, with its send queue and traffic counters.
+#pragma once
+
+#include <QObject>
+
+#include <netinet/in.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class QSocketNotifier;
+
+// Threads: the socket, its notifiers, the receive path, the inbound counters and
+// ClosePeriod belong to the owner's (control) thread. Send is also called from the
+// capture thread: the send queue, the writable/flushing flags, the open flag and the
+// outbound counters are guarded by m_mutex. A flush sends outside the lock (so that
+// name resolution does not stall the other thread); Close waits on m_flushDone until
+// a running flush has finished before it closes the descriptor, so a send never
+// reaches a closed or reused descriptor.
+class CUdpSocket : public QObject {
+    Q_OBJECT
+public:
+    explicit CUdpSocket(QObject* parent = nullptr);
+    ~CUdpSocket() override;
+
+    bool Open(int port); // binds TAVRINO_BIND_ADDRESS or all addresses; 500000-byte buffers
+    void Close();        // safe twice; discards the queue
+    bool IsOpen() const;
+    // Thread-safe (control thread and capture thread). Datagram = type byte + payload.
+    void Send(uint8_t type, const uint8_t* payload, int length, const std::string& address,
+              int port);
+    void ClosePeriod(); // rates := period counts; period counts := 0
+    int32_t OutboundTotal() const;
+    int32_t InboundTotal() const;
+    int32_t OutboundRate() const;
+    int32_t InboundRate() const;
+
+    int LocalPort() const;     // the bound port, -1 when closed
+    int QueuedCount() const;   // datagrams waiting in the send queue
+    bool IsWritable() const;
+
+    static constexpr int kBufferBytes = 500000;
+    static constexpr int kDefaultReceiveBytes = 64000;
+    static constexpr int kSpareBytes = 100;
+
+protected:
+    virtual void OnDatagram(uint8_t type, const uint8_t* payload, int length,
+                            const std::string& address, int port); // base does nothing
+
+    // Hands one received datagram to the receive handling exactly as the read
+    // notification does (zero-filled copy with spare bytes, counters, OnDatagram).
+    void InjectDatagram(const uint8_t* data, int length, const std::string& address, int port);
+
+    // One attempt to send a datagram: 0 when sent, else the errno of the failure.
+    // Runs on whichever thread flushes, outside the lock.
+    virtual int SendToSystem(int fd, const uint8_t* data, int length, const sockaddr_in& to);
+
+private:
+    struct QueuedDatagram {
+        std::vector<uint8_t> bytes;
+        std::string address;
+        int port = 0;
+    };
+
+    void OnReadReady();
+    void OnWriteReady();
+    void Dispatch(const uint8_t* buffer, int length, const std::string& address, int port);
+    void Flush(std::unique_lock<std::mutex>& lock);
+    void ArmWriteNotifier();
+    static bool Resolve(const std::string& address, int port, sockaddr_in* to);
+
+    int m_fd = -1; // written only by Open/Close on the owner's thread
+    std::unique_ptr<QSocketNotifier> m_readNotifier;
+    std::unique_ptr<QSocketNotifier> m_writeNotifier;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_flushDone;
+    bool m_open = false;
+    bool m_writable = true;
+    bool m_flushing = false;
+    std::deque<std::unique_ptr<QueuedDatagram>> m_queue;
+    uint32_t m_outboundPeriod = 0;
+    uint32_t m_outboundRate = 0;
+    uint32_t m_outboundTotal = 0;
+
+    // Owner's thread only.
+    uint32_t m_inboundPeriod = 0;
+    uint32_t m_inboundRate = 0;
+    uint32_t m_inboundTotal = 0;
+};

@@ -1,0 +1,48 @@
+// Packets: the packet types of the wire protocol, and writing and reading their payloads.
+#pragma once
+
+#include "CCallToken.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A datagram is one type byte followed by the payload; types 0, 2 and 14..255 are never sent.
+enum PacketType : uint8_t {
+    PKT_CALL_REQUEST = 1,
+    PKT_KEEPALIVE = 3,
+    PKT_TEXT = 4,
+    PKT_TEXT_ENCRYPTED = 5,
+    PKT_HANGUP = 6,
+    PKT_BUSY = 7,
+    PKT_NOT_AVAILABLE = 8,
+    PKT_VOICE_ENCRYPTED = 9,
+    PKT_VOICE = 10,
+    PKT_CONFIRM = 11,
+    PKT_ACCEPT = 12,
+    PKT_REJECT = 13
+};
+
+constexpr int VOICE_FRAME_BYTES = 195, VOICE_FRAME_ENCRYPTED_BYTES = 200, PCM_FRAME_BYTES = 1920;
+
+// User data, one zero byte, the 8 token bytes.
+std::vector<uint8_t> BuildCallRequestPayload(const std::string& userData, const CCallToken& token);
+// Text, zero byte, user data, zero byte.
+std::vector<uint8_t> BuildTextPayload(const std::string& text, const std::string& userData);
+// The 8 token bytes (PKT_ACCEPT, PKT_REJECT).
+std::vector<uint8_t> BuildTokenPayload(const CCallToken& token);
+
+// The readers take text up to the first zero byte and read every byte past `length`
+// as zero; they never touch memory beyond payload[length - 1], whatever the caller's
+// buffer holds. A null payload or a negative length reads as an empty payload.
+struct CallRequest {
+    std::string userData;
+    CCallToken token;
+};
+CallRequest ReadCallRequest(const uint8_t* payload, int length);
+struct TextMessage {
+    std::string text;
+    std::string userData;
+};
+TextMessage ReadTextMessage(const uint8_t* payload, int length);
+CCallToken ReadToken(const uint8_t* payload, int length); // PKT_ACCEPT / PKT_REJECT
