@@ -1,0 +1,54 @@
+// The about box: program, version, the computer's own address, rights.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QFrame;
+class QPushButton;
+
+// What differs between the two stations' about boxes.
+struct AboutInfo {
+    QString programTitle;   // "TESSORA-H" / "TESSORA-R"
+    QString modelLine;      // "VoIP Program (for Host Station)" / "(for Remote Station)"
+    QString helpFile;       // the program's help file in the active language
+    qint32 helpContext = 0; // 2017 host, 2014 remote
+    int versionMajor = 1;
+    int versionMinor = 0;
+    QString iconResource;   // the program's icon, a Qt resource path
+};
+
+// The host's and the remote's about boxes.
+AboutInfo HostAboutInfo(const QString& helpFile);
+AboutInfo RemoteAboutInfo(const QString& helpFile);
+
+// "Version 1.05": the minor number written with at least two digits.
+QString FormatVersion(int major, int minor);
+
+// Shown modal by the stations' Help > About. The texts, the address among
+// them, are filled in each time the box is shown.
+class frmAbout : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmAbout(const AboutInfo& info, QWidget* parent = nullptr);
+    ~frmAbout() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void ApplyLanguage();
+    void btnOk_Click();
+
+    AboutInfo m_info;
+    QLabel* imgIcon = nullptr;
+    QLabel* lblModelName = nullptr;
+    QLabel* lblVersion = nullptr;
+    QLabel* lblIpAddress = nullptr;
+    QFrame* linLine = nullptr;
+    QLabel* lblCopyright = nullptr;
+    QLabel* lblTavrino = nullptr;
+    QLabel* imgHalvornLogo = nullptr;
+    QPushButton* btnOk = nullptr;
+};
