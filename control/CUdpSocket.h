@@ -21,7 +21,10 @@ class QSocketNotifier;
 // outbound counters are guarded by m_mutex. A flush sends outside the lock (so that
 // name resolution does not stall the other thread); Close waits on m_flushDone until
 // a running flush has finished before it closes the descriptor, so a send never
-// reaches a closed or reused descriptor.
+// reaches a closed or reused descriptor. The object itself must outlive every thread
+// that may call Send (the engine stops the capture thread before it drops the socket).
+// The notifiers are Qt children; Close retires them with deleteLater because it may be
+// called from inside their own activation (a handler of OnDatagram).
 class CUdpSocket : public QObject {
     Q_OBJECT
 public:
@@ -72,11 +75,12 @@ private:
     void Dispatch(const uint8_t* buffer, int length, const std::string& address, int port);
     void Flush(std::unique_lock<std::mutex>& lock);
     void ArmWriteNotifier();
+    void ArmWriteNotifierHere();
     static bool Resolve(const std::string& address, int port, sockaddr_in* to);
 
     int m_fd = -1; // written only by Open/Close on the owner's thread
-    std::unique_ptr<QSocketNotifier> m_readNotifier;
-    std::unique_ptr<QSocketNotifier> m_writeNotifier;
+    QSocketNotifier* m_readNotifier = nullptr;  // child of this
+    QSocketNotifier* m_writeNotifier = nullptr; // child of this; enabled only while not writable
 
     mutable std::mutex m_mutex;
     std::condition_variable m_flushDone;
