@@ -18,7 +18,7 @@ class CPlaybackStream;
 // buffer memory and play cursor it shares with it.
 class CPlaybackDevice {
 public:
-    using OutputFactory = std::function<std::unique_ptr<AudioOutput>()>;
+    using OutputFactory = std::function<std::unique_ptr<AudioOutput>(std::string* error)>;
 
     CPlaybackDevice();                             // output chosen by TAVRINO_PLAYBACK at Open
     explicit CPlaybackDevice(OutputFactory factory); // for tests and tools

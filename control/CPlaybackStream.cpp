@@ -1,0 +1,8 @@
+// One playback stream: a looping output buffer with a small frame queue in front of it.
+#include "CPlaybackStream.h"
+
+#include "audio/AudioOutputBuffer.h"
+
+CPlaybackStream::CPlaybackStream() = default;
+
+CPlaybackStream::~CPlaybackStream() = default;

@@ -1,0 +1,32 @@
+// Chooses the audio output backend from a setting such as TAVRINO_PLAYBACK.
+#include "AudioOutputFactory.h"
+
+#include "AlsaAudioOutput.h"
+#include "NullAudioOutput.h"
+#include "WavFileAudioOutput.h"
+
+#include <cstdlib>
+
+std::unique_ptr<AudioOutput> CreateAudioOutput(const std::string& setting, std::string* error) {
+    if (setting.empty() || setting == "alsa") {
+        return std::make_unique<AlsaAudioOutput>("default");
+    }
+    if (setting.rfind("alsa:", 0) == 0 && setting.size() > 5) {
+        return std::make_unique<AlsaAudioOutput>(setting.substr(5));
+    }
+    if (setting.rfind("file:", 0) == 0 && setting.size() > 5) {
+        return std::make_unique<WavFileAudioOutput>(setting.substr(5));
+    }
+    if (setting == "null") {
+        return std::make_unique<NullAudioOutput>();
+    }
+    if (error != nullptr) {
+        *error = "unknown audio output \"" + setting + "\" (alsa:DEVICE, file:PATH.wav or null)";
+    }
+    return nullptr;
+}
+
+std::unique_ptr<AudioOutput> CreateAudioOutputFromEnvironment(std::string* error) {
+    const char* value = std::getenv("TAVRINO_PLAYBACK");
+    return CreateAudioOutput(value != nullptr ? value : "", error);
+}

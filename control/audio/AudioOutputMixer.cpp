@@ -1,0 +1,27 @@
+// Sums the playing output buffers of one device into the periods its device thread writes.
+#include "AudioOutputMixer.h"
+
+#include "AudioOutputRing.h"
+
+#include <algorithm>
+
+void AudioOutputMixer::Attach(AudioOutputRing* ring) {
+    std::lock_guard lock(m_mutex);
+    m_rings.push_back(ring);
+}
+
+void AudioOutputMixer::Detach(AudioOutputRing* ring) {
+    std::lock_guard lock(m_mutex);
+    m_rings.erase(std::remove(m_rings.begin(), m_rings.end(), ring), m_rings.end());
+}
+
+void AudioOutputMixer::Render(int16_t* out, size_t frames) {
+    std::lock_guard lock(m_mutex);
+    m_acc.assign(frames, 0);
+    for (AudioOutputRing* ring : m_rings) {
+        ring->MixInto(m_acc.data(), frames);
+    }
+    for (size_t i = 0; i < frames; ++i) {
+        out[i] = static_cast<int16_t>(std::clamp<int32_t>(m_acc[i], INT16_MIN, INT16_MAX));
+    }
+}

@@ -1,0 +1,79 @@
+// Base of the output backends: a device thread that streams the mixed buffers period by period.
+#pragma once
+
+#include "AudioOutput.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class AudioOutputMixer;
+
+// A backend says how to open its sink, how to wait for the next period and where a
+// rendered period goes; this class runs the device thread in between, so the buffers'
+// play cursors advance exactly as far as audio has been handed to the sink.
+//
+// Threads: Open/Close/CreateBuffer run on the owner's thread; NextPeriod and WritePeriod
+// on the device thread; OpenSink/CloseSink on the owner's thread while no device thread
+// runs. The stop flag and the running flag are atomic; the error text is guarded.
+// A derived class must call Close() in its destructor, while its sink still exists.
+class AudioOutputStreamer : public AudioOutput {
+public:
+    ~AudioOutputStreamer() override;
+
+    bool Open() override;
+    void Close() override;
+    std::unique_ptr<AudioOutputBuffer> CreateBuffer(uint32_t bytes) override;
+    bool IsRunning() const override { return m_running.load(); }
+    std::string LastError() const override;
+
+    // Sample frames handed to the sink since Open (8000 per second of audio).
+    uint64_t FramesStreamed() const { return m_framesStreamed.load(); }
+
+protected:
+    static constexpr int RATE = 8000;
+    static constexpr size_t PERIOD_FRAMES = 160; // 20 ms
+
+    AudioOutputStreamer();
+
+    virtual bool OpenSink(std::string* error) = 0;
+    virtual void CloseSink() = 0;
+    // Device thread: blocks until audio is due, then returns how many frames to render
+    // (0 to look at the stop flag again, negative when the device is gone).
+    virtual long NextPeriod(std::string* error) = 0;
+    // Device thread: false when the device is gone.
+    virtual bool WritePeriod(const int16_t* samples, size_t frames, std::string* error) = 0;
+
+    // For clock-paced backends: waits for the next 20 ms tick of an absolute clock that
+    // started with the device thread and returns the frames that fell due since the last
+    // call, so the stream keeps real time however late a wakeup is. Woken early by Close.
+    long WaitForClock();
+    bool StopRequested() const { return m_stop.load(); }
+
+private:
+    void Run();
+    void SetError(const std::string& text);
+
+    std::shared_ptr<AudioOutputMixer> m_mixer;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_running{false};
+    std::atomic<uint64_t> m_framesStreamed{0};
+
+    std::mutex m_wakeMutex;
+    std::condition_variable m_wake; // Close wakes a clock wait
+
+    // Device thread only.
+    std::chrono::steady_clock::time_point m_clockStart;
+    uint64_t m_clockTicks = 0;
+    uint64_t m_clockFrames = 0;
+
+    mutable std::mutex m_errorMutex;
+    std::string m_error; // guarded
+};

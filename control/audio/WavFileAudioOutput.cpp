@@ -1,0 +1,39 @@
+// Output that writes what a listener would hear, in real time, to a 16-bit mono 8 kHz WAV file.
+#include "WavFileAudioOutput.h"
+
+WavFileAudioOutput::WavFileAudioOutput(std::string path) : m_path(std::move(path)) {}
+
+WavFileAudioOutput::~WavFileAudioOutput() { Close(); }
+
+bool WavFileAudioOutput::OpenSink(std::string* error) {
+    SF_INFO info{};
+    info.samplerate = RATE;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    m_file = sf_open(m_path.c_str(), SFM_WRITE, &info);
+    if (m_file == nullptr) {
+        *error = "cannot write " + m_path + ": " + sf_strerror(nullptr);
+        return false;
+    }
+    // Keep the header current, so the file is readable even if the process dies mid-call.
+    sf_command(m_file, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+    return true;
+}
+
+void WavFileAudioOutput::CloseSink() {
+    if (m_file != nullptr) {
+        sf_close(m_file); // finalises the header
+        m_file = nullptr;
+    }
+}
+
+long WavFileAudioOutput::NextPeriod(std::string*) { return WaitForClock(); }
+
+bool WavFileAudioOutput::WritePeriod(const int16_t* samples, size_t frames, std::string* error) {
+    const auto count = static_cast<sf_count_t>(frames);
+    if (sf_write_short(m_file, samples, count) != count) {
+        *error = "cannot write " + m_path + ": " + sf_strerror(m_file);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,29 @@
+// Output that writes what a listener would hear, in real time, to a 16-bit mono 8 kHz WAV file.
+#pragma once
+
+#include "AudioOutputStreamer.h"
+
+#include <sndfile.h>
+
+#include <string>
+
+// The file is a time line: every period of real time since Open appends its samples,
+// silence while nothing plays. Threads: the SNDFILE handle is opened and closed on the
+// owner's thread and written only by the device thread in between.
+class WavFileAudioOutput final : public AudioOutputStreamer {
+public:
+    explicit WavFileAudioOutput(std::string path);
+    ~WavFileAudioOutput() override;
+
+    const std::string& Path() const { return m_path; }
+
+protected:
+    bool OpenSink(std::string* error) override;
+    void CloseSink() override;
+    long NextPeriod(std::string* error) override;
+    bool WritePeriod(const int16_t* samples, size_t frames, std::string* error) override;
+
+private:
+    const std::string m_path;
+    SNDFILE* m_file = nullptr;
+};
