@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The main job: a real call between TESSORAH and TESSORAR on this computer.
+#
+# Each station runs in its own process, from its own folder in a scratch
+# directory, on its own loopback address (host 127.0.0.2, remote 127.0.0.3).
+# The remote's microphone is a bundled speech sample, the host's another one;
+# each side's speaker is a WAV file. Windows show where there is a display;
+# elsewhere the stations run on Qt's offscreen platform. Expects a build in
+# $BUILD_DIR (scripts/run-demo.sh makes it).
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+source "$ROOT/scripts/lib-e2e.sh"
+SECONDS_IN_CALL="${TESSORA_DEMO_SECONDS:-20}"
+E2E_TOOLS="$BUILD_DIR/bin"
+
+scratch="$(mktemp -d /tmp/tessora-demo.XXXXXX)"
+log "scratch folder: $scratch (the user's own files are never touched)"
+e2e_prepare "$scratch" "$BUILD_DIR"
+
+remote_mic="$ROOT/data/speech-remote.wav"
+host_mic="$ROOT/data/speech-host.wav"
+host_heard="$scratch/host-heard.wav"
+remote_heard="$scratch/remote-heard.wav"
+
+: >"$scratch/host.log"; : >"$scratch/remote.log"
+tail -q -n +1 -F "$scratch/host.log" "$scratch/remote.log" 2>/dev/null &
+tail_pid=$!
+cleanup() {
+  kill "$tail_pid" 2>/dev/null || true
+  [ -n "${E2E_REMOTE_PID:-}" ] && e2e_stop "$E2E_REMOTE_PID" || true
+  [ -n "${E2E_HOST_PID:-}" ] && e2e_stop "$E2E_HOST_PID" || true
+}
+trap cleanup EXIT
+
+log "starting the host station on $E2E_HOST_ADDR:$E2E_PORT"
+e2e_start_host "file:$host_mic" "file:$host_heard"
+e2e_wait_for "$scratch/host.log" 'online' 15
+
+log "starting the remote station on $E2E_REMOTE_ADDR, calling connection \"Demo\""
+e2e_start_remote Demo "file:$remote_mic" "file:$remote_heard"
+e2e_wait_for "$scratch/remote.log" 'Successfully connected' 30
+e2e_wait_for "$scratch/host.log" 'Successfully connected' 10
+
+log "in call for $SECONDS_IN_CALL s: both sides talk at once"
+sleep "$SECONDS_IN_CALL"
+
+log "the remote hangs up (closing its window, as Exit does)"
+e2e_stop "$E2E_REMOTE_PID"; E2E_REMOTE_PID=""
+e2e_wait_for "$scratch/host.log" 'disconnected by the remote station' 10
+log "the host goes offline and closes"
+e2e_stop "$E2E_HOST_PID"; E2E_HOST_PID=""
+sleep 0.3
+kill "$tail_pid" 2>/dev/null || true
+
+echo
+log "traffic"
+grep -h 'traffic' "$scratch/remote.log" "$scratch/host.log" || true
+echo
+log "what the host heard of the remote's speech"
+e2e_compare "$remote_mic" "$host_heard" | sed 's/^/  /'
+log "what the remote heard of the host's speech"
+e2e_compare "$host_mic" "$remote_heard" | sed 's/^/  /'
+echo
+log "recordings: host heard $host_heard"
+log "            remote heard $remote_heard"
+log "logs: $scratch/host.log, $scratch/remote.log"
