@@ -1,0 +1,28 @@
+// Turns SIGINT and SIGTERM into a Qt signal on the main thread, so that a
+// station ends as its Exit command does (hang-up sent, files saved).
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class QSocketNotifier;
+
+class SignalWatcher : public QObject {
+    Q_OBJECT
+public:
+    // Installs the handlers; one watcher per process. False when the pipe or
+    // the handlers could not be set up (the default actions then remain).
+    explicit SignalWatcher(QObject* parent = nullptr);
+    ~SignalWatcher() override;
+
+    bool IsActive() const { return m_notifier != nullptr; }
+
+signals:
+    void closeRequested(int signalNumber);
+
+private:
+    void ReadPipe();
+
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};

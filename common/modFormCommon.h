@@ -1,0 +1,32 @@
+// Fonts and text-box behaviour that every station window sets up when it loads.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QLineEdit;
+class QWidget;
+
+// Family name of the desktop's general user-interface font.
+QString GetIconTitleFontName();
+
+// Gives the window and every widget inside it the desktop font's family,
+// keeping each widget's own size and weight.
+void ApplySystemFont(QWidget* form);
+
+// Base font of a window: 9 points, then the desktop family on every widget.
+void SetFormBaseFont(QWidget* form);
+
+// Selects the whole text of the box.
+void SelectAllText(QLineEdit* box);
+
+// The box selects its whole text whenever it gains the focus.
+void SelectAllOnFocus(QLineEdit* box);
+
+// Runs `handler` when `widget` gains (or loses) the keyboard focus inside its
+// window. Focus that moves only because the window itself was activated or
+// deactivated, or a menu popped up, does not count: the widget stays the
+// window's focus widget then.
+void OnGotFocus(QWidget* widget, std::function<void()> handler);
+void OnLostFocus(QWidget* widget, std::function<void()> handler);

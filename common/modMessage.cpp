@@ -1,0 +1,87 @@
+// Message boxes captioned with the program title, and the timed message window.
+#include "modMessage.h"
+
+#include "frmMessage.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+constexpr int kTimedMessageMs = 5000;
+
+MessageBoxHook& Hook() {
+    static MessageBoxHook hook;
+    return hook;
+}
+
+int& TimedMessageOverrideMs() {
+    static int ms = 0;
+    return ms;
+}
+
+// The one timed message window; it lives only while a call waits.
+QPointer<frmMessage>& TimedWindow() {
+    static QPointer<frmMessage> window;
+    return window;
+}
+
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+    if (Hook()) {
+        Hook()(icon, ProgramTitle(), text);
+        return;
+    }
+    QMessageBox box(icon, ProgramTitle(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+} // namespace
+
+QString ProgramTitle() { return QCoreApplication::applicationName(); }
+
+void ShowErrorBox(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::Critical, text);
+}
+
+void ShowWarningBox(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::Warning, text);
+}
+
+void ShowInfoBox(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::Information, text);
+}
+
+void SetMessageBoxHookForTesting(MessageBoxHook hook) { Hook() = std::move(hook); }
+
+void SetTimedMessageDurationForTesting(int milliseconds) {
+    TimedMessageOverrideMs() = milliseconds;
+}
+
+void ShowTimedMessage(const QString& message, const QString& caption) {
+    QPointer<frmMessage>& window = TimedWindow();
+    // Owned here while this call waits; a nested call reuses it.
+    std::unique_ptr<frmMessage> owned;
+    if (!window) {
+        owned = std::make_unique<frmMessage>();
+        window = owned.get();
+    }
+    window->ShowMessage(message, caption.isEmpty() ? ProgramTitle() : caption);
+
+    // A timer runs on the monotonic clock, so the wait ends on time also
+    // when the time of day jumps or passes midnight.
+    const int ms = TimedMessageOverrideMs() > 0 ? TimedMessageOverrideMs() : kTimedMessageMs;
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+
+    // The outermost call closes the window; a nested one leaves it for its
+    // caller, which then closes it when its own time is up.
+    if (owned) {
+        window = nullptr;
+        owned->close();
+    }
+}

@@ -1,0 +1,34 @@
+// Message boxes captioned with the program title, and the timed message window.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// The program title, the caption of every message box: "TESSORA-H" or
+// "TESSORA-R", as each station's main sets the application name.
+QString ProgramTitle();
+
+// Modal box with an OK button and the program title as caption.
+void ShowErrorBox(QWidget* parent, const QString& text);   // error (stop) icon
+void ShowWarningBox(QWidget* parent, const QString& text); // exclamation icon
+void ShowInfoBox(QWidget* parent, const QString& text);    // information icon
+
+// Test seam: while a hook is set, no box is shown; the hook receives what
+// would have been shown. An empty hook restores the real boxes.
+using MessageBoxHook =
+    std::function<void(QMessageBox::Icon icon, const QString& title, const QString& text)>;
+void SetMessageBoxHookForTesting(MessageBoxHook hook);
+
+// Shows `message` in a top-most, modeless window for five seconds while the
+// program keeps handling its events, and returns once the window has closed.
+// An empty `caption` means the program title. A call made while another one
+// waits reuses the same window.
+void ShowTimedMessage(const QString& message, const QString& caption = {});
+
+// Test seam: how long ShowTimedMessage waits, in milliseconds (0 restores
+// the five seconds).
+void SetTimedMessageDurationForTesting(int milliseconds);
