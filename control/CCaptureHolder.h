@@ -1,8 +1,10 @@
 // Starts and stops the capture thread and forwards mute, sensitivity and detector ticks to it.
 #pragma once
 
+#include <functional>
 #include <memory>
 
+class AudioInput;
 class CMicDeviceThread;
 class IVoiceFrameSink;
 class QThread;
@@ -24,8 +26,13 @@ public:
     void PostDetectorTick(int kind);     // 6 or 7
     bool IsRunning() const;
 
+    // Where later Starts record from; empty (the default) means TAVRINO_CAPTURE.
+    using InputFactory = std::function<std::unique_ptr<AudioInput>()>;
+    void SetInputFactory(InputFactory factory);
+
 private:
     IVoiceFrameSink* m_engine = nullptr;
+    InputFactory m_inputFactory;
     std::unique_ptr<QThread> m_thread;
     std::unique_ptr<CMicDeviceThread> m_worker;
 };

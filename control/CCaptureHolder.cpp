@@ -1,0 +1,63 @@
+// Starts and stops the capture thread and forwards mute, sensitivity and detector ticks to it.
+#include "CCaptureHolder.h"
+
+#include "CMicDeviceThread.h"
+#include "audio/AudioInput.h"
+
+#include <QSemaphore>
+#include <QThread>
+
+CCaptureHolder::CCaptureHolder() = default;
+
+CCaptureHolder::~CCaptureHolder() { Stop(); }
+
+bool CCaptureHolder::Start(IVoiceFrameSink* engine) {
+    // A second Start would orphan the running thread; end it first.
+    Stop();
+    m_engine = engine;
+    auto thread = std::make_unique<QThread>();
+    thread->setObjectName(QStringLiteral("CMicDeviceThread"));
+    auto worker = std::make_unique<CMicDeviceThread>(engine, m_inputFactory);
+    worker->moveToThread(thread.get());
+    thread->start();
+    if (!thread->isRunning())
+        return false; // the worker never reached its thread; both die here
+    m_thread = std::move(thread);
+    m_worker = std::move(worker);
+    return m_worker->OpenDevice();
+}
+
+void CCaptureHolder::Stop() {
+    if (m_thread == nullptr)
+        return;
+    QSemaphore closed;
+    m_worker->PostClose(&closed);
+    closed.acquire();
+    m_worker->PostQuit();
+    m_thread->wait();
+    // The thread has ended, so its worker may be destroyed here; events still queued
+    // for it are dropped with it.
+    m_worker.reset();
+    m_thread.reset();
+}
+
+bool CCaptureHolder::SetMute(bool mute) {
+    if (m_worker == nullptr)
+        return false;
+    m_worker->SetMute(mute);
+    return true;
+}
+
+void CCaptureHolder::SetSensitivity(int value) {
+    if (m_worker != nullptr)
+        m_worker->SetSensitivity(value);
+}
+
+void CCaptureHolder::PostDetectorTick(int kind) {
+    if (m_worker != nullptr)
+        m_worker->PostDetectorTick(kind);
+}
+
+bool CCaptureHolder::IsRunning() const { return m_thread != nullptr; }
+
+void CCaptureHolder::SetInputFactory(InputFactory factory) { m_inputFactory = std::move(factory); }

@@ -1,0 +1,152 @@
+// The capture worker: records 120 ms buffers, encodes them to GSM, runs the detector, hands frames on.
+#include "CMicDeviceThread.h"
+
+#include "IVoiceFrameSink.h"
+#include "audio/AudioInputFactory.h"
+
+#include <QCoreApplication>
+#include <QSemaphore>
+#include <QThread>
+
+#include <cstring>
+
+namespace {
+
+class BufferFilledEvent : public QEvent {
+public:
+    BufferFilledEvent(uint8_t* buffer, int bytesRecorded)
+        : QEvent(static_cast<QEvent::Type>(CMicDeviceThread::MM_WIM_DATA)), buffer(buffer),
+          bytesRecorded(bytesRecorded) {}
+    uint8_t* buffer;
+    int bytesRecorded;
+};
+
+class CloseEvent : public QEvent {
+public:
+    explicit CloseEvent(QSemaphore* done)
+        : QEvent(static_cast<QEvent::Type>(CMicDeviceThread::WM_MICTHREAD_CLOSE)), done(done) {}
+    QSemaphore* done;
+};
+
+class DetectorTickEvent : public QEvent {
+public:
+    explicit DetectorTickEvent(int kind)
+        : QEvent(static_cast<QEvent::Type>(CMicDeviceThread::WM_MICTHREAD_VAD)), kind(kind) {}
+    int kind;
+};
+
+// postEvent takes ownership of the event.
+template <typename Event, typename... Args> void Post(QObject* receiver, Args&&... args) {
+    auto event = std::make_unique<Event>(std::forward<Args>(args)...);
+    QCoreApplication::postEvent(receiver, event.release());
+}
+
+} // namespace
+
+CMicDeviceThread::CMicDeviceThread(IVoiceFrameSink* engine, InputFactory inputFactory)
+    : m_engine(engine), m_inputFactory(std::move(inputFactory)) {
+    if (!m_inputFactory)
+        m_inputFactory = CreateAudioInputFromEnvironment;
+}
+
+CMicDeviceThread::~CMicDeviceThread() {
+    // Normally CloseDevice has run; otherwise stop the device thread before the
+    // buffers it writes into go away.
+    m_deviceOpen.store(0);
+    ReleaseDevice();
+}
+
+bool CMicDeviceThread::OpenDevice() {
+    if (m_deviceOpen.load() != 0)
+        return true;
+    if (!m_encoder.Open(CAcmCodec::DIRECTION_ENCODE))
+        return false;
+    m_input = m_inputFactory();
+    // The device thread only hands the buffer over; all work happens on the capture thread.
+    const bool opened = m_input != nullptr && m_input->Open([this](uint8_t* buffer, int bytes) {
+        Post<BufferFilledEvent>(this, buffer, bytes);
+    });
+    if (!opened) {
+        m_deviceOpen.store(0);
+        ReleaseDevice();
+        return false;
+    }
+    m_deviceOpen.store(1);
+    for (auto& buffer : m_buffers)
+        m_input->AddBuffer(buffer.data(), BUFFER_BYTES);
+    if (!m_input->Start()) {
+        m_deviceOpen.store(0);
+        ReleaseDevice();
+        return false;
+    }
+    return true;
+}
+
+void CMicDeviceThread::CloseDevice() {
+    if (m_deviceOpen.load() == 0)
+        return;
+    // Cleared first, so the buffers Reset hands back are neither encoded nor re-queued.
+    m_deviceOpen.store(0);
+    m_input->Reset();
+    m_input->Stop();
+    QThread::msleep(CLOSE_SETTLE_MS);
+    ReleaseDevice();
+}
+
+void CMicDeviceThread::ReleaseDevice() {
+    if (m_input != nullptr) {
+        m_input->Close();
+        m_input.reset();
+    }
+    m_encoder.Close();
+}
+
+void CMicDeviceThread::PostClose(QSemaphore* done) { Post<CloseEvent>(this, done); }
+
+void CMicDeviceThread::PostQuit() {
+    Post<QEvent>(this, static_cast<QEvent::Type>(WM_MICTHREAD_QUIT));
+}
+
+void CMicDeviceThread::PostDetectorTick(int kind) { Post<DetectorTickEvent>(this, kind); }
+
+bool CMicDeviceThread::event(QEvent* event) {
+    switch (static_cast<int>(event->type())) {
+    case MM_WIM_DATA: {
+        const auto* filled = static_cast<BufferFilledEvent*>(event);
+        OnBufferFilled(filled->buffer, filled->bytesRecorded);
+        return true;
+    }
+    case WM_MICTHREAD_CLOSE:
+        CloseDevice();
+        static_cast<CloseEvent*>(event)->done->release();
+        return true;
+    case WM_MICTHREAD_QUIT:
+        CloseDevice();
+        QThread::currentThread()->quit();
+        return true;
+    case WM_MICTHREAD_VAD:
+        m_detector.Tick(static_cast<DetectorTickEvent*>(event)->kind);
+        return true;
+    default:
+        return QObject::event(event);
+    }
+}
+
+void CMicDeviceThread::OnBufferFilled(uint8_t* buffer, int bytesRecorded) {
+    if (buffer == nullptr)
+        return;
+    if (m_mute.load() == 0 && m_deviceOpen.load() != 0) {
+        // A short buffer is still encoded whole, but its unrecorded tail would hold audio
+        // from five buffers ago: silence it.
+        if (bytesRecorded >= 0 && bytesRecorded < BUFFER_BYTES)
+            std::memset(buffer + bytesRecorded, 0, static_cast<size_t>(BUFFER_BYTES - bytesRecorded));
+        if (m_encoder.Convert(m_frame.data(), buffer)) {
+            m_detector.UpdateFrame(buffer);
+            if (m_engine != nullptr)
+                m_engine->SendVoiceFrame(m_detector.Silent(), m_frame.data(),
+                                         CAcmCodec::GSM_FRAME_SIZE);
+        }
+    }
+    if (m_deviceOpen.load() != 0)
+        m_input->AddBuffer(buffer, BUFFER_BYTES);
+}

@@ -1,0 +1,81 @@
+// The capture worker: records 120 ms buffers, encodes them to GSM, runs the detector, hands frames on.
+#pragma once
+
+#include "CAcmCodec.h"
+#include "CVoiceActivityDetector.h"
+#include "audio/AudioInput.h"
+
+#include <QEvent>
+#include <QObject>
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class IVoiceFrameSink;
+class QSemaphore;
+
+// Threads: the object lives on the capture thread (a plain QThread running its own
+// event loop) and everything it does there arrives as an event: filled buffers, the
+// close and quit requests and the detector ticks, so these never overlap. OpenDevice
+// alone runs on the starting thread, before any buffer circulates; the queue's
+// posting orders its writes before the capture thread reads them. The input's device
+// thread only posts filled buffers. Mute and the detector's sensitivity are atomics
+// written by the control's thread; the device-open flag is atomic because OpenDevice
+// sets it on the starting thread.
+class CMicDeviceThread : public QObject {
+public:
+    enum : int {
+        WM_MICTHREAD_CLOSE = 2025,
+        WM_MICTHREAD_QUIT = 2026,
+        WM_MICTHREAD_VAD = 2027,
+        // Wave-in's buffer-done message (0x3C0) lies below Qt's user event range.
+        MM_WIM_DATA = QEvent::User + 0x3C0,
+    };
+    static constexpr int BUFFER_COUNT = 5;
+    static constexpr int BUFFER_BYTES = CAcmCodec::PCM_FRAME_SIZE;
+    // How long CloseDevice lets the device settle before closing it.
+    static constexpr int CLOSE_SETTLE_MS = 1000;
+
+    using InputFactory = std::function<std::unique_ptr<AudioInput>()>;
+
+    // `inputFactory` empty: the input named by TAVRINO_CAPTURE.
+    explicit CMicDeviceThread(IVoiceFrameSink* engine, InputFactory inputFactory = {});
+    ~CMicDeviceThread() override;
+    CMicDeviceThread(const CMicDeviceThread&) = delete;
+    CMicDeviceThread& operator=(const CMicDeviceThread&) = delete;
+
+    // Runs on the starting thread: encoder, input, five buffers queued, recording started.
+    bool OpenDevice();
+    // Runs on the capture thread.
+    void CloseDevice();
+
+    // Any thread; each posts an event to the capture thread.
+    void PostClose(QSemaphore* done);
+    void PostQuit();
+    void PostDetectorTick(int kind);
+
+    void SetMute(bool mute) { m_mute.store(mute ? 1 : 0); }
+    bool IsMuted() const { return m_mute.load() != 0; }
+    void SetSensitivity(int value) { m_detector.SetSensitivity(value); }
+    int Sensitivity() const { return m_detector.Sensitivity(); }
+    bool IsDeviceOpen() const { return m_deviceOpen.load() != 0; }
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void OnBufferFilled(uint8_t* buffer, int bytesRecorded);
+    void ReleaseDevice();
+
+    IVoiceFrameSink* m_engine;
+    InputFactory m_inputFactory;
+    std::unique_ptr<AudioInput> m_input;
+    CAcmCodec m_encoder;
+    CVoiceActivityDetector m_detector;
+    std::array<std::array<uint8_t, BUFFER_BYTES>, BUFFER_COUNT> m_buffers{};
+    std::array<uint8_t, CAcmCodec::GSM_FRAME_SIZE> m_frame{};
+    std::atomic<int32_t> m_deviceOpen{0};
+    std::atomic<int32_t> m_mute{0};
+};

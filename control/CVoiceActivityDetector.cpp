@@ -1,0 +1,29 @@
+// Voice activity detector: a per-frame level, a threshold recalibrated each second, and a silent flag.
+#include "CVoiceActivityDetector.h"
+
+void CVoiceActivityDetector::UpdateFrame(const uint8_t* pcm) {
+    // 960 samples of at most 32767 cannot overflow 32 bits.
+    int32_t sum = 0;
+    for (int i = 0; i < FRAME_SAMPLES; ++i) {
+        const auto sample = static_cast<int16_t>(pcm[2 * i] | (pcm[2 * i + 1] << 8));
+        if (sample > 0)
+            sum += sample;
+    }
+    // Divided by all samples, not only the positive ones.
+    m_level = sum / FRAME_SAMPLES;
+    if (m_level >= m_threshold) {
+        m_pending = 0;
+        m_silent = 0;
+    }
+}
+
+void CVoiceActivityDetector::Tick(int kind) {
+    if (kind == TICK_RECALIBRATE) {
+        m_threshold = m_level + Sensitivity() - 30;
+    } else if (kind == TICK_SILENCE) {
+        if (m_pending != 0)
+            m_silent = 1;
+        else
+            m_pending = 1;
+    }
+}

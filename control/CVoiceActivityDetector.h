@@ -1,0 +1,35 @@
+// Voice activity detector: a per-frame level, a threshold recalibrated each second, and a silent flag.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// Threads: level, threshold and both flags belong to the capture thread, where frame
+// updates and ticks arrive one after another through its event queue. Only the
+// sensitivity is written from the control's thread, hence atomic.
+class CVoiceActivityDetector {
+public:
+    enum : int { TICK_RECALIBRATE = 6, TICK_SILENCE = 7 };
+    static constexpr int FRAME_SAMPLES = 960;
+    static constexpr int DEFAULT_SENSITIVITY = 130;
+
+    // `pcm` holds 960 little-endian 16-bit samples.
+    void UpdateFrame(const uint8_t* pcm);
+    // Kind 6 recalibrates, kind 7 counts a silence period; other kinds are ignored.
+    void Tick(int kind);
+
+    void SetSensitivity(int value) { m_sensitivity.store(value, std::memory_order_relaxed); }
+    int Sensitivity() const { return m_sensitivity.load(std::memory_order_relaxed); }
+
+    int32_t Silent() const { return m_silent; }
+    int32_t SilencePending() const { return m_pending; }
+    int32_t Level() const { return m_level; }
+    int32_t Threshold() const { return m_threshold; }
+
+private:
+    int32_t m_level = 0;
+    int32_t m_threshold = 0;
+    int32_t m_silent = 0;
+    int32_t m_pending = 0;
+    std::atomic<int32_t> m_sensitivity{DEFAULT_SENSITIVITY};
+};

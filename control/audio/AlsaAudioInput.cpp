@@ -1,0 +1,104 @@
+// Capture input on an ALSA PCM device: S16_LE, mono, 8000 Hz, five periods of 960 frames.
+#include "AlsaAudioInput.h"
+
+#include <cerrno>
+
+namespace {
+
+// The device thread waits on the device for at most this long before it looks for a
+// stop request.
+constexpr int WAIT_MS = 200;
+
+} // namespace
+
+AlsaAudioInput::AlsaAudioInput(std::string device) : m_device(std::move(device)) {}
+
+AlsaAudioInput::~AlsaAudioInput() { Close(); }
+
+bool AlsaAudioInput::OpenDevice() {
+    if (snd_pcm_open(&m_pcm, m_device.c_str(), SND_PCM_STREAM_CAPTURE, 0) < 0) {
+        m_pcm = nullptr;
+        return false;
+    }
+    // Reads never block: the device thread blocks in snd_pcm_wait instead, which has a
+    // time-out, so a device that stalls mid-buffer cannot hold up Reset.
+    if (snd_pcm_nonblock(m_pcm, 1) < 0 || !Configure()) {
+        CloseDevice();
+        return false;
+    }
+    return true;
+}
+
+bool AlsaAudioInput::Configure() {
+    snd_pcm_hw_params_t* hw = nullptr;
+    snd_pcm_hw_params_alloca(&hw);
+    if (snd_pcm_hw_params_any(m_pcm, hw) < 0 ||
+        snd_pcm_hw_params_set_access(m_pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
+        snd_pcm_hw_params_set_format(m_pcm, hw, SND_PCM_FORMAT_S16_LE) < 0 ||
+        snd_pcm_hw_params_set_channels(m_pcm, hw, 1) < 0)
+        return false;
+    unsigned rate = SAMPLE_RATE;
+    if (snd_pcm_hw_params_set_rate(m_pcm, hw, rate, 0) < 0)
+        return false;
+    // The device may round these; reading whole 960-frame buffers works with any period.
+    snd_pcm_uframes_t period = PERIOD_FRAMES;
+    int dir = 0;
+    snd_pcm_hw_params_set_period_size_near(m_pcm, hw, &period, &dir);
+    snd_pcm_uframes_t bufferFrames = PERIOD_FRAMES * PERIODS;
+    snd_pcm_hw_params_set_buffer_size_near(m_pcm, hw, &bufferFrames);
+    if (snd_pcm_hw_params(m_pcm, hw) < 0)
+        return false;
+    return snd_pcm_prepare(m_pcm) >= 0;
+}
+
+void AlsaAudioInput::CloseDevice() {
+    if (m_pcm != nullptr) {
+        snd_pcm_close(m_pcm);
+        m_pcm = nullptr;
+    }
+}
+
+bool AlsaAudioInput::StartDevice() {
+    if (snd_pcm_state(m_pcm) != SND_PCM_STATE_PREPARED && snd_pcm_prepare(m_pcm) < 0)
+        return false;
+    return snd_pcm_start(m_pcm) >= 0;
+}
+
+void AlsaAudioInput::StopDevice() { snd_pcm_drop(m_pcm); }
+
+bool AlsaAudioInput::Recover(int error) {
+    if (snd_pcm_recover(m_pcm, error, 1) < 0)
+        return false;
+    // Recovery leaves a capture stream prepared but not running.
+    if (snd_pcm_state(m_pcm) == SND_PCM_STATE_PREPARED)
+        return snd_pcm_start(m_pcm) >= 0;
+    return true;
+}
+
+int AlsaAudioInput::Capture(uint8_t* buffer, int length) {
+    const snd_pcm_uframes_t frames = static_cast<snd_pcm_uframes_t>(length / BYTES_PER_SAMPLE);
+    snd_pcm_uframes_t got = 0;
+    while (got < frames) {
+        if (StopRequested())
+            return static_cast<int>(got) * BYTES_PER_SAMPLE;
+        const int ready = snd_pcm_wait(m_pcm, WAIT_MS);
+        if (ready == 0)
+            continue;
+        if (ready < 0) {
+            if (!Recover(ready))
+                return -1;
+            continue;
+        }
+        const snd_pcm_sframes_t read =
+            snd_pcm_readi(m_pcm, buffer + got * BYTES_PER_SAMPLE, frames - got);
+        if (read == -EAGAIN)
+            continue;
+        if (read < 0) {
+            if (!Recover(static_cast<int>(read)))
+                return -1;
+            continue;
+        }
+        got += static_cast<snd_pcm_uframes_t>(read);
+    }
+    return length;
+}

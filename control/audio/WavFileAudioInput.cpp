@@ -1,0 +1,88 @@
+// Capture input that plays a WAV file as the microphone, in real time, looping at its end.
+#include "WavFileAudioInput.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Large enough for the 960-sample voice buffers; longer buffers are read in pieces.
+constexpr int CHUNK_FRAMES = 960;
+
+} // namespace
+
+WavFileAudioInput::WavFileAudioInput(std::string path) : m_path(std::move(path)) {}
+
+WavFileAudioInput::~WavFileAudioInput() { Close(); }
+
+bool WavFileAudioInput::OpenDevice() {
+    SF_INFO info{};
+    m_file = sf_open(m_path.c_str(), SFM_READ, &info);
+    if (m_file == nullptr)
+        return false;
+    // Resampling is not offered: a file at another rate would play at the wrong pitch.
+    // An empty file could never fill a buffer.
+    if (info.samplerate != SAMPLE_RATE || info.channels < 1 || info.frames <= 0 ||
+        !info.seekable) {
+        CloseDevice();
+        return false;
+    }
+    m_channels = info.channels;
+    m_interleaved.assign(static_cast<size_t>(CHUNK_FRAMES) * m_channels, 0);
+    m_mono.assign(CHUNK_FRAMES, 0);
+    return true;
+}
+
+void WavFileAudioInput::CloseDevice() {
+    if (m_file != nullptr) {
+        sf_close(m_file);
+        m_file = nullptr;
+    }
+}
+
+bool WavFileAudioInput::StartDevice() {
+    m_pacer.Restart();
+    return true;
+}
+
+bool WavFileAudioInput::ReadLooping(int16_t* out, int frames) {
+    bool rewound = false;
+    while (frames > 0) {
+        const sf_count_t got = sf_readf_short(m_file, m_interleaved.data(), frames);
+        if (got <= 0) {
+            // One rewind per call: a file that yields nothing even from its start is broken.
+            if (rewound || sf_seek(m_file, 0, SEEK_SET) < 0)
+                return false;
+            rewound = true;
+            continue;
+        }
+        rewound = false;
+        for (sf_count_t i = 0; i < got; ++i) {
+            int sum = 0;
+            for (int c = 0; c < m_channels; ++c)
+                sum += m_interleaved[static_cast<size_t>(i * m_channels + c)];
+            out[i] = static_cast<int16_t>(sum / m_channels);
+        }
+        out += got;
+        frames -= static_cast<int>(got);
+    }
+    return true;
+}
+
+int WavFileAudioInput::Capture(uint8_t* buffer, int length) {
+    const int samples = length / BYTES_PER_SAMPLE;
+    if (!WaitUntil(m_pacer.NextDeadline(samples)))
+        return 0;
+    for (int done = 0; done < samples;) {
+        const int frames = std::min(CHUNK_FRAMES, samples - done);
+        if (!ReadLooping(m_mono.data(), frames))
+            return -1;
+        for (int i = 0; i < frames; ++i) {
+            const auto sample = static_cast<uint16_t>(m_mono[static_cast<size_t>(i)]);
+            buffer[2 * (done + i)] = static_cast<uint8_t>(sample & 0xFF);
+            buffer[2 * (done + i) + 1] = static_cast<uint8_t>(sample >> 8);
+        }
+        done += frames;
+    }
+    return length;
+}
