@@ -1,0 +1,9 @@
+// Microphone volume: capture volume of Capture, else Mic; one call at a time.
+#include "CMicVolume.h"
+
+#include "mixer/MixerElementNames.h"
+
+#include <utility>
+
+CMicVolume::CMicVolume(MixerOpener opener)
+    : CMixerVolumeLookup(std::move(opener), &FindMicElement, MixerDirection::Capture) {}

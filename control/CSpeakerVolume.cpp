@@ -1,0 +1,9 @@
+// Speaker volume: playback volume of Master, else PCM, else Speaker; one call at a time.
+#include "CSpeakerVolume.h"
+
+#include "mixer/MixerElementNames.h"
+
+#include <utility>
+
+CSpeakerVolume::CSpeakerVolume(MixerOpener opener)
+    : CMixerVolumeLookup(std::move(opener), &FindSpeakerElement, MixerDirection::Playback) {}

@@ -1,0 +1,9 @@
+// Speaker volume: playback volume of Master, else PCM, else Speaker; one call at a time.
+#pragma once
+
+#include "mixer/CMixerVolumeLookup.h"
+
+class CSpeakerVolume : public CMixerVolumeLookup {
+public:
+    explicit CSpeakerVolume(MixerOpener opener = OpenConfiguredMixer);
+};

@@ -1,0 +1,39 @@
+// One opened mixer device as the volume and boost lookups see it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+enum class MixerDirection { Playback, Capture };
+
+// What an element offers, by name, in the device's own listing order.
+struct MixerElementInfo {
+    std::string name;
+    bool playbackVolume = false;
+    bool captureVolume = false;
+    bool playbackSwitch = false;
+    bool captureSwitch = false;
+};
+
+// Elements are addressed by their index in Elements(). Reads look at the
+// first channel; writes set every channel to the same value, as one value
+// given for all channels does. All calls report failure instead of throwing.
+class IMixerDevice {
+public:
+    virtual ~IMixerDevice() = default;
+    virtual const std::vector<MixerElementInfo>& Elements() const = 0;
+    virtual bool GetVolumeRange(int element, MixerDirection dir, long& min, long& max) = 0;
+    virtual bool GetVolume(int element, MixerDirection dir, long& value) = 0;
+    virtual bool SetVolume(int element, MixerDirection dir, long value) = 0;
+    virtual bool GetSwitch(int element, MixerDirection dir, bool& on) = 0;
+    virtual bool SetSwitch(int element, MixerDirection dir, bool on) = 0;
+};
+
+// Opens a mixer device for one lookup; nullptr when there is none.
+using MixerOpener = std::function<std::unique_ptr<IMixerDevice>()>;
+
+// The ALSA simple mixer on the control device named by TAVRINO_MIXER
+// (default "default"); nullptr when it cannot be opened.
+std::unique_ptr<IMixerDevice> OpenConfiguredMixer();

@@ -1,0 +1,173 @@
+// Tests of the mixer methods on the real ALSA simple mixer (PulseAudio's, in CI).
+#include "MixerControl.h"
+#include "mixer/CAlsaMixerDevice.h"
+#include "mixer/MixerElementNames.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr int32_t kUntouched = 4242;
+
+// Sets TAVRINO_MIXER for one test and puts the previous value back.
+class ScopedMixerEnv {
+public:
+    explicit ScopedMixerEnv(const char* value) {
+        if (const char* old = std::getenv("TAVRINO_MIXER")) {
+            m_old = old;
+        }
+        setenv("TAVRINO_MIXER", value, 1);
+    }
+    ~ScopedMixerEnv() {
+        if (m_old) {
+            setenv("TAVRINO_MIXER", m_old->c_str(), 1);
+        } else {
+            unsetenv("TAVRINO_MIXER");
+        }
+    }
+
+private:
+    std::optional<std::string> m_old;
+};
+
+class AlsaMixer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mixer = CAlsaMixerDevice::Open(CAlsaMixerDevice::ConfiguredDeviceName());
+        if (!mixer) {
+            GTEST_SKIP() << "no ALSA mixer on " << CAlsaMixerDevice::ConfiguredDeviceName();
+        }
+        speaker = FindSpeakerElement(mixer->Elements());
+        mic = FindMicElement(mixer->Elements());
+        ASSERT_GE(speaker, 0) << "the mixer has no speaker volume element";
+        ASSERT_GE(mic, 0) << "the mixer has no microphone volume element";
+        ASSERT_TRUE(mixer->GetVolume(speaker, MixerDirection::Playback, savedSpeaker));
+        ASSERT_TRUE(mixer->GetVolume(mic, MixerDirection::Capture, savedMic));
+        saved = true;
+    }
+    void TearDown() override {
+        if (saved) {
+            EXPECT_TRUE(mixer->SetVolume(speaker, MixerDirection::Playback, savedSpeaker));
+            EXPECT_TRUE(mixer->SetVolume(mic, MixerDirection::Capture, savedMic));
+            EXPECT_EQ(Raw(speaker, MixerDirection::Playback), savedSpeaker);
+            EXPECT_EQ(Raw(mic, MixerDirection::Capture), savedMic);
+        }
+    }
+
+    long Raw(int element, MixerDirection dir) {
+        // A fresh handle: the one from SetUp may hold cached values.
+        auto fresh = CAlsaMixerDevice::Open(CAlsaMixerDevice::ConfiguredDeviceName());
+        long value = -1;
+        EXPECT_TRUE(fresh && fresh->GetVolume(element, dir, value));
+        return value;
+    }
+
+    std::unique_ptr<CAlsaMixerDevice> mixer;
+    int speaker = -1;
+    int mic = -1;
+    long savedSpeaker = 0;
+    long savedMic = 0;
+    bool saved = false;
+    int32_t error = kUntouched;
+};
+
+TEST_F(AlsaMixer, SpeakerAndMicrophoneRoundTrip) {
+    for (int32_t v : {0, 1, 128, 255, 77}) {
+        SCOPED_TRACE(v);
+        ASSERT_TRUE(MixerSetSpkVolume(v, &error));
+        EXPECT_EQ(MixerGetSpkVolume(&error), v);
+        ASSERT_TRUE(MixerSetMicVolume(v, &error));
+        EXPECT_EQ(MixerGetMicVolume(&error), v);
+    }
+    EXPECT_EQ(error, kUntouched);
+}
+
+TEST_F(AlsaMixer, EveryStepRoundTripsOnTheSpeaker) {
+    for (int32_t v = 0; v <= 255; ++v) {
+        ASSERT_TRUE(MixerSetSpkVolume(v, &error));
+        ASSERT_EQ(MixerGetSpkVolume(&error), v);
+    }
+}
+
+TEST_F(AlsaMixer, ExtremesReachTheEndsOfTheElementRange) {
+    long min = 0;
+    long max = 0;
+    ASSERT_TRUE(mixer->GetVolumeRange(speaker, MixerDirection::Playback, min, max));
+    ASSERT_TRUE(MixerSetSpkVolume(0, &error));
+    EXPECT_EQ(Raw(speaker, MixerDirection::Playback), min);
+    ASSERT_TRUE(MixerSetSpkVolume(255, &error));
+    // 255 stands for 65280 of 65535: just short of the top.
+    const long top = Raw(speaker, MixerDirection::Playback);
+    EXPECT_GE(top, max - (max - min) / 200);
+    EXPECT_LE(top, max);
+}
+
+TEST_F(AlsaMixer, SpeakerTakesOutOfRangeValuesAsFullScale) {
+    for (int32_t v : {300, -5, 1000, -1}) {
+        SCOPED_TRACE(v);
+        ASSERT_TRUE(MixerSetSpkVolume(10, &error));
+        ASSERT_TRUE(MixerSetSpkVolume(v, &error));
+        EXPECT_EQ(MixerGetSpkVolume(&error), 255);
+    }
+    EXPECT_EQ(error, kUntouched);
+}
+
+TEST_F(AlsaMixer, MicrophoneKeepsTheLowEightBits) {
+    ASSERT_TRUE(MixerSetMicVolume(300, &error));
+    EXPECT_EQ(MixerGetMicVolume(&error), 44);
+    ASSERT_TRUE(MixerSetMicVolume(256, &error));
+    EXPECT_EQ(MixerGetMicVolume(&error), 0);
+    ASSERT_TRUE(MixerSetMicVolume(-1, &error));
+    EXPECT_EQ(MixerGetMicVolume(&error), 255);
+    ASSERT_TRUE(MixerSetMicVolume(-5, &error));
+    EXPECT_EQ(MixerGetMicVolume(&error), 251);
+    EXPECT_EQ(error, kUntouched);
+}
+
+TEST_F(AlsaMixer, ChangesMadeByAnotherHandleAreSeenAtOnce) {
+    ASSERT_TRUE(MixerSetSpkVolume(200, &error));
+    long min = 0;
+    long max = 0;
+    ASSERT_TRUE(mixer->GetVolumeRange(speaker, MixerDirection::Playback, min, max));
+    auto other = CAlsaMixerDevice::Open(CAlsaMixerDevice::ConfiguredDeviceName());
+    ASSERT_TRUE(other);
+    ASSERT_TRUE(other->SetVolume(speaker, MixerDirection::Playback, min + (max - min) / 2));
+    EXPECT_EQ(MixerGetSpkVolume(&error), 127);
+}
+
+TEST_F(AlsaMixer, BoostMethodsFailWhenNoElementMatches) {
+    if (FindBoostElement(mixer->Elements()) >= 0) {
+        GTEST_SKIP() << "this mixer has a boost element";
+    }
+    EXPECT_FALSE(MixerEnableMicBoost());
+    EXPECT_FALSE(MixerDisableMicBoost());
+    EXPECT_FALSE(MixerIsMicBoostEnable());
+    // Neither volume was touched on the way.
+    EXPECT_EQ(Raw(speaker, MixerDirection::Playback), savedSpeaker);
+    EXPECT_EQ(Raw(mic, MixerDirection::Capture), savedMic);
+}
+
+TEST(AlsaMixerMissing, NonexistentDeviceGivesTheFailureResults) {
+    ScopedMixerEnv env("tessora_no_such_mixer");
+    int32_t error = kUntouched;
+    EXPECT_EQ(MixerGetSpkVolume(&error), 0);
+    EXPECT_EQ(error, 20);
+    error = kUntouched;
+    EXPECT_FALSE(MixerSetSpkVolume(100, &error));
+    EXPECT_EQ(error, 20);
+    error = kUntouched;
+    EXPECT_EQ(MixerGetMicVolume(&error), -1);
+    EXPECT_EQ(error, 19);
+    error = kUntouched;
+    EXPECT_FALSE(MixerSetMicVolume(100, &error));
+    EXPECT_EQ(error, 19);
+    EXPECT_FALSE(MixerEnableMicBoost());
+    EXPECT_FALSE(MixerDisableMicBoost());
+    EXPECT_FALSE(MixerIsMicBoostEnable());
+}
+
+} // namespace
