@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
+
 class QLabel;
 class QFrame;
 class QPushButton;
@@ -16,7 +18,9 @@ struct AboutInfo {
     qint32 helpContext = 0; // 2017 host, 2014 remote
     int versionMajor = 1;
     int versionMinor = 0;
-    QString iconResource;   // the program's icon, a Qt resource path
+    QString programBase;    // "TESSORAH" / "TESSORAR": names the icon
+    // Where the address line comes from; GetLocalIPAddress when empty.
+    std::function<QString()> localAddress;
 };
 
 // The host's and the remote's about boxes.
@@ -39,6 +43,7 @@ protected:
 
 private:
     void ApplyLanguage();
+    void ShowLocalAddress();
     void btnOk_Click();
 
     AboutInfo m_info;

@@ -11,6 +11,8 @@ PACKAGES=(
   # libraries of the programs
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgsm1-dev libasound2-dev libsndfile1-dev
+  # the help files: compiled with chmcmd, read with chmlib
+  fp-utils libchm-dev
   # test and benchmark frameworks
   googletest libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   # headless audio through ALSA's pulse plugin

@@ -1,0 +1,12 @@
+// The stations' icons and the maker's logo, built into the programs.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+// The icon of "TESSORAH" or "TESSORAR"; a null icon for any other name.
+QIcon StationIcon(const QString& programBase);
+
+// The maker's logo at the given height, keeping its proportions.
+QPixmap HalvornLogo(int height);
