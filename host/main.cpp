@@ -1,0 +1,45 @@
+// TESSORAH, the host station: waits for calls on its UDP port and admits
+// the callers of its user list.
+#include "SignalWatcher.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QWidget>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TESSORA-H"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00.0011"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("TESSORA-H VoIP Program (for Host Station)"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption online(
+        QStringLiteral("online"),
+        QStringLiteral("Go online right after start, as a click on the Online button does."));
+    parser.addOption(online);
+    parser.process(app);
+
+    frmMain form;
+    if (!form.Form_Load())
+        return 1;
+
+    // SIGINT and SIGTERM end the program as File > Exit does. A dialog that
+    // is open at that moment is closed first, so the close is not blocked.
+    SignalWatcher closeSignals;
+    QObject::connect(&closeSignals, &SignalWatcher::closeRequested, &form, [&form] {
+        while (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+            if (QApplication::activeModalWidget() == modal)
+                break;
+        }
+        form.close();
+    });
+
+    form.show();
+    if (parser.isSet(online))
+        form.StartOnline();
+    return app.exec();
+}

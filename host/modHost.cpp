@@ -1,0 +1,182 @@
+// The host's user list: records, lookup by name and password, and the two
+// files in the program's folder that keep the list and the listen port.
+#include "modHost.h"
+
+#include "modHvnFileOperation.h"
+#include "modHvnRegistry.h"
+#include "modMessage.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSaveFile>
+
+#include <limits>
+
+std::vector<UserRecord> g_udtUsers(1);
+qint16 g_intUserCount = 0;
+qint16 g_intEditMode = 0;
+
+namespace {
+
+// Lines as the file was written: CR LF, but a lone LF or CR also ends one.
+QStringList ReadLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QString text = QString::fromLocal8Bit(file.readAll());
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast(); // after the last line's end
+    return lines;
+}
+
+QWidget* DialogParent() { return QApplication::activeWindow(); }
+
+// Both files hold passwords: only the owner may read them. The file is
+// written aside and renamed over the old one, so a failed save leaves the
+// previous contents whole.
+bool WriteLines(const QString& fileName, const QStringList& lines) {
+    const QString path = ProgramFile(fileName);
+    QSaveFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok)
+        ok = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    for (const QString& line : lines) {
+        if (!ok)
+            break;
+        const QByteArray bytes = line.toLocal8Bit() + "\r\n";
+        ok = file.write(bytes) == bytes.size();
+    }
+    if (ok)
+        ok = file.commit();
+    else
+        file.cancelWriting();
+    if (!ok)
+        ShowErrorBox(DialogParent(),
+                     Tr(QStringLiteral("The file \"%1\" could not be saved.\r\n"
+                                       "Its previous contents have been kept.")
+                            .arg(path),
+                        QStringLiteral("ファイル「%1」を保存できませんでした。\r\n"
+                                       "以前の内容はそのまま残っています。")
+                            .arg(path)));
+    return ok;
+}
+
+// The flag as stored. A damaged flag (no "=", not a number) cannot say
+// "may call": such a user is kept, but disabled.
+qint16 ParseDisabled(const QString& text, bool hasValue) {
+    if (!hasValue)
+        return 1;
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < std::numeric_limits<qint16>::min() ||
+        value > std::numeric_limits<qint16>::max())
+        return 1;
+    return static_cast<qint16>(value);
+}
+
+} // namespace
+
+QString ValueOfPart(const QString& part, bool* found) {
+    const qsizetype eq = part.indexOf(QLatin1Char('='));
+    if (found)
+        *found = eq >= 0;
+    return eq < 0 ? QString() : part.mid(eq + 1);
+}
+
+qint16 FindUser(const QString& userName, const QString& password) {
+    if (userName.isEmpty() || password.isEmpty())
+        return -1;
+    for (qint16 i = 1; i <= g_intUserCount; ++i) {
+        const UserRecord& user = g_udtUsers[static_cast<size_t>(i)];
+        if (user.UserName == userName && user.Password == password)
+            return i;
+    }
+    return -1;
+}
+
+bool IsUserDisabled(qint16 index) {
+    if (index < 1 || index > g_intUserCount)
+        return false;
+    return g_udtUsers[static_cast<size_t>(index)].Disabled != 0;
+}
+
+bool AddUser(const UserRecord& record) {
+    if (record.UserName.isEmpty() || record.Password.isEmpty())
+        return false;
+    if (g_intUserCount == std::numeric_limits<qint16>::max())
+        return false;
+    ++g_intUserCount;
+    g_udtUsers.resize(static_cast<size_t>(g_intUserCount) + 1);
+    g_udtUsers[static_cast<size_t>(g_intUserCount)] = record;
+    return true;
+}
+
+bool DeleteUser(qint16 index) {
+    if (index < 1 || index > g_intUserCount) {
+        ShowErrorBox(DialogParent(), Tr(QStringLiteral("The entered value is not correct."),
+                                        QStringLiteral("入力された値が正しくありません。")));
+        return false;
+    }
+    g_udtUsers.erase(g_udtUsers.begin() + index);
+    --g_intUserCount;
+    return true;
+}
+
+bool LoadUserList() {
+    g_intUserCount = 0;
+    g_udtUsers.assign(1, UserRecord{});
+    const QString path = ProgramFile(QString::fromLatin1(kUserListFileName));
+    if (!FileExists(path))
+        return false;
+    for (const QString& line : ReadLines(path)) {
+        // Fields go by position; the last one keeps any further "&".
+        const QStringList parts = line.split(QLatin1Char('&'));
+        auto part = [&parts](int i) -> QString {
+            if (i < 3)
+                return i < parts.size() ? parts.at(i) : QString();
+            return parts.size() > 3 ? parts.mid(3).join(QLatin1Char('&')) : QString();
+        };
+        UserRecord record;
+        record.UserName = ValueOfPart(part(0));
+        record.Password = ValueOfPart(part(1));
+        bool flagHasValue = false;
+        const QString flag = ValueOfPart(part(2), &flagHasValue);
+        record.Disabled = parts.size() > 2 ? ParseDisabled(flag, flagHasValue) : 0;
+        record.Description = ValueOfPart(part(3));
+        AddUser(record);
+    }
+    return true;
+}
+
+bool SaveUserList() {
+    QStringList lines;
+    for (qint16 i = 1; i <= g_intUserCount; ++i) {
+        const UserRecord& user = g_udtUsers[static_cast<size_t>(i)];
+        lines << QStringLiteral("ID=") + user.UserName + QStringLiteral("&PASSWORD=") +
+                     user.Password + QStringLiteral("&Enable=") +
+                     QString::number(user.Disabled) + QStringLiteral("&ConnectName=") +
+                     user.Description;
+    }
+    return WriteLines(QString::fromLatin1(kUserListFileName), lines);
+}
+
+bool LoadHostSettings(QString& listenPort) {
+    const QString path = ProgramFile(QString::fromLatin1(kHostSettingsFileName));
+    if (!FileExists(path))
+        return false;
+    for (const QString& line : ReadLines(path)) {
+        const QStringList pieces = line.split(QLatin1Char('='));
+        // A key without "=" carries no value and is passed over.
+        if (pieces.size() >= 2 && pieces.at(0) == QLatin1String("ListenPortNo"))
+            listenPort = pieces.at(1);
+    }
+    return true;
+}
+
+bool SaveHostSettings(const QString& listenPort) {
+    return WriteLines(QString::fromLatin1(kHostSettingsFileName),
+                      {QStringLiteral("[Main]"), QStringLiteral("ListenPortNo=") + listenPort});
+}
