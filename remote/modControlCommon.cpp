@@ -1,0 +1,201 @@
+// The remote station's connection list and last used connection, in memory and on disk.
+#include "modControlCommon.h"
+
+#include "modHvnFileOperation.h"
+#include "modHvnRegistry.h"
+#include "modMessage.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <limits>
+#include <utility>
+
+std::vector<ConnectionRecord> g_udtConnections;
+qint16 g_intLastConnectionIndex = -1;
+QString g_strSelectItem;
+int g_intEditMode = EDIT_MODE_ADD;
+
+namespace {
+
+QStringList g_unreadableFiles;
+
+const QString kLineEnd = QStringLiteral("\r\n");
+
+// The lines of a text file in the locale's 8-bit encoding; a CR before each LF is dropped,
+// so files written with bare LF read the same.
+QStringList ReadLines(const QString& path, bool* opened) {
+    QFile file(path);
+    *opened = file.open(QIODevice::ReadOnly);
+    if (!*opened)
+        return {};
+    QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QLatin1Char('\n'));
+    // The text after the last line end is a line only when it holds something.
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (QString& line : lines)
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    return lines;
+}
+
+// Replaces the file whole, or leaves the old one untouched. Owner-only: the connection list
+// holds passwords in plain text.
+bool WriteFileAtomically(const QString& path, const QStringList& lines) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return false;
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += (line + kLineEnd).toLocal8Bit();
+    if (file.write(bytes) != bytes.size())
+        return false;
+    return file.commit();
+}
+
+void ReportSaveFailure(const QString& path) {
+    ShowErrorBox(nullptr,
+                 Tr(QStringLiteral("The file \"%1\" could not be saved.\r\n"
+                                   "Check that the program's folder can be written to.")
+                        .arg(path),
+                    QStringLiteral("ファイル「%1」を保存できませんでした。\r\n"
+                                   "プログラムのフォルダーに書き込めるか確認してください。")
+                        .arg(path)));
+}
+
+bool HasRequiredFields(const ConnectionRecord& r) {
+    return !r.ConnectName.isEmpty() && !r.IpAddress.isEmpty() && !r.PortNo.isEmpty() &&
+           !r.UserName.isEmpty() && !r.Password.isEmpty();
+}
+
+} // namespace
+
+QString FormatConnectionLine(const ConnectionRecord& r) {
+    return QStringLiteral("ConnectName=") + r.ConnectName + QStringLiteral("&Description=") +
+           r.Description + QStringLiteral("&IP Address=") + r.IpAddress +
+           QStringLiteral("&PortNo=") + r.PortNo + QStringLiteral("&UserName=") + r.UserName +
+           QStringLiteral("&Password=") + r.Password;
+}
+
+bool ParseConnectionLine(const QString& line, ConnectionRecord* record) {
+    // At most six pieces: the password, last, keeps any further "&".
+    QStringList pieces;
+    qsizetype start = 0;
+    while (pieces.size() < 5) {
+        const qsizetype amp = line.indexOf(QLatin1Char('&'), start);
+        if (amp < 0)
+            break;
+        pieces << line.mid(start, amp - start);
+        start = amp + 1;
+    }
+    pieces << line.mid(start);
+    if (pieces.size() < 6)
+        return false;
+
+    // Only the first "=" of a piece ends its key; the key names themselves are not compared.
+    QString values[6];
+    for (int i = 0; i < 6; ++i) {
+        const qsizetype eq = pieces[i].indexOf(QLatin1Char('='));
+        if (eq < 0)
+            return false;
+        values[i] = pieces[i].mid(eq + 1);
+    }
+    *record = ConnectionRecord{values[0], values[1], values[2], values[3], values[4], values[5]};
+    return true;
+}
+
+bool LoadConnectionList() {
+    g_intLastConnectionIndex = -1;
+    g_udtConnections.clear();
+    const QString path = ProgramFile(QString::fromLatin1(kConnectionListFile));
+    if (!FileExists(path))
+        return false;
+    bool opened = false;
+    const QStringList lines = ReadLines(path, &opened);
+    if (!opened)
+        g_unreadableFiles << path;
+    // A damaged line is passed over; the rest of the file still loads.
+    for (const QString& line : lines) {
+        ConnectionRecord record;
+        if (ParseConnectionLine(line, &record))
+            AddConnection(record);
+    }
+    return true;
+}
+
+bool SaveConnectionList() {
+    QStringList lines;
+    for (int i = 0; i <= g_intLastConnectionIndex; ++i)
+        lines << FormatConnectionLine(g_udtConnections[static_cast<size_t>(i)]);
+    const QString path = ProgramFile(QString::fromLatin1(kConnectionListFile));
+    if (WriteFileAtomically(path, lines))
+        return true;
+    ReportSaveFailure(path);
+    return false;
+}
+
+bool LoadSelectItem() {
+    g_strSelectItem.clear();
+    const QString path = ProgramFile(QString::fromLatin1(kSettingsFile));
+    if (!FileExists(path))
+        return false;
+    bool opened = false;
+    const QStringList lines = ReadLines(path, &opened);
+    if (!opened)
+        g_unreadableFiles << path;
+    for (const QString& line : lines) {
+        // Split at every "=": a name holding "=" reads back only up to it.
+        const QStringList pieces = line.split(QLatin1Char('='));
+        if (pieces.size() >= 2 && pieces[0] == QLatin1String("SelectItem"))
+            g_strSelectItem = pieces[1];
+    }
+    return true;
+}
+
+bool SaveSelectItem() {
+    const QString path = ProgramFile(QString::fromLatin1(kSettingsFile));
+    if (WriteFileAtomically(path, {QStringLiteral("[INIT]"),
+                                   QStringLiteral("SelectItem=") + g_strSelectItem}))
+        return true;
+    ReportSaveFailure(path);
+    return false;
+}
+
+void AddConnection(const ConnectionRecord& record) {
+    if (!HasRequiredFields(record))
+        return;
+    // The index is 16-bit: past its top the list would wrap round and lose its order.
+    if (g_intLastConnectionIndex == std::numeric_limits<qint16>::max())
+        return;
+    ++g_intLastConnectionIndex;
+    g_udtConnections.resize(static_cast<size_t>(g_intLastConnectionIndex) + 1);
+    g_udtConnections.back() = record;
+}
+
+bool DeleteConnection(int position) {
+    if (position < 1 || position > g_intLastConnectionIndex + 1) {
+        ShowErrorBox(nullptr, Tr(QStringLiteral("The entered value is not correct."),
+                                 QStringLiteral("入力された値が正しくありません。")));
+        return false;
+    }
+    g_udtConnections.erase(g_udtConnections.begin() + (position - 1));
+    --g_intLastConnectionIndex;
+    return true;
+}
+
+int FindConnection(const QString& name) {
+    for (int i = 0; i <= g_intLastConnectionIndex; ++i)
+        if (g_udtConnections[static_cast<size_t>(i)].ConnectName == name)
+            return i;
+    return -1;
+}
+
+void ReportUnreadableFiles() {
+    // Shown once the language is known; the files are read before it is.
+    const QStringList files = std::exchange(g_unreadableFiles, {});
+    for (const QString& path : files)
+        ShowErrorBox(nullptr, Tr(QStringLiteral("The file \"%1\" could not be read.").arg(path),
+                                 QStringLiteral("ファイル「%1」を読み込めませんでした。").arg(path)));
+}

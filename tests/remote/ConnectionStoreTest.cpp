@@ -1,0 +1,350 @@
+// The remote station's connection list and settings files: layout, reading, damaged input,
+// safe saving, and the add and delete rules.
+#include "RemoteTestSupport.h"
+#include "modControlCommon.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+#include <limits>
+
+namespace {
+
+void CompareRecords(const ConnectionRecord& a, const ConnectionRecord& b) {
+    QCOMPARE(a.ConnectName, b.ConnectName);
+    QCOMPARE(a.Description, b.Description);
+    QCOMPARE(a.IpAddress, b.IpAddress);
+    QCOMPARE(a.PortNo, b.PortNo);
+    QCOMPARE(a.UserName, b.UserName);
+    QCOMPARE(a.Password, b.Password);
+}
+
+} // namespace
+
+class ConnectionStoreTest : public QObject {
+    Q_OBJECT
+private slots:
+    void savesTheLineLayoutWithCrLf();
+    void savedFilesAreOwnerOnlyAndReplaceTheOldOne();
+    void reloadGivesBackWhatWasSaved();
+    void readsFilesWrittenElsewhere();
+    void damagedLinesAreSkippedAndTheRestLoads();
+    void missingFilesStartEmpty();
+    void unreadableFileIsReportedOnce();
+    void failedSaveIsReportedAndKeepsTheOldFile_data();
+    void failedSaveIsReportedAndKeepsTheOldFile();
+    void selectItemFile();
+    void addConnectionNeedsEveryRequiredField_data();
+    void addConnectionNeedsEveryRequiredField();
+    void addStopsAtTheTopOfTheIndex();
+    void deleteMovesLaterRecordsDown();
+    void deleteRefusesPositionsOutsideTheList_data();
+    void deleteRefusesPositionsOutsideTheList();
+    void deletingTheOnlyRecordSavesAnEmptyFile();
+    void findTakesTheFirstExactName();
+};
+
+void ConnectionStoreTest::savesTheLineLayoutWithCrLf() {
+    RemoteSandbox sandbox;
+    AddConnection({QStringLiteral("Office"), QString(), QStringLiteral("host.example"),
+                   QStringLiteral("33550"), QStringLiteral("alice"), QStringLiteral("a&b=c")});
+    AddConnection({QStringLiteral("事務所"), QStringLiteral("本社"), QStringLiteral("10.0.0.1"),
+                   QStringLiteral("1024"), QStringLiteral("ボブ"), QStringLiteral("pw")});
+    QVERIFY(SaveConnectionList());
+    QCOMPARE(sandbox.ReadFile(QStringLiteral("Connect.dat")),
+             QByteArray("ConnectName=Office&Description=&IP Address=host.example&PortNo=33550"
+                        "&UserName=alice&Password=a&b=c\r\n") +
+                 QStringLiteral("ConnectName=事務所&Description=本社&IP Address=10.0.0.1"
+                                "&PortNo=1024&UserName=ボブ&Password=pw\r\n")
+                     .toLocal8Bit());
+}
+
+void ConnectionStoreTest::savedFilesAreOwnerOnlyAndReplaceTheOldOne() {
+    RemoteSandbox sandbox;
+    sandbox.WriteFile(QStringLiteral("Connect.dat"), "old contents\r\n");
+    sandbox.WriteFile(QStringLiteral("TESSORAR.ini"), "old\r\n");
+    QFile::setPermissions(sandbox.File(QStringLiteral("Connect.dat")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                              QFileDevice::ReadOther);
+    AddConnection(MakeRecord(QStringLiteral("A")));
+    QVERIFY(SaveConnectionList());
+    QVERIFY(SaveSelectItem());
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    for (const QString& name : {QStringLiteral("Connect.dat"), QStringLiteral("TESSORAR.ini")}) {
+        const QFileInfo info(sandbox.File(name));
+        const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                            QFileDevice::ReadOther | QFileDevice::WriteOther;
+        QVERIFY2((info.permissions() & others) == 0, qPrintable(name));
+        QVERIFY2((info.permissions() & ownerOnly) == ownerOnly, qPrintable(name));
+    }
+    QVERIFY(!sandbox.ReadFile(QStringLiteral("Connect.dat")).contains("old"));
+    // No temporary file is left beside them.
+    QCOMPARE(QDir(sandbox.Folder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+void ConnectionStoreTest::reloadGivesBackWhatWasSaved() {
+    RemoteSandbox sandbox;
+    const ConnectionRecord tricky{QStringLiteral("Name=with=equals"), QString(),
+                                  QStringLiteral("192.168.0.10"), QStringLiteral("65535"),
+                                  QStringLiteral("ユーザー"), QStringLiteral("&&==&Password=x&")};
+    AddConnection(MakeRecord(QStringLiteral("First")));
+    AddConnection(tricky);
+    AddConnection(MakeRecord(QStringLiteral("First"), QStringLiteral("other")));
+    QVERIFY(SaveConnectionList());
+    ClearConnections();
+    QVERIFY(LoadConnectionList());
+    QCOMPARE(g_intLastConnectionIndex, qint16(2));
+    QCOMPARE(g_udtConnections.size(), size_t(3));
+    CompareRecords(g_udtConnections[0], MakeRecord(QStringLiteral("First")));
+    CompareRecords(g_udtConnections[1], tricky);
+    CompareRecords(g_udtConnections[2], MakeRecord(QStringLiteral("First"), QStringLiteral("other")));
+}
+
+void ConnectionStoreTest::readsFilesWrittenElsewhere() {
+    RemoteSandbox sandbox;
+    // Key names are not compared; bare LF line ends and a last line without one still read.
+    sandbox.WriteFile(
+        QStringLiteral("Connect.dat"),
+        "ConnectName=A&Description=d&IP Address=1.2.3.4&PortNo=2000&UserName=u&Password=p\r\n"
+        "a=B&b=&c=h&d=3000&e=v&f=q\n"
+        "ConnectName=C&Description=x=y&IP Address=h=2&PortNo=4000&UserName=w&Password=z");
+    QVERIFY(LoadConnectionList());
+    QCOMPARE(g_intLastConnectionIndex, qint16(2));
+    CompareRecords(g_udtConnections[0],
+                   {QStringLiteral("A"), QStringLiteral("d"), QStringLiteral("1.2.3.4"),
+                    QStringLiteral("2000"), QStringLiteral("u"), QStringLiteral("p")});
+    CompareRecords(g_udtConnections[1],
+                   {QStringLiteral("B"), QString(), QStringLiteral("h"), QStringLiteral("3000"),
+                    QStringLiteral("v"), QStringLiteral("q")});
+    CompareRecords(g_udtConnections[2],
+                   {QStringLiteral("C"), QStringLiteral("x=y"), QStringLiteral("h=2"),
+                    QStringLiteral("4000"), QStringLiteral("w"), QStringLiteral("z")});
+}
+
+void ConnectionStoreTest::damagedLinesAreSkippedAndTheRestLoads() {
+    RemoteSandbox sandbox;
+    sandbox.WriteFile(QStringLiteral("Connect.dat"),
+                      "\r\n"
+                      "just text\r\n"
+                      "ConnectName=Short&Description=&IP Address=h&PortNo=1&UserName=u\r\n"
+                      "ConnectName=NoEq&Description&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
+                      "ConnectName=&Description=&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
+                      "ConnectName=N&Description=&IP Address=&PortNo=1&UserName=u&Password=p\r\n"
+                      "ConnectName=N&Description=&IP Address=h&PortNo=&UserName=u&Password=p\r\n"
+                      "ConnectName=N&Description=&IP Address=h&PortNo=1&UserName=&Password=p\r\n"
+                      "ConnectName=N&Description=&IP Address=h&PortNo=1&UserName=u&Password=\r\n"
+                      "ConnectName=Good&Description=&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
+                      "&&&&&\r\n"
+                      "=&=&=&=&=&=\r\n");
+    QVERIFY(LoadConnectionList());
+    QCOMPARE(g_intLastConnectionIndex, qint16(0));
+    QCOMPARE(g_udtConnections.size(), size_t(1));
+    QCOMPARE(g_udtConnections[0].ConnectName, QStringLiteral("Good"));
+}
+
+void ConnectionStoreTest::missingFilesStartEmpty() {
+    RemoteSandbox sandbox;
+    AddConnection(MakeRecord(QStringLiteral("stale")));
+    g_strSelectItem = QStringLiteral("stale");
+    QVERIFY(!LoadConnectionList());
+    QCOMPARE(g_intLastConnectionIndex, qint16(-1));
+    QVERIFY(g_udtConnections.empty());
+    QVERIFY(!LoadSelectItem());
+    QVERIFY(g_strSelectItem.isEmpty());
+}
+
+void ConnectionStoreTest::unreadableFileIsReportedOnce() {
+    RemoteSandbox sandbox(QStringLiteral("Japanese"));
+    MessageBoxRecorder recorder;
+    QVERIFY(QDir(sandbox.Folder()).mkdir(QStringLiteral("Connect.dat")));
+    QVERIFY(LoadConnectionList()); // it exists, as a folder
+    QCOMPARE(g_intLastConnectionIndex, qint16(-1));
+    QVERIFY(recorder.boxes.isEmpty()); // the language is not known yet while loading
+    ReportUnreadableFiles();
+    QCOMPARE(recorder.boxes.size(), 1);
+    QCOMPARE(recorder.boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(recorder.boxes[0].text, QStringLiteral("ファイル「%1」を読み込めませんでした。")
+                                         .arg(sandbox.File(QStringLiteral("Connect.dat"))));
+    ReportUnreadableFiles();
+    QCOMPARE(recorder.boxes.size(), 1);
+}
+
+void ConnectionStoreTest::failedSaveIsReportedAndKeepsTheOldFile_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("English") << QStringLiteral("English")
+                             << QStringLiteral("The file \"%1\" could not be saved.\r\n"
+                                               "Check that the program's folder can be written "
+                                               "to.");
+    QTest::newRow("Japanese") << QStringLiteral("Japanese")
+                              << QStringLiteral("ファイル「%1」を保存できませんでした。\r\n"
+                                                "プログラムのフォルダーに書き込めるか確認して"
+                                                "ください。");
+}
+
+void ConnectionStoreTest::failedSaveIsReportedAndKeepsTheOldFile() {
+    QFETCH(QString, language);
+    QFETCH(QString, expected);
+    RemoteSandbox sandbox(language);
+    MessageBoxRecorder recorder;
+    // A folder in the way of each file: it cannot be replaced by a file.
+    const QDir folder(sandbox.Folder());
+    QVERIFY(folder.mkpath(QStringLiteral("Connect.dat/keep")));
+    QVERIFY(folder.mkpath(QStringLiteral("TESSORAR.ini/keep")));
+    AddConnection(MakeRecord(QStringLiteral("A")));
+    QVERIFY(!SaveConnectionList());
+    QVERIFY(!SaveSelectItem());
+    QCOMPARE(recorder.boxes.size(), 2);
+    QCOMPARE(recorder.boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(recorder.boxes[0].text, expected.arg(sandbox.File(QStringLiteral("Connect.dat"))));
+    QCOMPARE(recorder.boxes[1].text, expected.arg(sandbox.File(QStringLiteral("TESSORAR.ini"))));
+    QVERIFY(QFileInfo(sandbox.File(QStringLiteral("Connect.dat/keep"))).isDir());
+}
+
+void ConnectionStoreTest::selectItemFile() {
+    RemoteSandbox sandbox;
+    g_strSelectItem = QStringLiteral("接続 A");
+    QVERIFY(SaveSelectItem());
+    QCOMPARE(sandbox.ReadFile(QStringLiteral("TESSORAR.ini")),
+             QStringLiteral("[INIT]\r\nSelectItem=接続 A\r\n").toLocal8Bit());
+    g_strSelectItem.clear();
+    QVERIFY(LoadSelectItem());
+    QCOMPARE(g_strSelectItem, QStringLiteral("接続 A"));
+
+    // The last matching line wins; other keys, letter case and headers are ignored.
+    sandbox.WriteFile(QStringLiteral("TESSORAR.ini"), "[INIT]\r\nSelectItem=one\r\n"
+                                                      "selectitem=lower\r\nSelectItem\r\n"
+                                                      "[Other]\r\nSelectItem=two\r\nX=y\r\n");
+    QVERIFY(LoadSelectItem());
+    QCOMPARE(g_strSelectItem, QStringLiteral("two"));
+
+    // A name holding "=" is saved whole but reads back only up to it.
+    g_strSelectItem = QStringLiteral("a=b");
+    QVERIFY(SaveSelectItem());
+    QCOMPARE(sandbox.ReadFile(QStringLiteral("TESSORAR.ini")),
+             QByteArray("[INIT]\r\nSelectItem=a=b\r\n"));
+    QVERIFY(LoadSelectItem());
+    QCOMPARE(g_strSelectItem, QStringLiteral("a"));
+
+    sandbox.WriteFile(QStringLiteral("TESSORAR.ini"), "[INIT]\r\n");
+    QVERIFY(LoadSelectItem());
+    QVERIFY(g_strSelectItem.isEmpty());
+}
+
+void ConnectionStoreTest::addConnectionNeedsEveryRequiredField_data() {
+    QTest::addColumn<int>("emptyField");
+    QTest::addColumn<bool>("added");
+    QTest::newRow("ConnectName") << 0 << false;
+    QTest::newRow("Description") << 1 << true;
+    QTest::newRow("IpAddress") << 2 << false;
+    QTest::newRow("PortNo") << 3 << false;
+    QTest::newRow("UserName") << 4 << false;
+    QTest::newRow("Password") << 5 << false;
+}
+
+void ConnectionStoreTest::addConnectionNeedsEveryRequiredField() {
+    QFETCH(int, emptyField);
+    QFETCH(bool, added);
+    RemoteSandbox sandbox;
+    AddConnection(MakeRecord(QStringLiteral("before")));
+    ConnectionRecord r = MakeRecord(QStringLiteral("new"));
+    QString* fields[] = {&r.ConnectName, &r.Description, &r.IpAddress,
+                         &r.PortNo,      &r.UserName,    &r.Password};
+    fields[emptyField]->clear();
+    AddConnection(r);
+    QCOMPARE(g_intLastConnectionIndex, qint16(added ? 1 : 0));
+    QCOMPARE(g_udtConnections.size(), size_t(added ? 2 : 1));
+    if (added)
+        CompareRecords(g_udtConnections[1], r);
+}
+
+void ConnectionStoreTest::addStopsAtTheTopOfTheIndex() {
+    RemoteSandbox sandbox;
+    constexpr int top = std::numeric_limits<qint16>::max();
+    for (int i = 0; i <= top; ++i)
+        AddConnection(MakeRecord(QString::number(i)));
+    QCOMPARE(g_intLastConnectionIndex, qint16(top));
+    AddConnection(MakeRecord(QStringLiteral("one too many")));
+    QCOMPARE(g_intLastConnectionIndex, qint16(top));
+    QCOMPARE(g_udtConnections.size(), size_t(top) + 1);
+    QCOMPARE(g_udtConnections.back().ConnectName, QString::number(top));
+}
+
+void ConnectionStoreTest::deleteMovesLaterRecordsDown() {
+    RemoteSandbox sandbox;
+    for (const char* name : {"a", "b", "c", "d"})
+        AddConnection(MakeRecord(QString::fromLatin1(name)));
+    QVERIFY(DeleteConnection(2));
+    QCOMPARE(g_intLastConnectionIndex, qint16(2));
+    QCOMPARE(g_udtConnections.size(), size_t(3));
+    QCOMPARE(g_udtConnections[0].ConnectName, QStringLiteral("a"));
+    QCOMPARE(g_udtConnections[1].ConnectName, QStringLiteral("c"));
+    QCOMPARE(g_udtConnections[2].ConnectName, QStringLiteral("d"));
+    QVERIFY(DeleteConnection(3));
+    QCOMPARE(g_udtConnections.back().ConnectName, QStringLiteral("c"));
+}
+
+void ConnectionStoreTest::deleteRefusesPositionsOutsideTheList_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("expected");
+    const QString en = QStringLiteral("The entered value is not correct.");
+    const QString ja = QStringLiteral("入力された値が正しくありません。");
+    QTest::newRow("past the end") << 4 << QStringLiteral("English") << en;
+    QTest::newRow("zero") << 0 << QStringLiteral("English") << en;
+    QTest::newRow("negative") << -1 << QStringLiteral("Japanese") << ja;
+    QTest::newRow("far past the end, Japanese") << 40000 << QStringLiteral("Japanese") << ja;
+}
+
+void ConnectionStoreTest::deleteRefusesPositionsOutsideTheList() {
+    QFETCH(int, position);
+    QFETCH(QString, language);
+    QFETCH(QString, expected);
+    RemoteSandbox sandbox(language);
+    MessageBoxRecorder recorder;
+    for (const char* name : {"a", "b", "c"})
+        AddConnection(MakeRecord(QString::fromLatin1(name)));
+    QVERIFY(!DeleteConnection(position));
+    QCOMPARE(g_intLastConnectionIndex, qint16(2));
+    QCOMPARE(g_udtConnections.size(), size_t(3));
+    QCOMPARE(recorder.boxes.size(), 1);
+    QCOMPARE(recorder.boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(recorder.boxes[0].title, QStringLiteral("TESSORA-R"));
+    QCOMPARE(recorder.boxes[0].text, expected);
+}
+
+void ConnectionStoreTest::deletingTheOnlyRecordSavesAnEmptyFile() {
+    RemoteSandbox sandbox;
+    AddConnection(MakeRecord(QStringLiteral("only")));
+    QVERIFY(SaveConnectionList());
+    QVERIFY(DeleteConnection(1));
+    QCOMPARE(g_intLastConnectionIndex, qint16(-1));
+    QVERIFY(g_udtConnections.empty());
+    QVERIFY(SaveConnectionList());
+    QVERIFY(QFileInfo::exists(sandbox.File(QStringLiteral("Connect.dat"))));
+    QCOMPARE(sandbox.ReadFile(QStringLiteral("Connect.dat")), QByteArray());
+    QVERIFY(LoadConnectionList());
+    QCOMPARE(g_intLastConnectionIndex, qint16(-1));
+}
+
+void ConnectionStoreTest::findTakesTheFirstExactName() {
+    RemoteSandbox sandbox;
+    AddConnection(MakeRecord(QStringLiteral("Home")));
+    AddConnection(MakeRecord(QStringLiteral("home")));
+    AddConnection(MakeRecord(QStringLiteral("home"), QStringLiteral("second")));
+    QCOMPARE(FindConnection(QStringLiteral("home")), 1);
+    QCOMPARE(FindConnection(QStringLiteral("Home")), 0);
+    QCOMPARE(FindConnection(QStringLiteral("HOME")), -1);
+    QCOMPARE(FindConnection(QString()), -1);
+}
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TESSORA-R"));
+    ConnectionStoreTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "ConnectionStoreTest.moc"
