@@ -21,7 +21,9 @@ CPlaybackDevice::CPlaybackDevice()
 
 CPlaybackDevice::CPlaybackDevice(OutputFactory factory) : m_factory(std::move(factory)) {}
 
-CPlaybackDevice::~CPlaybackDevice() { Close(); }
+CPlaybackDevice::~CPlaybackDevice() {
+    Close();
+}
 
 bool CPlaybackDevice::Open() {
     Close(); // a second Open starts afresh instead of leaking the first
@@ -135,10 +137,10 @@ bool CPlaybackDevice::PlayQueued(CPlaybackStream* s) {
             // A cursor we cannot trust gives no lead to check: start over.
             Reset(*s);
         } else {
-            const uint32_t movement = cursor >= s->m_lastPlayCursor
-                                          ? cursor - s->m_lastPlayCursor
-                                          : cursor - s->m_lastPlayCursor +
-                                                CPlaybackStream::BUFFER_BYTES;
+            const uint32_t movement =
+                cursor >= s->m_lastPlayCursor
+                    ? cursor - s->m_lastPlayCursor
+                    : cursor - s->m_lastPlayCursor + CPlaybackStream::BUFFER_BYTES;
             s->m_bytesPlayed += movement;
             s->m_lastPlayCursor = cursor;
             // Unsigned on purpose: a cursor past the writes gives a huge lead.
@@ -201,9 +203,13 @@ void CPlaybackDevice::CheckIdleStreams() {
     }
 }
 
-void CPlaybackDevice::SetMute(bool mute) { m_muted = mute ? 1 : 0; }
+void CPlaybackDevice::SetMute(bool mute) {
+    m_muted = mute ? 1 : 0;
+}
 
-bool CPlaybackDevice::IsMuted() const { return m_muted != 0; }
+bool CPlaybackDevice::IsMuted() const {
+    return m_muted != 0;
+}
 
 void CPlaybackDevice::Close() {
     // Streams first: their buffers belong to the output.

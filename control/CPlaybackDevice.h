@@ -20,7 +20,7 @@ class CPlaybackDevice {
 public:
     using OutputFactory = std::function<std::unique_ptr<AudioOutput>(std::string* error)>;
 
-    CPlaybackDevice();                             // output chosen by TAVRINO_PLAYBACK at Open
+    CPlaybackDevice();                               // output chosen by TAVRINO_PLAYBACK at Open
     explicit CPlaybackDevice(OutputFactory factory); // for tests and tools
     ~CPlaybackDevice();
     CPlaybackDevice(const CPlaybackDevice&) = delete;
@@ -33,7 +33,7 @@ public:
     void CheckIdleStreams();
     void SetMute(bool mute); // kept across Open/Close
     bool IsMuted() const;
-    void Close();            // safe twice
+    void Close(); // safe twice
 
     bool IsOpen() const { return m_output != nullptr; }
     // Why the last Open or CreateStream failed, for logs.

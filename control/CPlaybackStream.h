@@ -14,10 +14,10 @@ class AudioOutputBuffer;
 class CPlaybackStream {
 public:
     static constexpr uint32_t FRAME_BYTES = 1920;
-    static constexpr uint32_t BUFFER_BYTES = 65280;      // 34 frames, 4.08 s
+    static constexpr uint32_t BUFFER_BYTES = 65280;       // 34 frames, 4.08 s
     static constexpr uint32_t WRITE_REGION_BYTES = 32640; // one frame + 16 frames of silence
-    static constexpr uint32_t LEAD_MIN = 400;            // at or below: the cursor caught up
-    static constexpr uint32_t LEAD_MAX = 5000;           // at or above: too far ahead
+    static constexpr uint32_t LEAD_MIN = 400;             // at or below: the cursor caught up
+    static constexpr uint32_t LEAD_MAX = 5000;            // at or above: too far ahead
     static constexpr uint32_t START_FRAMES = 2;
 
     using Frame = std::array<uint8_t, FRAME_BYTES>;

@@ -6,12 +6,16 @@ constexpr unsigned PERIODS = 2;
 // A device that takes no audio for this long is taken for lost rather than waited on.
 constexpr int STALL_MS = 2000;
 
-std::string Describe(const char* what, int err) { return std::string(what) + ": " + snd_strerror(err); }
+std::string Describe(const char* what, int err) {
+    return std::string(what) + ": " + snd_strerror(err);
+}
 } // namespace
 
 AlsaAudioOutput::AlsaAudioOutput(std::string device) : m_device(std::move(device)) {}
 
-AlsaAudioOutput::~AlsaAudioOutput() { Close(); }
+AlsaAudioOutput::~AlsaAudioOutput() {
+    Close();
+}
 
 bool AlsaAudioOutput::OpenSink(std::string* error) {
     const int err = snd_pcm_open(&m_pcm, m_device.c_str(), SND_PCM_STREAM_PLAYBACK, 0);

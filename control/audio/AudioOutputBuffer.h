@@ -17,8 +17,7 @@ public:
     virtual bool Lock(uint32_t offset, uint32_t bytes, uint8_t** region1, uint32_t* length1,
                       uint8_t** region2, uint32_t* length2) = 0;
     // Commits the regions a Lock handed out; the pointers must be those of that Lock.
-    virtual bool Unlock(uint8_t* region1, uint32_t length1, uint8_t* region2,
-                        uint32_t length2) = 0;
+    virtual bool Unlock(uint8_t* region1, uint32_t length1, uint8_t* region2, uint32_t length2) = 0;
     virtual bool Play() = 0; // always looping
     virtual bool Stop() = 0; // the cursor stays where it is
     virtual bool SetCurrentPosition(uint32_t position) = 0;

@@ -82,9 +82,7 @@ long AudioOutputStreamer::WaitForClock() {
         std::unique_lock lock(m_wakeMutex);
         m_wake.wait_until(lock, due, [this] { return m_stop.load(); });
     }
-    if (m_stop) {
-        return 0;
-    }
+    // Even when woken by Close: what fell due is still written, so a file ends at Close.
     const auto elapsed = duration_cast<nanoseconds>(steady_clock::now() - m_clockStart).count();
     const auto target = static_cast<uint64_t>(elapsed) * RATE / 1000000000u;
     const long frames = static_cast<long>(target - m_clockFrames);
@@ -104,7 +102,7 @@ void AudioOutputStreamer::Run() {
         // A late wakeup renders everything that fell due, one period at a time.
         auto left = static_cast<size_t>(due);
         bool lost = false;
-        while (left > 0 && !m_stop) {
+        while (left > 0) {
             const size_t n = std::min(left, PERIOD_FRAMES);
             m_mixer->Render(period.data(), n);
             if (!WritePeriod(period.data(), n, &error)) {

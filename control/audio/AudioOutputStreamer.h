@@ -52,7 +52,7 @@ protected:
 
     // For clock-paced backends: waits for the next 20 ms tick of an absolute clock that
     // started with the device thread and returns the frames that fell due since the last
-    // call, so the stream keeps real time however late a wakeup is. Woken early by Close.
+    // call, so the stream keeps real time however late a wakeup is. Close wakes it early.
     long WaitForClock();
     bool StopRequested() const { return m_stop.load(); }
 

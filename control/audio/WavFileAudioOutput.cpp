@@ -3,7 +3,9 @@
 
 WavFileAudioOutput::WavFileAudioOutput(std::string path) : m_path(std::move(path)) {}
 
-WavFileAudioOutput::~WavFileAudioOutput() { Close(); }
+WavFileAudioOutput::~WavFileAudioOutput() {
+    Close();
+}
 
 bool WavFileAudioOutput::OpenSink(std::string* error) {
     SF_INFO info{};
@@ -27,7 +29,9 @@ void WavFileAudioOutput::CloseSink() {
     }
 }
 
-long WavFileAudioOutput::NextPeriod(std::string*) { return WaitForClock(); }
+long WavFileAudioOutput::NextPeriod(std::string*) {
+    return WaitForClock();
+}
 
 bool WavFileAudioOutput::WritePeriod(const int16_t* samples, size_t frames, std::string* error) {
     const auto count = static_cast<sf_count_t>(frames);

@@ -65,9 +65,9 @@ public:
         posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
         const std::string device = "--device=" + source;
-        const char* argv[] = {"parec",        device.c_str(), "--raw",
-                              "--format=s16le", "--rate=8000", "--channels=1",
-                              "--latency-msec=20", nullptr};
+        const char* argv[] = {
+            "parec",        device.c_str(),      "--raw", "--format=s16le", "--rate=8000",
+            "--channels=1", "--latency-msec=20", nullptr};
         const int rc = posix_spawnp(&m_pid, "parec", &actions, nullptr,
                                     const_cast<char* const*>(argv), environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -268,7 +268,8 @@ TEST_F(AlsaPlayback, ATonePlayedThroughTheDeviceIsHeardOnTheSink) {
 }
 
 TEST_F(AlsaPlayback, ClosingWhileItPlaysReturnsAndReopens) {
-    CPlaybackDevice device{[](std::string* error) { return CreateAudioOutput("alsa:default", error); }};
+    CPlaybackDevice device{
+        [](std::string* error) { return CreateAudioOutput("alsa:default", error); }};
     std::vector<uint8_t> frame(1920, 0x11);
     for (int round = 0; round < 3; ++round) {
         ASSERT_TRUE(device.Open()) << device.LastError();

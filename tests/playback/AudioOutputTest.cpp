@@ -113,7 +113,7 @@ TEST(AudioOutputRing, StoppedRingsHoldTheirCursorAndPlayingOnesAreSummedAndClipp
     Fill(b, {30000, -30000, -50, 7});
 
     EXPECT_EQ(Render(*mixer, 2), (std::vector<int16_t>{0, 0})); // nothing plays: silence
-    ASSERT_TRUE(b.SetCurrentPosition(3)); // odd: rounded down to a sample
+    ASSERT_TRUE(b.SetCurrentPosition(3));                       // odd: rounded down to a sample
     uint32_t cursor = 0;
     ASSERT_TRUE(b.GetCurrentPosition(&cursor));
     EXPECT_EQ(cursor, 2u);

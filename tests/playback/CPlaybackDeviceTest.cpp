@@ -62,7 +62,8 @@ protected:
     }
 
     std::shared_ptr<FakeBufferState> state = std::make_shared<FakeBufferState>();
-    CPlaybackDevice device{[s = state](std::string*) { return std::make_unique<FakeAudioOutput>(s); }};
+    CPlaybackDevice device{
+        [s = state](std::string*) { return std::make_unique<FakeAudioOutput>(s); }};
     CPlaybackStream* stream = nullptr;
 };
 
@@ -137,8 +138,8 @@ struct LeadCase {
 class LeadWindow : public PlaybackAlgorithm, public ::testing::WithParamInterface<LeadCase> {};
 
 TEST_P(LeadWindow, ResetsOutsideFourHundredToFiveThousand) {
-    PlaySteadily(2);       // playing, written 3840, cursor 0
-    ASSERT_TRUE(Feed(3));  // cursor still 0: lead 3840, inside
+    PlaySteadily(2);      // playing, written 3840, cursor 0
+    ASSERT_TRUE(Feed(3)); // cursor still 0: lead 3840, inside
     ASSERT_TRUE(stream->IsPlaying());
     const uint32_t resets = stream->ResetCount();
     const int stops = state->stops;
@@ -374,7 +375,8 @@ TEST(PlaybackDeviceOpen, FailuresLeaveNothingBehind) {
     noBuffer.Close();
 
     // Opening twice starts afresh: the first stream is released.
-    CPlaybackDevice twice{[state](std::string*) { return std::make_unique<FakeAudioOutput>(state); }};
+    CPlaybackDevice twice{
+        [state](std::string*) { return std::make_unique<FakeAudioOutput>(state); }};
     ASSERT_TRUE(twice.Open());
     CPlaybackStream* first = twice.CreateStream();
     ASSERT_NE(first, nullptr);

@@ -70,7 +70,9 @@ size_t BestLag(const std::vector<int16_t>& haystack, const int16_t* needle, size
     return bestLag;
 }
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 TEST(WavPlayback, TheFileHoldsTheFramesWhereTheyWereHeardWithSilenceAround) {
     const std::string path =
@@ -101,8 +103,8 @@ TEST(WavPlayback, TheFileHoldsTheFramesWhereTheyWereHeardWithSilenceAround) {
         if (k == 1) {
             playBefore = Clock::now();
         }
-        ASSERT_TRUE(device.QueueFrame(stream, reinterpret_cast<const uint8_t*>(&speech[k * SAMPLES]),
-                                      SAMPLES * 2));
+        ASSERT_TRUE(device.QueueFrame(
+            stream, reinterpret_cast<const uint8_t*>(&speech[k * SAMPLES]), SAMPLES * 2));
         ASSERT_TRUE(device.PlayQueued(stream));
         if (k == 1) {
             playAfter = Clock::now();
