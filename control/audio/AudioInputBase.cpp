@@ -35,12 +35,13 @@ bool AudioInputBase::AddBuffer(uint8_t* buffer, int length) {
 bool AudioInputBase::Start() {
     if (!m_open)
         return false;
-    if (m_deviceThread.joinable())
-        return true;
     {
         std::lock_guard lock(m_mutex);
+        // A device that failed stays failed until it is opened again.
         if (m_deviceFailed)
             return false;
+        if (m_deviceThread.joinable())
+            return true;
         m_stopRequested = false;
     }
     if (!StartDevice())

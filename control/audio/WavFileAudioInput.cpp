@@ -2,12 +2,20 @@
 #include "WavFileAudioInput.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
 
 // Large enough for the 960-sample voice buffers; longer buffers are read in pieces.
 constexpr int CHUNK_FRAMES = 960;
+
+// libsndfile scales every format to -1..1 when reading floats, 16-bit files exactly, while
+// its short reads would leave float files unscaled (all zeros); so read floats and scale here.
+int16_t ToSample(float value) {
+    const float scaled = std::nearbyint(value * 32768.0f);
+    return static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
+}
 
 } // namespace
 
@@ -48,7 +56,7 @@ bool WavFileAudioInput::StartDevice() {
 bool WavFileAudioInput::ReadLooping(int16_t* out, int frames) {
     bool rewound = false;
     while (frames > 0) {
-        const sf_count_t got = sf_readf_short(m_file, m_interleaved.data(), frames);
+        const sf_count_t got = sf_readf_float(m_file, m_interleaved.data(), frames);
         if (got <= 0) {
             // One rewind per call: a file that yields nothing even from its start is broken.
             if (rewound || sf_seek(m_file, 0, SEEK_SET) < 0)
@@ -58,10 +66,10 @@ bool WavFileAudioInput::ReadLooping(int16_t* out, int frames) {
         }
         rewound = false;
         for (sf_count_t i = 0; i < got; ++i) {
-            int sum = 0;
+            float sum = 0;
             for (int c = 0; c < m_channels; ++c)
                 sum += m_interleaved[static_cast<size_t>(i * m_channels + c)];
-            out[i] = static_cast<int16_t>(sum / m_channels);
+            out[i] = ToSample(sum / static_cast<float>(m_channels));
         }
         out += got;
         frames -= static_cast<int>(got);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-// The file must be 8000 Hz; any sample format libsndfile reads is taken as 16-bit, and
+// The file must be 8000 Hz; any sample format libsndfile reads is taken to 16 bits, and
 // several channels are mixed down to one. Threads: see AudioInputBase; the file handle,
 // the read buffer and the pacer belong to the device thread while it runs.
 class WavFileAudioInput final : public AudioInputBase {
@@ -30,7 +30,7 @@ private:
     std::string m_path;
     SNDFILE* m_file = nullptr;
     int m_channels = 0;
-    std::vector<int16_t> m_interleaved; // sized at open, so reading allocates nothing
+    std::vector<float> m_interleaved; // sized at open, so reading allocates nothing
     std::vector<int16_t> m_mono;
     AudioInputPacer m_pacer;
 };

@@ -1,0 +1,294 @@
+// Tests of the capture thread through its holder: frames from a WAV microphone, mute, stop, detector.
+#include "CCaptureHolder.h"
+#include "CMicDeviceThread.h"
+#include "CaptureTestSupport.h"
+#include "GsmTestSupport.h"
+#include "audio/WavFileAudioInput.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace capturetest;
+using gsmtest::TempDir;
+
+namespace {
+
+// Sets an environment variable for one test.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
+            m_had = true;
+            m_old = old;
+        }
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_had)
+            setenv(m_name, m_old.c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    bool m_had = false;
+    std::string m_old;
+};
+
+std::vector<std::vector<uint8_t>> SplitFrames(const std::vector<int16_t>& looped, size_t frames) {
+    std::vector<std::vector<uint8_t>> out;
+    for (size_t f = 0; f < frames; ++f) {
+        std::vector<int16_t> frame(960);
+        for (size_t i = 0; i < 960; ++i)
+            frame[i] = looped[(f * 960 + i) % looped.size()];
+        out.push_back(gsmtest::ToBytes(frame));
+    }
+    return out;
+}
+
+class CaptureFromWav : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(m_dir.Path().empty());
+        // 2.5 frames of a speech-level sweep: the loop point falls inside a frame.
+        m_signal = gsmtest::MakeSweep(2400, 8000, 200, 2000);
+        m_wav = m_dir.File("mic.wav");
+        ASSERT_TRUE(gsmtest::WritePcmWav(m_wav, m_signal));
+        m_holder.SetInputFactory([path = m_wav] { return std::make_unique<WavFileAudioInput>(path); });
+    }
+
+    TempDir m_dir;
+    std::vector<int16_t> m_signal;
+    std::string m_wav;
+    RecordingSink m_sink;
+    CCaptureHolder m_holder;
+};
+
+class CaptureScripted : public testing::Test {
+protected:
+    void SetUp() override {
+        m_holder.SetInputFactory([log = m_log] { return std::make_unique<ScriptedAudioInput>(log); });
+    }
+    // Hands over one buffer and waits until the capture thread has sent its frame.
+    void SendFrame(const std::vector<uint8_t>& pcm) {
+        const size_t before = m_sink.Count();
+        ASSERT_TRUE(FillNext(*m_log, pcm));
+        ASSERT_TRUE(m_sink.WaitForFrames(before + 1));
+    }
+    int LastSilent() const { return m_sink.Frames().back().silent; }
+
+    std::shared_ptr<ScriptedInputLog> m_log = std::make_shared<ScriptedInputLog>();
+    RecordingSink m_sink;
+    CCaptureHolder m_holder;
+};
+
+} // namespace
+
+TEST_F(CaptureFromWav, SendsTheFileAsEncodedFramesEvery120Ms) {
+    const Clock::time_point started = Clock::now();
+    ASSERT_TRUE(m_holder.Start(&m_sink));
+    ASSERT_TRUE(m_sink.WaitForFrames(6));
+    m_holder.Stop();
+
+    const auto frames = m_sink.Frames();
+    ASSERT_GE(frames.size(), 6u);
+    const auto expected = EncodeFresh(SplitFrames(m_signal, frames.size()));
+    CAcmCodec decoder;
+    ASSERT_TRUE(decoder.Open(CAcmCodec::DIRECTION_DECODE));
+    std::vector<int16_t> heard;
+    for (size_t k = 0; k < frames.size(); ++k) {
+        ASSERT_EQ(frames[k].bytes.size(), 195u);
+        EXPECT_EQ(frames[k].silent, 0);
+        EXPECT_NE(frames[k].thread, std::this_thread::get_id());
+        // One encoder stream from the file's first sample on, looping at its end.
+        EXPECT_EQ(frames[k].bytes, expected[k]) << "frame " << k;
+        EXPECT_GE(frames[k].arrived - started, (k + 1) * 120ms);
+        std::vector<uint8_t> pcm(1920);
+        ASSERT_TRUE(decoder.Convert(pcm.data(), frames[k].bytes.data()));
+        const auto samples = gsmtest::ToSamples(pcm.data(), 1920);
+        heard.insert(heard.end(), samples.begin(), samples.end());
+    }
+    std::vector<int16_t> spoken;
+    for (size_t i = 0; i < heard.size(); ++i)
+        spoken.push_back(m_signal[i % m_signal.size()]);
+    int lag = 99;
+    EXPECT_GT(gsmtest::BestCorrelation(spoken, heard, 200, &lag), 0.8);
+    EXPECT_EQ(lag, 0);
+}
+
+TEST_F(CaptureFromWav, TheEnvironmentChoosesTheMicrophone) {
+    CCaptureHolder holder;
+    ScopedEnv env("TAVRINO_CAPTURE", "file:" + m_wav);
+    ASSERT_TRUE(holder.Start(&m_sink));
+    EXPECT_TRUE(m_sink.WaitForFrames(2));
+    holder.Stop();
+    EXPECT_EQ(m_sink.Frames()[0].bytes, EncodeFresh(SplitFrames(m_signal, 1))[0]);
+}
+
+TEST_F(CaptureFromWav, MuteStopsDeliveryAndUnmuteResumesIt) {
+    ASSERT_TRUE(m_holder.Start(&m_sink));
+    ASSERT_TRUE(m_sink.WaitForFrames(2));
+    ASSERT_TRUE(m_holder.SetMute(true));
+    // A buffer already past the mute check may still arrive; after that, nothing.
+    const size_t atMute = m_sink.Count();
+    std::this_thread::sleep_for(400ms);
+    const size_t settled = m_sink.Count();
+    EXPECT_LE(settled, atMute + 1);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(m_sink.Count(), settled);
+
+    ASSERT_TRUE(m_holder.SetMute(false));
+    EXPECT_TRUE(m_sink.WaitForFrames(settled + 2));
+    m_holder.Stop();
+}
+
+TEST_F(CaptureFromWav, StopEndsEverythingAndNothingArrivesAfterIt) {
+    ASSERT_TRUE(m_holder.Start(&m_sink));
+    EXPECT_TRUE(m_holder.IsRunning());
+    ASSERT_TRUE(m_sink.WaitForFrames(2));
+    m_holder.Stop();
+    EXPECT_FALSE(m_holder.IsRunning());
+    EXPECT_FALSE(m_holder.SetMute(true));
+    const size_t atStop = m_sink.Count();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(m_sink.Count(), atStop);
+    m_holder.Stop();
+    m_holder.SetSensitivity(10);
+    m_holder.PostDetectorTick(6);
+
+    // A new Start after Stop records again, from a new encoder stream.
+    RecordingSink second;
+    ASSERT_TRUE(m_holder.Start(&second));
+    ASSERT_TRUE(second.WaitForFrames(1));
+    EXPECT_EQ(second.Frames()[0].bytes, EncodeFresh(SplitFrames(m_signal, 1))[0]);
+    m_holder.Stop();
+}
+
+TEST(CaptureStart, FailsWithoutAUsableMicrophoneAndStopStillEndsTheThread) {
+    RecordingSink sink;
+    for (const std::string setting : {"file:/nonexistent/tessora/mic.wav", "no-such-input"}) {
+        ScopedEnv env("TAVRINO_CAPTURE", setting);
+        CCaptureHolder holder;
+        EXPECT_FALSE(holder.Start(&sink)) << setting;
+        // The thread runs on with the device closed until Stop.
+        EXPECT_TRUE(holder.IsRunning());
+        EXPECT_TRUE(holder.SetMute(true));
+        holder.PostDetectorTick(7);
+        holder.Stop();
+        EXPECT_FALSE(holder.IsRunning());
+        holder.Stop();
+    }
+    EXPECT_EQ(sink.Count(), 0u);
+
+    CCaptureHolder never;
+    never.Stop();
+    EXPECT_FALSE(never.IsRunning());
+    EXPECT_FALSE(never.SetMute(false));
+}
+
+TEST_F(CaptureScripted, StopClosesTheDeviceAndRequeuesNothingAfterTheClose) {
+    ASSERT_TRUE(m_holder.Start(&m_sink));
+    ASSERT_TRUE(WaitForQueued(*m_log, 5));
+    {
+        std::lock_guard lock(m_log->mutex);
+        EXPECT_TRUE(m_log->started);
+    }
+    SendFrame(FrameOfLevel(100));
+    m_holder.Stop();
+    std::lock_guard lock(m_log->mutex);
+    EXPECT_TRUE(m_log->reset);
+    EXPECT_TRUE(m_log->closed);
+    EXPECT_EQ(m_log->addsAfterReset, 0);
+    EXPECT_EQ(m_sink.Count(), 1u);
+}
+
+TEST_F(CaptureScripted, MutedBuffersStillCirculateButSendNothing) {
+    ASSERT_TRUE(m_holder.Start(&m_sink));
+    SendFrame(FrameOfLevel(100));
+    ASSERT_TRUE(m_holder.SetMute(true));
+    for (int i = 0; i < 7; ++i)
+        ASSERT_TRUE(FillNext(*m_log, FrameOfLevel(100))) << "buffer " << i << " did not come back";
+    ASSERT_TRUE(WaitForQueued(*m_log, 5));
+    EXPECT_EQ(m_sink.Count(), 1u);
+    ASSERT_TRUE(m_holder.SetMute(false));
+    SendFrame(FrameOfLevel(100));
+    m_holder.Stop();
+}
+
+TEST_F(CaptureScripted, ShortBufferIsEncodedWholeWithItsTailSilenced) {
+    ASSERT_TRUE(m_holder.Start(&m_sink));
+    const std::vector<uint8_t> loud = FrameOfLevel(3000);
+    SendFrame(loud);
+    // Every buffer has held loud audio; a short one must not replay it.
+    for (int i = 0; i < 4; ++i)
+        SendFrame(loud);
+    const size_t before = m_sink.Count();
+    ASSERT_TRUE(FillNext(*m_log, loud, 1000));
+    ASSERT_TRUE(m_sink.WaitForFrames(before + 1));
+    m_holder.Stop();
+
+    std::vector<uint8_t> shortFrame(1920, 0);
+    std::copy(loud.begin(), loud.begin() + 1000, shortFrame.begin());
+    const auto expected = EncodeFresh({loud, loud, loud, loud, loud, shortFrame});
+    const auto frames = m_sink.Frames();
+    ASSERT_EQ(frames.size(), 6u);
+    EXPECT_EQ(frames[5].bytes, expected[5]);
+}
+
+TEST_F(CaptureScripted, DetectorTicksReachTheCaptureThreadInOrderWithTheFrames) {
+    ASSERT_TRUE(m_holder.Start(&m_sink));
+    SendFrame(FrameOfLevel(0));
+    EXPECT_EQ(LastSilent(), 0);
+    m_holder.PostDetectorTick(6); // threshold 0 + 130 - 30 = 100
+    m_holder.PostDetectorTick(7);
+    SendFrame(FrameOfLevel(99));
+    EXPECT_EQ(LastSilent(), 0);
+    m_holder.PostDetectorTick(7);
+    SendFrame(FrameOfLevel(99));
+    EXPECT_EQ(LastSilent(), 1);
+    // The loud frame that ends the silence is itself sent as voice.
+    SendFrame(FrameOfLevel(100));
+    EXPECT_EQ(LastSilent(), 0);
+
+    // A lower sensitivity set from this thread applies at the next recalibration.
+    m_holder.SetSensitivity(0); // threshold 100 + 0 - 30 = 70
+    m_holder.PostDetectorTick(6);
+    m_holder.PostDetectorTick(7);
+    m_holder.PostDetectorTick(7);
+    SendFrame(FrameOfLevel(70));
+    EXPECT_EQ(LastSilent(), 0);
+    m_holder.Stop();
+}
+
+TEST_F(CaptureScripted, SilenceIsDeclaredWhileMutedAndEndsWithTheFirstLoudFrame) {
+    ASSERT_TRUE(m_holder.Start(&m_sink));
+    SendFrame(FrameOfLevel(0));
+    m_holder.PostDetectorTick(6); // threshold 100
+    ASSERT_TRUE(m_holder.SetMute(true));
+    m_holder.PostDetectorTick(7);
+    // Loud audio while muted is not measured: it cannot restart the silence count.
+    ASSERT_TRUE(FillNext(*m_log, FrameOfLevel(5000)));
+    m_holder.PostDetectorTick(7);
+    ASSERT_TRUE(WaitForQueued(*m_log, 5));
+    ASSERT_TRUE(m_holder.SetMute(false));
+    SendFrame(FrameOfLevel(10));
+    EXPECT_EQ(LastSilent(), 1);
+    SendFrame(FrameOfLevel(500));
+    EXPECT_EQ(LastSilent(), 0);
+    m_holder.Stop();
+}
+
+TEST(CaptureScriptedStart, InputThatFailsToOpenLeavesNothingOpen) {
+    auto log = std::make_shared<ScriptedInputLog>();
+    log->failOpen = true;
+    RecordingSink sink;
+    CCaptureHolder holder;
+    holder.SetInputFactory([log] { return std::make_unique<ScriptedAudioInput>(log); });
+    EXPECT_FALSE(holder.Start(&sink));
+    holder.Stop();
+    std::lock_guard lock(log->mutex);
+    EXPECT_FALSE(log->started);
+    EXPECT_TRUE(log->queued.empty());
+}
