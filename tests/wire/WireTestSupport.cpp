@@ -1,0 +1,55 @@
+// Helpers for the wire tests: a plain POSIX UDP peer on 127.0.0.1.
+#include "WireTestSupport.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+RawPeer::RawPeer() {
+    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+    const int size = 4 << 20;
+    ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    socklen_t length = sizeof local;
+    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length);
+    m_port = ntohs(local.sin_port);
+}
+
+RawPeer::~RawPeer() { ::close(m_fd); }
+
+bool RawPeer::SendTo(int port, const std::vector<uint8_t>& datagram) const {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    return ::sendto(m_fd, datagram.data(), datagram.size(), 0,
+                    reinterpret_cast<const sockaddr*>(&to),
+                    sizeof to) == static_cast<ssize_t>(datagram.size());
+}
+
+std::optional<std::vector<uint8_t>> RawPeer::Receive(int timeoutMs) const {
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) != 1) {
+        return std::nullopt;
+    }
+    std::vector<uint8_t> buffer(70000);
+    const ssize_t n = ::recv(m_fd, buffer.data(), buffer.size(), 0);
+    if (n < 0) {
+        return std::nullopt;
+    }
+    buffer.resize(static_cast<size_t>(n));
+    return buffer;
+}
+
+std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
+    std::vector<uint8_t> out;
+    for (int v : values) {
+        out.push_back(static_cast<uint8_t>(v));
+    }
+    return out;
+}

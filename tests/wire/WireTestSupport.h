@@ -1,0 +1,28 @@
+// Helpers for the wire tests: a plain POSIX UDP peer on 127.0.0.1.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A blocking UDP socket on 127.0.0.1 that plays the other station, so that what the
+// control puts on the wire is seen byte for byte and not through the code under test.
+class RawPeer {
+public:
+    RawPeer();
+    ~RawPeer();
+    RawPeer(const RawPeer&) = delete;
+    RawPeer& operator=(const RawPeer&) = delete;
+
+    int Port() const { return m_port; }
+    bool SendTo(int port, const std::vector<uint8_t>& datagram) const;
+    // The next datagram, or nothing when none arrives within timeoutMs.
+    std::optional<std::vector<uint8_t>> Receive(int timeoutMs = 3000) const;
+
+private:
+    int m_fd = -1;
+    int m_port = -1;
+};
+
+std::vector<uint8_t> Bytes(std::initializer_list<int> values);
