@@ -22,7 +22,9 @@ static_assert(BLOCKS_PER_FRAME * BLOCK_SAMPLES * 2 == CAcmCodec::PCM_FRAME_SIZE)
 
 } // namespace
 
-CAcmCodec::~CAcmCodec() { Close(); }
+CAcmCodec::~CAcmCodec() {
+    Close();
+}
 
 bool CAcmCodec::Open(int direction) {
     if (direction != DIRECTION_ENCODE && direction != DIRECTION_DECODE)
@@ -89,7 +91,9 @@ void CAcmCodec::Close() {
     m_pcmFrameSize = 0;
 }
 
-bool CAcmCodec::IsOpen() const { return m_stream != nullptr; }
+bool CAcmCodec::IsOpen() const {
+    return m_stream != nullptr;
+}
 
 int CAcmCodec::SourceFrameSize() const {
     return m_direction == DIRECTION_DECODE ? m_gsmFrameSize : m_pcmFrameSize;

@@ -1,4 +1,4 @@
-// One GSM 06.10 conversion stream (WAV49 packing) turning 1920-byte PCM voice frames to 195 bytes or back.
+// One GSM 06.10 stream (WAV49 packing): 1920-byte PCM voice frames to 195 bytes or back.
 #pragma once
 
 #include <array>

@@ -9,7 +9,9 @@
 
 CCaptureHolder::CCaptureHolder() = default;
 
-CCaptureHolder::~CCaptureHolder() { Stop(); }
+CCaptureHolder::~CCaptureHolder() {
+    Stop();
+}
 
 bool CCaptureHolder::Start(IVoiceFrameSink* engine) {
     // A second Start would orphan the running thread; end it first.
@@ -58,6 +60,10 @@ void CCaptureHolder::PostDetectorTick(int kind) {
         m_worker->PostDetectorTick(kind);
 }
 
-bool CCaptureHolder::IsRunning() const { return m_thread != nullptr; }
+bool CCaptureHolder::IsRunning() const {
+    return m_thread != nullptr;
+}
 
-void CCaptureHolder::SetInputFactory(InputFactory factory) { m_inputFactory = std::move(factory); }
+void CCaptureHolder::SetInputFactory(InputFactory factory) {
+    m_inputFactory = std::move(factory);
+}

@@ -1,4 +1,4 @@
-// The capture worker: records 120 ms buffers, encodes them to GSM, runs the detector, hands frames on.
+// The capture worker: records 120 ms buffers, encodes them, runs the detector, sends frames.
 #include "CMicDeviceThread.h"
 
 #include "IVoiceFrameSink.h"
@@ -101,13 +101,17 @@ void CMicDeviceThread::ReleaseDevice() {
     m_encoder.Close();
 }
 
-void CMicDeviceThread::PostClose(QSemaphore* done) { Post<CloseEvent>(this, done); }
+void CMicDeviceThread::PostClose(QSemaphore* done) {
+    Post<CloseEvent>(this, done);
+}
 
 void CMicDeviceThread::PostQuit() {
     Post<QEvent>(this, static_cast<QEvent::Type>(WM_MICTHREAD_QUIT));
 }
 
-void CMicDeviceThread::PostDetectorTick(int kind) { Post<DetectorTickEvent>(this, kind); }
+void CMicDeviceThread::PostDetectorTick(int kind) {
+    Post<DetectorTickEvent>(this, kind);
+}
 
 bool CMicDeviceThread::event(QEvent* event) {
     switch (static_cast<int>(event->type())) {
@@ -139,7 +143,8 @@ void CMicDeviceThread::OnBufferFilled(uint8_t* buffer, int bytesRecorded) {
         // A short buffer is still encoded whole, but its unrecorded tail would hold audio
         // from five buffers ago: silence it.
         if (bytesRecorded >= 0 && bytesRecorded < BUFFER_BYTES)
-            std::memset(buffer + bytesRecorded, 0, static_cast<size_t>(BUFFER_BYTES - bytesRecorded));
+            std::memset(buffer + bytesRecorded, 0,
+                        static_cast<size_t>(BUFFER_BYTES - bytesRecorded));
         if (m_encoder.Convert(m_frame.data(), buffer)) {
             m_detector.UpdateFrame(buffer);
             if (m_engine != nullptr)

@@ -1,4 +1,4 @@
-// The capture worker: records 120 ms buffers, encodes them to GSM, runs the detector, hands frames on.
+// The capture worker: records 120 ms buffers, encodes them, runs the detector, sends frames.
 #pragma once
 
 #include "CAcmCodec.h"

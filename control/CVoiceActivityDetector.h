@@ -1,4 +1,4 @@
-// Voice activity detector: a per-frame level, a threshold recalibrated each second, and a silent flag.
+// Voice activity detector: frame level, threshold recalibrated each second, silent flag.
 #pragma once
 
 #include <atomic>

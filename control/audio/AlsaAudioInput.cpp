@@ -13,7 +13,9 @@ constexpr int WAIT_MS = 200;
 
 AlsaAudioInput::AlsaAudioInput(std::string device) : m_device(std::move(device)) {}
 
-AlsaAudioInput::~AlsaAudioInput() { Close(); }
+AlsaAudioInput::~AlsaAudioInput() {
+    Close();
+}
 
 bool AlsaAudioInput::OpenDevice() {
     if (snd_pcm_open(&m_pcm, m_device.c_str(), SND_PCM_STREAM_CAPTURE, 0) < 0) {
@@ -64,7 +66,9 @@ bool AlsaAudioInput::StartDevice() {
     return snd_pcm_start(m_pcm) >= 0;
 }
 
-void AlsaAudioInput::StopDevice() { snd_pcm_drop(m_pcm); }
+void AlsaAudioInput::StopDevice() {
+    snd_pcm_drop(m_pcm);
+}
 
 bool AlsaAudioInput::Recover(int error) {
     if (snd_pcm_recover(m_pcm, error, 1) < 0)

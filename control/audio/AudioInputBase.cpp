@@ -83,7 +83,9 @@ void AudioInputBase::Close() {
     m_onFilled = nullptr;
 }
 
-bool AudioInputBase::IsOpen() const { return m_open; }
+bool AudioInputBase::IsOpen() const {
+    return m_open;
+}
 
 bool AudioInputBase::DeviceFailed() const {
     std::lock_guard lock(m_mutex);

@@ -3,7 +3,9 @@
 
 #include <cstring>
 
-SilenceAudioInput::~SilenceAudioInput() { Close(); }
+SilenceAudioInput::~SilenceAudioInput() {
+    Close();
+}
 
 bool SilenceAudioInput::StartDevice() {
     m_pacer.Restart();

@@ -21,7 +21,9 @@ int16_t ToSample(float value) {
 
 WavFileAudioInput::WavFileAudioInput(std::string path) : m_path(std::move(path)) {}
 
-WavFileAudioInput::~WavFileAudioInput() { Close(); }
+WavFileAudioInput::~WavFileAudioInput() {
+    Close();
+}
 
 bool WavFileAudioInput::OpenDevice() {
     SF_INFO info{};
@@ -30,8 +32,7 @@ bool WavFileAudioInput::OpenDevice() {
         return false;
     // Resampling is not offered: a file at another rate would play at the wrong pitch.
     // An empty file could never fill a buffer.
-    if (info.samplerate != SAMPLE_RATE || info.channels < 1 || info.frames <= 0 ||
-        !info.seekable) {
+    if (info.samplerate != SAMPLE_RATE || info.channels < 1 || info.frames <= 0 || !info.seekable) {
         CloseDevice();
         return false;
     }

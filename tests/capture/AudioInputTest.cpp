@@ -7,8 +7,8 @@
 #include "audio/SilenceAudioInput.h"
 #include "audio/WavFileAudioInput.h"
 
-#include <sndfile.h>
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <array>
 #include <cstdlib>
@@ -119,7 +119,8 @@ TEST(WavFileAudioInput, PlaysTheFileInOrderLoopingAtItsEndInRealTime) {
         ASSERT_EQ(entries[k].bytes, 1920);
         const std::vector<int16_t> got = gsmtest::ToSamples(entries[k].data.data(), 1920);
         for (size_t i = 0; i < got.size(); ++i)
-            ASSERT_EQ(got[i], ramp[(k * 960 + i) % ramp.size()]) << "buffer " << k << " sample " << i;
+            ASSERT_EQ(got[i], ramp[(k * 960 + i) % ramp.size()])
+                << "buffer " << k << " sample " << i;
         // Never ahead of real time: buffer k is due 120 ms after buffer k-1.
         EXPECT_GE(entries[k].arrived - started, (k + 1) * 120ms);
     }
@@ -175,7 +176,8 @@ TEST(SilenceAudioInput, RecordsZerosAndResetHandsBackWhatIsQueued) {
     for (const auto& entry : entries) {
         if (entry.bytes == 1920) {
             ++filled;
-            EXPECT_TRUE(std::all_of(entry.data.begin(), entry.data.end(), [](uint8_t b) { return b == 0; }));
+            EXPECT_TRUE(std::all_of(entry.data.begin(), entry.data.end(),
+                                    [](uint8_t b) { return b == 0; }));
             EXPECT_GE(entry.arrived - started, filled * 120ms);
         } else {
             EXPECT_EQ(entry.bytes, 0);

@@ -1,4 +1,4 @@
-// Tests of the capture thread through its holder: frames from a WAV microphone, mute, stop, detector.
+// Tests of the capture thread through its holder: WAV microphone, mute, stop, detector.
 #include "CCaptureHolder.h"
 #include "CMicDeviceThread.h"
 #include "CaptureTestSupport.h"
@@ -56,7 +56,8 @@ protected:
         m_signal = gsmtest::MakeSweep(2400, 8000, 200, 2000);
         m_wav = m_dir.File("mic.wav");
         ASSERT_TRUE(gsmtest::WritePcmWav(m_wav, m_signal));
-        m_holder.SetInputFactory([path = m_wav] { return std::make_unique<WavFileAudioInput>(path); });
+        m_holder.SetInputFactory(
+            [path = m_wav] { return std::make_unique<WavFileAudioInput>(path); });
     }
 
     TempDir m_dir;
@@ -69,7 +70,8 @@ protected:
 class CaptureScripted : public testing::Test {
 protected:
     void SetUp() override {
-        m_holder.SetInputFactory([log = m_log] { return std::make_unique<ScriptedAudioInput>(log); });
+        m_holder.SetInputFactory(
+            [log = m_log] { return std::make_unique<ScriptedAudioInput>(log); });
     }
     // Hands over one buffer and waits until the capture thread has sent its frame.
     void SendFrame(const std::vector<uint8_t>& pcm) {

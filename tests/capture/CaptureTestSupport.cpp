@@ -1,4 +1,4 @@
-// Fakes for the capture tests: a frame sink that records, an input scripted by the test, a buffer log.
+// Capture test fakes: a recording frame sink, an input scripted by the test, a buffer log.
 #include "CaptureTestSupport.h"
 
 #include <cstring>
@@ -30,7 +30,8 @@ std::vector<RecordingSink::Frame> RecordingSink::Frames() const {
 AudioInput::FilledCallback BufferLog::Callback() {
     return [this](uint8_t* buffer, int bytes) {
         std::lock_guard lock(m_mutex);
-        m_entries.push_back({buffer, bytes, std::vector<uint8_t>(buffer, buffer + bytes), Clock::now()});
+        m_entries.push_back(
+            {buffer, bytes, std::vector<uint8_t>(buffer, buffer + bytes), Clock::now()});
         m_arrived.notify_all();
     };
 }

@@ -1,4 +1,4 @@
-// Fakes for the capture tests: a frame sink that records, an input scripted by the test, a buffer log.
+// Capture test fakes: a recording frame sink, an input scripted by the test, a buffer log.
 #pragma once
 
 #include "CAcmCodec.h"

@@ -19,7 +19,8 @@ std::vector<uint8_t> EncodeFrames(CAcmCodec& codec, const std::vector<int16_t>& 
     const size_t frames = signal.size() / FRAME_SAMPLES;
     std::vector<uint8_t> gsm(frames * GSM_FRAME_BYTES);
     for (size_t f = 0; f < frames; ++f)
-        EXPECT_TRUE(codec.Convert(gsm.data() + f * GSM_FRAME_BYTES, pcm.data() + f * PCM_FRAME_BYTES));
+        EXPECT_TRUE(
+            codec.Convert(gsm.data() + f * GSM_FRAME_BYTES, pcm.data() + f * PCM_FRAME_BYTES));
     return gsm;
 }
 
@@ -27,12 +28,14 @@ std::vector<int16_t> DecodeFrames(CAcmCodec& codec, const std::vector<uint8_t>& 
     const size_t frames = gsm.size() / GSM_FRAME_BYTES;
     std::vector<uint8_t> pcm(frames * PCM_FRAME_BYTES);
     for (size_t f = 0; f < frames; ++f)
-        EXPECT_TRUE(codec.Convert(pcm.data() + f * PCM_FRAME_BYTES, gsm.data() + f * GSM_FRAME_BYTES));
+        EXPECT_TRUE(
+            codec.Convert(pcm.data() + f * PCM_FRAME_BYTES, gsm.data() + f * GSM_FRAME_BYTES));
     return ToSamples(pcm.data(), static_cast<int>(pcm.size()));
 }
 
 std::vector<int16_t> Trimmed(const std::vector<int16_t>& signal) {
-    return {signal.begin(), signal.begin() + static_cast<long>(signal.size() / FRAME_SAMPLES * FRAME_SAMPLES)};
+    return {signal.begin(),
+            signal.begin() + static_cast<long>(signal.size() / FRAME_SAMPLES * FRAME_SAMPLES)};
 }
 
 // One uninterrupted libgsm run over the whole signal, 160 samples per call.
@@ -80,8 +83,10 @@ TEST(CAcmCodec, ConvertsExactlyOneFrameEachWay) {
     // Guard bytes past the frame show how much was written.
     std::vector<uint8_t> gsm(GSM_FRAME_BYTES + 64, 0xA5);
     ASSERT_TRUE(encoder.Convert(gsm.data(), pcm.data()));
-    EXPECT_TRUE(std::all_of(gsm.begin() + GSM_FRAME_BYTES, gsm.end(), [](uint8_t b) { return b == 0xA5; }));
-    EXPECT_FALSE(std::all_of(gsm.begin(), gsm.begin() + GSM_FRAME_BYTES, [](uint8_t b) { return b == 0xA5; }));
+    EXPECT_TRUE(
+        std::all_of(gsm.begin() + GSM_FRAME_BYTES, gsm.end(), [](uint8_t b) { return b == 0xA5; }));
+    EXPECT_FALSE(std::all_of(gsm.begin(), gsm.begin() + GSM_FRAME_BYTES,
+                             [](uint8_t b) { return b == 0xA5; }));
 
     CAcmCodec decoder;
     ASSERT_TRUE(decoder.Open(CAcmCodec::DIRECTION_DECODE));
@@ -89,7 +94,8 @@ TEST(CAcmCodec, ConvertsExactlyOneFrameEachWay) {
     EXPECT_EQ(decoder.DestinationFrameSize(), 1920);
     std::vector<uint8_t> out(PCM_FRAME_BYTES + 64, 0x5A);
     ASSERT_TRUE(decoder.Convert(out.data(), gsm.data()));
-    EXPECT_TRUE(std::all_of(out.begin() + PCM_FRAME_BYTES, out.end(), [](uint8_t b) { return b == 0x5A; }));
+    EXPECT_TRUE(
+        std::all_of(out.begin() + PCM_FRAME_BYTES, out.end(), [](uint8_t b) { return b == 0x5A; }));
 }
 
 TEST(CAcmCodec, RoundTripKeepsTheSignal) {

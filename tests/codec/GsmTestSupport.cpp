@@ -18,8 +18,10 @@ std::vector<int16_t> MakeSweep(int samples, double amplitude, double f0, double 
     const double k = std::log(f1 / f0);
     for (int i = 0; i < samples; ++i) {
         const double t = i / 8000.0;
-        const double phase = 2 * std::numbers::pi * f0 * duration / k * (std::exp(t / duration * k) - 1);
-        out[static_cast<size_t>(i)] = static_cast<int16_t>(std::lround(amplitude * std::sin(phase)));
+        const double phase =
+            2 * std::numbers::pi * f0 * duration / k * (std::exp(t / duration * k) - 1);
+        out[static_cast<size_t>(i)] =
+            static_cast<int16_t>(std::lround(amplitude * std::sin(phase)));
     }
     return out;
 }
@@ -29,8 +31,9 @@ std::vector<int16_t> MakeSpeech(const std::string& text, const std::string& work
         return {};
     const std::string raw = workDir + "/speech-raw.wav";
     const std::string wav = workDir + "/speech-8k.wav";
-    const std::string command = "espeak-ng -w '" + raw + "' '" + text + "' >/dev/null 2>&1 && sox '" +
-                                raw + "' -r 8000 -c 1 -b 16 '" + wav + "' >/dev/null 2>&1";
+    const std::string command = "espeak-ng -w '" + raw + "' '" + text +
+                                "' >/dev/null 2>&1 && sox '" + raw + "' -r 8000 -c 1 -b 16 '" +
+                                wav + "' >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0)
         return {};
     SF_INFO info{};
@@ -158,8 +161,10 @@ bool FfmpegDecode(const std::string& wavPath, const std::string& workDir,
     if (std::system(command.c_str()) != 0)
         return false;
     std::ifstream in(raw, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    *samples = ToSamples(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int>(bytes.size()));
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+    *samples =
+        ToSamples(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int>(bytes.size()));
     return true;
 }
 
