@@ -156,8 +156,8 @@ bool LoadSelectItem() {
 
 bool SaveSelectItem() {
     const QString path = ProgramFile(QString::fromLatin1(kSettingsFile));
-    if (WriteFileAtomically(path, {QStringLiteral("[INIT]"),
-                                   QStringLiteral("SelectItem=") + g_strSelectItem}))
+    if (WriteFileAtomically(
+            path, {QStringLiteral("[INIT]"), QStringLiteral("SelectItem=") + g_strSelectItem}))
         return true;
     ReportSaveFailure(path);
     return false;
@@ -196,6 +196,7 @@ void ReportUnreadableFiles() {
     // Shown once the language is known; the files are read before it is.
     const QStringList files = std::exchange(g_unreadableFiles, {});
     for (const QString& path : files)
-        ShowErrorBox(nullptr, Tr(QStringLiteral("The file \"%1\" could not be read.").arg(path),
-                                 QStringLiteral("ファイル「%1」を読み込めませんでした。").arg(path)));
+        ShowErrorBox(nullptr,
+                     Tr(QStringLiteral("The file \"%1\" could not be read.").arg(path),
+                        QStringLiteral("ファイル「%1」を読み込めませんでした。").arg(path)));
 }

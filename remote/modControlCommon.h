@@ -61,4 +61,3 @@ bool ParseConnectionLine(const QString& line, ConnectionRecord* record);
 
 // Index of the first record named exactly `name`, or -1.
 int FindConnection(const QString& name);
-

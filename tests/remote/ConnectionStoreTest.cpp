@@ -66,8 +66,8 @@ void ConnectionStoreTest::savedFilesAreOwnerOnlyAndReplaceTheOldOne() {
     sandbox.WriteFile(QStringLiteral("Connect.dat"), "old contents\r\n");
     sandbox.WriteFile(QStringLiteral("TESSORAR.ini"), "old\r\n");
     QFile::setPermissions(sandbox.File(QStringLiteral("Connect.dat")),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                              QFileDevice::ReadOther);
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                              QFileDevice::ReadGroup | QFileDevice::ReadOther);
     AddConnection(MakeRecord(QStringLiteral("A")));
     QVERIFY(SaveConnectionList());
     QVERIFY(SaveSelectItem());
@@ -86,9 +86,10 @@ void ConnectionStoreTest::savedFilesAreOwnerOnlyAndReplaceTheOldOne() {
 
 void ConnectionStoreTest::reloadGivesBackWhatWasSaved() {
     RemoteSandbox sandbox;
-    const ConnectionRecord tricky{QStringLiteral("Name=with=equals"), QString(),
-                                  QStringLiteral("192.168.0.10"), QStringLiteral("65535"),
-                                  QStringLiteral("ユーザー"), QStringLiteral("&&==&Password=x&")};
+    const ConnectionRecord tricky{
+        QStringLiteral("Name=with=equals"), QString(),
+        QStringLiteral("192.168.0.10"),     QStringLiteral("65535"),
+        QStringLiteral("ユーザー"),         QStringLiteral("&&==&Password=x&")};
     AddConnection(MakeRecord(QStringLiteral("First")));
     AddConnection(tricky);
     AddConnection(MakeRecord(QStringLiteral("First"), QStringLiteral("other")));
@@ -99,7 +100,8 @@ void ConnectionStoreTest::reloadGivesBackWhatWasSaved() {
     QCOMPARE(g_udtConnections.size(), size_t(3));
     CompareRecords(g_udtConnections[0], MakeRecord(QStringLiteral("First")));
     CompareRecords(g_udtConnections[1], tricky);
-    CompareRecords(g_udtConnections[2], MakeRecord(QStringLiteral("First"), QStringLiteral("other")));
+    CompareRecords(g_udtConnections[2],
+                   MakeRecord(QStringLiteral("First"), QStringLiteral("other")));
 }
 
 void ConnectionStoreTest::readsFilesWrittenElsewhere() {
@@ -125,19 +127,20 @@ void ConnectionStoreTest::readsFilesWrittenElsewhere() {
 
 void ConnectionStoreTest::damagedLinesAreSkippedAndTheRestLoads() {
     RemoteSandbox sandbox;
-    sandbox.WriteFile(QStringLiteral("Connect.dat"),
-                      "\r\n"
-                      "just text\r\n"
-                      "ConnectName=Short&Description=&IP Address=h&PortNo=1&UserName=u\r\n"
-                      "ConnectName=NoEq&Description&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
-                      "ConnectName=&Description=&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
-                      "ConnectName=N&Description=&IP Address=&PortNo=1&UserName=u&Password=p\r\n"
-                      "ConnectName=N&Description=&IP Address=h&PortNo=&UserName=u&Password=p\r\n"
-                      "ConnectName=N&Description=&IP Address=h&PortNo=1&UserName=&Password=p\r\n"
-                      "ConnectName=N&Description=&IP Address=h&PortNo=1&UserName=u&Password=\r\n"
-                      "ConnectName=Good&Description=&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
-                      "&&&&&\r\n"
-                      "=&=&=&=&=&=\r\n");
+    sandbox.WriteFile(
+        QStringLiteral("Connect.dat"),
+        "\r\n"
+        "just text\r\n"
+        "ConnectName=Short&Description=&IP Address=h&PortNo=1&UserName=u\r\n"
+        "ConnectName=NoEq&Description&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
+        "ConnectName=&Description=&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
+        "ConnectName=N&Description=&IP Address=&PortNo=1&UserName=u&Password=p\r\n"
+        "ConnectName=N&Description=&IP Address=h&PortNo=&UserName=u&Password=p\r\n"
+        "ConnectName=N&Description=&IP Address=h&PortNo=1&UserName=&Password=p\r\n"
+        "ConnectName=N&Description=&IP Address=h&PortNo=1&UserName=u&Password=\r\n"
+        "ConnectName=Good&Description=&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
+        "&&&&&\r\n"
+        "=&=&=&=&=&=\r\n");
     QVERIFY(LoadConnectionList());
     QCOMPARE(g_intLastConnectionIndex, qint16(0));
     QCOMPARE(g_udtConnections.size(), size_t(1));

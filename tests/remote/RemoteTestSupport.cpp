@@ -17,7 +17,9 @@ MessageBoxRecorder::MessageBoxRecorder() {
         });
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() { SetMessageBoxHookForTesting({}); }
+MessageBoxRecorder::~MessageBoxRecorder() {
+    SetMessageBoxHookForTesting({});
+}
 
 RemoteSandbox::RemoteSandbox(const QString& language)
     : m_oldConfigDirs(qgetenv("XDG_CONFIG_DIRS")) {
@@ -37,7 +39,9 @@ RemoteSandbox::~RemoteSandbox() {
     g_strLanguage = QStringLiteral("English");
 }
 
-QString RemoteSandbox::File(const QString& name) const { return QDir(m_folder.path()).filePath(name); }
+QString RemoteSandbox::File(const QString& name) const {
+    return QDir(m_folder.path()).filePath(name);
+}
 
 void RemoteSandbox::WriteFile(const QString& name, const QByteArray& bytes) const {
     QFile file(File(name));

@@ -1,0 +1,220 @@
+// Dialog that adds one stored connection or edits an existing one.
+#include "frmDetailedSetup.h"
+
+#include "modControlCommon.h"
+#include "modFormCommon.h"
+#include "modHelpConst.h"
+#include "modHvnRegistry.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// The connection list's line layout separates its fields with "&" and its records with line
+// ends, so only the password, the last field, may hold "&"; no field may hold a line end.
+const QRegularExpression kNoSeparator(QStringLiteral("[^&\\r\\n]*"));
+const QRegularExpression kNoLineEnd(QStringLiteral("[^\\r\\n]*"));
+const QRegularExpression kDigits(QStringLiteral("[0-9]*"));
+
+bool IsDecimalNumber(const QString& text) {
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+} // namespace
+
+frmDetailedSetup::frmDetailedSetup(int recordIndex, QWidget* parent)
+    : QDialog(parent), m_recordIndex(recordIndex) {
+    setObjectName(QStringLiteral("frmDetailedSetup"));
+    auto* grid = new QGridLayout;
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(grid);
+
+    AddField(lblConnectionName, "lblConnectionName", txtConnectionName, "txtConnectionName", 32);
+    AddField(lblDescription, "lblDescription", txtDescription, "txtDescription", 128);
+    AddField(lblIpAddress, "lblIpAddress", txtIpAddress, "txtIpAddress", 256);
+    AddField(lblPortNumber, "lblPortNumber", txtPortNumber, "txtPortNumber", 5);
+    AddField(lblUserName, "lblUserName", txtUserName, "txtUserName", 32);
+    AddField(lblPassword, "lblPassword", txtPassword, "txtPassword", 32);
+    AddField(lblRetypePassword, "lblRetypePassword", txtRetypePassword, "txtRetypePassword", 32);
+    const std::pair<QLabel*, QLineEdit*> rows[] = {{lblConnectionName, txtConnectionName},
+                                                   {lblDescription, txtDescription},
+                                                   {lblIpAddress, txtIpAddress},
+                                                   {lblPortNumber, txtPortNumber},
+                                                   {lblUserName, txtUserName},
+                                                   {lblPassword, txtPassword},
+                                                   {lblRetypePassword, txtRetypePassword}};
+    int row = 0;
+    for (const auto& [label, box] : rows) {
+        grid->addWidget(label, row, 0);
+        grid->addWidget(box, row, 1);
+        ++row;
+    }
+    txtDescription->setMinimumWidth(280);
+
+    for (QLineEdit* box : {txtConnectionName, txtDescription, txtIpAddress, txtUserName})
+        box->setValidator(new QRegularExpressionValidator(kNoSeparator, box));
+    for (QLineEdit* box : {txtPassword, txtRetypePassword}) {
+        box->setValidator(new QRegularExpressionValidator(kNoLineEnd, box));
+        box->setEchoMode(QLineEdit::Password);
+        box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    }
+    // Only the digits pass, typed or pasted.
+    txtPortNumber->setValidator(new QRegularExpressionValidator(kDigits, txtPortNumber));
+    txtPortNumber->setText(QStringLiteral("33550"));
+
+    auto* buttons = new QDialogButtonBox(this);
+    btnOk = buttons->addButton(QString(), QDialogButtonBox::AcceptRole);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
+    btnCancel = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    outer->addWidget(buttons);
+    connect(btnOk, &QPushButton::clicked, this, &frmDetailedSetup::btnOk_Click);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    QWidget::setTabOrder(txtConnectionName, txtDescription);
+    QWidget::setTabOrder(txtDescription, txtIpAddress);
+    QWidget::setTabOrder(txtIpAddress, txtPortNumber);
+    QWidget::setTabOrder(txtPortNumber, txtUserName);
+    QWidget::setTabOrder(txtUserName, txtPassword);
+    QWidget::setTabOrder(txtPassword, txtRetypePassword);
+    QWidget::setTabOrder(txtRetypePassword, btnOk);
+    QWidget::setTabOrder(btnOk, btnCancel);
+
+    // Load order: fonts and buttons, captions, help, the record in edit mode, then OK.
+    SetFormFonts();
+    ApplyLanguage();
+    SetHelpContext(this, HelpFilePath(QStringLiteral("TESSORAR")),
+                   HELP_CONTEXT_REMOTE_DETAILED_SETUP);
+
+    const bool editing = g_intEditMode == EDIT_MODE_EDIT && m_recordIndex >= 0 &&
+                         m_recordIndex <= g_intLastConnectionIndex;
+    if (editing) {
+        const ConnectionRecord& r = g_udtConnections[static_cast<size_t>(m_recordIndex)];
+        txtConnectionName->setText(r.ConnectName);
+        txtDescription->setText(r.Description);
+        txtIpAddress->setText(r.IpAddress);
+        txtPortNumber->setText(r.PortNo);
+        txtUserName->setText(r.UserName);
+        txtPassword->setText(r.Password);
+        txtRetypePassword->setText(r.Password);
+        // The name is the lookup key: editing never renames.
+        txtConnectionName->setReadOnly(true);
+        QPalette locked = txtConnectionName->palette();
+        locked.setColor(QPalette::Base, locked.color(QPalette::Button));
+        txtConnectionName->setPalette(locked);
+        txtConnectionName->setFocusPolicy(Qt::ClickFocus);
+    }
+
+    for (QLineEdit* box : {txtConnectionName, txtDescription, txtIpAddress, txtPortNumber,
+                           txtUserName, txtPassword, txtRetypePassword}) {
+        connect(box, &QLineEdit::textChanged, this, &frmDetailedSetup::UpdateOkButton);
+        SelectAllOnFocus(box);
+    }
+    UpdateOkButton();
+}
+
+frmDetailedSetup::~frmDetailedSetup() = default;
+
+void frmDetailedSetup::AddField(QLabel*& label, const char* labelName, QLineEdit*& box,
+                                const char* boxName, int maxLength) {
+    label = new QLabel(this);
+    label->setObjectName(QString::fromLatin1(labelName));
+    box = new QLineEdit(this);
+    box->setObjectName(QString::fromLatin1(boxName));
+    box->setMaxLength(maxLength);
+    label->setBuddy(box);
+}
+
+void frmDetailedSetup::SetFormFonts() {
+    SetFormBaseFont(this);
+    btnOk->setDefault(true);
+    btnOk->setAutoDefault(true);
+    btnCancel->setAutoDefault(false);
+    ApplySystemFont(this);
+}
+
+void frmDetailedSetup::ApplyLanguage() {
+    setWindowTitle(Tr(QStringLiteral("Detailed Setup"), QStringLiteral("詳細設定")));
+    struct Field {
+        QLabel* label;
+        QLineEdit* box;
+        const char16_t* captionEn;
+        const char16_t* captionJa;
+        const char16_t* tipEn;
+        const char16_t* tipJa;
+    };
+    const Field fields[] = {
+        {lblConnectionName, txtConnectionName, u"Connection &Name", u"接続名(&N)",
+         u"Connection Name", u"接続名"},
+        {lblDescription, txtDescription, u"&Description", u"説明(&D)", u"Description", u"説明"},
+        {lblIpAddress, txtIpAddress, u"IP &Address", u"IPアドレス(&A)", u"IP Address",
+         u"IPアドレス"},
+        {lblPortNumber, txtPortNumber, u"&Port Number", u"ポート番号(&P)", u"Port Number",
+         u"ポート番号"},
+        {lblUserName, txtUserName, u"&User Name", u"ユーザー名(&U)", u"User Name", u"ユーザー名"},
+        {lblPassword, txtPassword, u"Pa&ssword", u"パスワード(&S)", u"Password", u"パスワード"},
+        {lblRetypePassword, txtRetypePassword, u"&Retype Password", u"パスワード再入力(&R)",
+         u"Retype Password", u"パスワード再入力"},
+    };
+    for (const Field& f : fields) {
+        f.label->setText(Tr(QString::fromUtf16(f.captionEn), QString::fromUtf16(f.captionJa)));
+        f.box->setToolTip(Tr(QString::fromUtf16(f.tipEn), QString::fromUtf16(f.tipJa)));
+    }
+    btnOk->setText(Tr(QStringLiteral("&OK"), QStringLiteral("OK(&O)")));
+    btnOk->setToolTip(Tr(QStringLiteral("OK"), QStringLiteral("OK")));
+    btnCancel->setText(Tr(QStringLiteral("&Cancel"), QStringLiteral("キャンセル(&C)")));
+    btnCancel->setToolTip(Tr(QStringLiteral("Cancel"), QStringLiteral("キャンセル")));
+}
+
+void frmDetailedSetup::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (g_intEditMode == EDIT_MODE_EDIT)
+        txtDescription->setFocus();
+}
+
+void frmDetailedSetup::UpdateOkButton() {
+    btnOk->setEnabled(false);
+    for (const QLineEdit* box : {txtConnectionName, txtIpAddress, txtPortNumber, txtUserName,
+                                 txtPassword, txtRetypePassword})
+        if (box->text().isEmpty())
+            return;
+    // A pasted or programmatically set port that is not a plain number never passes.
+    const QString port = txtPortNumber->text();
+    if (!IsDecimalNumber(port))
+        return;
+    const int value = port.toInt();
+    if (value < 1024 || txtPassword->text() != txtRetypePassword->text() || value > 65535)
+        return;
+    btnOk->setEnabled(true);
+}
+
+void frmDetailedSetup::btnOk_Click() {
+    // Enter reaches the default button even while it is disabled in some styles.
+    if (!btnOk->isEnabled())
+        return;
+    if (g_intEditMode == EDIT_MODE_EDIT) {
+        if (m_recordIndex >= 0 && m_recordIndex <= g_intLastConnectionIndex) {
+            ConnectionRecord& r = g_udtConnections[static_cast<size_t>(m_recordIndex)];
+            r.Description = txtDescription->text();
+            r.IpAddress = txtIpAddress->text();
+            r.PortNo = txtPortNumber->text();
+            r.UserName = txtUserName->text();
+            r.Password = txtPassword->text();
+        }
+    } else {
+        AddConnection(ConnectionRecord{txtConnectionName->text(), txtDescription->text(),
+                                       txtIpAddress->text(), txtPortNumber->text(),
+                                       txtUserName->text(), txtPassword->text()});
+    }
+    accept();
+}
