@@ -1,0 +1,672 @@
+// CCallEngine: the call state machine of the voice control and the owner of its socket and media.
+#include "CCallEngine.h"
+
+#include "CBlowfish.h"
+#include "CCallSocket.h"
+#include "CEventSink.h"
+#include "MixerControl.h"
+#include "Packets.h"
+#include "TavrinoStandardApi.h"
+
+#include <QObject>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+
+using namespace Tavrino;
+
+namespace {
+
+// Text that travels zero-terminated ends at its first zero byte; cutting it here keeps
+// the bytes after it (the call token of a request) where the receiver reads them.
+std::string UpToFirstZero(const std::string& s) { return s.substr(0, s.find('\0')); }
+
+int KeyLength(const std::string& key) {
+    // Key bytes past the 72nd have no effect on the schedule.
+    return static_cast<int>(std::min<std::size_t>(key.size(), 72));
+}
+
+} // namespace
+
+CCallEngine::CCallEngine(CEventSink* sink)
+    : m_sink(sink), m_socket(std::make_unique<CCallSocket>(this)) {}
+
+CCallEngine::~CCallEngine() {
+    UnInitialize();
+    if (m_taskWndDepth > 0) {
+        // The host destroyed the control from inside an event handler: the window that
+        // fired is still on the call stack and goes when control returns to its loop.
+        for (auto& wnd : m_retiredTaskWnds)
+            wnd.release()->deleteLater();
+    }
+    m_retiredTaskWnds.clear();
+}
+
+int CCallEngine::SecondsToTimerMs(int32_t seconds) {
+    const int64_t ms = static_cast<int64_t>(seconds) * 1000;
+    return static_cast<int>(std::clamp<int64_t>(ms, 0, INT_MAX));
+}
+
+// --- Seams -------------------------------------------------------------------------------
+
+bool CCallEngine::CreateTaskWindow() {
+    m_taskWnd = std::make_unique<CTaskWnd>();
+    return m_taskWnd->Create(this);
+}
+
+void CCallEngine::DestroyTaskWindow() {
+    if (m_taskWnd) {
+        m_taskWnd->Destroy();
+        if (m_taskWndDepth > 0)
+            m_retiredTaskWnds.push_back(std::move(m_taskWnd));
+        m_taskWnd.reset();
+    }
+    if (m_taskWndDepth == 0)
+        m_retiredTaskWnds.clear();
+}
+
+bool CCallEngine::OpenSocket(int port) {
+    if (port < 0 || port > 65535)
+        return false;
+    return m_socket->Open(port);
+}
+
+void CCallEngine::CloseSocket() { m_socket->Close(); }
+
+int32_t CCallEngine::StartMedia() {
+    if (!m_decoder.Open(CAcmCodec::DIRECTION_DECODE))
+        return ERR_SOUND_DEVICE;
+    if (!m_playback.Open())
+        return ERR_SOUND_DEVICE;
+    m_stream = m_playback.CreateStream();
+    if (!m_stream)
+        return ERR_SOUND_DEVICE;
+    if (!m_capture.Start(this))
+        return ERR_MIC_DEVICE;
+    return 0;
+}
+
+void CCallEngine::SendPacket(uint8_t type, const uint8_t* payload, int length,
+                             const std::string& address, int port) {
+    m_socket->Send(type, payload, length, address, port);
+}
+
+void CCallEngine::StartTimer(int id, int periodMs) {
+    if (m_taskWnd)
+        m_taskWnd->StartTimer(id, periodMs);
+}
+
+void CCallEngine::StopTimer(int id) {
+    if (m_taskWnd)
+        m_taskWnd->StopTimer(id);
+}
+
+void CCallEngine::PostStatus(int32_t code) {
+    if (m_taskWnd)
+        m_taskWnd->PostStatus(code);
+}
+
+void CCallEngine::PostText(const std::string& text, const std::string& userData) {
+    if (m_taskWnd)
+        m_taskWnd->PostText(text, userData);
+}
+
+void CCallEngine::PostConnection(const std::string& address, int32_t port,
+                                 const std::string& userData) {
+    if (m_taskWnd)
+        m_taskWnd->PostConnection(address, port, userData);
+}
+
+void CCallEngine::PlayVoiceFrame(const uint8_t* frame) {
+    if (!m_stream)
+        return;
+    // Zero-filled, so a frame that fails to decode plays as 120 ms of silence.
+    std::array<uint8_t, PCM_FRAME_BYTES> pcm{};
+    m_decoder.Convert(pcm.data(), frame);
+    m_playback.QueueFrame(m_stream, pcm.data(), PCM_FRAME_BYTES);
+    m_playback.PlayQueued(m_stream);
+}
+
+// --- Call state helpers ----------------------------------------------------------------
+
+void CCallEngine::SetPeer(const std::string& address, int32_t port) {
+    std::lock_guard lock(m_sendMutex);
+    m_peerAddress = address;
+    m_peerPort = port;
+}
+
+void CCallEngine::ResetCallState() {
+    m_mediaActive = false;
+    SetPeer(std::string(), -1);
+    m_activitySeen = true;
+    m_callState = STATE_IDLE;
+    m_ownToken = CCallToken();
+}
+
+void CCallEngine::BecomePending() {
+    m_callState = STATE_PENDING;
+    PostStatus(STATUS_CALLING);
+}
+
+void CCallEngine::BecomeConnected(const std::string& address, int port) {
+    StopTimer(TIMER_CALL_TIMEOUT);
+    StopTimer(TIMER_RESEND);
+    StartTimer(TIMER_KEEPALIVE, kKeepAlivePeriodMs);
+    StartTimer(TIMER_SUPERVISION, kSupervisionPeriodMs);
+    m_callState = STATE_CONNECTED;
+    SetPeer(address, port);
+    m_ownToken = CCallToken();
+    PostStatus(STATUS_CONNECTED);
+    // Last, so the capture thread never sends voice before the peer is in place.
+    m_mediaActive = true;
+}
+
+// --- Methods -----------------------------------------------------------------------------
+
+bool CCallEngine::Initialize(int32_t port, const std::string& key) {
+    {
+        std::lock_guard lock(m_sendMutex);
+        m_key = key;
+    }
+    // Never key the cipher with zero bytes: an empty key switches encryption off, and
+    // EnableCryptography refuses it until a key is given again.
+    if (key.empty())
+        m_cryptographyEnabled = false;
+    UnInitialize();
+    m_busy = false;
+    m_notAvailable = false;
+    m_ownToken = CCallToken();
+    m_acceptedToken = CCallToken();
+    m_rejectedToken = CCallToken();
+
+    if (!CreateTaskWindow()) {
+        UnInitialize();
+        Fail(ERR_NOT_INITIALIZED);
+        return false;
+    }
+    if (!OpenSocket(port)) {
+        UnInitialize();
+        Fail(ERR_SOCKET);
+        return false;
+    }
+    if (const int32_t error = StartMedia(); error != 0) {
+        UnInitialize();
+        Fail(error);
+        return false;
+    }
+    m_initialized = true;
+    return true;
+}
+
+void CCallEngine::UnInitialize() {
+    Disconnect();
+    CloseSocket();
+    m_capture.Stop();
+    m_decoder.Close();
+    ResetCallState();
+    m_initialized = false;
+    m_stream = nullptr;
+    m_playback.Close();
+    DestroyTaskWindow();
+    m_pendingCalls.Clear();
+}
+
+bool CCallEngine::Disconnect() {
+    if (!m_initialized) {
+        Fail(ERR_NOT_INITIALIZED);
+        return false;
+    }
+    if (m_callState == STATE_CONNECTED)
+        SendPacket(PKT_HANGUP, nullptr, 0, m_peerAddress, m_peerPort);
+    StopTimer(TIMER_CALL_TIMEOUT);
+    StopTimer(TIMER_RESEND);
+    StopTimer(TIMER_SUPERVISION);
+    StopTimer(TIMER_KEEPALIVE);
+    ResetCallState();
+    return true;
+}
+
+bool CCallEngine::Connect(const std::string& address, int32_t port, const std::string& userData,
+                          int32_t timeOut) {
+    if (!m_initialized) {
+        Fail(ERR_NOT_INITIALIZED);
+        return false;
+    }
+    if (m_callState == STATE_CONNECTED) {
+        Fail(ERR_ALREADY_CONNECTED);
+        return false;
+    }
+    if (m_callState == STATE_PENDING) {
+        Fail(ERR_CALL_PENDING);
+        return false;
+    }
+    m_ownToken = CCallToken::Now();
+    SetPeer(address, port);
+    m_request = BuildCallRequestPayload(UpToFirstZero(userData), m_ownToken);
+    SendPacket(PKT_CALL_REQUEST, m_request.data(), static_cast<int>(m_request.size()),
+               m_peerAddress, m_peerPort);
+    StartTimer(TIMER_CALL_TIMEOUT, SecondsToTimerMs(timeOut));
+    StartTimer(TIMER_RESEND, kResendPeriodMs);
+    BecomePending();
+    return true;
+}
+
+bool CCallEngine::AcceptIncomingCall(const std::string& address, int32_t port, int32_t timeOut) {
+    if (!m_initialized) {
+        Fail(ERR_NOT_INITIALIZED);
+        return false;
+    }
+    if (m_callState == STATE_CONNECTED) {
+        Fail(ERR_ALREADY_CONNECTED);
+        return false;
+    }
+    if (m_callState == STATE_PENDING) {
+        Fail(ERR_CALL_PENDING);
+        return false;
+    }
+    CCallToken token;
+    if (!m_pendingCalls.TokenOf(address, port, &token)) {
+        Fail(ERR_NO_SUCH_CALL);
+        return false;
+    }
+    m_acceptedToken = token;
+    StartTimer(TIMER_CALL_TIMEOUT, SecondsToTimerMs(timeOut));
+    BecomePending();
+    const std::vector<uint8_t> payload = BuildTokenPayload(token);
+    for (int i = 0; i < kAcceptCopies; ++i)
+        SendPacket(PKT_ACCEPT, payload.data(), static_cast<int>(payload.size()), address, port);
+    m_pendingCalls.Remove(address, port);
+    return true;
+}
+
+bool CCallEngine::CancelIncomingCall(const std::string& address, int32_t port) {
+    if (!m_initialized) {
+        Fail(ERR_NOT_INITIALIZED);
+        return false;
+    }
+    CCallToken token;
+    if (!m_pendingCalls.TokenOf(address, port, &token)) {
+        Fail(ERR_NO_SUCH_CALL);
+        return false;
+    }
+    m_rejectedToken = token;
+    const std::vector<uint8_t> payload = BuildTokenPayload(token);
+    SendPacket(PKT_REJECT, payload.data(), static_cast<int>(payload.size()), address, port);
+    m_pendingCalls.Remove(address, port);
+    return true;
+}
+
+bool CCallEngine::SendTextMsg(const std::string& text, const std::string& userData) {
+    if (!m_initialized) {
+        Fail(ERR_NOT_INITIALIZED);
+        return false;
+    }
+    std::vector<uint8_t> payload = BuildTextPayload(UpToFirstZero(text), UpToFirstZero(userData));
+    const int length = static_cast<int>(payload.size());
+    if (!m_cryptographyEnabled || m_key.empty()) {
+        SendPacket(PKT_TEXT, payload.data(), length, m_peerAddress, m_peerPort);
+        return true;
+    }
+    CBlowfish cipher;
+    cipher.SetKey(reinterpret_cast<const uint8_t*>(m_key.data()), KeyLength(m_key));
+    std::vector<uint8_t> encrypted(static_cast<std::size_t>(CBlowfish::PaddedLength(length)));
+    const int padded = cipher.Encrypt(payload.data(), encrypted.data(), length);
+    SendPacket(PKT_TEXT_ENCRYPTED, encrypted.data(), padded, m_peerAddress, m_peerPort);
+    return true;
+}
+
+bool CCallEngine::MuteMic(bool mute) {
+    if (!m_initialized) {
+        Fail(ERR_NOT_INITIALIZED);
+        return false;
+    }
+    if (!m_capture.SetMute(mute)) {
+        Fail(ERR_MIC_DEVICE);
+        return false;
+    }
+    return true;
+}
+
+bool CCallEngine::MuteSpk(bool mute) {
+    if (!m_initialized) {
+        Fail(ERR_NOT_INITIALIZED);
+        return false;
+    }
+    m_playback.SetMute(mute);
+    return true;
+}
+
+int32_t CCallEngine::GetOutBoundTotalBytes() const {
+    return m_initialized ? m_socket->OutboundTotal() : 0;
+}
+
+int32_t CCallEngine::GetInBoundTotalBytes() const {
+    return m_initialized ? m_socket->InboundTotal() : 0;
+}
+
+int32_t CCallEngine::GetOutBoundDataRate() const {
+    return m_initialized ? m_socket->OutboundRate() : 0;
+}
+
+int32_t CCallEngine::GetInBoundDataRate() const {
+    return m_initialized ? m_socket->InboundRate() : 0;
+}
+
+bool CCallEngine::EnableCryptography() {
+    if (!m_initialized) {
+        Fail(ERR_NOT_INITIALIZED);
+        return false;
+    }
+    if (m_key.empty()) {
+        Fail(ERR_NO_CRYPTO_KEY);
+        return false;
+    }
+    m_cryptographyEnabled = true;
+    return true;
+}
+
+bool CCallEngine::DisableCryptography() {
+    if (!m_initialized) {
+        Fail(ERR_NOT_INITIALIZED);
+        return false;
+    }
+    m_cryptographyEnabled = false;
+    return true;
+}
+
+bool CCallEngine::EnableVoiceActivityDetection(int32_t sensitivity, int32_t silenceDuration) {
+    if (!m_initialized) {
+        Fail(ERR_NOT_INITIALIZED);
+        return false;
+    }
+    sensitivity = std::clamp<int32_t>(sensitivity, 0, 255);
+    // A silence timer below one second would tick without pause (0 ms) or not at all;
+    // one second is the shortest period that keeps the detector meaningful.
+    silenceDuration = std::max<int32_t>(silenceDuration, 1);
+    StopTimer(TIMER_VAD_SILENCE);
+    StartTimer(TIMER_VAD_SILENCE, SecondsToTimerMs(silenceDuration));
+    m_capture.SetSensitivity(sensitivity);
+    m_detectionEnabled = true;
+    return true;
+}
+
+// The mixer works without Initialize; only failures write the object error.
+bool CCallEngine::SetSpkVolume(int32_t volume) {
+    int32_t error = 0;
+    const bool ok = MixerSetSpkVolume(volume, &error);
+    if (!ok)
+        Fail(error != 0 ? error : ERR_SPK_MIXER);
+    return ok;
+}
+
+int32_t CCallEngine::GetSpkVolume() {
+    int32_t error = 0;
+    const int32_t volume = MixerGetSpkVolume(&error);
+    if (error != 0)
+        Fail(error);
+    return volume;
+}
+
+bool CCallEngine::SetMicVolume(int32_t volume) {
+    int32_t error = 0;
+    const bool ok = MixerSetMicVolume(volume, &error);
+    if (!ok)
+        Fail(error != 0 ? error : ERR_MIC_MIXER);
+    return ok;
+}
+
+int32_t CCallEngine::GetMicVolume() {
+    int32_t error = 0;
+    const int32_t volume = MixerGetMicVolume(&error);
+    if (error != 0)
+        Fail(error);
+    return volume;
+}
+
+bool CCallEngine::EnableMicBoost() { return MixerEnableMicBoost(); }
+bool CCallEngine::DisableMicBoost() { return MixerDisableMicBoost(); }
+bool CCallEngine::IsMicBoostEnable() { return MixerIsMicBoostEnable(); }
+
+// --- Received packets --------------------------------------------------------------------
+
+void CCallEngine::OnPacket(const std::string& address, int port, uint8_t type,
+                           const uint8_t* payload, int length) {
+    if (!payload || length < 0)
+        length = 0;
+    switch (type) {
+    case PKT_CALL_REQUEST:
+        HandleCallRequest(address, port, payload, length);
+        break;
+    case PKT_KEEPALIVE:
+        m_activitySeen = true;
+        break;
+    case PKT_TEXT:
+        HandleText(payload, length);
+        break;
+    case PKT_TEXT_ENCRYPTED:
+        HandleEncryptedText(payload, length);
+        break;
+    case PKT_HANGUP:
+        ResetCallState();
+        StopTimer(TIMER_SUPERVISION);
+        StopTimer(TIMER_KEEPALIVE);
+        PostStatus(STATUS_REMOTE_DISCONNECTED);
+        break;
+    case PKT_BUSY:
+    case PKT_NOT_AVAILABLE:
+        ResetCallState();
+        StopTimer(TIMER_CALL_TIMEOUT);
+        StopTimer(TIMER_RESEND);
+        PostStatus(type == PKT_BUSY ? STATUS_REMOTE_BUSY : STATUS_REMOTE_NOT_AVAILABLE);
+        break;
+    case PKT_VOICE_ENCRYPTED:
+        HandleEncryptedVoice(payload, length);
+        break;
+    case PKT_VOICE:
+        HandleVoice(payload, length);
+        break;
+    case PKT_CONFIRM:
+        if (m_callState == STATE_PENDING)
+            BecomeConnected(address, port);
+        break;
+    case PKT_ACCEPT:
+        if (m_callState == STATE_PENDING && ReadToken(payload, length) == m_ownToken) {
+            for (int i = 0; i < kConfirmCopies; ++i)
+                SendPacket(PKT_CONFIRM, nullptr, 0, address, port);
+            BecomeConnected(address, port);
+        }
+        break;
+    case PKT_REJECT:
+        if (m_callState == STATE_PENDING && ReadToken(payload, length) == m_ownToken) {
+            ResetCallState();
+            StopTimer(TIMER_CALL_TIMEOUT);
+            StopTimer(TIMER_RESEND);
+            PostStatus(STATUS_CALL_REJECTED);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void CCallEngine::HandleCallRequest(const std::string& address, int port, const uint8_t* payload,
+                                    int length) {
+    if (m_busy) {
+        SendPacket(PKT_BUSY, nullptr, 0, address, port);
+        return;
+    }
+    if (m_notAvailable) {
+        SendPacket(PKT_NOT_AVAILABLE, nullptr, 0, address, port);
+        return;
+    }
+    const CallRequest request = ReadCallRequest(payload, length);
+    if (request.token == m_acceptedToken || request.token == m_rejectedToken)
+        return;
+    if (m_pendingCalls.Contains(address, port))
+        m_pendingCalls.Refresh(address, port, request.token);
+    else
+        m_pendingCalls.Add(address, port, request.token);
+    PostConnection(address, port, request.userData);
+}
+
+void CCallEngine::HandleText(const uint8_t* payload, int length) {
+    const TextMessage message = ReadTextMessage(payload, length);
+    PostText(message.text, message.userData);
+}
+
+std::vector<uint8_t> CCallEngine::Decrypt(const uint8_t* payload, int length) const {
+    // Copy first: the cipher works on whole blocks, and the payload's last block may
+    // end before the datagram's.
+    std::vector<uint8_t> buffer(static_cast<std::size_t>(CBlowfish::PaddedLength(length)), 0);
+    std::copy(payload, payload + length, buffer.begin());
+    CBlowfish cipher;
+    cipher.SetKey(reinterpret_cast<const uint8_t*>(m_key.data()), KeyLength(m_key));
+    cipher.Decrypt(buffer.data(), buffer.data(), static_cast<int>(buffer.size()));
+    return buffer;
+}
+
+void CCallEngine::HandleEncryptedText(const uint8_t* payload, int length) {
+    if (!m_cryptographyEnabled) {
+        PostStatus(STATUS_ENCRYPTED_DATA);
+        return;
+    }
+    if (m_key.empty())
+        return; // cannot happen: an empty key switches encryption off
+    const std::vector<uint8_t> plain = Decrypt(payload, length);
+    HandleText(plain.data(), static_cast<int>(plain.size()));
+}
+
+void CCallEngine::HandleVoice(const uint8_t* payload, int length) {
+    if (length != VOICE_FRAME_BYTES)
+        return;
+    m_activitySeen = true;
+    PlayVoiceFrame(payload);
+}
+
+void CCallEngine::HandleEncryptedVoice(const uint8_t* payload, int length) {
+    if (length != VOICE_FRAME_ENCRYPTED_BYTES)
+        return;
+    m_activitySeen = true;
+    if (!m_cryptographyEnabled) {
+        PostStatus(STATUS_ENCRYPTED_DATA);
+        return;
+    }
+    if (m_key.empty())
+        return;
+    const std::vector<uint8_t> plain = Decrypt(payload, length);
+    PlayVoiceFrame(plain.data());
+}
+
+// --- Timers and reports ------------------------------------------------------------------
+
+void CCallEngine::OnTimerTick(int id) {
+    ++m_taskWndDepth;
+    switch (id) {
+    case TIMER_RATE:
+        m_playback.CheckIdleStreams();
+        m_socket->ClosePeriod();
+        break;
+    case TIMER_CALL_TIMEOUT:
+        ResetCallState();
+        StopTimer(TIMER_CALL_TIMEOUT);
+        StopTimer(TIMER_RESEND);
+        PostStatus(STATUS_TIMEOUT);
+        break;
+    case TIMER_SUPERVISION:
+        if (m_activitySeen) {
+            m_activitySeen = false;
+        } else {
+            ResetCallState();
+            StopTimer(TIMER_SUPERVISION);
+            StopTimer(TIMER_KEEPALIVE);
+            PostStatus(STATUS_CONNECTION_LOST);
+        }
+        break;
+    case TIMER_RESEND:
+        SendPacket(PKT_CALL_REQUEST, m_request.data(), static_cast<int>(m_request.size()),
+                   m_peerAddress, m_peerPort);
+        break;
+    case TIMER_KEEPALIVE:
+        for (int i = 0; i < kKeepAliveCopies; ++i)
+            SendPacket(PKT_KEEPALIVE, nullptr, 0, m_peerAddress, m_peerPort);
+        break;
+    case TIMER_PENDING_AGE:
+        m_pendingCalls.Age();
+        break;
+    case TIMER_VAD_LEVEL:
+    case TIMER_VAD_SILENCE:
+        m_capture.PostDetectorTick(id);
+        break;
+    default:
+        break;
+    }
+    --m_taskWndDepth;
+}
+
+void CCallEngine::FireStatus(int32_t code) {
+    if (!m_sink)
+        return;
+    const std::weak_ptr<char> alive = m_alive;
+    ++m_taskWndDepth;
+    m_sink->FireStatus(code);
+    if (alive.expired())
+        return; // the handler destroyed the control
+    --m_taskWndDepth;
+}
+
+void CCallEngine::FireText(const std::string& text, const std::string& userData) {
+    if (!m_sink)
+        return;
+    const std::weak_ptr<char> alive = m_alive;
+    ++m_taskWndDepth;
+    m_sink->FireText(text, userData);
+    if (alive.expired())
+        return;
+    --m_taskWndDepth;
+}
+
+void CCallEngine::FireConnection(const std::string& address, int32_t port,
+                                 const std::string& userData) {
+    if (!m_sink)
+        return;
+    const std::weak_ptr<char> alive = m_alive;
+    ++m_taskWndDepth;
+    m_sink->FireConnection(address, port, userData);
+    if (alive.expired())
+        return;
+    --m_taskWndDepth;
+}
+
+// --- Capture thread ----------------------------------------------------------------------
+
+void CCallEngine::SendVoiceFrame(int silent, const uint8_t* frame, int length) {
+    if (!m_mediaActive)
+        return;
+    if (silent != 0 && m_detectionEnabled)
+        return;
+    if (!frame || length <= 0)
+        return;
+    std::string address;
+    int32_t port = -1;
+    std::string key;
+    const bool encrypt = m_cryptographyEnabled;
+    {
+        std::lock_guard lock(m_sendMutex);
+        address = m_peerAddress;
+        port = m_peerPort;
+        if (encrypt)
+            key = m_key;
+    }
+    if (!encrypt) {
+        SendPacket(PKT_VOICE, frame, length, address, port);
+        return;
+    }
+    if (key.empty())
+        return; // never sent unencrypted while encryption is on, never keyed with nothing
+    CBlowfish cipher;
+    cipher.SetKey(reinterpret_cast<const uint8_t*>(key.data()), KeyLength(key));
+    std::vector<uint8_t> encrypted(static_cast<std::size_t>(CBlowfish::PaddedLength(length)));
+    const int padded = cipher.Encrypt(frame, encrypted.data(), length);
+    SendPacket(PKT_VOICE_ENCRYPTED, encrypted.data(), padded, address, port);
+}

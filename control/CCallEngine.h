@@ -1,0 +1,190 @@
+// CCallEngine: the call state machine of the voice control and the owner of its socket and media.
+#pragma once
+
+#include "CAcmCodec.h"
+#include "CCallToken.h"
+#include "CCaptureHolder.h"
+#include "CPendingCallList.h"
+#include "CPlaybackDevice.h"
+#include "CTaskWnd.h"
+#include "IVoiceFrameSink.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CCallSocket;
+class CEventSink;
+class CPlaybackStream;
+
+// Threads: the engine lives on the control's thread, and everything but SendVoiceFrame
+// runs there: the methods, OnPacket (socket notifications), OnTimerTick and the Fire*
+// reports (task window). SendVoiceFrame runs on the capture thread. What it reads is
+// made safe as follows: media active, detection enabled and cryptography enabled are
+// atomics; the peer address, peer port and key are written under m_sendMutex and the
+// capture thread copies them under the same lock. The socket's Send is thread-safe.
+// Everything else is touched by the control's thread only.
+//
+// The engine reaches its platform through a few protected virtual seams (send a
+// datagram, start or stop timer N, post a report, bring the socket, task window and
+// media up and down, play a received frame). Tests override them to drive the state
+// machine at full speed; a subclass that does so must call UnInitialize() in its own
+// destructor, because the base destructor can no longer reach the overrides.
+class CCallEngine : public ITaskWndOwner, public IVoiceFrameSink {
+public:
+    enum CallState : int32_t { STATE_IDLE = 0, STATE_PENDING = 121, STATE_CONNECTED = 122 };
+
+    static constexpr int kResendPeriodMs = 3000;
+    static constexpr int kKeepAlivePeriodMs = 3000;
+    static constexpr int kSupervisionPeriodMs = 15000;
+    static constexpr int kAcceptCopies = 5;
+    static constexpr int kConfirmCopies = 5;
+    static constexpr int kKeepAliveCopies = 3;
+
+    explicit CCallEngine(CEventSink* sink = nullptr);
+    ~CCallEngine() override;
+    CCallEngine(const CCallEngine&) = delete;
+    CCallEngine& operator=(const CCallEngine&) = delete;
+
+    // The control's methods. Strings are the locale's 8-bit text.
+    bool Initialize(int32_t port, const std::string& key);
+    void UnInitialize();
+    bool Disconnect();
+    bool Connect(const std::string& address, int32_t port, const std::string& userData,
+                 int32_t timeOut);
+    bool AcceptIncomingCall(const std::string& address, int32_t port, int32_t timeOut);
+    bool CancelIncomingCall(const std::string& address, int32_t port);
+    bool SendTextMsg(const std::string& text, const std::string& userData);
+    void EnableBusyState() { m_busy = true; }
+    void DisableBusyState() { m_busy = false; }
+    void EnableNotAvailableState() { m_notAvailable = true; }
+    void DisableNotAvailableState() { m_notAvailable = false; }
+    bool MuteMic(bool mute);
+    bool MuteSpk(bool mute);
+    int32_t GetOutBoundTotalBytes() const;
+    int32_t GetInBoundTotalBytes() const;
+    int32_t GetOutBoundDataRate() const;
+    int32_t GetInBoundDataRate() const;
+    int32_t GetObjectError() const { return m_objectError; }
+    bool EnableCryptography();
+    bool DisableCryptography();
+    bool EnableVoiceActivityDetection(int32_t sensitivity, int32_t silenceDuration);
+    void DisableVoiceActivityDetection() { m_detectionEnabled = false; }
+    bool SetSpkVolume(int32_t volume);
+    int32_t GetSpkVolume();
+    bool SetMicVolume(int32_t volume);
+    int32_t GetMicVolume();
+    bool EnableMicBoost();
+    bool DisableMicBoost();
+    bool IsMicBoostEnable();
+
+    // One received datagram (type byte split off), from the socket.
+    void OnPacket(const std::string& address, int port, uint8_t type, const uint8_t* payload,
+                  int length);
+
+    // ITaskWndOwner
+    void OnTimerTick(int id) override;
+    void FireStatus(int32_t code) override;
+    void FireText(const std::string& text, const std::string& userData) override;
+    void FireConnection(const std::string& address, int32_t port,
+                        const std::string& userData) override;
+
+    // IVoiceFrameSink: capture thread.
+    void SendVoiceFrame(int silent, const uint8_t* frame, int length) override;
+
+    // Read-only views for diagnostics and tests (control's thread).
+    int32_t State() const { return m_callState; }
+    bool IsInitialized() const { return m_initialized; }
+    bool IsBusy() const { return m_busy; }
+    bool IsNotAvailable() const { return m_notAvailable; }
+    bool IsMediaActive() const { return m_mediaActive; }
+    bool IsCryptographyEnabled() const { return m_cryptographyEnabled; }
+    bool IsVoiceActivityDetectionEnabled() const { return m_detectionEnabled; }
+    bool ActivitySeen() const { return m_activitySeen; }
+    const std::string& PeerAddress() const { return m_peerAddress; }
+    int32_t PeerPort() const { return m_peerPort; }
+    const CCallToken& OwnToken() const { return m_ownToken; }
+    const CCallToken& AcceptedToken() const { return m_acceptedToken; }
+    const CCallToken& RejectedToken() const { return m_rejectedToken; }
+    const CPendingCallList& PendingCalls() const { return m_pendingCalls; }
+    CCallSocket* Socket() const { return m_socket.get(); }
+
+    // Milliseconds for a timer of `seconds`, kept inside what a timer can take.
+    static int SecondsToTimerMs(int32_t seconds);
+
+protected:
+    // Seams. The defaults use the task window, the socket and the media objects.
+    virtual bool CreateTaskWindow();
+    virtual void DestroyTaskWindow();
+    virtual bool OpenSocket(int port);
+    virtual void CloseSocket();
+    // Initialisation steps 6..9; 0 on success, else the object error to record.
+    virtual int32_t StartMedia();
+    // Must be safe on the capture thread as well as on the control's thread.
+    virtual void SendPacket(uint8_t type, const uint8_t* payload, int length,
+                            const std::string& address, int port);
+    virtual void StartTimer(int id, int periodMs);
+    virtual void StopTimer(int id);
+    virtual void PostStatus(int32_t code);
+    virtual void PostText(const std::string& text, const std::string& userData);
+    virtual void PostConnection(const std::string& address, int32_t port,
+                                const std::string& userData);
+    // One accepted 195-byte GSM frame: decode, queue and play.
+    virtual void PlayVoiceFrame(const uint8_t* frame);
+
+private:
+    void ResetCallState();
+    void BecomePending();
+    void BecomeConnected(const std::string& address, int port);
+    void SetPeer(const std::string& address, int32_t port);
+    void Fail(int32_t error) { m_objectError = error; }
+    void HandleCallRequest(const std::string& address, int port, const uint8_t* payload,
+                           int length);
+    void HandleText(const uint8_t* payload, int length);
+    void HandleEncryptedText(const uint8_t* payload, int length);
+    void HandleVoice(const uint8_t* payload, int length);
+    void HandleEncryptedVoice(const uint8_t* payload, int length);
+    // Decrypts `length` bytes into a zero-filled buffer of the padded length; needs a key.
+    std::vector<uint8_t> Decrypt(const uint8_t* payload, int length) const;
+
+    CEventSink* m_sink;
+    CPlaybackDevice m_playback;
+    std::unique_ptr<CTaskWnd> m_taskWnd;
+    // Task windows destroyed while one of their reports was being fired: still on the
+    // call stack, so freed only at the next teardown outside a fire.
+    std::vector<std::unique_ptr<CTaskWnd>> m_retiredTaskWnds;
+    CCaptureHolder m_capture;
+    std::unique_ptr<CCallSocket> m_socket;
+    std::vector<uint8_t> m_request; // payload of the last call request sent
+    CAcmCodec m_decoder;
+    CPendingCallList m_pendingCalls;
+
+    mutable std::mutex m_sendMutex; // peer and key, as read by the capture thread
+    std::string m_peerAddress;
+    int32_t m_peerPort = -1;
+    std::string m_key;
+
+    std::atomic<bool> m_detectionEnabled{false};
+    CPlaybackStream* m_stream = nullptr; // owned by m_playback
+    std::atomic<bool> m_cryptographyEnabled{false};
+    CCallToken m_ownToken;
+    CCallToken m_acceptedToken;
+    CCallToken m_rejectedToken;
+    int32_t m_objectError = 0;
+    bool m_activitySeen = true;
+    int32_t m_callState = STATE_IDLE;
+    bool m_initialized = false;
+    std::atomic<bool> m_mediaActive{false};
+    bool m_busy = false;
+    bool m_notAvailable = false;
+
+    // Depth of reports being fired and ticks being handled: the task window is on the
+    // call stack while it is above zero.
+    int m_taskWndDepth = 0;
+    // Expires with the engine, so a fire can tell that the host destroyed the control
+    // from inside its event handler.
+    std::shared_ptr<char> m_alive = std::make_shared<char>(0);
+};

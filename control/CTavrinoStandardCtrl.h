@@ -1,0 +1,40 @@
+// CTavrinoStandardCtrl: the voice control as a hosting program sees it: late-bound methods and three events.
+#pragma once
+
+#include "TavrinoStandardApi.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+class CCallEngine;
+class CEventSink;
+
+// Threads: created, called and destroyed on the owner's thread; the events are emitted
+// on that thread from its event loop (the engine's task window), never from inside
+// Invoke. The capture thread never touches this object.
+class CTavrinoStandardCtrl : public QObject, public ITavrinoStandardDispatch {
+    Q_OBJECT
+    Q_INTERFACES(ITavrinoStandardDispatch)
+public:
+    explicit CTavrinoStandardCtrl(QObject* parent = nullptr);
+    // Uninitialises the engine: the socket, the capture thread and the devices close.
+    ~CTavrinoStandardCtrl() override;
+
+    // Coerces `args` as a dispatch call would and runs the method `dispid`. A wrong id,
+    // a wrong argument count or an argument that cannot be coerced gives an invalid
+    // result and *ok = false; nothing is called then.
+    QVariant Invoke(qint32 dispid, const QVariantList& args, bool* ok = nullptr) override;
+
+    CCallEngine& Engine() const;
+
+signals:
+    void OnStatusEvent(qint32 statusCode);
+    void OnTextEvent(const QString& textMsg, const QString& userData);
+    void OnConnectionEvent(const QString& ip, qint32 port, const QString& userData);
+
+private:
+    std::unique_ptr<CEventSink> m_sink;
+};

@@ -1,0 +1,14 @@
+// TavrinoStandardPlugin: the root object of the control module; creates controls for a hosting program.
+#include "TavrinoStandardPlugin.h"
+
+#include "CTavrinoStandardCtrl.h"
+
+#include <memory>
+
+TavrinoStandardPlugin::TavrinoStandardPlugin(QObject* parent) : QObject(parent) {}
+
+QObject* TavrinoStandardPlugin::CreateControl(QObject* parent) {
+    auto control = std::make_unique<CTavrinoStandardCtrl>();
+    control->setParent(parent);
+    return control.release(); // to the parent, or to the caller
+}

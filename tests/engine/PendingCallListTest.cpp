@@ -1,0 +1,79 @@
+// Pending-call list tests: exact matching, refresh, ageing and the bound against floods.
+#include "CPendingCallList.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+CCallToken MakeToken(uint32_t seconds, uint32_t ticks) {
+    CCallToken t;
+    t.seconds = seconds;
+    t.ticks = ticks;
+    return t;
+}
+
+} // namespace
+
+TEST(PendingCallListTest, EntriesMatchByExactAddressBytesAndPort) {
+    CPendingCallList list;
+    list.Add("127.0.0.1", 5000, MakeToken(1, 1));
+    list.Add("127.0.0.1", 5001, MakeToken(2, 2));
+    EXPECT_TRUE(list.Contains("127.0.0.1", 5000));
+    // No resolution, no normalisation: another spelling is another caller.
+    EXPECT_FALSE(list.Contains("127.0.0.01", 5000));
+    EXPECT_FALSE(list.Contains("localhost", 5000));
+    EXPECT_FALSE(list.Contains("127.0.0.1", 5002));
+
+    CCallToken token;
+    ASSERT_TRUE(list.TokenOf("127.0.0.1", 5001, &token));
+    EXPECT_EQ(token, MakeToken(2, 2));
+    EXPECT_FALSE(list.TokenOf("127.0.0.2", 5001, &token));
+    EXPECT_EQ(token, MakeToken(2, 2)); // untouched on a miss
+
+    list.Refresh("127.0.0.1", 5001, MakeToken(3, 3));
+    ASSERT_TRUE(list.TokenOf("127.0.0.1", 5001, &token));
+    EXPECT_EQ(token, MakeToken(3, 3));
+
+    list.Remove("127.0.0.1", 5000);
+    EXPECT_FALSE(list.Contains("127.0.0.1", 5000));
+    EXPECT_TRUE(list.Contains("127.0.0.1", 5001));
+    list.Remove("127.0.0.1", 5000); // absent: nothing happens
+    EXPECT_EQ(list.Size(), 1u);
+    list.Clear();
+    EXPECT_EQ(list.Size(), 0u);
+}
+
+TEST(PendingCallListTest, AnEntrySurvivesOneAgeingAfterItsLastRefresh) {
+    CPendingCallList list;
+    list.Add("a", 1, MakeToken(1, 1));
+    list.Add("b", 2, MakeToken(2, 2));
+    list.Add("c", 3, MakeToken(3, 3));
+    list.Age();
+    EXPECT_EQ(list.Size(), 3u);
+    list.Refresh("b", 2, MakeToken(4, 4));
+    list.Age();
+    // Adjacent stale entries at the head are both removed by one walk.
+    EXPECT_FALSE(list.Contains("a", 1));
+    EXPECT_TRUE(list.Contains("b", 2));
+    EXPECT_FALSE(list.Contains("c", 3));
+    list.Age();
+    EXPECT_EQ(list.Size(), 0u);
+}
+
+TEST(PendingCallListTest, FloodDropsTheLeastRecentlyHeardCaller) {
+    CPendingCallList list;
+    list.Add("10.0.0.1", 1, MakeToken(1, 1)); // a real caller, heard first
+    for (int i = 0; i < 300; ++i) {
+        list.Add("192.0.2.1", 10000 + i, MakeToken(9, static_cast<uint32_t>(i)));
+        if (i % 100 == 50)
+            list.Refresh("10.0.0.1", 1, MakeToken(1, 1)); // its repetition
+        EXPECT_LE(list.Size(), CPendingCallList::kMaxEntries);
+    }
+    EXPECT_EQ(list.Size(), CPendingCallList::kMaxEntries);
+    // Refreshed at i = 250, so younger than every flood entry dropped after that.
+    EXPECT_TRUE(list.Contains("10.0.0.1", 1));
+    EXPECT_TRUE(list.Contains("192.0.2.1", 10299));
+    EXPECT_FALSE(list.Contains("192.0.2.1", 10000));
+}
