@@ -32,13 +32,15 @@ CCallToken CCallToken::Now() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     // The tick count wraps every 49.7 days, like the platform's millisecond counter.
-    const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u +
-                        static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    const uint64_t ms =
+        static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
     token.ticks = static_cast<uint32_t>(ms);
     return token;
 }
 
-bool CCallToken::IsZero() const { return seconds == 0 && ticks == 0; }
+bool CCallToken::IsZero() const {
+    return seconds == 0 && ticks == 0;
+}
 
 void CCallToken::WriteTo(uint8_t out[8]) const {
     PutLe32(out, seconds);

@@ -25,7 +25,9 @@ constexpr int kMinPeriodMs = 10;
 
 CTaskWnd::CTaskWnd(QObject* parent) : QObject(parent) {}
 
-CTaskWnd::~CTaskWnd() { Destroy(); }
+CTaskWnd::~CTaskWnd() {
+    Destroy();
+}
 
 bool CTaskWnd::Create(ITaskWndOwner* owner) {
     if (owner == nullptr) {
@@ -88,9 +90,8 @@ void CTaskWnd::PostConnection(const std::string& address, int32_t port,
     }
     if (m_queuedAnnouncements >= kMaxQueuedAnnouncements) {
         // A caller that matters repeats its request every 3 s and is announced again.
-        auto oldest = std::find_if(m_reports.begin(), m_reports.end(), [](const Report& r) {
-            return r.kind == WM_VOIP_CONNECTION;
-        });
+        auto oldest = std::find_if(m_reports.begin(), m_reports.end(),
+                                   [](const Report& r) { return r.kind == WM_VOIP_CONNECTION; });
         if (oldest != m_reports.end()) {
             m_reports.erase(oldest);
             --m_queuedAnnouncements;

@@ -42,8 +42,8 @@ public:
     explicit CTaskWnd(QObject* parent = nullptr);
     ~CTaskWnd() override;
 
-    bool Create(ITaskWndOwner* owner); // starts timers 5, 0, 6
-    void Destroy();                    // stops all timers, drops queued reports; safe twice
+    bool Create(ITaskWndOwner* owner);     // starts timers 5, 0, 6
+    void Destroy();                        // stops all timers, drops queued reports; safe twice
     void StartTimer(int id, int periodMs); // restarts a running timer
     void StopTimer(int id);
     bool IsTimerActive(int id) const;
@@ -68,8 +68,8 @@ protected:
 
 private:
     struct Report {
-        int kind = 0; // WM_VOIP_STATUS, WM_VOIP_TEXT or WM_VOIP_CONNECTION
-        int32_t value = 0; // status code or caller port
+        int kind = 0;       // WM_VOIP_STATUS, WM_VOIP_TEXT or WM_VOIP_CONNECTION
+        int32_t value = 0;  // status code or caller port
         std::string first;  // text or caller address
         std::string second; // user data
     };

@@ -15,7 +15,9 @@
 
 CUdpSocket::CUdpSocket(QObject* parent) : QObject(parent) {}
 
-CUdpSocket::~CUdpSocket() { Close(); }
+CUdpSocket::~CUdpSocket() {
+    Close();
+}
 
 bool CUdpSocket::Open(int port) {
     Close();
@@ -109,8 +111,8 @@ bool CUdpSocket::IsOpen() const {
     return m_open;
 }
 
-void CUdpSocket::Send(uint8_t type, const uint8_t* payload, int length,
-                      const std::string& address, int port) {
+void CUdpSocket::Send(uint8_t type, const uint8_t* payload, int length, const std::string& address,
+                      int port) {
     if (length < 0 || (length > 0 && payload == nullptr)) {
         return;
     }
@@ -267,8 +269,7 @@ void CUdpSocket::InjectDatagram(const uint8_t* data, int length, const std::stri
     Dispatch(buffer.data(), length, address, port);
 }
 
-void CUdpSocket::Dispatch(const uint8_t* buffer, int length, const std::string& address,
-                          int port) {
+void CUdpSocket::Dispatch(const uint8_t* buffer, int length, const std::string& address, int port) {
     m_inboundTotal += static_cast<uint32_t>(length);
     m_inboundPeriod += static_cast<uint32_t>(length);
     OnDatagram(buffer[0], buffer + 1, length - 1, address, port);
@@ -296,9 +297,13 @@ int32_t CUdpSocket::OutboundRate() const {
     return static_cast<int32_t>(m_outboundRate);
 }
 
-int32_t CUdpSocket::InboundTotal() const { return static_cast<int32_t>(m_inboundTotal); }
+int32_t CUdpSocket::InboundTotal() const {
+    return static_cast<int32_t>(m_inboundTotal);
+}
 
-int32_t CUdpSocket::InboundRate() const { return static_cast<int32_t>(m_inboundRate); }
+int32_t CUdpSocket::InboundRate() const {
+    return static_cast<int32_t>(m_inboundRate);
+}
 
 int CUdpSocket::LocalPort() const {
     if (m_fd < 0) {

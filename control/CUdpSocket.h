@@ -43,8 +43,8 @@ public:
     int32_t OutboundRate() const;
     int32_t InboundRate() const;
 
-    int LocalPort() const;     // the bound port, -1 when closed
-    int QueuedCount() const;   // datagrams waiting in the send queue
+    int LocalPort() const;   // the bound port, -1 when closed
+    int QueuedCount() const; // datagrams waiting in the send queue
     bool IsWritable() const;
 
     static constexpr int kBufferBytes = 500000;
@@ -78,7 +78,7 @@ private:
     void ArmWriteNotifierHere();
     static bool Resolve(const std::string& address, int port, sockaddr_in* to);
 
-    int m_fd = -1; // written only by Open/Close on the owner's thread
+    int m_fd = -1;                              // written only by Open/Close on the owner's thread
     QSocketNotifier* m_readNotifier = nullptr;  // child of this
     QSocketNotifier* m_writeNotifier = nullptr; // child of this; enabled only while not writable
 

@@ -25,8 +25,7 @@ std::string FieldText(const uint8_t* payload, int from, int n) {
 
 } // namespace
 
-std::vector<uint8_t> BuildCallRequestPayload(const std::string& userData,
-                                             const CCallToken& token) {
+std::vector<uint8_t> BuildCallRequestPayload(const std::string& userData, const CCallToken& token) {
     std::vector<uint8_t> payload(userData.begin(), userData.end());
     payload.push_back(0);
     const size_t at = payload.size();

@@ -14,7 +14,9 @@ void Check(bool condition) {
     }
 }
 
-bool HasZero(const std::string& s) { return s.find('\0') != std::string::npos; }
+bool HasZero(const std::string& s) {
+    return s.find('\0') != std::string::npos;
+}
 
 class FuzzSocket : public CUdpSocket {
 public:

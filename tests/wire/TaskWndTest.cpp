@@ -108,9 +108,10 @@ TEST_F(TaskWndTest, ReportsArriveInPostingOrderAndNeverInsideThePostingCall) {
     };
     Drain();
     EXPECT_FALSE(firedInsidePost);
-    EXPECT_EQ(owner.Reports(), (std::vector<std::string>{"status 51", "text hello|ID=a",
-                                                          "connection 10.0.0.7:33550 ID=bob&Password=x",
-                                                          "status 53", "status 99"}));
+    EXPECT_EQ(owner.Reports(),
+              (std::vector<std::string>{"status 51", "text hello|ID=a",
+                                        "connection 10.0.0.7:33550 ID=bob&Password=x", "status 53",
+                                        "status 99"}));
 }
 
 TEST_F(TaskWndTest, AnnouncementDuringOnConnectionEventIsDroppedOthersNest) {
@@ -127,8 +128,8 @@ TEST_F(TaskWndTest, AnnouncementDuringOnConnectionEventIsDroppedOthersNest) {
     };
     wnd.PostConnection("10.0.0.1", 1000, "first caller");
     Drain();
-    EXPECT_EQ(owner.Reports(), (std::vector<std::string>{"connection 10.0.0.1:1000 first caller",
-                                                          "status 52"}));
+    EXPECT_EQ(owner.Reports(),
+              (std::vector<std::string>{"connection 10.0.0.1:1000 first caller", "status 52"}));
 
     // The guard is released after the handler: the next repetition is announced.
     wnd.PostConnection("10.0.0.2", 1000, "second caller");

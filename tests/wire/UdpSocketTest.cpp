@@ -135,8 +135,8 @@ TEST_F(UdpSocketTest, PutsTheProtocolsDatagramsOnTheWireByteForByte) {
 }
 
 TEST_F(UdpSocketTest, ReceivedDatagramBecomesTypePayloadAndSender) {
-    ASSERT_TRUE(peer.SendTo(port, Bytes({0x01, 0x61, 0x62, 0x63, 0x00, 0x01, 0x00, 0x00, 0x00,
-                                         0x02, 0x00, 0x00, 0x00})));
+    ASSERT_TRUE(peer.SendTo(port, Bytes({0x01, 0x61, 0x62, 0x63, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02,
+                                         0x00, 0x00, 0x00})));
     ASSERT_TRUE(WaitForDatagrams(socket, 1));
     const TestSocket::Datagram& d = socket.received[0];
     EXPECT_EQ(d.type, PKT_CALL_REQUEST);

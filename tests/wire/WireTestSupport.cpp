@@ -20,7 +20,9 @@ RawPeer::RawPeer() {
     m_port = ntohs(local.sin_port);
 }
 
-RawPeer::~RawPeer() { ::close(m_fd); }
+RawPeer::~RawPeer() {
+    ::close(m_fd);
+}
 
 bool RawPeer::SendTo(int port, const std::vector<uint8_t>& datagram) const {
     sockaddr_in to{};
