@@ -1,8 +1,11 @@
-// Output to an ALSA playback device: S16_LE, mono, 8000 Hz, in 20 ms periods.
+// Output to an ALSA playback device: S16_LE, mono, 8000 Hz, in 10 ms periods.
 #include "AlsaAudioOutput.h"
 
 namespace {
-constexpr unsigned PERIODS = 2;
+// Four periods of 10 ms: the device adds at most 40 ms to the playback delay. (PulseAudio's
+// ALSA plugin wants at least three periods, so 2 x 20 ms is not on offer.)
+constexpr snd_pcm_uframes_t ALSA_PERIOD_FRAMES = 80;
+constexpr unsigned PERIODS = 4;
 // A device that takes no audio for this long is taken for lost rather than waited on.
 constexpr int STALL_MS = 2000;
 
@@ -56,11 +59,11 @@ bool AlsaAudioOutput::Configure(std::string* error) {
         *error = m_device + " does not play 8000 Hz";
         return false;
     }
-    snd_pcm_uframes_t period = PERIOD_FRAMES;
+    snd_pcm_uframes_t period = ALSA_PERIOD_FRAMES;
     if (err >= 0) {
         err = snd_pcm_hw_params_set_period_size_near(m_pcm, hw, &period, nullptr);
     }
-    m_bufferFrames = PERIOD_FRAMES * PERIODS;
+    m_bufferFrames = ALSA_PERIOD_FRAMES * PERIODS;
     if (err >= 0) {
         err = snd_pcm_hw_params_set_buffer_size_near(m_pcm, hw, &m_bufferFrames);
     }
@@ -71,6 +74,7 @@ bool AlsaAudioOutput::Configure(std::string* error) {
         *error = Describe(("cannot configure " + m_device).c_str(), err);
         return false;
     }
+    m_periodFrames = period;
 
     snd_pcm_sw_params_t* sw = nullptr;
     snd_pcm_sw_params_alloca(&sw);
@@ -97,7 +101,7 @@ bool AlsaAudioOutput::Configure(std::string* error) {
 
 void AlsaAudioOutput::CloseSink() {
     if (m_pcm != nullptr) {
-        // Drop rather than drain: what is left is at most two periods of a call that ended.
+        // Drop rather than drain: what is left is at most 40 ms of a call that ended.
         snd_pcm_drop(m_pcm);
         snd_pcm_close(m_pcm);
         m_pcm = nullptr;
@@ -123,12 +127,12 @@ long AlsaAudioOutput::NextPeriod(std::string* error) {
     for (;;) {
         const int rc = snd_pcm_wait(m_pcm, STALL_MS);
         if (rc > 0) {
-            return static_cast<long>(PERIOD_FRAMES);
+            return static_cast<long>(m_periodFrames);
         }
         if (rc == 0) {
             const snd_pcm_state_t state = snd_pcm_state(m_pcm);
             if (state == SND_PCM_STATE_PREPARED) {
-                return static_cast<long>(PERIOD_FRAMES); // not started yet: room is there
+                return static_cast<long>(m_periodFrames); // not started yet: room is there
             }
             *error = "ALSA device " + m_device + " stopped taking audio";
             return -1;

@@ -1,4 +1,4 @@
-// Output to an ALSA playback device: S16_LE, mono, 8000 Hz, in 20 ms periods.
+// Output to an ALSA playback device: S16_LE, mono, 8000 Hz, in 10 ms periods.
 #pragma once
 
 #include "AudioOutputStreamer.h"
@@ -8,8 +8,8 @@
 #include <string>
 
 // The device thread writes one period at a time with a blocking snd_pcm_writei, so the
-// device paces the play cursors; the ALSA buffer holds only two periods, which keeps the
-// delay it adds near 40 ms. While no buffer plays, silence keeps the device running.
+// device paces the play cursors; the ALSA buffer holds only 40 ms, which bounds the delay
+// it adds. While no buffer plays, silence keeps the device running.
 // Threads: the PCM handle is opened and closed on the owner's thread and used only by
 // the device thread in between.
 class AlsaAudioOutput final : public AudioOutputStreamer {
@@ -20,6 +20,9 @@ public:
     const std::string& Device() const { return m_device; }
     // Underruns recovered since Open (device thread writes, anyone reads).
     unsigned Underruns() const { return m_underruns.load(); }
+    // What the device granted at Open (set before the device thread starts).
+    unsigned long PeriodFrames() const { return m_periodFrames; }
+    unsigned long BufferFrames() const { return m_bufferFrames; }
 
 protected:
     bool OpenSink(std::string* error) override;
@@ -33,6 +36,7 @@ private:
 
     const std::string m_device;
     snd_pcm_t* m_pcm = nullptr;
+    snd_pcm_uframes_t m_periodFrames = 0;
     snd_pcm_uframes_t m_bufferFrames = 0;
     std::atomic<unsigned> m_underruns{0};
 };

@@ -5,6 +5,7 @@
 #include "AudioOutputRing.h"
 
 #include <algorithm>
+#include <exception>
 #include <system_error>
 
 AudioOutputStreamer::AudioOutputStreamer() : m_mixer(std::make_shared<AudioOutputMixer>()) {}
@@ -91,32 +92,36 @@ long AudioOutputStreamer::WaitForClock() {
 }
 
 void AudioOutputStreamer::Run() {
+    try {
+        Stream();
+    } catch (const std::exception& e) {
+        // Nothing may escape a thread; a failure here is a lost device.
+        SetError(std::string("the audio device thread failed: ") + e.what());
+    }
+    // The cursors stand still from here on; the owner learns it through IsRunning.
+    m_running = false;
+}
+
+void AudioOutputStreamer::Stream() {
     std::vector<int16_t> period(PERIOD_FRAMES);
     while (!m_stop) {
         std::string error;
         const long due = NextPeriod(&error);
         if (due < 0) {
             SetError(error.empty() ? "the audio device was lost" : error);
-            break;
+            return;
         }
         // A late wakeup renders everything that fell due, one period at a time.
         auto left = static_cast<size_t>(due);
-        bool lost = false;
         while (left > 0) {
             const size_t n = std::min(left, PERIOD_FRAMES);
             m_mixer->Render(period.data(), n);
             if (!WritePeriod(period.data(), n, &error)) {
                 SetError(error.empty() ? "the audio device was lost" : error);
-                lost = true;
-                break;
+                return;
             }
             m_framesStreamed += n;
             left -= n;
         }
-        if (lost) {
-            break;
-        }
     }
-    // The cursors stand still from here on; the owner learns it through IsRunning.
-    m_running = false;
 }

@@ -58,6 +58,7 @@ protected:
 
 private:
     void Run();
+    void Stream();
     void SetError(const std::string& text);
 
     std::shared_ptr<AudioOutputMixer> m_mixer;

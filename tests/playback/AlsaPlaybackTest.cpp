@@ -227,6 +227,8 @@ TEST_F(AlsaPlayback, ATonePlayedThroughTheDeviceIsHeardOnTheSink) {
     EXPECT_GT(stream->BytesPlayed(), 0u); // the device moved the play cursor
     ASSERT_TRUE(stream->Buffer()->GetCurrentPosition(&cursor));
     EXPECT_GT(cursor, 0u);
+    std::printf("ALSA period %lu frames, buffer %lu frames\n", alsa->PeriodFrames(),
+                alsa->BufferFrames());
     std::printf("lead checks reset the stream %u time(s); %u underrun(s)\n",
                 stream->ResetCount() - 1, alsa->Underruns());
 
