@@ -49,6 +49,10 @@ bool WriteLines(const QString& fileName, const QStringList& lines) {
         const QByteArray bytes = line.toLocal8Bit() + "\r\n";
         ok = file.write(bytes) == bytes.size();
     }
+    // The device buffers writes; a failure while flushing that buffer
+    // would otherwise go unnoticed by commit() and replace the old file.
+    if (ok)
+        ok = file.flush() && file.error() == QFileDevice::NoError;
     if (ok)
         ok = file.commit();
     else
