@@ -1,0 +1,2 @@
+#include "HostTestSupport.h"
+int main(int argc, char** argv) { return RunHostTests(argc, argv); }
