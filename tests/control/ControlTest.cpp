@@ -1,0 +1,422 @@
+// Control tests: two controls loaded from the plugin, talking on loopback through the dispatch interface.
+#include "ControlTestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonObject>
+#include <QPluginLoader>
+
+#include <climits>
+#include <memory>
+
+using namespace Tavrino;
+
+namespace {
+
+const QString kLoopback = QStringLiteral("127.0.0.1");
+const QString kUserData = QStringLiteral("ID=alice&Password=pw");
+
+// Places a call from `caller` to `host` and answers it; both end connected.
+void EstablishCall(Station& caller, int callerPort, Station& host, int hostPort) {
+    ASSERT_TRUE(caller.Bool(DISPID_CONNECT, {kLoopback, hostPort, kUserData, 20}));
+    ASSERT_TRUE(WaitUntil([&] { return !host.connections.empty(); }));
+    const auto& c = host.connections.back();
+    EXPECT_EQ(c.ip, kLoopback);
+    EXPECT_EQ(c.port, callerPort);
+    EXPECT_EQ(c.userData, kUserData);
+    ASSERT_TRUE(host.Bool(DISPID_ACCEPT_INCOMING_CALL, {c.ip, c.port, 20}));
+    ASSERT_TRUE(caller.WaitStatus(STATUS_CONNECTED));
+    ASSERT_TRUE(host.WaitStatus(STATUS_CONNECTED));
+}
+
+} // namespace
+
+TEST(ControlCallTest, NormalCallBothWaysWithTextVoiceAndHangup) {
+    Station remote;
+    Station host;
+    ASSERT_TRUE(remote.loaded && host.loaded);
+    ASSERT_TRUE(host.Initialize(47101));
+    ASSERT_TRUE(host.Bool(DISPID_DISABLE_CRYPTOGRAPHY));
+    ASSERT_TRUE(remote.Initialize(47102));
+    ASSERT_TRUE(remote.Bool(DISPID_DISABLE_CRYPTOGRAPHY));
+    EXPECT_EQ(host.Long(DISPID_GET_INBOUND_TOTAL_BYTES), 0);
+    EXPECT_EQ(remote.Long(DISPID_GET_OUTBOUND_TOTAL_BYTES), 0);
+
+    EstablishCall(remote, 47102, host, 47101);
+    EXPECT_EQ(remote.statuses, (std::vector<qint32>{STATUS_CALLING, STATUS_CONNECTED}));
+    EXPECT_EQ(host.statuses, (std::vector<qint32>{STATUS_CALLING, STATUS_CONNECTED}));
+    EXPECT_EQ(host.connections.size(), 1u);
+
+    // Text both ways, with non-ASCII text through the locale's 8-bit encoding.
+    ASSERT_TRUE(remote.Bool(DISPID_SEND_TEXT_MSG, {QStringLiteral("hello"), QStringLiteral("ud")}));
+    ASSERT_TRUE(host.Bool(DISPID_SEND_TEXT_MSG, {QStringLiteral("こんにちは"), QString()}));
+    ASSERT_TRUE(WaitUntil([&] { return !host.texts.empty() && !remote.texts.empty(); }));
+    EXPECT_EQ(host.texts[0], (std::pair<QString, QString>{"hello", "ud"}));
+    EXPECT_EQ(remote.texts[0], (std::pair<QString, QString>{QStringLiteral("こんにちは"), ""}));
+
+    // Voice flows both ways: the silence input still sends a 196-byte packet per frame.
+    const qint32 hostIn = host.Long(DISPID_GET_INBOUND_TOTAL_BYTES);
+    const qint32 remoteIn = remote.Long(DISPID_GET_INBOUND_TOTAL_BYTES);
+    EXPECT_TRUE(WaitUntil([&] {
+        return host.Long(DISPID_GET_INBOUND_TOTAL_BYTES) >= hostIn + 3 * 196 &&
+               remote.Long(DISPID_GET_INBOUND_TOTAL_BYTES) >= remoteIn + 3 * 196;
+    }));
+    EXPECT_GT(remote.Long(DISPID_GET_OUTBOUND_TOTAL_BYTES), 0);
+    EXPECT_TRUE(WaitUntil([&] { return host.Long(DISPID_GET_INBOUND_DATA_RATE) > 0; }));
+
+    // The host hangs up; the remote hears 54 and ends its side as a station does.
+    ASSERT_TRUE(host.Bool(DISPID_DISCONNECT));
+    ASSERT_TRUE(remote.WaitStatus(STATUS_REMOTE_DISCONNECTED));
+    ASSERT_TRUE(remote.Bool(DISPID_DISCONNECT));
+    remote.Void(DISPID_UNINITIALIZE);
+    EXPECT_EQ(remote.Long(DISPID_GET_INBOUND_TOTAL_BYTES), 0);
+    EXPECT_EQ(host.statuses.size(), 2u); // Disconnect itself reports nothing
+
+    // And the other way round: the former host calls, the former remote answers and hangs up.
+    ASSERT_TRUE(remote.Initialize(47102));
+    host.connections.clear();
+    remote.statuses.clear();
+    host.statuses.clear();
+    EstablishCall(host, 47101, remote, 47102);
+    ASSERT_TRUE(remote.Bool(DISPID_DISCONNECT));
+    ASSERT_TRUE(host.WaitStatus(STATUS_REMOTE_DISCONNECTED));
+    EXPECT_FALSE(remote.HasStatus(STATUS_REMOTE_DISCONNECTED));
+}
+
+TEST(ControlCallTest, EncryptedCallCarriesTextAndReportsEncryptedDataWhenOff) {
+    Station a;
+    Station b;
+    ASSERT_TRUE(a.Initialize(47105, QStringLiteral("shared")));
+    ASSERT_TRUE(b.Initialize(47106, QStringLiteral("shared")));
+    ASSERT_TRUE(a.Bool(DISPID_ENABLE_CRYPTOGRAPHY));
+    EstablishCall(a, 47105, b, 47106);
+    // b has encryption off: every encrypted voice packet and text is reported, not used.
+    ASSERT_TRUE(a.Bool(DISPID_SEND_TEXT_MSG, {QStringLiteral("secret"), QStringLiteral("x")}));
+    ASSERT_TRUE(b.WaitStatus(STATUS_ENCRYPTED_DATA));
+    Idle(300);
+    EXPECT_TRUE(b.texts.empty());
+    ASSERT_TRUE(b.Bool(DISPID_ENABLE_CRYPTOGRAPHY));
+    ASSERT_TRUE(a.Bool(DISPID_SEND_TEXT_MSG, {QStringLiteral("secret"), QStringLiteral("x")}));
+    ASSERT_TRUE(WaitUntil([&] { return !b.texts.empty(); }));
+    EXPECT_EQ(b.texts[0], (std::pair<QString, QString>{"secret", "x"}));
+}
+
+TEST(ControlCallTest, RejectedCallerHears57AndTheTokenIsRemembered) {
+    Station host;
+    RawPeer caller(47112);
+    ASSERT_TRUE(host.Initialize(47111));
+    const QByteArray token = TokenBytes(0x11223344, 0x55667788);
+    caller.Send(47111, CallRequest("ID=bob", token));
+    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 1; }));
+    ASSERT_TRUE(host.Bool(DISPID_CANCEL_INCOMING_CALL, {kLoopback, 47112}));
+    const auto answers = caller.Collect(300);
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0], QByteArray(1, '\x0d') + token);
+
+    // Further copies of the rejected request are ignored; a new token is announced.
+    caller.Send(47111, CallRequest("ID=bob", token));
+    Idle(300);
+    EXPECT_EQ(host.connections.size(), 1u);
+    EXPECT_FALSE(host.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, 47112, 20}));
+    EXPECT_EQ(host.Error(), ERR_NO_SUCH_CALL);
+    caller.Send(47111, CallRequest("ID=bob", TokenBytes(1, 2)));
+    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 2; }));
+
+    // A real caller that is rejected ends with 57.
+    Station remote;
+    ASSERT_TRUE(remote.Initialize(47113));
+    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47111, kUserData, 20}));
+    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 3; }));
+    ASSERT_TRUE(host.Bool(DISPID_CANCEL_INCOMING_CALL, {kLoopback, 47113}));
+    ASSERT_TRUE(remote.WaitStatus(STATUS_CALL_REJECTED));
+    EXPECT_EQ(remote.statuses, (std::vector<qint32>{STATUS_CALLING, STATUS_CALL_REJECTED}));
+    EXPECT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47111, kUserData, 20})); // idle again
+}
+
+TEST(ControlCallTest, AcceptedRequestIsIgnoredAfterwardsAndANewTokenIsAnnounced) {
+    Station host;
+    RawPeer caller(47122);
+    ASSERT_TRUE(host.Initialize(47121));
+    const QByteArray token = TokenBytes(7, 8);
+    for (int i = 1; i <= 3; ++i) {
+        caller.Send(47121, CallRequest("ID=carol", token));
+        ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == static_cast<size_t>(i); }));
+    }
+    ASSERT_TRUE(host.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, 47122, 20}));
+    const auto accepts = caller.Collect(300);
+    ASSERT_EQ(accepts.size(), 5u);
+    for (const auto& a : accepts)
+        EXPECT_EQ(a, QByteArray(1, '\x0c') + token);
+    caller.Send(47121, CallRequest("ID=carol", token));
+    Idle(300);
+    EXPECT_EQ(host.connections.size(), 3u);
+    caller.Send(47121, CallRequest("ID=carol", TokenBytes(7, 9)));
+    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 4; }));
+
+    // Confirmation from the caller connects the host with it.
+    caller.Send(47121, QByteArray(1, '\x0b'));
+    ASSERT_TRUE(host.WaitStatus(STATUS_CONNECTED));
+}
+
+TEST(ControlCallTest, CallerRepetitionsAreAnnouncedEveryThreeSeconds) {
+    Station host;
+    Station remote;
+    ASSERT_TRUE(host.Initialize(47131));
+    ASSERT_TRUE(remote.Initialize(47132));
+    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47131, kUserData, 20}));
+    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 1; }));
+    // The second copy comes with the caller's 3 s resend timer.
+    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 2; }, 8000));
+    EXPECT_EQ(host.connections[1].port, 47132);
+    ASSERT_TRUE(host.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, 47132, 20}));
+    ASSERT_TRUE(remote.WaitStatus(STATUS_CONNECTED));
+    ASSERT_TRUE(host.WaitStatus(STATUS_CONNECTED));
+}
+
+TEST(ControlCallTest, BusyWinsOverNotAvailable) {
+    Station host;
+    Station remote;
+    // Set before Initialize: cleared by it.
+    host.Void(DISPID_ENABLE_BUSY_STATE);
+    ASSERT_TRUE(host.Initialize(47141));
+    ASSERT_TRUE(remote.Initialize(47142));
+    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47141, kUserData, 20}));
+    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 1; }));
+    ASSERT_TRUE(remote.Bool(DISPID_DISCONNECT));
+
+    host.Void(DISPID_ENABLE_NOT_AVAILABLE_STATE);
+    host.Void(DISPID_ENABLE_BUSY_STATE);
+    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47141, kUserData, 20}));
+    ASSERT_TRUE(remote.WaitStatus(STATUS_REMOTE_BUSY));
+    host.Void(DISPID_DISABLE_BUSY_STATE);
+    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47141, kUserData, 20}));
+    ASSERT_TRUE(remote.WaitStatus(STATUS_REMOTE_NOT_AVAILABLE));
+    EXPECT_EQ(remote.statuses, (std::vector<qint32>{STATUS_CALLING, STATUS_CALLING,
+                                                    STATUS_REMOTE_BUSY, STATUS_CALLING,
+                                                    STATUS_REMOTE_NOT_AVAILABLE}));
+    EXPECT_EQ(host.connections.size(), 1u);
+    host.Void(DISPID_DISABLE_NOT_AVAILABLE_STATE);
+    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47141, kUserData, 20}));
+    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 2; }));
+}
+
+TEST(ControlCallTest, ZeroTokensAndOutOfStateSignallingChangeNothing) {
+    Station host;
+    RawPeer peer(47152);
+    ASSERT_TRUE(host.Initialize(47151));
+    peer.Send(47151, CallRequest("ID=zero", TokenBytes(0, 0)));
+    peer.Send(47151, QByteArray("\x01" "abc", 4)); // no terminator: zero token
+    peer.Send(47151, QByteArray(1, '\x0b'));        // confirm while idle
+    peer.Send(47151, QByteArray(1, '\x0c') + TokenBytes(0, 0)); // accept while idle
+    peer.Send(47151, QByteArray(1, '\x0d') + TokenBytes(0, 0)); // reject while idle
+    peer.Send(47151, QByteArray(195, '\x0a'));      // type 10 with a 194-byte payload
+    peer.Send(47151, QByteArray(1, '\x00'));        // types that are never sent
+    peer.Send(47151, QByteArray(1, '\x02'));
+    peer.Send(47151, QByteArray(40, '\xff'));
+    const auto answers = peer.Collect(400);
+    EXPECT_TRUE(answers.empty());
+    EXPECT_TRUE(host.connections.empty());
+    EXPECT_TRUE(host.statuses.empty());
+    // Still idle: a call can be placed.
+    EXPECT_TRUE(host.Bool(DISPID_CONNECT, {kLoopback, 47152, QString(), 20}));
+}
+
+TEST(ControlCallTest, InitializeOnAConnectedControlHangsUpFirst) {
+    Station a;
+    Station b;
+    ASSERT_TRUE(a.Initialize(47161));
+    ASSERT_TRUE(b.Initialize(47162));
+    EstablishCall(a, 47161, b, 47162);
+    ASSERT_TRUE(b.Initialize(47162));
+    ASSERT_TRUE(a.WaitStatus(STATUS_REMOTE_DISCONNECTED));
+}
+
+TEST(ControlErrorTest, ObjectErrorsFollowTheTable) {
+    qputenv("TAVRINO_MIXER", "hw:97"); // a mixer that does not exist
+    Station s;
+    EXPECT_EQ(s.Error(), 0);
+    EXPECT_FALSE(s.Bool(DISPID_DISCONNECT));
+    EXPECT_EQ(s.Error(), ERR_NOT_INITIALIZED);
+
+    struct Call {
+        qint32 id;
+        QVariantList args;
+    };
+    for (const Call& c :
+         {Call{DISPID_ACCEPT_INCOMING_CALL, {kLoopback, 1, 20}},
+          Call{DISPID_CANCEL_INCOMING_CALL, {kLoopback, 1}}, Call{DISPID_MUTE_MIC, {true}},
+          Call{DISPID_MUTE_SPK, {true}}, Call{DISPID_ENABLE_CRYPTOGRAPHY, {}},
+          Call{DISPID_DISABLE_CRYPTOGRAPHY, {}}, Call{DISPID_CONNECT, {kLoopback, 1, "", 20}},
+          Call{DISPID_SEND_TEXT_MSG, {"a", "b"}},
+          Call{DISPID_ENABLE_VOICE_ACTIVITY_DETECTION, {100, 2}}}) {
+        s.Void(DISPID_DISABLE_BUSY_STATE); // nothing to do with the error
+        EXPECT_FALSE(s.Bool(c.id, c.args)) << c.id;
+        EXPECT_EQ(s.Error(), ERR_NOT_INITIALIZED) << c.id;
+    }
+    EXPECT_EQ(s.Long(DISPID_GET_OUTBOUND_TOTAL_BYTES), 0);
+    EXPECT_EQ(s.Long(DISPID_GET_INBOUND_DATA_RATE), 0);
+
+    // Mixer failures: 20 for the speaker, 19 for the microphone, none for the boost.
+    EXPECT_FALSE(s.Bool(DISPID_SET_SPK_VOLUME, {100}));
+    EXPECT_EQ(s.Error(), ERR_SPK_MIXER);
+    EXPECT_EQ(s.Long(DISPID_GET_SPK_VOLUME), 0);
+    EXPECT_EQ(s.Error(), ERR_SPK_MIXER);
+    EXPECT_FALSE(s.Bool(DISPID_SET_MIC_VOLUME, {100}));
+    EXPECT_EQ(s.Error(), ERR_MIC_MIXER);
+    EXPECT_EQ(s.Long(DISPID_GET_MIC_VOLUME), -1);
+    EXPECT_FALSE(s.Bool(DISPID_DISCONNECT));
+    EXPECT_FALSE(s.Bool(DISPID_ENABLE_MIC_BOOST));
+    EXPECT_FALSE(s.Bool(DISPID_DISABLE_MIC_BOOST));
+    EXPECT_FALSE(s.Bool(DISPID_IS_MIC_BOOST_ENABLE));
+    EXPECT_EQ(s.Error(), ERR_NOT_INITIALIZED); // untouched by the boost methods
+
+    // A port in use, or outside the port range, is a socket error.
+    RawPeer blocker(47171);
+    EXPECT_FALSE(s.Initialize(47171));
+    EXPECT_EQ(s.Error(), ERR_SOCKET);
+    EXPECT_FALSE(s.Initialize(70000));
+    EXPECT_EQ(s.Error(), ERR_SOCKET);
+
+    EXPECT_TRUE(s.Bool(DISPID_INITIALIZE, {47172, QString()}));
+    EXPECT_EQ(s.Error(), ERR_NOT_INITIALIZED); // the clean-up step's disconnect
+    EXPECT_FALSE(s.Bool(DISPID_ENABLE_CRYPTOGRAPHY));
+    EXPECT_EQ(s.Error(), ERR_NO_CRYPTO_KEY);
+    EXPECT_TRUE(s.Bool(DISPID_MUTE_MIC, {true})); // the capture thread runs
+    EXPECT_TRUE(s.Bool(DISPID_MUTE_SPK, {true}));
+    EXPECT_FALSE(s.Bool(DISPID_CANCEL_INCOMING_CALL, {kLoopback, 47999}));
+    EXPECT_EQ(s.Error(), ERR_NO_SUCH_CALL);
+    ASSERT_TRUE(s.Bool(DISPID_CONNECT, {kLoopback, 47999, QString(), 20}));
+    EXPECT_FALSE(s.Bool(DISPID_CONNECT, {kLoopback, 47999, QString(), 20}));
+    EXPECT_EQ(s.Error(), ERR_CALL_PENDING);
+    EXPECT_FALSE(s.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, 47999, 20}));
+    EXPECT_EQ(s.Error(), ERR_CALL_PENDING);
+    EXPECT_TRUE(s.Bool(DISPID_ENABLE_VOICE_ACTIVITY_DETECTION, {500, 0}));
+    s.Void(DISPID_UNINITIALIZE);
+    EXPECT_EQ(s.Error(), ERR_CALL_PENDING); // a successful teardown leaves it
+    s.Void(DISPID_UNINITIALIZE);
+    EXPECT_EQ(s.Error(), ERR_NOT_INITIALIZED);
+    qunsetenv("TAVRINO_MIXER");
+}
+
+TEST(ControlDispatchTest, WrongIdsAndArgumentListsAreRefusedWithoutEffect) {
+    Station s;
+    for (qint32 id : {0, 19, 31, -1, 1000, INT_MIN}) {
+        bool ok = true;
+        const QVariant r = s.Invoke(id, {}, &ok);
+        EXPECT_FALSE(ok) << id;
+        EXPECT_FALSE(r.isValid()) << id;
+    }
+    struct Bad {
+        qint32 id;
+        QVariantList args;
+    };
+    for (const Bad& b : {
+             Bad{DISPID_DISCONNECT, {1}},
+             Bad{DISPID_CONNECT, {kLoopback, 1, "x"}},
+             Bad{DISPID_CONNECT, {kLoopback, 1, "x", 20, 5}},
+             Bad{DISPID_INITIALIZE, {QStringLiteral("abc"), "k"}},   // not a number
+             Bad{DISPID_INITIALIZE, {4294967296LL, "k"}},            // beyond 32 bits
+             Bad{DISPID_INITIALIZE, {1e12, "k"}},
+             Bad{DISPID_INITIALIZE, {QVariantList{1}, "k"}},         // no conversion
+             Bad{DISPID_SEND_TEXT_MSG, {QVariantMap{}, "x"}},
+             Bad{DISPID_MUTE_SPK, {QStringLiteral("maybe")}},
+         }) {
+        bool ok = true;
+        const QVariant r = s.Invoke(b.id, b.args, &ok);
+        EXPECT_FALSE(ok) << b.id << " with " << b.args.size() << " arguments";
+        EXPECT_FALSE(r.isValid());
+    }
+    // None of them ran: the object error is still the fresh control's.
+    EXPECT_EQ(s.Error(), 0);
+    bool ok = false;
+    EXPECT_FALSE(s.Invoke(DISPID_UNINITIALIZE, {}, &ok).isValid());
+    EXPECT_TRUE(ok);
+}
+
+TEST(ControlDispatchTest, ArgumentsAreCoercedAsADispatchCallWould) {
+    Station a;
+    Station b;
+    // Numeric text for a long, a number for a string (the key becomes "12345").
+    ASSERT_TRUE(a.Bool(DISPID_INITIALIZE, {QStringLiteral(" 47181 "), 12345}));
+    ASSERT_TRUE(b.Bool(DISPID_INITIALIZE, {47182.4, QStringLiteral("12345")}));
+    ASSERT_TRUE(a.Bool(DISPID_ENABLE_CRYPTOGRAPHY));
+    ASSERT_TRUE(b.Bool(DISPID_ENABLE_CRYPTOGRAPHY));
+    // Text and user data from numbers and truth values; the port as a byte string.
+    ASSERT_TRUE(a.Bool(DISPID_CONNECT, {kLoopback, QByteArray("47182"), 42, 20U}));
+    ASSERT_TRUE(WaitUntil([&] { return b.connections.size() == 1; }));
+    EXPECT_EQ(b.connections[0].userData, "42");
+    EXPECT_EQ(b.connections[0].port, 47181);
+    ASSERT_TRUE(b.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, 47181LL, 20}));
+    ASSERT_TRUE(b.WaitStatus(STATUS_CONNECTED));
+    // Same key on both sides: the encrypted text arrives intact.
+    ASSERT_TRUE(a.Bool(DISPID_SEND_TEXT_MSG, {true, -7}));
+    ASSERT_TRUE(WaitUntil([&] { return !b.texts.empty(); }));
+    EXPECT_EQ(b.texts[0], (std::pair<QString, QString>{"True", "-7"}));
+    // Truth values from numbers and text.
+    EXPECT_TRUE(a.Bool(DISPID_MUTE_SPK, {0}));
+    EXPECT_TRUE(a.Bool(DISPID_MUTE_SPK, {QStringLiteral("true")}));
+}
+
+TEST(ControlEventTest, EventsFireFromTheEventLoopAndNeverAfterUnInitialize) {
+    Station s;
+    ASSERT_TRUE(s.Initialize(47191));
+    ASSERT_TRUE(s.Bool(DISPID_CONNECT, {kLoopback, 47999, QString(), 20}));
+    EXPECT_TRUE(s.statuses.empty()); // not from inside the method call
+    ASSERT_TRUE(s.WaitStatus(STATUS_CALLING));
+
+    ASSERT_TRUE(s.Bool(DISPID_DISCONNECT));
+    ASSERT_TRUE(s.Bool(DISPID_CONNECT, {kLoopback, 47999, QString(), 20}));
+    s.Void(DISPID_UNINITIALIZE);
+    Idle(300);
+    EXPECT_EQ(s.statuses.size(), 1u); // the second 51 was dropped with the task window
+}
+
+TEST(ControlEventTest, HandlersMayTearDownOrDestroyTheControl) {
+    // A station ends its side from inside the status handler.
+    Station s;
+    ASSERT_TRUE(s.Initialize(47192));
+    QObject::connect(&s.client, &TavrinoClient::OnStatusEvent, [&](qint32) {
+        s.Bool(DISPID_DISCONNECT);
+        s.Void(DISPID_UNINITIALIZE);
+        EXPECT_TRUE(s.Initialize(47192));
+    });
+    ASSERT_TRUE(s.Bool(DISPID_CONNECT, {kLoopback, 47999, QString(), 20}));
+    ASSERT_TRUE(s.WaitStatus(STATUS_CALLING));
+    Idle(100);
+
+    // A host that unloads the control inside its handler.
+    auto host = std::make_unique<Station>();
+    RawPeer caller(47194);
+    ASSERT_TRUE(host->Initialize(47193));
+    bool fired = false;
+    QObject::connect(&host->client, &TavrinoClient::OnConnectionEvent,
+                     [&](const QString&, qint32, const QString&) {
+                         fired = true;
+                         host->client.Unload();
+                     });
+    caller.Send(47193, CallRequest("ID=x", TokenBytes(3, 4)));
+    caller.Send(47193, CallRequest("ID=y", TokenBytes(3, 5)));
+    ASSERT_TRUE(WaitUntil([&] { return fired; }));
+    Idle(100);
+    EXPECT_FALSE(host->client.IsLoaded());
+}
+
+TEST(ControlPluginTest, MetadataCarriesTheRegistrationIdentities) {
+    QPluginLoader loader(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(kPluginFileName)));
+    const QJsonObject meta = loader.metaData();
+    EXPECT_EQ(meta.value("IID").toString(), QStringLiteral(ITavrinoStandardFactory_iid));
+    const QJsonObject data = meta.value("MetaData").toObject();
+    const QJsonObject lib = data.value("TypeLibrary").toObject();
+    EXPECT_EQ(lib.value("LIBID").toString(), "{F962E4CE-5B83-4A14-93D3-4EC770A2D158}");
+    EXPECT_EQ(lib.value("Version").toString(), "1.0");
+    EXPECT_EQ(lib.value("HelpFile").toString(), "TavrinoStandard.hlp");
+    const QJsonObject dispatch = data.value("DispatchInterface").toObject();
+    EXPECT_EQ(dispatch.value("IID").toString(), "{FAB0AD8C-7AAB-4977-8D38-A06F2B3B9202}");
+    const QJsonObject events = data.value("EventInterface").toObject();
+    EXPECT_EQ(events.value("IID").toString(), "{12FFDD35-F8EA-46C6-B67D-D1ED6A8759D2}");
+    const QJsonObject control = data.value("ControlClass").toObject();
+    EXPECT_EQ(control.value("CLSID").toString(), "{BCDC6F6F-BF7B-4E1E-9572-B789E3D23CCC}");
+    EXPECT_EQ(control.value("ProgID").toString(), "TAVRINOSTANDARD.TavrinoStandardCtrl.1");
+    EXPECT_EQ(control.value("DocString").toString(), "TavrinoStandard Control");
+}
