@@ -282,6 +282,20 @@ TEST_F(CaptureScripted, SilenceIsDeclaredWhileMutedAndEndsWithTheFirstLoudFrame)
     m_holder.Stop();
 }
 
+TEST(CaptureVanishingDevice, DeliveryEndsAndStopStillClosesCleanly) {
+    RecordingSink sink;
+    CCaptureHolder holder;
+    holder.SetInputFactory([] { return std::make_unique<VanishingAudioInput>(3); });
+    ASSERT_TRUE(holder.Start(&sink));
+    ASSERT_TRUE(sink.WaitForFrames(3));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(sink.Count(), 3u);
+    EXPECT_TRUE(holder.IsRunning());
+    EXPECT_TRUE(holder.SetMute(false));
+    holder.Stop();
+    EXPECT_FALSE(holder.IsRunning());
+}
+
 TEST(CaptureScriptedStart, InputThatFailsToOpenLeavesNothingOpen) {
     auto log = std::make_shared<ScriptedInputLog>();
     log->failOpen = true;

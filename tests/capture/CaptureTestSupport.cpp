@@ -1,6 +1,7 @@
 // Capture test fakes: a recording frame sink, an input scripted by the test, a buffer log.
 #include "CaptureTestSupport.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace capturetest {
@@ -100,6 +101,14 @@ void ScriptedAudioInput::Close() {
 bool ScriptedAudioInput::IsOpen() const {
     std::lock_guard lock(m_log->mutex);
     return static_cast<bool>(m_log->onFilled);
+}
+
+int VanishingAudioInput::Capture(uint8_t* buffer, int length) {
+    if (m_left-- <= 0)
+        return -1;
+    const std::vector<uint8_t> pcm = FrameOfLevel(m_left + 1);
+    std::memcpy(buffer, pcm.data(), static_cast<size_t>(std::min(length, 1920)));
+    return length;
 }
 
 bool FillNext(ScriptedInputLog& log, const std::vector<uint8_t>& pcm, int bytesRecorded,

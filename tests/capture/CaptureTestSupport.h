@@ -4,6 +4,7 @@
 #include "CAcmCodec.h"
 #include "IVoiceFrameSink.h"
 #include "audio/AudioInput.h"
+#include "audio/AudioInputBase.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -86,6 +87,22 @@ public:
 
 private:
     std::shared_ptr<ScriptedInputLog> m_log;
+};
+
+// Records `buffers` buffers of a steady level from its device thread, then reports the
+// device gone, as an unplugged microphone would.
+class VanishingAudioInput final : public AudioInputBase {
+public:
+    explicit VanishingAudioInput(int buffers) : m_left(buffers) {}
+    ~VanishingAudioInput() override { Close(); }
+
+protected:
+    bool OpenDevice() override { return true; }
+    void CloseDevice() override {}
+    int Capture(uint8_t* buffer, int length) override;
+
+private:
+    int m_left;
 };
 
 // Test side of a scripted input: waits for a queued buffer, fills it and hands it over.
