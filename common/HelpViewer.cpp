@@ -337,9 +337,10 @@ void HelpViewer::ContentsItemActivated() {
         ShowPage(item->data(0, kPageRole).toString());
 }
 
-void HelpViewer::PageChanged() {
-    // Keep the contents in step with the page, however it was reached.
-    const QString page = CurrentPage();
+void HelpViewer::PageChanged(const QUrl& url) {
+    // Keep the contents in step with the page, however it was reached. (The
+    // signal comes before source() changes: the new page is only in `url`.)
+    const QString page = HelpBrowser::PageOf(url);
     if (page.isEmpty())
         return;
     QTreeWidgetItemIterator it(tvwContents);

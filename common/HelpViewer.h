@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QMainWindow>
+#include <QUrl>
 
 #include <memory>
 
@@ -56,7 +57,7 @@ private:
     void SelectKeyword(const QString& text);
     void DisplaySelectedKeyword();
     void ContentsItemActivated();
-    void PageChanged();
+    void PageChanged(const QUrl& url);
 
     std::unique_ptr<HelpFile> m_file;
     QString m_filePath;

@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -65,6 +66,11 @@ TEST_F(ShowHelpTest, ContextCommandOpensEachWindowsTopic) {
             EXPECT_EQ(Viewer()->CurrentTitle(),
                       file.Japanese() ? topic.japaneseTitle : topic.englishTitle);
             EXPECT_TRUE(Viewer()->CurrentMessage().isEmpty());
+            // The contents follow the page.
+            const QTreeWidgetItem* item =
+                Viewer()->findChild<QTreeWidget*>("tvwContents")->currentItem();
+            ASSERT_NE(item, nullptr);
+            EXPECT_EQ("/" + item->data(0, Qt::UserRole).toString(), topic.page);
         }
     }
 }
