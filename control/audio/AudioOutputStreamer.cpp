@@ -32,6 +32,7 @@ bool AudioOutputStreamer::Open() {
     m_clockTicks = 0;
     m_clockFrames = 0;
     m_clockStart = std::chrono::steady_clock::now();
+    StreamStarted();
     m_running = true;
     try {
         m_thread = std::thread(&AudioOutputStreamer::Run, this);

@@ -54,6 +54,8 @@ protected:
     // started with the device thread and returns the frames that fell due since the last
     // call, so the stream keeps real time however late a wakeup is. Close wakes it early.
     long WaitForClock();
+    // Owner's thread, in Open: the clock of the stream starts now (sample 0).
+    virtual void StreamStarted() {}
     bool StopRequested() const { return m_stop.load(); }
 
 private:

@@ -1,6 +1,8 @@
 // Capture input that plays a WAV file as the microphone, in real time, looping at its end.
 #include "WavFileAudioInput.h"
 
+#include "TimingLog.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -51,6 +53,7 @@ void WavFileAudioInput::CloseDevice() {
 
 bool WavFileAudioInput::StartDevice() {
     m_pacer.Restart();
+    LogAudioDeviceStart("capture-start", m_path);
     return true;
 }
 

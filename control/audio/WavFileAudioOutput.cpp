@@ -1,6 +1,8 @@
 // Output that writes what a listener would hear, in real time, to a 16-bit mono 8 kHz WAV file.
 #include "WavFileAudioOutput.h"
 
+#include "TimingLog.h"
+
 WavFileAudioOutput::WavFileAudioOutput(std::string path) : m_path(std::move(path)) {}
 
 WavFileAudioOutput::~WavFileAudioOutput() {
@@ -40,4 +42,8 @@ bool WavFileAudioOutput::WritePeriod(const int16_t* samples, size_t frames, std:
         return false;
     }
     return true;
+}
+
+void WavFileAudioOutput::StreamStarted() {
+    LogAudioDeviceStart("playback-start", m_path);
 }

@@ -22,6 +22,7 @@ protected:
     void CloseSink() override;
     long NextPeriod(std::string* error) override;
     bool WritePeriod(const int16_t* samples, size_t frames, std::string* error) override;
+    void StreamStarted() override;
 
 private:
     const std::string m_path;

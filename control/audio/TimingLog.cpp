@@ -1,0 +1,28 @@
+// Optional log of when file-backed audio devices start.
+#include "TimingLog.h"
+
+#include <fcntl.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+void LogAudioDeviceStart(const char* kind, const std::string& path) {
+    const char* logPath = std::getenv("TAVRINO_TIMING_LOG");
+    if (logPath == nullptr || *logPath == '\0')
+        return;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    char line[4200];
+    const int n = std::snprintf(line, sizeof line, "%s %s %lld%09ld\n", kind, path.c_str(),
+                                static_cast<long long>(now.tv_sec), now.tv_nsec);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof line)
+        return;
+    const int fd = ::open(logPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    // One write with O_APPEND keeps lines from two processes apart.
+    [[maybe_unused]] const ssize_t written = ::write(fd, line, static_cast<size_t>(n));
+    ::close(fd);
+}

@@ -1,0 +1,11 @@
+// Optional log of when file-backed audio devices start, for measuring delay on the audio itself.
+#pragma once
+
+#include <string>
+
+// When TAVRINO_TIMING_LOG names a file, appends one line "KIND PATH NS": the
+// CLOCK_REALTIME nanoseconds at which sample 0 of the WAV at PATH is spoken
+// (KIND "capture-start") or heard (KIND "playback-start"). Measuring tools
+// line two recordings up on a common clock with it; nothing else reads it.
+// Safe from any thread and from several processes: each line is one append.
+void LogAudioDeviceStart(const char* kind, const std::string& path);
