@@ -1,0 +1,205 @@
+// tavrino-console tests: the line protocol, run as a separate process fed on standard input.
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// One running console; its output is collected line by line.
+class Console {
+public:
+    explicit Console(const QStringList& arguments = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TAVRINO_CAPTURE", "silence");
+        env.insert("TAVRINO_PLAYBACK", "null");
+        process.setProcessEnvironment(env);
+        process.start(QDir(QCoreApplication::applicationDirPath()).filePath("tavrino-console"),
+                      arguments);
+        started = process.waitForStarted(10000);
+    }
+    ~Console() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+
+    // Written through at once: the test does not run an event loop that would flush it.
+    void Write(const QByteArray& lines) {
+        process.write(lines);
+        process.waitForBytesWritten(5000);
+    }
+
+    // Waits until a line equal to `expected` has been printed (at or after `from`).
+    bool WaitForLine(const QByteArray& expected, int timeoutMs = 10000) {
+        return WaitUntil([&] { return Find(expected) >= 0; }, timeoutMs);
+    }
+    bool WaitForLines(std::size_t count, int timeoutMs = 10000) {
+        return WaitUntil([&] { return lines.size() >= count; }, timeoutMs);
+    }
+    bool Finish(int timeoutMs = 15000) {
+        const bool finished = process.waitForFinished(timeoutMs);
+        ReadLines();
+        return finished;
+    }
+    long Find(const QByteArray& line) const {
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            if (lines[i] == line)
+                return static_cast<long>(i);
+        return -1;
+    }
+
+    QProcess process;
+    bool started = false;
+    std::vector<QByteArray> lines;
+
+private:
+    template <typename Pred> bool WaitUntil(Pred done, int timeoutMs) {
+        QDeadlineTimer deadline(timeoutMs);
+        ReadLines();
+        while (!done()) {
+            if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
+                return done();
+            process.waitForReadyRead(static_cast<int>(std::min<qint64>(deadline.remainingTime(), 200)));
+            ReadLines();
+        }
+        return true;
+    }
+    void ReadLines() {
+        m_partial += process.readAllStandardOutput();
+        qsizetype nl = 0;
+        while ((nl = m_partial.indexOf('\n')) >= 0) {
+            lines.push_back(m_partial.left(nl));
+            m_partial.remove(0, nl + 1);
+        }
+    }
+    QByteArray m_partial;
+};
+
+} // namespace
+
+TEST(ConsoleTest, PrintsOneLinePerResultAndKeepsGoingAfterBadLines) {
+    Console c;
+    ASSERT_TRUE(c.started);
+    c.Write("GetObjectError\n"
+            "Disconnect\n"
+            "#20\n"
+            "DisableBusyState\n"
+            "\n"
+            "Foo 1\n"
+            "#19\n"
+            "#x\n"
+            "Connect 1\n"
+            "Initialize \"x\" \"k\"\n"
+            "Initialize 99999999999 \"k\"\n"
+            "Initialize 47201 \"unterminated\n"
+            "SendTextMsg \"a\"b \"c\"\n"
+            "MuteSpk maybe\n"
+            "SendTextMsg \"\\q\" \"\"\n"
+            "wait soon\n"
+            "getobjecterror\n"
+            "Initialize +47201 \"\\x4b\\x45Y\"\n"
+            "EnableCryptography\n"
+            "#15\n"
+            "UnInitialize\n"
+            "quit\n"
+            "GetObjectError\n");
+    ASSERT_TRUE(c.Finish());
+    EXPECT_EQ(c.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(c.process.exitCode(), 0);
+    const std::vector<QByteArray> results{"= 0",  "= FALSE", "= 10",   "= -",    "?", "?",
+                                          "?",    "?",       "?",      "?",      "?", "?",
+                                          "?",    "?",       "?",      "= 10",   "= TRUE",
+                                          "= TRUE", "= 0",   "= -"};
+    QByteArray all;
+    for (const auto& line : c.lines)
+        all += line + '\n';
+    ASSERT_EQ(c.lines.size(), results.size()) << all.constData();
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (results[i] == "?")
+            EXPECT_TRUE(c.lines[i].startsWith("? ")) << i << ": " << c.lines[i].constData();
+        else
+            EXPECT_EQ(c.lines[i], results[i]) << i;
+    }
+}
+
+TEST(ConsoleTest, EventsPrintDuringWaitAndBeforeTheNextCommand) {
+    Console c;
+    ASSERT_TRUE(c.started);
+    c.Write("Initialize 47211 \"k\"\n"
+            "Connect \"127.0.0.1\" 47999 \"u\" 1\n"
+            "wait 1500\n"
+            "GetObjectError\n");
+    ASSERT_TRUE(c.WaitForLines(5));
+    EXPECT_EQ(c.lines[0], "= TRUE");
+    EXPECT_EQ(c.lines[1], "= TRUE");
+    EXPECT_EQ(c.lines[2], "! OnStatusEvent 51");
+    EXPECT_EQ(c.lines[3], "! OnStatusEvent 50");
+    EXPECT_EQ(c.lines[4], "= 10");
+    // End of input does what quit does.
+    c.process.closeWriteChannel();
+    ASSERT_TRUE(c.Finish());
+    EXPECT_EQ(c.process.exitCode(), 0);
+    EXPECT_EQ(c.lines.size(), 5u);
+}
+
+TEST(ConsoleTest, TwoConsolesHoldACallOnLoopback) {
+    Console host;
+    Console remote;
+    ASSERT_TRUE(host.started && remote.started);
+    host.Write("Initialize 47221 \"TESSORA\"\nDisableCryptography\n");
+    remote.Write("Initialize 47222 \"TESSORA\"\nDisableCryptography\n"
+                 "Connect \"127.0.0.1\" 47221 \"ID=a&Password=b\" 20\n");
+    ASSERT_TRUE(host.WaitForLine("! OnConnectionEvent \"127.0.0.1\" 47222 \"ID=a&Password=b\""));
+    host.Write("AcceptIncomingCall \"127.0.0.1\" 47222 20\nEnableBusyState\n");
+    ASSERT_TRUE(remote.WaitForLine("! OnStatusEvent 53"));
+    ASSERT_TRUE(host.WaitForLine("! OnStatusEvent 53"));
+
+    // Text with every escape travels and prints back the same way.
+    remote.Write("SendTextMsg \"a \\\"b\\\" \\\\ \\n\\r\\t\\x01\" \"\\x7f\"\n");
+    ASSERT_TRUE(host.WaitForLine("! OnTextEvent \"a \\\"b\\\" \\\\ \\n\\r\\t\\x01\" \"\\x7F\""));
+
+    host.Write("Disconnect\n");
+    ASSERT_TRUE(remote.WaitForLine("! OnStatusEvent 54"));
+    remote.Write("Disconnect\nUnInitialize\nquit\n");
+    host.Write("quit\n");
+    ASSERT_TRUE(remote.Finish());
+    ASSERT_TRUE(host.Finish());
+    EXPECT_EQ(remote.process.exitCode(), 0);
+    EXPECT_EQ(host.process.exitCode(), 0);
+    EXPECT_EQ(remote.lines.back(), "= -");
+}
+
+TEST(ConsoleTest, MissingPluginIsReportedAndFails) {
+    Console c({"--plugin", "/nonexistent/TAVRINOSTANDARD.so"});
+    ASSERT_TRUE(c.started);
+    ASSERT_TRUE(c.Finish());
+    EXPECT_NE(c.process.exitCode(), 0);
+    EXPECT_FALSE(c.process.readAllStandardError().isEmpty());
+}
+
+TEST(ConsoleTest, ExplicitPluginPathLoadsTheControl) {
+    Console c({"--plugin",
+               QDir(QCoreApplication::applicationDirPath()).filePath("TAVRINOSTANDARD.so")});
+    ASSERT_TRUE(c.started);
+    c.Write("GetObjectError\n");
+    c.process.closeWriteChannel();
+    ASSERT_TRUE(c.Finish());
+    EXPECT_EQ(c.process.exitCode(), 0);
+    ASSERT_EQ(c.lines.size(), 1u);
+    EXPECT_EQ(c.lines[0], "= 0");
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv); // for the program's folder, where the console lives
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
