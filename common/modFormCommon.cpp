@@ -9,29 +9,49 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <vector>
+
 namespace {
 
-// Watches one widget's focus changes and calls back on the chosen one.
+// Watches one widget's focus and calls back when it really enters or leaves.
+// A window that is deactivated keeps its focus widget, so the focus event
+// that comes back with the window is not a new arrival; the first one after
+// the window is shown is.
 class FocusWatcher : public QObject {
 public:
-    FocusWatcher(QWidget* widget, QEvent::Type type, std::function<void()> handler)
-        : QObject(widget), m_type(type), m_handler(std::move(handler)) {
-        widget->installEventFilter(this);
+    explicit FocusWatcher(QWidget* widget) : QObject(widget) { widget->installEventFilter(this); }
+
+    static FocusWatcher* Of(QWidget* widget) {
+        for (QObject* child : widget->children())
+            if (auto* watcher = dynamic_cast<FocusWatcher*>(child))
+                return watcher;
+        return new FocusWatcher(widget);
     }
+
+    std::vector<std::function<void()>> gotFocus;
+    std::vector<std::function<void()>> lostFocus;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == m_type && m_handler) {
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                m_handler();
+            const bool windowOnly =
+                reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+            if (event->type() == QEvent::FocusIn && !(windowOnly && m_inside)) {
+                m_inside = true;
+                for (const auto& handler : gotFocus)
+                    handler();
+            } else if (event->type() == QEvent::FocusOut && !windowOnly) {
+                m_inside = false;
+                for (const auto& handler : lostFocus)
+                    handler();
+            }
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    QEvent::Type m_type;
-    std::function<void()> m_handler;
+    bool m_inside = false;
 };
 
 } // namespace
@@ -86,10 +106,10 @@ void SelectAllOnFocus(QLineEdit* box) {
 
 void OnGotFocus(QWidget* widget, std::function<void()> handler) {
     if (widget)
-        new FocusWatcher(widget, QEvent::FocusIn, std::move(handler));
+        FocusWatcher::Of(widget)->gotFocus.push_back(std::move(handler));
 }
 
 void OnLostFocus(QWidget* widget, std::function<void()> handler) {
     if (widget)
-        new FocusWatcher(widget, QEvent::FocusOut, std::move(handler));
+        FocusWatcher::Of(widget)->lostFocus.push_back(std::move(handler));
 }

@@ -25,8 +25,8 @@ void SelectAllText(QLineEdit* box);
 void SelectAllOnFocus(QLineEdit* box);
 
 // Runs `handler` when `widget` gains (or loses) the keyboard focus inside its
-// window. Focus that moves only because the window itself was activated or
-// deactivated, or a menu popped up, does not count: the widget stays the
-// window's focus widget then.
+// window. Focus that moves only because the window itself was deactivated
+// and activated again, or a menu popped up, does not count: the widget stays
+// the window's focus widget then. Handlers run in the order they were added.
 void OnGotFocus(QWidget* widget, std::function<void()> handler);
 void OnLostFocus(QWidget* widget, std::function<void()> handler);
