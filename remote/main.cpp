@@ -1,0 +1,47 @@
+// TESSORAR, the remote station: starts the main window, optionally calls a stored connection
+// at once, and closes as Exit does on SIGINT or SIGTERM.
+#include "SignalWatcher.h"
+#include "frmMain.h"
+#include "modControlCommon.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TESSORA-R"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00.0008"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("TESSORA-R VoIP Program (for Remote Station)"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption connectOption(
+        QStringLiteral("connect"),
+        QStringLiteral("Select the stored connection NAME and press Connect right after start."),
+        QStringLiteral("NAME"));
+    parser.addOption(connectOption);
+    parser.process(app);
+
+    // Watches from before the window loads, so an early signal still closes it properly.
+    SignalWatcher watcher;
+    frmMain window;
+    window.SetConsoleLog(true);
+    QObject::connect(&watcher, &SignalWatcher::closeRequested, &window, &frmMain::CloseFromSignal);
+
+    if (parser.isSet(connectOption)) {
+        const QString name = parser.value(connectOption);
+        // Refuse before anything shows or is saved: a script asked for a call it cannot make.
+        if (FindConnection(name) < 0) {
+            std::fprintf(stderr, "TESSORA-R: no stored connection is named \"%s\"\n",
+                         name.toLocal8Bit().constData());
+            return 2;
+        }
+        QTimer::singleShot(0, &window, [&window, name] { window.ConnectTo(name); });
+    }
+    window.show();
+    return QApplication::exec();
+}
