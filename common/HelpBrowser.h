@@ -35,7 +35,6 @@ public:
 private:
     void OpenLink(const QUrl& link);
 
-
     const HelpFile* m_file = nullptr;
     // The document no longer shows source(): a text or another file took its place.
     bool m_stale = false;

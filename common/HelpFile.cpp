@@ -86,9 +86,8 @@ QString DecodeEntities(QString text) {
 // The contents (.hhc) and the index (.hhk) are "sitemap" HTML: nested <UL>
 // lists whose <OBJECT type="text/sitemap"> items carry Name and Local params.
 QList<HelpEntry> ParseSitemap(const QString& html) {
-    static const QRegularExpression tag(
-        QStringLiteral("<\\s*(/?)\\s*(ul|object|param)\\b([^>]*)>"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression tag(QStringLiteral("<\\s*(/?)\\s*(ul|object|param)\\b([^>]*)>"),
+                                        QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression attribute(
         QStringLiteral("([A-Za-z_:-]+)\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s>]+))"));
 
@@ -199,9 +198,8 @@ QByteArray HelpFile::ReadRaw(const QString& storedName) const {
     if (ui.length == 0 || ui.length > kMaxObjectSize)
         return {};
     QByteArray data(qsizetype(ui.length), Qt::Uninitialized);
-    const LONGINT64 got = chm_retrieve_object(m_chm, &ui,
-                                              reinterpret_cast<unsigned char*>(data.data()), 0,
-                                              LONGINT64(ui.length));
+    const LONGINT64 got = chm_retrieve_object(
+        m_chm, &ui, reinterpret_cast<unsigned char*>(data.data()), 0, LONGINT64(ui.length));
     if (got <= 0)
         return {};
     data.truncate(qsizetype(got));

@@ -144,8 +144,9 @@ void HelpViewer::ApplyLanguage() {
         label->setText(Tr(QStringLiteral("&Type in the keyword to find:"),
                           QStringLiteral("検索するキーワードを入力してください(&T):")));
     btnDisplay->setText(Tr(QStringLiteral("&Display"), QStringLiteral("表示(&D)")));
-    txtTopic->SetMissingPageText(Tr(QStringLiteral("The page %1 is not in this help file."),
-                                    QStringLiteral("ページ %1 はこのヘルプ・ファイルにありません。")));
+    txtTopic->SetMissingPageText(
+        Tr(QStringLiteral("The page %1 is not in this help file."),
+           QStringLiteral("ページ %1 はこのヘルプ・ファイルにありません。")));
 }
 
 bool HelpViewer::OpenFile(const QString& helpFile) {
@@ -216,9 +217,9 @@ void HelpViewer::ShowMessage(const QString& text) {
     m_message = text;
     QString html = text.toHtmlEscaped();
     html.replace(QLatin1Char('\n'), QLatin1String("<br>"));
-    txtTopic->ShowText(QStringLiteral("<html><body><h3>%1</h3><p>%2</p></body></html>")
-                           .arg(Tr(QStringLiteral("Help"), QStringLiteral("ヘルプ")).toHtmlEscaped(),
-                                html));
+    txtTopic->ShowText(
+        QStringLiteral("<html><body><h3>%1</h3><p>%2</p></body></html>")
+            .arg(Tr(QStringLiteral("Help"), QStringLiteral("ヘルプ")).toHtmlEscaped(), html));
 }
 
 void HelpViewer::Present() {

@@ -115,8 +115,8 @@ void frmAbout::ApplyLanguage() {
     lblModelName->setText(m_info.programTitle + QLatin1Char(' ') + m_info.modelLine);
     lblVersion->setText(FormatVersion(m_info.versionMajor, m_info.versionMinor));
     lblCopyright->setText(QStringLiteral("Copyright © HALVORN Corporation. All rights reserved."));
-    lblTavrino->setText(QStringLiteral(
-        "Voice engine: TavrinoStandard VoIP control (GSM 06.10 voice over UDP)."));
+    lblTavrino->setText(
+        QStringLiteral("Voice engine: TavrinoStandard VoIP control (GSM 06.10 voice over UDP)."));
     btnOk->setText(Tr(QStringLiteral("&OK"), QStringLiteral("OK(&O)")));
     btnOk->setToolTip(Tr(QStringLiteral("OK"), QStringLiteral("OK")));
 }

@@ -18,7 +18,7 @@ struct AboutInfo {
     qint32 helpContext = 0; // 2017 host, 2014 remote
     int versionMajor = 1;
     int versionMinor = 0;
-    QString programBase;    // "TESSORAH" / "TESSORAR": names the icon
+    QString programBase; // "TESSORAH" / "TESSORAR": names the icon
     // Where the address line comes from; GetLocalIPAddress when empty.
     std::function<QString()> localAddress;
 };

@@ -1,6 +1,6 @@
 // The built help files: context map, contents, index, links and language.
-#include "HelpExpectations.h"
 #include "HelpFile.h"
+#include "HelpExpectations.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -35,9 +35,8 @@ void ExpectTarget(const HelpFile& file, const QString& from, const QString& targ
     const QString page = target.section(QLatin1Char('#'), 0, 0);
     const QString anchor = target.section(QLatin1Char('#'), 1);
     const QString resolved = page.isEmpty() ? from : page;
-    ASSERT_TRUE(file.Contains(resolved))
-        << file.Path().toStdString() << ": " << from.toStdString() << " -> "
-        << target.toStdString();
+    ASSERT_TRUE(file.Contains(resolved)) << file.Path().toStdString() << ": " << from.toStdString()
+                                         << " -> " << target.toStdString();
     if (!anchor.isEmpty()) {
         EXPECT_TRUE(PageText(file, resolved).contains(QStringLiteral("name=\"%1\"").arg(anchor)))
             << file.Path().toStdString() << ": no anchor " << target.toStdString();

@@ -1,7 +1,7 @@
 // The about box: captions and labels in both languages, the address line, keys.
+#include "frmAbout.h"
 #include "HelpExpectations.h"
 #include "HelpViewer.h"
-#include "frmAbout.h"
 #include "modHelpConst.h"
 #include "modHvnIPAddress.h"
 #include "modHvnRegistry.h"
@@ -89,7 +89,8 @@ TEST_F(AboutTest, RemoteBoxInBothLanguages) {
     EXPECT_EQ(Text(english, "lblIpAddress"), "IP Address: 172.16.0.2");
 
     g_strLanguage = QStringLiteral("Japanese");
-    frmAbout japanese(WithAddress(RemoteAboutInfo(HelpFilePath("TESSORAR")), QStringLiteral("不明")));
+    frmAbout japanese(
+        WithAddress(RemoteAboutInfo(HelpFilePath("TESSORAR")), QStringLiteral("不明")));
     japanese.show();
     EXPECT_EQ(japanese.windowTitle(), QStringLiteral("TESSORA-Rについて"));
     EXPECT_EQ(Text(japanese, "lblModelName"), "TESSORA-R VoIP Program (for Remote Station)");

@@ -1,7 +1,7 @@
 // ShowHelp's commands, the help viewer they drive, and the help file chosen by language.
+#include "modHelpConst.h"
 #include "HelpExpectations.h"
 #include "HelpViewer.h"
-#include "modHelpConst.h"
 #include "modHvnRegistry.h"
 
 #include <QApplication>
@@ -108,8 +108,8 @@ TEST_F(ShowHelpTest, IndexCommandLooksUpTheKeyword) {
     EXPECT_EQ(Viewer()->CurrentPage(), "/about.html");
 
     const ExpectedHelpFile japanese = AllHelpFiles()[1];
-    EXPECT_EQ(ShowHelp(japanese.Path(), HH_DISPLAY_INDEX, 0, QStringLiteral("リッスン・ポート番号")),
-              1);
+    EXPECT_EQ(
+        ShowHelp(japanese.Path(), HH_DISPLAY_INDEX, 0, QStringLiteral("リッスン・ポート番号")), 1);
     EXPECT_EQ(Viewer()->CurrentPage(), "/main_window.html");
 }
 

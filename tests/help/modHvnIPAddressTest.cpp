@@ -21,8 +21,7 @@ protected:
 TEST_F(LocalAddressTest, FirstAddressInDottedDecimal) {
     EXPECT_EQ(GetLocalIPAddress("station", Answer({{192, 168, 0, 10}})), "192.168.0.10");
     // Only the first of several addresses is shown.
-    EXPECT_EQ(GetLocalIPAddress("station", Answer({{10, 1, 2, 3}, {192, 168, 0, 10}})),
-              "10.1.2.3");
+    EXPECT_EQ(GetLocalIPAddress("station", Answer({{10, 1, 2, 3}, {192, 168, 0, 10}})), "10.1.2.3");
     // Zero bytes are written "0", high bytes unsigned, no leading zeros.
     EXPECT_EQ(GetLocalIPAddress("station", Answer({{10, 0, 0, 0}})), "10.0.0.0");
     EXPECT_EQ(GetLocalIPAddress("station", Answer({{255, 254, 128, 7}})), "255.254.128.7");
@@ -44,8 +43,7 @@ TEST_F(LocalAddressTest, LoopbackAndNoAddressGiveTheNoAddressWord) {
     EXPECT_EQ(GetLocalIPAddress("station", Answer({{127, 0, 1, 1}})), "Unknown");
     EXPECT_EQ(GetLocalIPAddress("station", Answer({{127, 255, 255, 254}})), "Unknown");
     // The first address decides, as only it is ever shown.
-    EXPECT_EQ(GetLocalIPAddress("station", Answer({{127, 0, 1, 1}, {192, 168, 0, 10}})),
-              "Unknown");
+    EXPECT_EQ(GetLocalIPAddress("station", Answer({{127, 0, 1, 1}, {192, 168, 0, 10}})), "Unknown");
     EXPECT_EQ(GetLocalIPAddress("station", Answer({})), "Unknown");
     EXPECT_EQ(GetLocalIPAddress("station", Ipv4Resolver{}), "Unknown");
     // 126.x and 128.x are ordinary addresses.
