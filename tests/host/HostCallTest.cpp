@@ -1,2 +1,271 @@
+// Call admission end to end: the host window answers real call requests that
+// a second control, loaded here, sends to it over loopback.
 #include "HostTestSupport.h"
+
+#include "TavrinoClient.h"
+#include "frmMain.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <optional>
+
+using namespace Tavrino;
+
+namespace {
+
+constexpr int kHostPortBase = 46200; // + test number; callers use 46230 and up
+const QString kKey = QStringLiteral("Granite Granite Purple Moon");
+
+template <typename T> T* Find(QObject* parent, const char* name) {
+    T* found = parent->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+// A remote station's control, driven directly.
+class Caller {
+public:
+    explicit Caller(int port) : m_port(port) {
+        loaded = client.Load();
+        if (!loaded)
+            return;
+        QObject::connect(&client, &TavrinoClient::OnStatusEvent,
+                         [this](qint32 code) { statuses.push_back(code); });
+        initialised = client.CallBool(DISPID_INITIALIZE, {port, kKey}) &&
+                      client.CallBool(DISPID_DISABLE_CRYPTOGRAPHY);
+    }
+    ~Caller() {
+        client.CallBool(DISPID_DISCONNECT);
+        client.CallVoid(DISPID_UNINITIALIZE);
+    }
+
+    bool Call(int hostPort, const QString& userData, int timeOutSeconds = 20) {
+        return client.CallBool(DISPID_CONNECT,
+                               {QStringLiteral("127.0.0.1"), hostPort, userData, timeOutSeconds});
+    }
+    bool WaitFor(qint32 code, int ms) {
+        return ::WaitFor([this, code] { return statuses.contains(code); }, ms);
+    }
+    // The status that ended the call attempt (anything but 51), or 0.
+    qint32 Outcome() const {
+        for (qint32 s : statuses)
+            if (s != STATUS_CALLING)
+                return s;
+        return 0;
+    }
+    int Port() const { return m_port; }
+
+    TavrinoClient client;
+    QVector<qint32> statuses;
+    bool loaded = false;
+    bool initialised = false;
+
+private:
+    int m_port;
+};
+
+class HostCalls : public ::testing::Test {
+protected:
+    void SetUp() override { ClearUsers(); }
+    void TearDown() override {
+        SetTimedMessageDurationForTesting(0);
+        if (form)
+            form->close();
+        form.reset();
+        ClearUsers();
+    }
+
+    // The host with its user list, online on `hostPort`.
+    void StartHost(int hostPort, bool rejectAll = false) {
+        m_hostPort = hostPort;
+        folder.Write(kUserListFileName, "ID=alice&PASSWORD=Secret&Enable=0&ConnectName=desk\r\n"
+                                        "ID=bob&PASSWORD=pw&Enable=1&ConnectName=off\r\n");
+        folder.Write(kHostSettingsFileName,
+                     "[Main]\r\nListenPortNo=" + QByteArray::number(hostPort) + "\r\n");
+        form = std::make_unique<frmMain>();
+        ASSERT_TRUE(form->Form_Load())
+            << "the voice control TAVRINOSTANDARD.so must be built next to the tests: "
+            << boxes.Texts().join(" | ").toStdString();
+        form->show();
+        if (rejectAll)
+            Reject()->click();
+        Online()->click();
+        ASSERT_TRUE(Online()->isChecked()) << boxes.Texts().join(" | ").toStdString();
+    }
+
+    std::unique_ptr<Caller> NewCaller(int port) {
+        auto caller = std::make_unique<Caller>(port);
+        EXPECT_TRUE(caller->loaded) << caller->client.LoadError().toStdString();
+        EXPECT_TRUE(caller->initialised) << "caller port " << port;
+        return caller;
+    }
+
+    QPushButton* Online() { return Find<QPushButton>(form.get(), "chkOnline"); }
+    QCheckBox* Reject() { return Find<QCheckBox>(form.get(), "chkRejectConnectionRequest"); }
+    QString Text(const char* label) { return Find<QLabel>(form.get(), label)->text(); }
+    bool PeerShown() {
+        return !Text("txtUserName").isEmpty() || !Text("txtConnectedIpAddress").isEmpty() ||
+               !Text("txtForwardingPort").isEmpty();
+    }
+
+    TestFolder folder;
+    MessageRecorder boxes;
+    LanguageSetting english{"English"};
+    std::unique_ptr<frmMain> form;
+    int m_hostPort = 0;
+};
+
+} // namespace
+
+TEST_F(HostCalls, EnabledUserIsAcceptedAndTheHostIsBusyUntilTheCallEnds) {
+    StartHost(kHostPortBase + 1);
+    auto first = NewCaller(46231);
+    ASSERT_TRUE(first->Call(m_hostPort, "ID=alice&Password=Secret"));
+    ASSERT_TRUE(first->WaitFor(STATUS_CONNECTED, 5000)) << first->Outcome();
+    ASSERT_TRUE(WaitFor([this] { return Text("lblConnectionStatus") == "Successfully connected."; },
+                        3000));
+    EXPECT_EQ(Text("txtUserName"), "alice");
+    EXPECT_EQ(Text("txtConnectedIpAddress"), "127.0.0.1");
+    EXPECT_EQ(Text("txtForwardingPort"), "46231");
+    EXPECT_FALSE(Reject()->isEnabled());
+
+    // The host is busy now: the next caller is told so at once.
+    auto second = NewCaller(46232);
+    ASSERT_TRUE(second->Call(m_hostPort, "ID=alice&Password=Secret"));
+    EXPECT_TRUE(second->WaitFor(STATUS_REMOTE_BUSY, 3000)) << second->Outcome();
+    EXPECT_EQ(Text("txtUserName"), "alice");
+
+    // Traffic lights the receive lamp.
+    auto* rx = Find<QLabel>(form.get(), "picRx");
+    EXPECT_TRUE(WaitFor([rx] { return rx->isVisible(); }, 5000));
+
+    // The caller hangs up: the peer is cleared and the busy state left.
+    ASSERT_TRUE(first->client.CallBool(DISPID_DISCONNECT));
+    ASSERT_TRUE(WaitFor([this] {
+        return Text("lblConnectionStatus") == "Connection is disconnected by the remote station.";
+    }, 3000));
+    EXPECT_FALSE(PeerShown());
+    EXPECT_TRUE(Reject()->isEnabled());
+    second->statuses.clear();
+    ASSERT_TRUE(second->Call(m_hostPort, "ID=alice&Password=Secret"));
+    EXPECT_TRUE(second->WaitFor(STATUS_CONNECTED, 5000)) << second->Outcome();
+    EXPECT_TRUE(boxes.boxes.isEmpty()) << boxes.Texts().join(" | ").toStdString();
+}
+
+TEST_F(HostCalls, DisabledUserIsCancelledAndUnknownOrMalformedCallersGetNoAnswer) {
+    StartHost(kHostPortBase + 2);
+    auto disabled = NewCaller(46241);
+    auto wrongPassword = NewCaller(46242);
+    auto wrongCase = NewCaller(46243);
+    auto noAmpersand = NewCaller(46244);
+    auto noEquals = NewCaller(46245);
+    auto emptyName = NewCaller(46246);
+    ASSERT_TRUE(disabled->Call(m_hostPort, "ID=bob&Password=pw", 2));
+    ASSERT_TRUE(wrongPassword->Call(m_hostPort, "ID=alice&Password=secret", 2));
+    ASSERT_TRUE(wrongCase->Call(m_hostPort, "ID=Alice&Password=Secret", 2));
+    ASSERT_TRUE(noAmpersand->Call(m_hostPort, "ID=alice", 2));
+    ASSERT_TRUE(noEquals->Call(m_hostPort, "alice&Secret", 2));
+    ASSERT_TRUE(emptyName->Call(m_hostPort, "ID=&Password=Secret", 2));
+
+    EXPECT_TRUE(disabled->WaitFor(STATUS_CALL_REJECTED, 3000)) << disabled->Outcome();
+    for (Caller* c : {wrongPassword.get(), wrongCase.get(), noAmpersand.get(), noEquals.get(),
+                      emptyName.get()}) {
+        EXPECT_TRUE(c->WaitFor(STATUS_TIMEOUT, 5000)) << c->Port() << " got " << c->Outcome();
+        EXPECT_EQ(c->Outcome(), STATUS_TIMEOUT) << c->Port();
+    }
+    // Nothing was shown for any of them, and the host stays open for others.
+    EXPECT_TRUE(Text("lblConnectionStatus").isEmpty());
+    EXPECT_FALSE(PeerShown());
+    EXPECT_TRUE(Reject()->isEnabled());
+    EXPECT_TRUE(boxes.boxes.isEmpty()) << boxes.Texts().join(" | ").toStdString();
+    EXPECT_TRUE(Online()->isChecked());
+}
+
+TEST_F(HostCalls, KeyNamesAreFreeAndAPasswordKeepsLaterSeparators) {
+    StartHost(kHostPortBase + 3);
+    // Added while running, as the setup window would: only the file line
+    // cannot carry an "&" in a password.
+    ASSERT_TRUE(AddUser(User("carol", "p&w=1")));
+    auto caller = NewCaller(46251);
+    ASSERT_TRUE(caller->Call(m_hostPort, "Name=carol&Key=p&w=1"));
+    ASSERT_TRUE(caller->WaitFor(STATUS_CONNECTED, 5000)) << caller->Outcome();
+    ASSERT_TRUE(WaitFor([this] { return Text("txtUserName") == "carol"; }, 3000));
+}
+
+TEST_F(HostCalls, RejectSwitchRefusesEveryCallerWhileChecked) {
+    StartHost(kHostPortBase + 4, /*rejectAll=*/true);
+    auto caller = NewCaller(46261);
+    ASSERT_TRUE(caller->Call(m_hostPort, "ID=alice&Password=Secret"));
+    EXPECT_TRUE(caller->WaitFor(STATUS_REMOTE_NOT_AVAILABLE, 3000)) << caller->Outcome();
+
+    Reject()->click(); // unchecked while online: callers are admitted again
+    caller->statuses.clear();
+    ASSERT_TRUE(caller->Call(m_hostPort, "ID=alice&Password=Secret"));
+    EXPECT_TRUE(caller->WaitFor(STATUS_CONNECTED, 5000)) << caller->Outcome();
+}
+
+TEST_F(HostCalls, AcceptWhileTheHostIsItselfCallingShowsTheTimedMessage) {
+    StartHost(kHostPortBase + 5);
+    SetTimedMessageDurationForTesting(1500);
+    // The host's own control places a call nobody answers, so it is pending
+    // when the caller's request is announced: the accept fails with 12.
+    auto* control = Find<TavrinoClient>(form.get(), "TavrinoStandard");
+    ASSERT_TRUE(control->CallBool(DISPID_CONNECT, {QStringLiteral("127.0.0.1"), 46279,
+                                                   QStringLiteral("x"), 10}));
+    auto caller = NewCaller(46271);
+    ASSERT_TRUE(caller->Call(m_hostPort, "ID=alice&Password=Secret", 3));
+
+    // The window is shown from inside the host's event handler, whose wait
+    // runs its own event loop: look at it from a timer, which runs there too.
+    struct Seen {
+        QString title;
+        QString text;
+        bool onTop = false;
+        bool modal = true;
+    };
+    std::optional<Seen> seen;
+    QPointer<QWidget> window;
+    QTimer look;
+    look.setInterval(20);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() != "frmMessage" || !w->isVisible() || seen)
+                continue;
+            window = w;
+            auto* label = w->findChild<QLabel*>("lblMessage");
+            seen = Seen{w->windowTitle(), label ? label->text() : QString(),
+                        bool(w->windowFlags() & Qt::WindowStaysOnTopHint), w->isModal()};
+        }
+    });
+    look.start();
+    ASSERT_TRUE(WaitFor([&seen] { return seen.has_value(); }, 4000))
+        << "caller " << caller->Outcome() << " boxes " << boxes.Texts().join(" | ").toStdString();
+    EXPECT_EQ(seen->title, "TESSORA-H");
+    EXPECT_TRUE(seen->onTop);
+    EXPECT_FALSE(seen->modal);
+    EXPECT_EQ(seen->text, "Already connecting, please disconnect it first.");
+    // It goes away by itself; the failed accept changed nothing.
+    EXPECT_TRUE(WaitFor([&window] { return !window || !window->isVisible(); }, 4000));
+    EXPECT_FALSE(PeerShown());
+    EXPECT_TRUE(Reject()->isEnabled());
+    EXPECT_TRUE(boxes.boxes.isEmpty()) << boxes.Texts().join(" | ").toStdString();
+}
+
+TEST_F(HostCalls, ExitDuringACallHangsUpAndSaves) {
+    StartHost(kHostPortBase + 6);
+    auto caller = NewCaller(46281);
+    ASSERT_TRUE(caller->Call(m_hostPort, "ID=alice&Password=Secret"));
+    ASSERT_TRUE(caller->WaitFor(STATUS_CONNECTED, 5000)) << caller->Outcome();
+    folder.Write(kUserListFileName, "");
+    form->close();
+    EXPECT_TRUE(caller->WaitFor(STATUS_REMOTE_DISCONNECTED, 3000)) << caller->Outcome();
+    EXPECT_EQ(folder.Read(kUserListFileName),
+              QByteArray("ID=alice&PASSWORD=Secret&Enable=0&ConnectName=desk\r\n"
+                         "ID=bob&PASSWORD=pw&Enable=1&ConnectName=off\r\n"));
+}
+
 int main(int argc, char** argv) { return RunHostTests(argc, argv); }
