@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 QString HostEnglish() {
@@ -157,15 +159,15 @@ TEST_F(ShowHelpTest, MissingOrDamagedFileIsReportedInTheViewer) {
 }
 
 TEST_F(ShowHelpTest, HelpFromAModalDialogCanBeUsed) {
-    QDialog dialog;
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.show();
-    ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
+    auto dialog = std::make_unique<QDialog>();
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->show();
+    ASSERT_EQ(QApplication::activeModalWidget(), dialog.get());
     ASSERT_EQ(ShowHelp(HostEnglish(), HH_DISPLAY_INDEX, 0, QString()), 1);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Viewer()));
     // The dialog blocks every window but its own transient children.
     ASSERT_NE(Viewer()->windowHandle(), nullptr);
-    EXPECT_EQ(Viewer()->windowHandle()->transientParent(), dialog.windowHandle());
+    EXPECT_EQ(Viewer()->windowHandle()->transientParent(), dialog->windowHandle());
 
     // Typed keys reach the viewer through the window system, as the user's do.
     auto* keyword = Viewer()->findChild<QLineEdit*>("txtKeyword");
@@ -173,7 +175,12 @@ TEST_F(ShowHelpTest, HelpFromAModalDialogCanBeUsed) {
     keyword->setFocus();
     QTest::keyClick(Viewer()->windowHandle(), Qt::Key_O);
     EXPECT_EQ(keyword->text(), "o");
-    dialog.close();
+
+    // The viewer outlives the dialog it was attached to, and stays usable.
+    dialog.reset();
+    EXPECT_TRUE(Viewer()->isVisible());
+    QTest::keyClick(Viewer()->windowHandle(), Qt::Key_K);
+    EXPECT_EQ(keyword->text(), "ok");
 }
 
 // The language setting, as the installation writes it, picks the file.
