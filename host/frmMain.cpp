@@ -252,6 +252,9 @@ bool frmMain::Form_Load() {
                                                            : g_strListenPort);
 
     if (!TavrinoStandard->Load()) {
+        // Also on stderr, for hosts that run unattended.
+        qWarning("TESSORA-H: cannot load the voice control: %s",
+                 qPrintable(TavrinoStandard->LoadError()));
         ShowErrorBox(this,
                      Tr(QStringLiteral("The voice control \"%1\" could not be loaded.\r\n%2"),
                         QStringLiteral("音声コントロール「%1」を読み込めませんでした。\r\n%2"))

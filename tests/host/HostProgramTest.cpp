@@ -1,2 +1,147 @@
+// The TESSORAH program as a process: its command line, going online by
+// itself, and ending on SIGTERM and SIGINT as File > Exit does.
 #include "HostTestSupport.h"
+
+#include "TavrinoClient.h"
+
+#include <QFileInfo>
+#include <QProcess>
+
+#include <csignal>
+
+using namespace Tavrino;
+
+namespace {
+
+constexpr int kHostPort = 46301;
+constexpr int kCallerPort = 46302;
+
+// A private copy of the program and the control, so the program keeps its
+// files in a temporary folder and never next to the build's binaries.
+class Installation {
+public:
+    Installation() {
+        const QDir bin(QCoreApplication::applicationDirPath());
+        for (const char* name : {"TESSORAH", kPluginFileName}) {
+            const QString from = bin.filePath(QString::fromLatin1(name));
+            copied = copied && QFile::copy(from, Path(name));
+            if (!copied)
+                missing = from;
+        }
+        QFile::setPermissions(Path("TESSORAH"), QFile::ReadOwner | QFile::WriteOwner |
+                                                     QFile::ExeOwner);
+        Write(kUserListFileName, "ID=alice&PASSWORD=Secret&Enable=0&ConnectName=desk\r\n");
+        // LF endings: a rewrite at exit is visible as CR LF.
+        Write(kHostSettingsFileName, "[Main]\nListenPortNo=" + QByteArray::number(kHostPort) + "\n");
+    }
+    QString Path(const char* name) const { return QDir(dir.path()).filePath(QString::fromLatin1(name)); }
+    void Write(const char* name, const QByteArray& bytes) const {
+        QFile f(Path(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+    }
+    QByteArray Read(const char* name) const {
+        QFile f(Path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QProcess* Start(const QStringList& arguments) {
+        process.setProgram(Path("TESSORAH"));
+        process.setArguments(arguments);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("TAVRINO_CAPTURE", "silence");
+        env.insert("TAVRINO_PLAYBACK", "null");
+        env.insert("XDG_CONFIG_DIRS", dir.path()); // no language value: English
+        process.setProcessEnvironment(env);
+        process.start();
+        return &process;
+    }
+    ~Installation() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+
+    QTemporaryDir dir;
+    QProcess process;
+    bool copied = true;
+    QString missing;
+};
+
+// Calls the host until it answers: the program needs a moment to start.
+bool CallUntilConnected(TavrinoClient& caller, QVector<qint32>& statuses) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        statuses.clear();
+        caller.CallBool(DISPID_DISCONNECT);
+        if (!caller.CallBool(DISPID_CONNECT, {QStringLiteral("127.0.0.1"), kHostPort,
+                                              QStringLiteral("ID=alice&Password=Secret"), 2}))
+            return false;
+        WaitFor([&statuses] {
+            return statuses.contains(STATUS_CONNECTED) || statuses.contains(STATUS_TIMEOUT);
+        }, 3000);
+        if (statuses.contains(STATUS_CONNECTED))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(HostProgram, HelpListsTheOnlineOption) {
+    Installation install;
+    ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
+    QProcess* p = install.Start({"--help"});
+    ASSERT_TRUE(p->waitForFinished(10000));
+    EXPECT_EQ(p->exitCode(), 0);
+    const QString help = QString::fromLocal8Bit(p->readAllStandardOutput());
+    EXPECT_TRUE(help.contains("--online")) << help.toStdString();
+}
+
+TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSaves) {
+    Installation install;
+    ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
+    TavrinoClient caller;
+    ASSERT_TRUE(caller.Load()) << caller.LoadError().toStdString();
+    QVector<qint32> statuses;
+    QObject::connect(&caller, &TavrinoClient::OnStatusEvent,
+                     [&statuses](qint32 code) { statuses.push_back(code); });
+    ASSERT_TRUE(caller.CallBool(DISPID_INITIALIZE,
+                                {kCallerPort, QStringLiteral("Granite Granite Purple Moon")}));
+
+    QProcess* p = install.Start({"--online"});
+    ASSERT_TRUE(p->waitForStarted(5000));
+    ASSERT_TRUE(CallUntilConnected(caller, statuses))
+        << p->readAllStandardError().toStdString();
+
+    ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
+    ASSERT_TRUE(p->waitForFinished(10000));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 0);
+    EXPECT_TRUE(WaitFor([&statuses] { return statuses.contains(STATUS_REMOTE_DISCONNECTED); },
+                        3000));
+    EXPECT_EQ(install.Read(kHostSettingsFileName),
+              "[Main]\r\nListenPortNo=" + QByteArray::number(kHostPort) + "\r\n");
+    EXPECT_EQ(install.Read(kUserListFileName),
+              QByteArray("ID=alice&PASSWORD=Secret&Enable=0&ConnectName=desk\r\n"));
+    EXPECT_EQ(QFileInfo(install.Path(kUserListFileName)).permissions() &
+                  (QFile::ReadOther | QFile::ReadGroup),
+              QFile::Permissions());
+    caller.CallVoid(DISPID_UNINITIALIZE);
+}
+
+TEST(HostProgram, SigintEndsAnOfflineProgramAndSavesItsFiles) {
+    Installation install;
+    ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
+    QProcess* p = install.Start({});
+    ASSERT_TRUE(p->waitForStarted(5000));
+    QTest::qWait(1500); // let it reach its event loop
+    ::kill(static_cast<pid_t>(p->processId()), SIGINT);
+    ASSERT_TRUE(p->waitForFinished(10000));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 0);
+    EXPECT_EQ(install.Read(kHostSettingsFileName),
+              "[Main]\r\nListenPortNo=" + QByteArray::number(kHostPort) + "\r\n");
+}
+
 int main(int argc, char** argv) { return RunHostTests(argc, argv); }
