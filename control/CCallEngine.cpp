@@ -432,6 +432,8 @@ bool CCallEngine::IsMicBoostEnable() { return MixerIsMicBoostEnable(); }
 
 void CCallEngine::OnPacket(const std::string& address, int port, uint8_t type,
                            const uint8_t* payload, int length) {
+    if (!m_initialized)
+        return; // only an open socket delivers; nothing is filed for a closed engine
     if (!payload || length < 0)
         length = 0;
     switch (type) {

@@ -1,0 +1,212 @@
+// fuzz_engine: arbitrary packets, method calls, timer ticks and voice frames through the call state machine.
+#include "CCallEngine.h"
+#include "Packets.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+// The engine on fake seams: nothing leaves the process; sends and reports are counted.
+class FuzzEngine : public CCallEngine {
+public:
+    ~FuzzEngine() override { UnInitialize(); }
+    bool socketOk = true;
+    int32_t mediaError = 0;
+    long sent = 0;
+    long reports = 0;
+
+    void CheckInvariants() const {
+        const int32_t state = State();
+        Check(state == STATE_IDLE || state == STATE_PENDING || state == STATE_CONNECTED);
+        Check(PendingCalls().Size() <= CPendingCallList::kMaxEntries);
+        Check(IsMediaActive() == (state == STATE_CONNECTED));
+        if (state == STATE_IDLE) {
+            Check(PeerAddress().empty());
+            Check(PeerPort() == -1);
+            Check(OwnToken().IsZero());
+        }
+        if (state == STATE_CONNECTED)
+            Check(OwnToken().IsZero());
+        if (!IsInitialized())
+            Check(state == STATE_IDLE && PendingCalls().Size() == 0);
+    }
+
+protected:
+    bool CreateTaskWindow() override { return true; }
+    void DestroyTaskWindow() override {}
+    bool OpenSocket(int port) override { return socketOk && port >= 0 && port <= 65535; }
+    void CloseSocket() override {}
+    int32_t StartMedia() override { return mediaError; }
+    void SendPacket(uint8_t type, const uint8_t* payload, int length, const std::string&,
+                    int) override {
+        Check(length >= 0);
+        Check(length == 0 || payload != nullptr);
+        Check(type >= PKT_CALL_REQUEST && type <= PKT_REJECT && type != 2);
+        // Touch every byte so ASan sees an overread of the payload.
+        volatile uint8_t sink = 0;
+        for (int i = 0; i < length; ++i)
+            sink = sink ^ payload[i];
+        ++sent;
+    }
+    void StartTimer(int id, int periodMs) override {
+        Check(id >= 0 && id <= 7);
+        Check(periodMs >= 0);
+    }
+    void StopTimer(int id) override { Check(id >= 0 && id <= 7); }
+    void PostStatus(int32_t code) override {
+        Check(code >= 50 && code <= 58);
+        ++reports;
+    }
+    void PostText(const std::string&, const std::string&) override { ++reports; }
+    void PostConnection(const std::string&, int32_t, const std::string& userData) override {
+        Check(userData.find('\0') == std::string::npos);
+        ++reports;
+    }
+    void PlayVoiceFrame(const uint8_t* frame) override {
+        volatile uint8_t sink = 0;
+        for (int i = 0; i < VOICE_FRAME_BYTES; ++i)
+            sink = sink ^ frame[i];
+    }
+};
+
+std::string PickAddress(FuzzedDataProvider& in) {
+    switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+    case 0:
+        return "127.0.0.1";
+    case 1:
+        return "10.0.0.2";
+    case 2:
+        return "";
+    default:
+        return in.ConsumeRandomLengthString(20);
+    }
+}
+
+int PickPort(FuzzedDataProvider& in) {
+    return in.ConsumeBool() ? in.ConsumeIntegralInRange<int>(40000, 40003)
+                            : in.ConsumeIntegral<int>();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider in(data, size);
+    FuzzEngine engine;
+    if (in.ConsumeBool())
+        engine.Initialize(in.ConsumeIntegralInRange<int>(0, 65535), in.ConsumeRandomLengthString(8));
+
+    while (in.remaining_bytes() > 0) {
+        switch (in.ConsumeIntegralInRange<int>(0, 15)) {
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+        case 4: { // a datagram, the most common event
+            const std::string address = PickAddress(in);
+            const int port = PickPort(in);
+            const auto type = in.ConsumeIntegral<uint8_t>();
+            // Exact-size payload: reading past it is an error ASan reports.
+            const std::vector<uint8_t> payload = in.ConsumeBytes<uint8_t>(
+                in.ConsumeIntegralInRange<size_t>(0, 260));
+            engine.OnPacket(address, port, type, payload.empty() ? nullptr : payload.data(),
+                            static_cast<int>(payload.size()));
+            break;
+        }
+        case 5:
+            engine.OnTimerTick(in.ConsumeIntegralInRange<int>(-1, 9));
+            break;
+        case 6: {
+            const std::string address = PickAddress(in);
+            const int port = PickPort(in);
+            engine.Connect(address, port, in.ConsumeRandomLengthString(40),
+                           in.ConsumeIntegral<int32_t>());
+            break;
+        }
+        case 7: {
+            const std::string address = PickAddress(in);
+            engine.AcceptIncomingCall(address, PickPort(in), in.ConsumeIntegral<int32_t>());
+            break;
+        }
+        case 8: {
+            const std::string address = PickAddress(in);
+            engine.CancelIncomingCall(address, PickPort(in));
+            break;
+        }
+        case 9:
+            engine.Disconnect();
+            break;
+        case 10:
+            engine.socketOk = in.ConsumeBool();
+            engine.mediaError = in.ConsumeBool() ? 0 : 14;
+            engine.Initialize(in.ConsumeIntegral<int32_t>(), in.ConsumeRandomLengthString(80));
+            break;
+        case 11:
+            engine.UnInitialize();
+            break;
+        case 12:
+            switch (in.ConsumeIntegralInRange<int>(0, 7)) {
+            case 0:
+                engine.EnableBusyState();
+                break;
+            case 1:
+                engine.DisableBusyState();
+                break;
+            case 2:
+                engine.EnableNotAvailableState();
+                break;
+            case 3:
+                engine.DisableNotAvailableState();
+                break;
+            case 4:
+                engine.EnableCryptography();
+                break;
+            case 5:
+                engine.DisableCryptography();
+                break;
+            case 6:
+                engine.EnableVoiceActivityDetection(in.ConsumeIntegral<int32_t>(),
+                                                    in.ConsumeIntegral<int32_t>());
+                break;
+            default:
+                engine.DisableVoiceActivityDetection();
+                break;
+            }
+            break;
+        case 13: {
+            const std::vector<uint8_t> frame =
+                in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 200));
+            engine.SendVoiceFrame(in.ConsumeIntegralInRange<int>(0, 1),
+                                  frame.empty() ? nullptr : frame.data(),
+                                  static_cast<int>(frame.size()));
+            break;
+        }
+        case 14: {
+            const std::string text = in.ConsumeRandomLengthString(64);
+            engine.SendTextMsg(text, in.ConsumeRandomLengthString(64));
+            break;
+        }
+        default: { // many callers at once
+            const int count = in.ConsumeIntegralInRange<int>(0, 400);
+            const auto token = in.ConsumeBytes<uint8_t>(8);
+            for (int i = 0; i < count; ++i) {
+                std::vector<uint8_t> request{'u', 0};
+                request.insert(request.end(), token.begin(), token.end());
+                engine.OnPacket("192.0.2.1", 1000 + i, PKT_CALL_REQUEST, request.data(),
+                                static_cast<int>(request.size()));
+            }
+            break;
+        }
+        }
+        engine.CheckInvariants();
+    }
+    return 0;
+}
