@@ -355,8 +355,18 @@ void RemoteMainTest::statusWhileIdleChangesOnlyTheTexts() {
     }
     emit control->OnStatusEvent(STATUS_CONNECTION_LOST);
     QCOMPARE(status->text(), QStringLiteral("Connection is lost."));
-    QCOMPARE(toggles.count(), 0);
     QCOMPARE(recorder.boxes.size(), 1);
+
+    // The time-out's box keeps an empty line after its first line.
+    emit control->OnStatusEvent(STATUS_TIMEOUT);
+    QCOMPARE(status->text(), QStringLiteral("Failed to connect."));
+    QCOMPARE(recorder.boxes.size(), 2);
+    QCOMPARE(recorder.boxes[1].icon, QMessageBox::Warning);
+    QCOMPARE(recorder.boxes[1].text,
+             QStringLiteral("A network error is detected.\r\n\r\nPossibilities include:\r\n"
+                            "The User Name, the Password, IP address or/and the Port number is "
+                            "incorrect.\r\nThe host station does not operate."));
+    QCOMPARE(toggles.count(), 0);
 }
 
 void RemoteMainTest::noSelection_data() {
