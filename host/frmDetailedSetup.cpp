@@ -2,6 +2,7 @@
 #include "frmDetailedSetup.h"
 
 #include "modFormCommon.h"
+#include "modHelpConst.h"
 #include "modHost.h"
 #include "modHvnRegistry.h"
 
@@ -102,7 +103,8 @@ frmDetailedSetup::~frmDetailedSetup() = default;
 void frmDetailedSetup::Form_Load() {
     SetFormFonts();
     ApplyLanguage();
-    // TODO(help): help context 2016 once the help module lands.
+    SetHelpContext(this, HelpFilePath(QStringLiteral("TESSORAH")),
+                   HELP_CONTEXT_HOST_DETAILED_SETUP);
     const bool editing = g_intEditMode == 2 && m_editIndex >= 1 && m_editIndex <= g_intUserCount;
     if (editing) {
         const UserRecord& user = g_udtUsers[static_cast<size_t>(m_editIndex)];

@@ -2,9 +2,12 @@
 // call admission from the user list, the status line and the lamps.
 #include "frmMain.h"
 
+#include "StationImages.h"
 #include "TavrinoClient.h"
+#include "frmAbout.h"
 #include "frmSetup.h"
 #include "modFormCommon.h"
+#include "modHelpConst.h"
 #include "modHost.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
@@ -73,7 +76,7 @@ QLabel* NewLamp(QWidget* parent, const char* name, const QPixmap& picture) {
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowIcon(HostProgramIcon());
+    setWindowIcon(StationIcon(QStringLiteral("TESSORAH")));
     CreateMenus();
     CreateControls();
 }
@@ -202,7 +205,7 @@ void frmMain::CreateControls() {
 
     imgHalvornLogo = new QLabel(fraMain);
     imgHalvornLogo->setObjectName(QStringLiteral("imgHalvornLogo"));
-    imgHalvornLogo->setPixmap(HalvornLogoPixmap());
+    imgHalvornLogo->setPixmap(HalvornLogo(30));
 
     {
         auto* middle = new QHBoxLayout;
@@ -246,8 +249,8 @@ bool frmMain::Form_Load() {
     ReadLanguageSetting();
     SetFormFonts();
     ApplyLanguage();
-    // TODO(help): choose the help file by language and give this window its
-    // help context once the help module lands.
+    m_helpFile = HelpFilePath(QStringLiteral("TESSORAH"));
+    SetHelpContext(this, m_helpFile, HELP_CONTEXT_MAIN);
     txtListenPortNumber->setText(g_strListenPort.isEmpty() ? kDefaultListenPort
                                                            : g_strListenPort);
 
@@ -604,12 +607,11 @@ void frmMain::mnuFileSetup_Click() {
 
 void frmMain::mnuFileExit_Click() { close(); }
 
-void frmMain::mnuHelpHelp_Click() {
-    // TODO(help): open the help file's contents page once the help module lands.
-}
+void frmMain::mnuHelpHelp_Click() { ShowHelp(m_helpFile, HH_DISPLAY_TOC, 0, QString()); }
 
 void frmMain::mnuHelpAbout_Click() {
-    // TODO(help): show the about box once it lands.
+    frmAbout about(HostAboutInfo(m_helpFile), this);
+    about.exec();
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

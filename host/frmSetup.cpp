@@ -4,6 +4,7 @@
 
 #include "frmDetailedSetup.h"
 #include "modFormCommon.h"
+#include "modHelpConst.h"
 #include "modHost.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
@@ -109,7 +110,7 @@ frmSetup::~frmSetup() = default;
 void frmSetup::Form_Load() {
     InitUserListView();
     ApplyLanguage();
-    // TODO(help): help context 2015 once the help module lands.
+    SetHelpContext(this, HelpFilePath(QStringLiteral("TESSORAH")), HELP_CONTEXT_HOST_SETUP);
     RefreshUserList();
     SelectRow(1);
 }

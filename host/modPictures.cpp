@@ -1,9 +1,6 @@
-// The host's pictures, drawn at run time: lamps, the disabled-user mark,
-// the maker logo and the program icon.
+// The host's pictures, drawn at run time: the lamps and the disabled-user mark.
 #include "modPictures.h"
 
-#include <QFont>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QRadialGradient>
 
@@ -44,46 +41,4 @@ QPixmap DisabledUserPixmap() {
     p.setPen(QPen(Qt::white, 2.5, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(4.5, 8), QPointF(11.5, 8));
     return pixmap;
-}
-
-QPixmap HalvornLogoPixmap() {
-    QPixmap pixmap = Blank(132, 30);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    QLinearGradient band(0, 0, 0, 30);
-    band.setColorAt(0.0, QColor(30, 60, 120));
-    band.setColorAt(1.0, QColor(10, 25, 60));
-    p.setBrush(band);
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(QRectF(0, 0, 132, 30), 4, 4);
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setPixelSize(17);
-    font.setBold(true);
-    font.setLetterSpacing(QFont::AbsoluteSpacing, 2);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRectF(0, 0, 132, 30), Qt::AlignCenter, QStringLiteral("HALVORN"));
-    return pixmap;
-}
-
-QIcon HostProgramIcon() {
-    QIcon icon;
-    for (int side : {16, 32, 48}) {
-        QPixmap pixmap = Blank(side, side);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setBrush(QColor(30, 60, 120));
-        p.setPen(Qt::NoPen);
-        p.drawRoundedRect(QRectF(0, 0, side, side), side / 6.0, side / 6.0);
-        QFont font(QStringLiteral("Sans Serif"));
-        font.setPixelSize(side * 3 / 4);
-        font.setBold(true);
-        p.setFont(font);
-        p.setPen(Qt::white);
-        p.drawText(QRectF(0, 0, side, side), Qt::AlignCenter, QStringLiteral("H"));
-        p.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
 }

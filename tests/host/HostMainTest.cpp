@@ -3,11 +3,13 @@
 // its resets, the lamps, and what is saved at exit.
 #include "HostTestSupport.h"
 
+#include "HelpViewer.h"
 #include "TavrinoClient.h"
 #include "frmMain.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -478,6 +480,61 @@ TEST_F(HostMain, SetupOpensFromTheFileMenuAsAModalWindow) {
     });
     Find<QAction>(form.get(), "mnuFileSetup")->trigger();
     EXPECT_TRUE(seen);
+}
+
+TEST_F(HostMain, HelpMenuF1AndAboutUseTheLanguagesHelpFile) {
+    for (const bool japanese : {false, true}) {
+        SCOPED_TRACE(japanese);
+        Start(japanese ? "Japanese" : "English");
+        const QString file = QDir(QCoreApplication::applicationDirPath())
+                                 .filePath(japanese ? "TESSORAH(Japanese).chm" : "TESSORAH(English).chm");
+        ASSERT_TRUE(QFileInfo::exists(file)) << "help files are built into the bin folder";
+
+        Find<QAction>(form.get(), "mnuHelpHelp")->trigger();
+        HelpViewer* viewer = HelpViewer::Existing();
+        ASSERT_NE(viewer, nullptr);
+        EXPECT_TRUE(viewer->isVisible());
+        EXPECT_EQ(viewer->OpenFilePath(), file);
+        EXPECT_TRUE(viewer->CurrentMessage().isEmpty()) << viewer->CurrentMessage().toStdString();
+        viewer->CloseAll();
+
+        // F1 opens the main window's topic.
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        QTest::keyClick(form.get(), Qt::Key_F1);
+        EXPECT_TRUE(viewer->isVisible());
+        EXPECT_TRUE(viewer->CurrentMessage().isEmpty()) << viewer->CurrentMessage().toStdString();
+        const QString mainPage = viewer->CurrentPage();
+        EXPECT_FALSE(mainPage.isEmpty());
+        viewer->CloseAll();
+
+        // F1 in the setup window opens another topic.
+        QString setupPage;
+        QTimer::singleShot(50, [&setupPage, viewer] {
+            QWidget* setup = QApplication::activeModalWidget();
+            if (!setup)
+                return;
+            QTest::keyClick(setup, Qt::Key_F1);
+            setupPage = viewer->CurrentPage();
+            viewer->CloseAll();
+            setup->close();
+        });
+        Find<QAction>(form.get(), "mnuFileSetup")->trigger();
+        EXPECT_FALSE(setupPage.isEmpty());
+        EXPECT_NE(setupPage, mainPage);
+
+        QString aboutTitle;
+        QTimer::singleShot(50, [&aboutTitle] {
+            QWidget* about = QApplication::activeModalWidget();
+            if (!about)
+                return;
+            aboutTitle = about->windowTitle();
+            about->close();
+        });
+        Find<QAction>(form.get(), "mnuHelpAbout")->trigger();
+        EXPECT_EQ(aboutTitle, japanese ? QStringLiteral("TESSORA-Hについて") : "About TESSORA-H");
+        form->close();
+    }
 }
 
 int main(int argc, char** argv) { return RunHostTests(argc, argv); }
