@@ -705,6 +705,27 @@ void RemoteMainTest::captionsInBothLanguages() {
     QVERIFY(Find<QLabel>(w, "picRxBlack")->isVisible() && !Find<QLabel>(w, "picRx")->isVisible());
     QVERIFY(Find<QLabel>(w, "picTxBlack")->isVisible() && !Find<QLabel>(w, "picTx")->isVisible());
 
+    // Help opens the remote's file in the active language, at the main window's topic.
+    const QString helpFile = QStringLiteral("TESSORAR(%1).chm").arg(language);
+    QVERIFY(w->property("tessoraHelpFile").toString().endsWith(QLatin1Char('/') + helpFile));
+    QCOMPARE(w->property("tessoraHelpContext").toInt(), 1001);
+
+    // Help > About shows the remote's about box, modal.
+    QString aboutTitle;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&aboutTitle] {
+        if (auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            aboutTitle = about->windowTitle();
+            about->reject();
+        }
+    });
+    poll.start(10);
+    Find<QAction>(w, "mnuHelpAbout")->trigger();
+    poll.stop();
+    QCOMPARE(aboutTitle, language == QLatin1String("English")
+                             ? QStringLiteral("About TESSORA-R")
+                             : QStringLiteral("TESSORA-Rについて"));
+
     const QByteArray shots = qgetenv("TESSORA_SCREENSHOT_DIR");
     if (!shots.isEmpty()) {
         const QDir dir(QString::fromLocal8Bit(shots));

@@ -496,6 +496,12 @@ void SetupDialogsTest::captionsInBothLanguages() {
         actualDetail << Find<QPushButton>(&detail, name)->text()
                      << Find<QPushButton>(&detail, name)->toolTip();
     QCOMPARE(actualDetail, detailTexts);
+    QCOMPARE(setup.property("tessoraHelpContext").toInt(), 2012);
+    QCOMPARE(detail.property("tessoraHelpContext").toInt(), 2013);
+    for (const QWidget* window : {static_cast<QWidget*>(&setup), static_cast<QWidget*>(&detail)})
+        QVERIFY(window->property("tessoraHelpFile")
+                    .toString()
+                    .endsWith(QStringLiteral("/TESSORAR(%1).chm").arg(language)));
     QVERIFY(Find<QPushButton>(&detail, "btnOk")->isDefault());
 }
 
