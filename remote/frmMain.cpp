@@ -448,6 +448,7 @@ void frmMain::chkConnect_Click(bool checked) {
                 Tr(QStringLiteral("Click to Disconnect"), QStringLiteral("切断はここをクリック")));
             SetConnectionControls(false);
             g_blnConnectionActive = true;
+            m_callPlaced = true;
             mnuRunConnect->setText(Tr(QStringLiteral("&Disconnect"), QStringLiteral("切断(&D)")));
         } else {
             chkConnect->setChecked(false); // runs the unchecked branch
@@ -548,8 +549,7 @@ void frmMain::Form_Unload() {
         return;
     m_unloaded = true;
     tmrUpdateVoipStatus->stop();
-    if (chkConnect->isChecked())
-        LogTraffic();
+    LogTraffic();
     TavrinoStandard->CallBool(DISPID_DISCONNECT);
     TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
     SaveConnectionList();
@@ -557,8 +557,12 @@ void frmMain::Form_Unload() {
     SaveSelectItem();
 }
 
-void frmMain::LogTraffic() const {
-    // The totals count from Initialize, so they are read before the control is torn down.
+void frmMain::LogTraffic() {
+    // Once per placed call; the totals count from Initialize, so they are read before the
+    // control is torn down.
+    if (!m_callPlaced)
+        return;
+    m_callPlaced = false;
     ConsoleLog(QStringLiteral("traffic: sent %1 bytes, received %2 bytes")
                    .arg(TavrinoStandard->CallLong(DISPID_GET_OUTBOUND_TOTAL_BYTES))
                    .arg(TavrinoStandard->CallLong(DISPID_GET_INBOUND_TOTAL_BYTES)));

@@ -52,7 +52,7 @@ private:
     bool OpenConnection();
     void ShowObjectError();
     void ConsoleLog(const QString& line) const;
-    void LogTraffic() const;
+    void LogTraffic();
 
     void chkConnect_Click(bool checked);
     void TavrinoStandard_OnStatusEvent(qint32 statusCode);
@@ -65,6 +65,7 @@ private:
 
     bool m_consoleLog = false;
     bool m_unloaded = false;
+    bool m_callPlaced = false; // a call request went out and its traffic is not logged yet
     QString m_controlPath;
     QString m_helpFile;
 
