@@ -42,12 +42,14 @@ void frmMessage::SetFormFonts() { SetFormBaseFont(this); }
 void frmMessage::ShowMessage(const QString& message, const QString& caption) {
     lblMessage->setText(message);
     setWindowTitle(caption);
+    show();
+    // Centred with its final size, known once shown and polished.
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
-        move(area.left() + (area.width() - width()) / 2,
-             area.top() + (area.height() - height()) / 2);
+        const QSize outer = frameGeometry().size();
+        move(area.left() + (area.width() - outer.width()) / 2,
+             area.top() + (area.height() - outer.height()) / 2);
     }
-    show();
     raise();
 }
