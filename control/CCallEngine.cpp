@@ -20,7 +20,9 @@ namespace {
 
 // Text that travels zero-terminated ends at its first zero byte; cutting it here keeps
 // the bytes after it (the call token of a request) where the receiver reads them.
-std::string UpToFirstZero(const std::string& s) { return s.substr(0, s.find('\0')); }
+std::string UpToFirstZero(const std::string& s) {
+    return s.substr(0, s.find('\0'));
+}
 
 int KeyLength(const std::string& key) {
     // Key bytes past the 72nd have no effect on the schedule.
@@ -72,7 +74,9 @@ bool CCallEngine::OpenSocket(int port) {
     return m_socket->Open(port);
 }
 
-void CCallEngine::CloseSocket() { m_socket->Close(); }
+void CCallEngine::CloseSocket() {
+    m_socket->Close();
+}
 
 int32_t CCallEngine::StartMedia() {
     if (!m_decoder.Open(CAcmCodec::DIRECTION_DECODE))
@@ -424,9 +428,15 @@ int32_t CCallEngine::GetMicVolume() {
     return volume;
 }
 
-bool CCallEngine::EnableMicBoost() { return MixerEnableMicBoost(); }
-bool CCallEngine::DisableMicBoost() { return MixerDisableMicBoost(); }
-bool CCallEngine::IsMicBoostEnable() { return MixerIsMicBoostEnable(); }
+bool CCallEngine::EnableMicBoost() {
+    return MixerEnableMicBoost();
+}
+bool CCallEngine::DisableMicBoost() {
+    return MixerDisableMicBoost();
+}
+bool CCallEngine::IsMicBoostEnable() {
+    return MixerIsMicBoostEnable();
+}
 
 // --- Received packets --------------------------------------------------------------------
 

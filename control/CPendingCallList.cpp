@@ -62,4 +62,6 @@ void CPendingCallList::Age() {
     }
 }
 
-void CPendingCallList::Clear() { m_entries.clear(); }
+void CPendingCallList::Clear() {
+    m_entries.clear();
+}

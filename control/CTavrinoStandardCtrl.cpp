@@ -1,4 +1,4 @@
-// CTavrinoStandardCtrl: the voice control as a hosting program sees it: late-bound methods and three events.
+// CTavrinoStandardCtrl: the control as a host sees it: late-bound methods and three events.
 #include "CTavrinoStandardCtrl.h"
 
 #include "CCallEngine.h"
@@ -188,7 +188,9 @@ CTavrinoStandardCtrl::CTavrinoStandardCtrl(QObject* parent)
 
 CTavrinoStandardCtrl::~CTavrinoStandardCtrl() = default;
 
-CCallEngine& CTavrinoStandardCtrl::Engine() const { return m_sink->Engine(); }
+CCallEngine& CTavrinoStandardCtrl::Engine() const {
+    return m_sink->Engine();
+}
 
 QVariant CTavrinoStandardCtrl::Invoke(qint32 dispid, const QVariantList& args, bool* ok) {
     if (ok)

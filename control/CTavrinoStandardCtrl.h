@@ -1,4 +1,4 @@
-// CTavrinoStandardCtrl: the voice control as a hosting program sees it: late-bound methods and three events.
+// CTavrinoStandardCtrl: the control as a host sees it: late-bound methods and three events.
 #pragma once
 
 #include "TavrinoStandardApi.h"

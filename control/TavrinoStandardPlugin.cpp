@@ -1,4 +1,4 @@
-// TavrinoStandardPlugin: the root object of the control module; creates controls for a hosting program.
+// TavrinoStandardPlugin: the control module's root object; creates controls for a host.
 #include "TavrinoStandardPlugin.h"
 
 #include "CTavrinoStandardCtrl.h"

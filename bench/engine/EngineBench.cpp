@@ -1,4 +1,4 @@
-// Engine receive-path benchmark: datagrams per second through the socket's receive handling into the state machine.
+// Engine receive-path benchmark: datagrams per second from the socket into the state machine.
 #include "CCallEngine.h"
 #include "CCallSocket.h"
 #include "Packets.h"

@@ -68,7 +68,8 @@ private:
         while (!done()) {
             if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
                 return done();
-            process.waitForReadyRead(static_cast<int>(std::min<qint64>(deadline.remainingTime(), 200)));
+            process.waitForReadyRead(
+                static_cast<int>(std::min<qint64>(deadline.remainingTime(), 200)));
             ReadLines();
         }
         return true;
@@ -115,10 +116,9 @@ TEST(ConsoleTest, PrintsOneLinePerResultAndKeepsGoingAfterBadLines) {
     ASSERT_TRUE(c.Finish());
     EXPECT_EQ(c.process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(c.process.exitCode(), 0);
-    const std::vector<QByteArray> results{"= 0",  "= FALSE", "= 10",   "= -",    "?", "?",
-                                          "?",    "?",       "?",      "?",      "?", "?",
-                                          "?",    "?",       "?",      "= 10",   "= TRUE",
-                                          "= TRUE", "= 0",   "= -"};
+    const std::vector<QByteArray> results{"= 0", "= FALSE", "= 10",   "= -",    "?",   "?",  "?",
+                                          "?",   "?",       "?",      "?",      "?",   "?",  "?",
+                                          "?",   "= 10",    "= TRUE", "= TRUE", "= 0", "= -"};
     QByteArray all;
     for (const auto& line : c.lines)
         all += line + '\n';
@@ -187,8 +187,8 @@ TEST(ConsoleTest, MissingPluginIsReportedAndFails) {
 }
 
 TEST(ConsoleTest, ExplicitPluginPathLoadsTheControl) {
-    Console c({"--plugin",
-               QDir(QCoreApplication::applicationDirPath()).filePath("TAVRINOSTANDARD.so")});
+    Console c(
+        {"--plugin", QDir(QCoreApplication::applicationDirPath()).filePath("TAVRINOSTANDARD.so")});
     ASSERT_TRUE(c.started);
     c.Write("GetObjectError\n");
     c.process.closeWriteChannel();

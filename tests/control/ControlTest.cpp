@@ -1,4 +1,4 @@
-// Control tests: two controls loaded from the plugin, talking on loopback through the dispatch interface.
+// Control tests: two plugin-loaded controls talking on loopback through the dispatch interface.
 #include "ControlTestSupport.h"
 
 #include <QCoreApplication>
@@ -191,9 +191,9 @@ TEST(ControlCallTest, BusyWinsOverNotAvailable) {
     host.Void(DISPID_DISABLE_BUSY_STATE);
     ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47141, kUserData, 20}));
     ASSERT_TRUE(remote.WaitStatus(STATUS_REMOTE_NOT_AVAILABLE));
-    EXPECT_EQ(remote.statuses, (std::vector<qint32>{STATUS_CALLING, STATUS_CALLING,
-                                                    STATUS_REMOTE_BUSY, STATUS_CALLING,
-                                                    STATUS_REMOTE_NOT_AVAILABLE}));
+    EXPECT_EQ(remote.statuses,
+              (std::vector<qint32>{STATUS_CALLING, STATUS_CALLING, STATUS_REMOTE_BUSY,
+                                   STATUS_CALLING, STATUS_REMOTE_NOT_AVAILABLE}));
     EXPECT_EQ(host.connections.size(), 1u);
     host.Void(DISPID_DISABLE_NOT_AVAILABLE_STATE);
     ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47141, kUserData, 20}));
@@ -205,12 +205,14 @@ TEST(ControlCallTest, ZeroTokensAndOutOfStateSignallingChangeNothing) {
     RawPeer peer(47152);
     ASSERT_TRUE(host.Initialize(47151));
     peer.Send(47151, CallRequest("ID=zero", TokenBytes(0, 0)));
-    peer.Send(47151, QByteArray("\x01" "abc", 4)); // no terminator: zero token
-    peer.Send(47151, QByteArray(1, '\x0b'));        // confirm while idle
+    peer.Send(47151, QByteArray("\x01"
+                                "abc",
+                                4));                            // no terminator: zero token
+    peer.Send(47151, QByteArray(1, '\x0b'));                    // confirm while idle
     peer.Send(47151, QByteArray(1, '\x0c') + TokenBytes(0, 0)); // accept while idle
     peer.Send(47151, QByteArray(1, '\x0d') + TokenBytes(0, 0)); // reject while idle
-    peer.Send(47151, QByteArray(195, '\x0a'));      // type 10 with a 194-byte payload
-    peer.Send(47151, QByteArray(1, '\x00'));        // types that are never sent
+    peer.Send(47151, QByteArray(195, '\x0a'));                  // type 10 with a 194-byte payload
+    peer.Send(47151, QByteArray(1, '\x00'));                    // types that are never sent
     peer.Send(47151, QByteArray(1, '\x02'));
     peer.Send(47151, QByteArray(40, '\xff'));
     const auto answers = peer.Collect(400);
@@ -314,10 +316,10 @@ TEST(ControlDispatchTest, WrongIdsAndArgumentListsAreRefusedWithoutEffect) {
              Bad{DISPID_DISCONNECT, {1}},
              Bad{DISPID_CONNECT, {kLoopback, 1, "x"}},
              Bad{DISPID_CONNECT, {kLoopback, 1, "x", 20, 5}},
-             Bad{DISPID_INITIALIZE, {QStringLiteral("abc"), "k"}},   // not a number
-             Bad{DISPID_INITIALIZE, {4294967296LL, "k"}},            // beyond 32 bits
+             Bad{DISPID_INITIALIZE, {QStringLiteral("abc"), "k"}}, // not a number
+             Bad{DISPID_INITIALIZE, {4294967296LL, "k"}},          // beyond 32 bits
              Bad{DISPID_INITIALIZE, {1e12, "k"}},
-             Bad{DISPID_INITIALIZE, {QVariantList{1}, "k"}},         // no conversion
+             Bad{DISPID_INITIALIZE, {QVariantList{1}, "k"}}, // no conversion
              Bad{DISPID_SEND_TEXT_MSG, {QVariantMap{}, "x"}},
              Bad{DISPID_MUTE_SPK, {QStringLiteral("maybe")}},
          }) {
@@ -402,8 +404,8 @@ TEST(ControlEventTest, HandlersMayTearDownOrDestroyTheControl) {
 }
 
 TEST(ControlPluginTest, MetadataCarriesTheRegistrationIdentities) {
-    QPluginLoader loader(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(kPluginFileName)));
+    QPluginLoader loader(QDir(QCoreApplication::applicationDirPath())
+                             .filePath(QString::fromLatin1(kPluginFileName)));
     const QJsonObject meta = loader.metaData();
     EXPECT_EQ(meta.value("IID").toString(), QStringLiteral(ITavrinoStandardFactory_iid));
     const QJsonObject data = meta.value("MetaData").toObject();

@@ -1,4 +1,4 @@
-// Helpers for the control tests: a station that loads the plugin and records its events, and a raw UDP peer.
+// Control test helpers: a station that loads the plugin and records its events; a raw UDP peer.
 #pragma once
 
 #include "TavrinoClient.h"
@@ -23,7 +23,9 @@ inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 50
 }
 
 // Runs the event loop for `ms`, for checks that nothing happens.
-inline void Idle(int ms) { QTest::qWait(ms); }
+inline void Idle(int ms) {
+    QTest::qWait(ms);
+}
 
 // One control as a station embeds it: loaded from the build's bin folder through
 // TavrinoClient, called by dispatch id, its events recorded in order.

@@ -1,4 +1,4 @@
-// Call state machine tests: the engine driven at full speed through fake socket, timers and reports.
+// Call state machine tests: the engine driven at full speed through fake socket, timers, reports.
 #include "FakeCallEngine.h"
 
 #include "CBlowfish.h"
@@ -255,8 +255,8 @@ TEST_F(EngineTest, UserDataIsCutAtAZeroByteSoTheTokenArrivesIntact) {
     ASSERT_TRUE(engine.Connect(kHostIp, kHostPort, std::string("ab\0cd", 5), 20));
     const auto requests = engine.SentOfType(PKT_CALL_REQUEST);
     ASSERT_EQ(requests.size(), 1u);
-    const CallRequest read = ReadCallRequest(requests[0].payload.data(),
-                                             static_cast<int>(requests[0].payload.size()));
+    const CallRequest read =
+        ReadCallRequest(requests[0].payload.data(), static_cast<int>(requests[0].payload.size()));
     EXPECT_EQ(read.userData, "ab");
     EXPECT_EQ(read.token, engine.OwnToken());
 }
@@ -320,7 +320,8 @@ TEST_F(EngineTest, PendingCalleeTakesZeroTokenAcceptOrRejectAsItsOwn) {
         SCOPED_TRACE(static_cast<int>(type));
         FakeCallEngine callee;
         ASSERT_TRUE(callee.Initialize(kHostPort, ""));
-        callee.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", MakeToken(9, 9)));
+        callee.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST,
+                       RequestPayload("u", MakeToken(9, 9)));
         ASSERT_TRUE(callee.AcceptIncomingCall(kCallerIp, kCallerPort, 20));
         ASSERT_TRUE(callee.OwnToken().IsZero());
         callee.Receive("10.9.9.9", 1234, type, std::vector<uint8_t>(8, 0));
@@ -464,9 +465,9 @@ TEST_F(EngineTest, KeepAlivesAndWellSizedVoiceKeepTheCallUp) {
 TEST_F(EngineTest, WrongSizedVoiceIsNeitherPlayedNorActivity) {
     ConnectAsCaller();
     engine.Advance(15000); // activity cleared
-    for (const auto& [type, size] : {std::pair{PKT_VOICE, 194}, std::pair{PKT_VOICE, 196},
-                                     std::pair{PKT_VOICE_ENCRYPTED, 199},
-                                     std::pair{PKT_VOICE_ENCRYPTED, 201}})
+    for (const auto& [type, size] :
+         {std::pair{PKT_VOICE, 194}, std::pair{PKT_VOICE, 196}, std::pair{PKT_VOICE_ENCRYPTED, 199},
+          std::pair{PKT_VOICE_ENCRYPTED, 201}})
         engine.Receive(kHostIp, kHostPort, type, std::vector<uint8_t>(size, 0x55));
     EXPECT_FALSE(engine.ActivitySeen());
     EXPECT_TRUE(engine.played.empty());
@@ -496,8 +497,7 @@ TEST_F(EngineTest, BusyWhileConnectedLeavesSupervisionToEndIt) {
     EXPECT_EQ(engine.State(), CCallEngine::STATE_IDLE);
     EXPECT_TRUE(engine.TimerActive(TIMER_SUPERVISION));
     engine.Advance(30000);
-    EXPECT_EQ(engine.statuses,
-              (std::vector<int32_t>{STATUS_REMOTE_BUSY, STATUS_CONNECTION_LOST}));
+    EXPECT_EQ(engine.statuses, (std::vector<int32_t>{STATUS_REMOTE_BUSY, STATUS_CONNECTION_LOST}));
 }
 
 // --- Ageing of unanswered requests -------------------------------------------------------
@@ -524,7 +524,8 @@ TEST_F(EngineTest, UnansweredRequestIsForgottenThirtyToSixtySecondsAfterItsLastC
 
 TEST_F(EngineTest, RepeatedRequestStaysFiledAndCanBeAcceptedMinutesLater) {
     for (int t = 0; t < 120000; t += 3000) {
-        engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", MakeToken(7, 7)));
+        engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST,
+                       RequestPayload("u", MakeToken(7, 7)));
         engine.Advance(3000);
     }
     EXPECT_EQ(engine.announcements.size(), 40u);
@@ -533,8 +534,8 @@ TEST_F(EngineTest, RepeatedRequestStaysFiledAndCanBeAcceptedMinutesLater) {
 
 TEST_F(EngineTest, FloodOfRequestsFromManySendersIsBounded) {
     for (int i = 0; i < 5000; ++i)
-        engine.Receive("10.8." + std::to_string(i / 250) + "." + std::to_string(i % 250),
-                       1024 + i, PKT_CALL_REQUEST, RequestPayload("f", MakeToken(1, i + 1)));
+        engine.Receive("10.8." + std::to_string(i / 250) + "." + std::to_string(i % 250), 1024 + i,
+                       PKT_CALL_REQUEST, RequestPayload("f", MakeToken(1, i + 1)));
     EXPECT_EQ(engine.PendingCalls().Size(), CPendingCallList::kMaxEntries);
     // The most recent callers are the ones kept, and they can still be answered.
     EXPECT_TRUE(engine.AcceptIncomingCall("10.8.19.249", 1024 + 4999, 20));
@@ -564,9 +565,10 @@ TEST(EngineInitTest, FailingStepTearsDownAndRecordsItsError) {
         int32_t media;
         int32_t error;
     };
-    for (const Case c : {Case{false, true, 0, ERR_NOT_INITIALIZED}, Case{true, false, 0, ERR_SOCKET},
-                         Case{true, true, ERR_SOUND_DEVICE, ERR_SOUND_DEVICE},
-                         Case{true, true, ERR_MIC_DEVICE, ERR_MIC_DEVICE}}) {
+    for (const Case c :
+         {Case{false, true, 0, ERR_NOT_INITIALIZED}, Case{true, false, 0, ERR_SOCKET},
+          Case{true, true, ERR_SOUND_DEVICE, ERR_SOUND_DEVICE},
+          Case{true, true, ERR_MIC_DEVICE, ERR_MIC_DEVICE}}) {
         SCOPED_TRACE(c.error);
         FakeCallEngine engine;
         engine.taskWndWorks = c.taskWnd;

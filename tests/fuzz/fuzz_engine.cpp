@@ -1,4 +1,4 @@
-// fuzz_engine: arbitrary packets, method calls, timer ticks and voice frames through the call state machine.
+// fuzz_engine: arbitrary packets, method calls, ticks and voice frames through the state machine.
 #include "CCallEngine.h"
 #include "Packets.h"
 
@@ -102,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     FuzzEngine engine;
     if (in.ConsumeBool())
-        engine.Initialize(in.ConsumeIntegralInRange<int>(0, 65535), in.ConsumeRandomLengthString(8));
+        engine.Initialize(in.ConsumeIntegralInRange<int>(0, 65535),
+                          in.ConsumeRandomLengthString(8));
 
     while (in.remaining_bytes() > 0) {
         switch (in.ConsumeIntegralInRange<int>(0, 15)) {
@@ -115,8 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const int port = PickPort(in);
             const auto type = in.ConsumeIntegral<uint8_t>();
             // Exact-size payload: reading past it is an error ASan reports.
-            const std::vector<uint8_t> payload = in.ConsumeBytes<uint8_t>(
-                in.ConsumeIntegralInRange<size_t>(0, 260));
+            const std::vector<uint8_t> payload =
+                in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 260));
             engine.OnPacket(address, port, type, payload.empty() ? nullptr : payload.data(),
                             static_cast<int>(payload.size()));
             break;

@@ -35,8 +35,8 @@ private:
 
     TavrinoClient* m_client;
     std::unique_ptr<QSocketNotifier> m_input;
-    QByteArray m_partial;            // input after the last complete line
-    std::deque<QByteArray> m_lines;  // complete lines not yet run
+    QByteArray m_partial;           // input after the last complete line
+    std::deque<QByteArray> m_lines; // complete lines not yet run
     bool m_endOfInput = false;
     bool m_waiting = false;
     bool m_scheduled = false;

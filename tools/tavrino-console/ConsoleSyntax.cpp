@@ -7,7 +7,9 @@ namespace ConsoleSyntax {
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9')

@@ -1,4 +1,4 @@
-// tavrino-console: a command-line container for the voice control, driven line by line from standard input.
+// tavrino-console: a command-line container for the voice control, driven from standard input.
 #include "ConsoleSession.h"
 #include "TavrinoClient.h"
 
