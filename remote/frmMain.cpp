@@ -203,8 +203,18 @@ frmMain::frmMain(const QString& controlPath, QWidget* parent)
 
 frmMain::~frmMain() = default;
 
+// The lamp pictures live in a static library, whose resources the linker keeps only when
+// something names their initialiser; outside any namespace, as the macro requires.
+static void LoadLampPictures() {
+    static const bool loaded = [] {
+        Q_INIT_RESOURCE(remote);
+        return true;
+    }();
+    (void)loaded;
+}
+
 void frmMain::CreateControls() {
-    Q_INIT_RESOURCE(remote);
+    LoadLampPictures();
 
     TavrinoStandard = new TavrinoClient(this);
     TavrinoStandard->setObjectName(QStringLiteral("TavrinoStandard"));

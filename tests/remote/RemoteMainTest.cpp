@@ -701,6 +701,8 @@ void RemoteMainTest::captionsInBothLanguages() {
     QCOMPARE(w->font().pointSize(), 9);
     QCOMPARE(Find<QTimer>(w, "tmrUpdateVoipStatus")->interval(), 500);
     QVERIFY(Find<QTimer>(w, "tmrUpdateVoipStatus")->isActive());
+    for (const char* picture : {"picRx", "picRxBlack", "picTx", "picTxBlack", "imgHalvornLogo"})
+        QVERIFY2(!Find<QLabel>(w, picture)->pixmap().isNull(), picture);
     // At rest both lamps are dark.
     QVERIFY(Find<QLabel>(w, "picRxBlack")->isVisible() && !Find<QLabel>(w, "picRx")->isVisible());
     QVERIFY(Find<QLabel>(w, "picTxBlack")->isVisible() && !Find<QLabel>(w, "picTx")->isVisible());
