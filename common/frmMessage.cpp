@@ -18,8 +18,8 @@ frmMessage::frmMessage(QWidget* parent)
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     const int side = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-    picIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this)
-                           .pixmap(side, side));
+    picIcon->setPixmap(
+        style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this).pixmap(side, side));
     picIcon->setAlignment(Qt::AlignTop | Qt::AlignLeft);
 
     lblMessage = new QLabel(this);
@@ -37,7 +37,9 @@ frmMessage::frmMessage(QWidget* parent)
     SetFormFonts();
 }
 
-void frmMessage::SetFormFonts() { SetFormBaseFont(this); }
+void frmMessage::SetFormFonts() {
+    SetFormBaseFont(this);
+}
 
 void frmMessage::ShowMessage(const QString& message, const QString& caption) {
     lblMessage->setText(message);

@@ -41,7 +41,9 @@ void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
 
 } // namespace
 
-QString ProgramTitle() { return QCoreApplication::applicationName(); }
+QString ProgramTitle() {
+    return QCoreApplication::applicationName();
+}
 
 void ShowErrorBox(QWidget* parent, const QString& text) {
     ShowBox(parent, QMessageBox::Critical, text);
@@ -55,7 +57,9 @@ void ShowInfoBox(QWidget* parent, const QString& text) {
     ShowBox(parent, QMessageBox::Information, text);
 }
 
-void SetMessageBoxHookForTesting(MessageBoxHook hook) { Hook() = std::move(hook); }
+void SetMessageBoxHookForTesting(MessageBoxHook hook) {
+    Hook() = std::move(hook);
+}
 
 void SetTimedMessageDurationForTesting(int milliseconds) {
     TimedMessageOverrideMs() = milliseconds;

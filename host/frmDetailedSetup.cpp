@@ -25,7 +25,9 @@ constexpr int kDescriptionLimit = 128;
 
 // "&" separates the fields of a stored user line and of a caller's user
 // data, so it cannot be part of a name or a password.
-bool FitsLineLayout(const QString& text) { return !text.contains(QLatin1Char('&')); }
+bool FitsLineLayout(const QString& text) {
+    return !text.contains(QLatin1Char('&'));
+}
 
 QLineEdit* NewBox(QWidget* parent, const char* name, int limit) {
     auto* box = new QLineEdit(parent);
@@ -54,8 +56,11 @@ frmDetailedSetup::frmDetailedSetup(int editIndex, QWidget* parent)
     txtPassword = NewBox(this, "txtPassword", kPasswordLimit);
     txtRetypePassword = NewBox(this, "txtRetypePassword", kPasswordLimit);
     txtDescription = NewBox(this, "txtDescription", kDescriptionLimit);
-    txtPassword->setEchoMode(QLineEdit::Password);
-    txtRetypePassword->setEchoMode(QLineEdit::Password);
+    for (QLineEdit* box : {txtPassword, txtRetypePassword}) {
+        box->setEchoMode(QLineEdit::Password);
+        // Every character shows as "*", whatever the style's own mask.
+        box->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    }
     const QRegularExpression noAmpersand(QStringLiteral("[^&]*"));
     for (QLineEdit* box : {txtUserName, txtPassword, txtRetypePassword})
         box->setValidator(new QRegularExpressionValidator(noAmpersand, box));
@@ -193,4 +198,6 @@ void frmDetailedSetup::btnOk_Click() {
     accept();
 }
 
-void frmDetailedSetup::btnCancel_Click() { reject(); }
+void frmDetailedSetup::btnCancel_Click() {
+    reject();
+}

@@ -251,8 +251,7 @@ bool frmMain::Form_Load() {
     ApplyLanguage();
     m_helpFile = HelpFilePath(QStringLiteral("TESSORAH"));
     SetHelpContext(this, m_helpFile, HELP_CONTEXT_MAIN);
-    txtListenPortNumber->setText(g_strListenPort.isEmpty() ? kDefaultListenPort
-                                                           : g_strListenPort);
+    txtListenPortNumber->setText(g_strListenPort.isEmpty() ? kDefaultListenPort : g_strListenPort);
 
     if (!TavrinoStandard->Load()) {
         // Also on stderr, for hosts that run unattended.
@@ -297,7 +296,8 @@ void frmMain::ApplyLanguage() {
     mnuHelpHelp->setText(Tr(QStringLiteral("&Help..."), QStringLiteral("ヘルプ(&H)...")));
     mnuHelpAbout->setText(
         Tr(QStringLiteral("&About TESSORA-H..."), QStringLiteral("TESSORA-Hについて(&A)...")));
-    fraLocalSettings->setTitle(Tr(QStringLiteral("Local Settings"), QStringLiteral("ローカル設定")));
+    fraLocalSettings->setTitle(
+        Tr(QStringLiteral("Local Settings"), QStringLiteral("ローカル設定")));
     lblListenPortNumber->setText(
         Tr(QStringLiteral("&Listen Port Number:"), QStringLiteral("リッスン・ポート番号(&L):")));
     txtListenPortNumber->setToolTip(
@@ -325,9 +325,10 @@ void frmMain::ApplyLanguage() {
 void frmMain::chkOnline_Click() {
     if (chkOnline->isChecked()) {
         if (g_intUserCount < 1) {
-            ShowErrorBox(this, Tr(QStringLiteral("No user is registered.\r\nPlease register a user."),
-                                  QStringLiteral("ユーザーが登録されていません。\r\n"
-                                                 "ユーザーを登録してください。")));
+            ShowErrorBox(this,
+                         Tr(QStringLiteral("No user is registered.\r\nPlease register a user."),
+                            QStringLiteral("ユーザーが登録されていません。\r\n"
+                                           "ユーザーを登録してください。")));
             chkOnline->setChecked(false);
             return;
         }
@@ -384,7 +385,9 @@ void frmMain::SetOnlineState(int state) {
     }
 }
 
-void frmMain::mnuRunOnline_Click() { chkOnline->setChecked(!chkOnline->isChecked()); }
+void frmMain::mnuRunOnline_Click() {
+    chkOnline->setChecked(!chkOnline->isChecked());
+}
 
 void frmMain::chkRejectConnectionRequest_Click() {
     TavrinoStandard->CallVoid(chkRejectConnectionRequest->isChecked()
@@ -465,7 +468,8 @@ void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
         text = Tr(QStringLiteral("Connection is lost."), QStringLiteral("接続が消失しました。"));
         break;
     case STATUS_CONNECTED:
-        text = Tr(QStringLiteral("Successfully connected."), QStringLiteral("接続に成功しました。"));
+        text =
+            Tr(QStringLiteral("Successfully connected."), QStringLiteral("接続に成功しました。"));
         break;
     case STATUS_REMOTE_DISCONNECTED:
         text = Tr(QStringLiteral("Connection is disconnected by the remote station."),
@@ -559,8 +563,9 @@ void frmMain::ShowObjectError() {
         timed = true;
         break;
     case ERR_MIC_DEVICE:
-        text = Tr(QStringLiteral("Cannot access Input/Mic device or device is already in use."),
-                  QStringLiteral("入力/マイク・デバイスにアクセスできません、あるいは使用中です。"));
+        text =
+            Tr(QStringLiteral("Cannot access Input/Mic device or device is already in use."),
+               QStringLiteral("入力/マイク・デバイスにアクセスできません、あるいは使用中です。"));
         break;
     case ERR_SOUND_DEVICE:
         text = Tr(
@@ -573,9 +578,10 @@ void frmMain::ShowObjectError() {
                   QStringLiteral("この接続要求を受け入れるのに不正なIPアドレスとポート番号です。"));
         break;
     case ERR_SOCKET:
-        text = Tr(QStringLiteral("Local communication port could not be opened or Port is "
-                                 "already in use."),
-                  QStringLiteral("ローカル通信ポートが開けません、あるいはポートは既に使用中です。"));
+        text =
+            Tr(QStringLiteral("Local communication port could not be opened or Port is "
+                              "already in use."),
+               QStringLiteral("ローカル通信ポートが開けません、あるいはポートは既に使用中です。"));
         break;
     case ERR_NO_CRYPTO_KEY:
         text = Tr(QStringLiteral("Unable to enable the Cryptography, because Cryptography Key is "
@@ -605,9 +611,13 @@ void frmMain::mnuFileSetup_Click() {
     setup.exec();
 }
 
-void frmMain::mnuFileExit_Click() { close(); }
+void frmMain::mnuFileExit_Click() {
+    close();
+}
 
-void frmMain::mnuHelpHelp_Click() { ShowHelp(m_helpFile, HH_DISPLAY_TOC, 0, QString()); }
+void frmMain::mnuHelpHelp_Click() {
+    ShowHelp(m_helpFile, HH_DISPLAY_TOC, 0, QString());
+}
 
 void frmMain::mnuHelpAbout_Click() {
     frmAbout about(HostAboutInfo(m_helpFile), this);

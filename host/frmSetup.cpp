@@ -97,8 +97,7 @@ frmSetup::frmSetup(QWidget* parent) : QDialog(parent) {
     connect(btnClose, &QPushButton::clicked, this, &frmSetup::btnClose_Click);
     connect(cmsMenuDelete, &QAction::triggered, this, &frmSetup::cmsMenuDelete_Click);
     connect(cmsMenuEdit, &QAction::triggered, this, &frmSetup::cmsMenuEdit_Click);
-    connect(cmsMenuEnableDisable, &QAction::triggered, this,
-            &frmSetup::cmsMenuEnableDisable_Click);
+    connect(cmsMenuEnableDisable, &QAction::triggered, this, &frmSetup::cmsMenuEnableDisable_Click);
     lvwUserList->installEventFilter(this);
     lvwUserList->viewport()->installEventFilter(this);
 
@@ -224,11 +223,17 @@ void frmSetup::btnDelete_Click() {
     RefreshUserList();
 }
 
-void frmSetup::btnClose_Click() { accept(); }
+void frmSetup::btnClose_Click() {
+    accept();
+}
 
-void frmSetup::cmsMenuDelete_Click() { btnDelete_Click(); }
+void frmSetup::cmsMenuDelete_Click() {
+    btnDelete_Click();
+}
 
-void frmSetup::cmsMenuEdit_Click() { btnEdit_Click(); }
+void frmSetup::cmsMenuEdit_Click() {
+    btnEdit_Click();
+}
 
 void frmSetup::cmsMenuEnableDisable_Click() {
     if (lvwUserList->topLevelItemCount() < 1 || !SelectedRowHasText())
@@ -241,10 +246,10 @@ void frmSetup::cmsMenuEnableDisable_Click() {
 void frmSetup::lvwUserList_MouseDown(int button, int /*shift*/, int x, int y) {
     if (button != kRightButton || lvwUserList->topLevelItemCount() < 1 || !SelectedRowHasText())
         return;
-    const QPoint at = (x != 0 && y != 0)
-                          ? lvwUserList->viewport()->mapToGlobal(QPoint(x, y))
-                          : lvwUserList->mapToGlobal(
-                                QPoint(lvwUserList->width() / 2, lvwUserList->height() / 2));
+    const QPoint at =
+        (x != 0 && y != 0)
+            ? lvwUserList->viewport()->mapToGlobal(QPoint(x, y))
+            : lvwUserList->mapToGlobal(QPoint(lvwUserList->width() / 2, lvwUserList->height() / 2));
     cmsMenu->popup(at);
 }
 

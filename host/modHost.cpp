@@ -32,7 +32,9 @@ QStringList ReadLines(const QString& path) {
     return lines;
 }
 
-QWidget* DialogParent() { return QApplication::activeWindow(); }
+QWidget* DialogParent() {
+    return QApplication::activeWindow();
+}
 
 // Both files hold passwords: only the owner may read them. The file is
 // written aside and renamed over the old one, so a failed save leaves the
@@ -58,13 +60,12 @@ bool WriteLines(const QString& fileName, const QStringList& lines) {
     else
         file.cancelWriting();
     if (!ok)
-        ShowErrorBox(DialogParent(),
-                     Tr(QStringLiteral("The file \"%1\" could not be saved.\r\n"
-                                       "Its previous contents have been kept.")
-                            .arg(path),
-                        QStringLiteral("ファイル「%1」を保存できませんでした。\r\n"
-                                       "以前の内容はそのまま残っています。")
-                            .arg(path)));
+        ShowErrorBox(DialogParent(), Tr(QStringLiteral("The file \"%1\" could not be saved.\r\n"
+                                                       "Its previous contents have been kept.")
+                                            .arg(path),
+                                        QStringLiteral("ファイル「%1」を保存できませんでした。\r\n"
+                                                       "以前の内容はそのまま残っています。")
+                                            .arg(path)));
     return ok;
 }
 
@@ -160,9 +161,8 @@ bool SaveUserList() {
     for (qint16 i = 1; i <= g_intUserCount; ++i) {
         const UserRecord& user = g_udtUsers[static_cast<size_t>(i)];
         lines << QStringLiteral("ID=") + user.UserName + QStringLiteral("&PASSWORD=") +
-                     user.Password + QStringLiteral("&Enable=") +
-                     QString::number(user.Disabled) + QStringLiteral("&ConnectName=") +
-                     user.Description;
+                     user.Password + QStringLiteral("&Enable=") + QString::number(user.Disabled) +
+                     QStringLiteral("&ConnectName=") + user.Description;
     }
     return WriteLines(QString::fromLatin1(kUserListFileName), lines);
 }

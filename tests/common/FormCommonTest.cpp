@@ -22,7 +22,9 @@
 #include <optional>
 
 // Readable QStrings in failure messages (found by argument lookup).
-void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -129,17 +131,20 @@ TEST(FocusHandlers, SelectAllOnFocusAndGotLostFocusIgnoreWindowActivation) {
 
 TEST(MessageBoxes, HookRecordsIconProgramTitleAndText) {
     std::vector<std::tuple<QMessageBox::Icon, QString, QString>> seen;
-    SetMessageBoxHookForTesting([&seen](QMessageBox::Icon icon, const QString& title,
-                                        const QString& text) { seen.emplace_back(icon, title, text); });
+    SetMessageBoxHookForTesting(
+        [&seen](QMessageBox::Icon icon, const QString& title, const QString& text) {
+            seen.emplace_back(icon, title, text);
+        });
     Form form;
     ShowErrorBox(&form.window, "bad");
     ShowWarningBox(&form.window, QStringLiteral("注意"));
     ShowInfoBox(nullptr, "info");
     SetMessageBoxHookForTesting({});
     ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0], std::make_tuple(QMessageBox::Critical, QString("TESSORA-H"), QString("bad")));
-    EXPECT_EQ(seen[1], std::make_tuple(QMessageBox::Warning, QString("TESSORA-H"),
-                                       QStringLiteral("注意")));
+    EXPECT_EQ(seen[0],
+              std::make_tuple(QMessageBox::Critical, QString("TESSORA-H"), QString("bad")));
+    EXPECT_EQ(seen[1],
+              std::make_tuple(QMessageBox::Warning, QString("TESSORA-H"), QStringLiteral("注意")));
     EXPECT_EQ(std::get<0>(seen[2]), QMessageBox::Information);
 }
 

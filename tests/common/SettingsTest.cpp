@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 // Readable QStrings in failure messages (found by argument lookup).
-void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -113,9 +115,9 @@ TEST_F(SettingsStore, ValuesLongerThan255BytesReadAsEmpty) {
 TEST_F(SettingsStore, OtherRootsAndKeysHaveNoValue) {
     WriteRaw("[General]\nLanguage=Japanese\n[Sub]\nLanguage=English\n");
     EXPECT_EQ(GetRegistryString(0x80000001u, kKey, "Language"), "");
-    EXPECT_EQ(GetRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\HALVORN Corporation\\OTHER",
-                                "Language"),
-              "");
+    EXPECT_EQ(
+        GetRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\HALVORN Corporation\\OTHER", "Language"),
+        "");
     EXPECT_EQ(GetRegistryString(HKEY_LOCAL_MACHINE, kKey + "\\Sub", "Language"), "English");
 }
 

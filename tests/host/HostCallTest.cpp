@@ -126,8 +126,8 @@ TEST_F(HostCalls, EnabledUserIsAcceptedAndTheHostIsBusyUntilTheCallEnds) {
     auto first = NewCaller(46231);
     ASSERT_TRUE(first->Call(m_hostPort, "ID=alice&Password=Secret"));
     ASSERT_TRUE(first->WaitFor(STATUS_CONNECTED, 5000)) << first->Outcome();
-    ASSERT_TRUE(WaitFor([this] { return Text("lblConnectionStatus") == "Successfully connected."; },
-                        3000));
+    ASSERT_TRUE(
+        WaitFor([this] { return Text("lblConnectionStatus") == "Successfully connected."; }, 3000));
     EXPECT_EQ(Text("txtUserName"), "alice");
     EXPECT_EQ(Text("txtConnectedIpAddress"), "127.0.0.1");
     EXPECT_EQ(Text("txtForwardingPort"), "46231");
@@ -145,9 +145,12 @@ TEST_F(HostCalls, EnabledUserIsAcceptedAndTheHostIsBusyUntilTheCallEnds) {
 
     // The caller hangs up: the peer is cleared and the busy state left.
     ASSERT_TRUE(first->client.CallBool(DISPID_DISCONNECT));
-    ASSERT_TRUE(WaitFor([this] {
-        return Text("lblConnectionStatus") == "Connection is disconnected by the remote station.";
-    }, 3000));
+    ASSERT_TRUE(WaitFor(
+        [this] {
+            return Text("lblConnectionStatus") ==
+                   "Connection is disconnected by the remote station.";
+        },
+        3000));
     EXPECT_FALSE(PeerShown());
     EXPECT_TRUE(Reject()->isEnabled());
     second->statuses.clear();
@@ -214,8 +217,8 @@ TEST_F(HostCalls, AcceptWhileTheHostIsItselfCallingShowsTheTimedMessage) {
     // The host's own control places a call nobody answers, so it is pending
     // when the caller's request is announced: the accept fails with 12.
     auto* control = Find<TavrinoClient>(form.get(), "TavrinoStandard");
-    ASSERT_TRUE(control->CallBool(DISPID_CONNECT, {QStringLiteral("127.0.0.1"), 46279,
-                                                   QStringLiteral("x"), 10}));
+    ASSERT_TRUE(control->CallBool(DISPID_CONNECT,
+                                  {QStringLiteral("127.0.0.1"), 46279, QStringLiteral("x"), 10}));
     auto caller = NewCaller(46271);
     ASSERT_TRUE(caller->Call(m_hostPort, "ID=alice&Password=Secret", 3));
 
@@ -268,4 +271,6 @@ TEST_F(HostCalls, ExitDuringACallHangsUpAndSaves) {
                          "ID=bob&PASSWORD=pw&Enable=1&ConnectName=off\r\n"));
 }
 
-int main(int argc, char** argv) { return RunHostTests(argc, argv); }
+int main(int argc, char** argv) {
+    return RunHostTests(argc, argv);
+}

@@ -160,6 +160,8 @@ TEST_F(HostDialogs, OkRuleNeedsAllThreeFieldsAndAnExactRetype) {
     EXPECT_EQ(Find<QLineEdit>(&dialog, "txtDescription")->maxLength(), 128);
     EXPECT_EQ(Find<QLineEdit>(&dialog, "txtPassword")->echoMode(), QLineEdit::Password);
     EXPECT_EQ(Find<QLineEdit>(&dialog, "txtRetypePassword")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(Find<QLineEdit>(&dialog, "txtPassword")->displayText(), "******");
+    EXPECT_EQ(Find<QLineEdit>(&dialog, "txtRetypePassword")->displayText(), "******");
     EXPECT_TRUE(Find<QPushButton>(&dialog, "btnOk")->isDefault());
 }
 
@@ -445,11 +447,12 @@ TEST_F(HostDialogs, TextBoxesSelectTheirWholeTextOnFocus) {
     DetailedSetupDriver driver([](frmDetailedSetup* d) {
         auto* description = Find<QLineEdit>(d, "txtDescription");
         description->setFocus(Qt::OtherFocusReason);
-        EXPECT_TRUE(WaitFor([description] { return description->selectedText() == "desc"; },
-                            1000));
+        EXPECT_TRUE(WaitFor([description] { return description->selectedText() == "desc"; }, 1000));
     });
     Find<QPushButton>(setup.get(), "btnEdit")->click();
     EXPECT_TRUE(driver.opened);
 }
 
-int main(int argc, char** argv) { return RunHostTests(argc, argv); }
+int main(int argc, char** argv) {
+    return RunHostTests(argc, argv);
+}

@@ -113,25 +113,27 @@ protected:
         EXPECT_EQ(Find<QAction>(form.get(), "mnuRunOnline")->shortcut(), QKeySequence(Qt::Key_F5));
         const QVector<Caption> frames = {
             {"fraLocalSettings", "Local Settings", QStringLiteral("ローカル設定")},
-            {"fraConnectedTessora_R", "Connected TESSORA-R", QStringLiteral("接続しているTESSORA-R")},
+            {"fraConnectedTessora_R", "Connected TESSORA-R",
+             QStringLiteral("接続しているTESSORA-R")},
             {"fraVoIp", "VoIP", "VoIP"},
             {"fraConnectionStatus", "Connection Status", QStringLiteral("接続状況")},
         };
         for (const Caption& c : frames)
             EXPECT_EQ(Find<QGroupBox>(form.get(), c.name)->title(), pick(c)) << c.name;
         const QVector<Caption> labels = {
-            {"lblListenPortNumber", "&Listen Port Number:",
-             QStringLiteral("リッスン・ポート番号(&L):")},
+            {"lblListenPortNumber",
+             "&Listen Port Number:", QStringLiteral("リッスン・ポート番号(&L):")},
             {"lblUserName", "User Name:", QStringLiteral("ユーザー名:")},
             {"lblIpAddress", "IP Address:", QStringLiteral("IPアドレス:")},
-            {"lblForwardingPortNumber", "Forwarding Port Number:",
-             QStringLiteral("転送先ポート番号:")},
+            {"lblForwardingPortNumber",
+             "Forwarding Port Number:", QStringLiteral("転送先ポート番号:")},
             {"lblRx", "Rx", QStringLiteral("受信")},
             {"lblTx", "Tx", QStringLiteral("送信")},
         };
         for (const Caption& c : labels)
             EXPECT_EQ(Label(c.name)->text(), pick(c)) << c.name;
-        EXPECT_EQ(Port()->toolTip(), pick({"", "Listen Port Number", QStringLiteral("リッスン・ポート番号")}));
+        EXPECT_EQ(Port()->toolTip(),
+                  pick({"", "Listen Port Number", QStringLiteral("リッスン・ポート番号")}));
         EXPECT_EQ(Online()->text(), pick({"", "&Online", QStringLiteral("オンライン(&O)")}));
         EXPECT_EQ(Online()->toolTip(),
                   pick({"", "Click to Online", QStringLiteral("オンラインはここをクリック")}));
@@ -148,8 +150,9 @@ protected:
 };
 
 QString NoUserMessage(bool japanese) {
-    return japanese ? QStringLiteral("ユーザーが登録されていません。\r\nユーザーを登録してください。")
-                    : QStringLiteral("No user is registered.\r\nPlease register a user.");
+    return japanese
+               ? QStringLiteral("ユーザーが登録されていません。\r\nユーザーを登録してください。")
+               : QStringLiteral("No user is registered.\r\nPlease register a user.");
 }
 
 QString PortMessage(bool japanese) {
@@ -161,7 +164,7 @@ QString PortMessage(bool japanese) {
 
 TEST_F(HostMain, EnglishCaptionsForEveryLanguageValueButJapanese) {
     const QVector<QPair<QString, bool>> values = {
-        {"", false},                             // no value at all
+        {"", false}, // no value at all
         {"Language=English", true},
         {"Language=japanese", true},             // other letter case
         {"Language=\" Japanese\"", true},        // a leading blank
@@ -265,8 +268,8 @@ TEST_F(HostMain, PortLeaveCheckRefusesOutsideTheRangeAndRestoresTheLastValue) {
         QString text;
         bool accepted;
     };
-    const QVector<Case> cases = {{"1023", false}, {"1024", true},  {"65536", false},
-                                 {"65535", true}, {"", false},     {"0", false},
+    const QVector<Case> cases = {{"1023", false},  {"1024", true}, {"65536", false},
+                                 {"65535", true},  {"", false},    {"0", false},
                                  {"99999", false}, {"33550", true}};
     QString last = "40000";
     for (const Case& c : cases) {
@@ -303,8 +306,8 @@ TEST_F(HostMain, GoingOnlineWithoutUsersRefusesAndRunsTheOfflineSteps) {
 
 TEST_F(HostMain, F5GoesOnlineOnThePortAndBackOffline) {
     WriteUsers("ID=a&PASSWORD=b&Enable=0&ConnectName=\r\n");
-    folder.Write(kHostSettingsFileName, QByteArray("[Main]\r\nListenPortNo=") +
-                                            QByteArray::number(kPortA) + "\r\n");
+    folder.Write(kHostSettingsFileName,
+                 QByteArray("[Main]\r\nListenPortNo=") + QByteArray::number(kPortA) + "\r\n");
     Start();
     QTest::keyClick(form.get(), Qt::Key_F5);
     ASSERT_TRUE(Online()->isChecked()) << boxes.Texts().join(" | ").toStdString();
@@ -335,8 +338,8 @@ TEST_F(HostMain, F5GoesOnlineOnThePortAndBackOffline) {
 
 TEST_F(HostMain, F5WithABadPortRefusesWithTheRangeMessageAndStaysOffline) {
     WriteUsers("ID=a&PASSWORD=b&Enable=0&ConnectName=\r\n");
-    folder.Write(kHostSettingsFileName, QByteArray("[Main]\r\nListenPortNo=") +
-                                            QByteArray::number(kPortA) + "\r\n");
+    folder.Write(kHostSettingsFileName,
+                 QByteArray("[Main]\r\nListenPortNo=") + QByteArray::number(kPortA) + "\r\n");
     Start();
     for (const QString& bad : {QString("80"), QString(""), QString("12a45"), QString("70000")}) {
         SCOPED_TRACE(bad.toStdString());
@@ -354,8 +357,8 @@ TEST_F(HostMain, F5WithABadPortRefusesWithTheRangeMessageAndStaysOffline) {
 
 TEST_F(HostMain, APortInUseShowsTheSocketErrorAndStaysOffline) {
     WriteUsers("ID=a&PASSWORD=b&Enable=0&ConnectName=\r\n");
-    folder.Write(kHostSettingsFileName, QByteArray("[Main]\r\nListenPortNo=") +
-                                            QByteArray::number(kPortB) + "\r\n");
+    folder.Write(kHostSettingsFileName,
+                 QByteArray("[Main]\r\nListenPortNo=") + QByteArray::number(kPortB) + "\r\n");
     QUdpSocket squatter;
     ASSERT_TRUE(squatter.bind(QHostAddress::AnyIPv4, kPortB));
     Start();
@@ -389,8 +392,7 @@ TEST_F(HostMain, StatusTextsAndWhichCodesKeepThePeer) {
          QStringLiteral("ホスト・ステーションが利用不可能です。"), false},
         {57, "Connection request is rejected by the host station.",
          QStringLiteral("接続要求がホスト・ステーションによって拒否されました。"), false},
-        {58,
-         "Receiving Encrypted Data, please enable the TavrinoVoIP Cryptography feature.",
+        {58, "Receiving Encrypted Data, please enable the TavrinoVoIP Cryptography feature.",
          QStringLiteral("暗号化されたデータを受信しました。TavrinoVoIP暗号を有効にしてください。"),
          false},
     };
@@ -450,8 +452,8 @@ TEST_F(HostMain, LampsAreDarkWhileQuietAndAFailedTickIsReportedEveryTime) {
 
 TEST_F(HostMain, ClosingSavesTheUserListAndThePortTextAndGoesOffline) {
     WriteUsers("ID=a&PASSWORD=b&Enable=1&ConnectName=x&y\r\n");
-    folder.Write(kHostSettingsFileName, QByteArray("[Main]\r\nListenPortNo=") +
-                                            QByteArray::number(kPortA) + "\r\n");
+    folder.Write(kHostSettingsFileName,
+                 QByteArray("[Main]\r\nListenPortNo=") + QByteArray::number(kPortA) + "\r\n");
     Start();
     Online()->click();
     ASSERT_TRUE(Online()->isChecked());
@@ -486,8 +488,9 @@ TEST_F(HostMain, HelpMenuF1AndAboutUseTheLanguagesHelpFile) {
     for (const bool japanese : {false, true}) {
         SCOPED_TRACE(japanese);
         Start(japanese ? "Japanese" : "English");
-        const QString file = QDir(QCoreApplication::applicationDirPath())
-                                 .filePath(japanese ? "TESSORAH(Japanese).chm" : "TESSORAH(English).chm");
+        const QString file =
+            QDir(QCoreApplication::applicationDirPath())
+                .filePath(japanese ? "TESSORAH(Japanese).chm" : "TESSORAH(English).chm");
         ASSERT_TRUE(QFileInfo::exists(file)) << "help files are built into the bin folder";
 
         Find<QAction>(form.get(), "mnuHelpHelp")->trigger();
@@ -537,4 +540,6 @@ TEST_F(HostMain, HelpMenuF1AndAboutUseTheLanguagesHelpFile) {
     }
 }
 
-int main(int argc, char** argv) { return RunHostTests(argc, argv); }
+int main(int argc, char** argv) {
+    return RunHostTests(argc, argv);
+}

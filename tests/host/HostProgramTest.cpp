@@ -28,13 +28,16 @@ public:
             if (!copied)
                 missing = from;
         }
-        QFile::setPermissions(Path("TESSORAH"), QFile::ReadOwner | QFile::WriteOwner |
-                                                     QFile::ExeOwner);
+        QFile::setPermissions(Path("TESSORAH"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         Write(kUserListFileName, "ID=alice&PASSWORD=Secret&Enable=0&ConnectName=desk\r\n");
         // LF endings: a rewrite at exit is visible as CR LF.
-        Write(kHostSettingsFileName, "[Main]\nListenPortNo=" + QByteArray::number(kHostPort) + "\n");
+        Write(kHostSettingsFileName,
+              "[Main]\nListenPortNo=" + QByteArray::number(kHostPort) + "\n");
     }
-    QString Path(const char* name) const { return QDir(dir.path()).filePath(QString::fromLatin1(name)); }
+    QString Path(const char* name) const {
+        return QDir(dir.path()).filePath(QString::fromLatin1(name));
+    }
     void Write(const char* name, const QByteArray& bytes) const {
         QFile f(Path(name));
         if (f.open(QIODevice::WriteOnly))
@@ -77,9 +80,11 @@ bool CallUntilConnected(TavrinoClient& caller, QVector<qint32>& statuses) {
         if (!caller.CallBool(DISPID_CONNECT, {QStringLiteral("127.0.0.1"), kHostPort,
                                               QStringLiteral("ID=alice&Password=Secret"), 2}))
             return false;
-        WaitFor([&statuses] {
-            return statuses.contains(STATUS_CONNECTED) || statuses.contains(STATUS_TIMEOUT);
-        }, 3000);
+        WaitFor(
+            [&statuses] {
+                return statuses.contains(STATUS_CONNECTED) || statuses.contains(STATUS_TIMEOUT);
+            },
+            3000);
         if (statuses.contains(STATUS_CONNECTED))
             return true;
     }
@@ -111,15 +116,14 @@ TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSaves) {
 
     QProcess* p = install.Start({"--online"});
     ASSERT_TRUE(p->waitForStarted(5000));
-    ASSERT_TRUE(CallUntilConnected(caller, statuses))
-        << p->readAllStandardError().toStdString();
+    ASSERT_TRUE(CallUntilConnected(caller, statuses)) << p->readAllStandardError().toStdString();
 
     ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
     ASSERT_TRUE(p->waitForFinished(10000));
     EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p->exitCode(), 0);
-    EXPECT_TRUE(WaitFor([&statuses] { return statuses.contains(STATUS_REMOTE_DISCONNECTED); },
-                        3000));
+    EXPECT_TRUE(
+        WaitFor([&statuses] { return statuses.contains(STATUS_REMOTE_DISCONNECTED); }, 3000));
     EXPECT_EQ(install.Read(kHostSettingsFileName),
               "[Main]\r\nListenPortNo=" + QByteArray::number(kHostPort) + "\r\n");
     EXPECT_EQ(install.Read(kUserListFileName),
@@ -144,4 +148,6 @@ TEST(HostProgram, SigintEndsAnOfflineProgramAndSavesItsFiles) {
               "[Main]\r\nListenPortNo=" + QByteArray::number(kHostPort) + "\r\n");
 }
 
-int main(int argc, char** argv) { return RunHostTests(argc, argv); }
+int main(int argc, char** argv) {
+    return RunHostTests(argc, argv);
+}

@@ -176,8 +176,8 @@ TEST_F(HostStore, SavedFilesHaveTheLineLayoutCrLfAndOwnerOnlyAccess) {
     EXPECT_EQ(folder.Read(kHostSettingsFileName), QByteArray("[Main]\r\nListenPortNo=40000\r\n"));
     for (const char* name : {kUserListFileName, kHostSettingsFileName}) {
         EXPECT_EQ(QFileInfo(folder.File(name)).permissions() &
-                      (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther |
-                       QFile::WriteOther | QFile::ExeOwner),
+                      (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther |
+                       QFile::ExeOwner),
                   QFile::Permissions())
             << name;
     }
@@ -344,4 +344,6 @@ TEST_F(HostStore, EmptyTableSavesAnEmptyFile) {
     EXPECT_TRUE(folder.Read(kUserListFileName).isEmpty());
 }
 
-int main(int argc, char** argv) { return RunHostTests(argc, argv); }
+int main(int argc, char** argv) {
+    return RunHostTests(argc, argv);
+}
