@@ -14,6 +14,7 @@
 #include "modPictures.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -270,6 +271,15 @@ bool frmMain::Form_Load() {
 void frmMain::StartOnline() {
     if (!chkOnline->isChecked())
         chkOnline->click();
+}
+
+void frmMain::CloseFromSignal() {
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            break; // it refused to close; the main window closes anyway
+    }
+    close();
 }
 
 void frmMain::SetFormFonts() {

@@ -30,6 +30,10 @@ public:
     // Goes online as the operator's click on the online button does.
     void StartOnline();
 
+    // Ends the program as File > Exit does, for SIGINT and SIGTERM: open
+    // dialogs and message boxes are closed first so nothing blocks the close.
+    void CloseFromSignal();
+
     // The listen port text as loaded from the settings file, and afterwards
     // the last accepted content of the port field; saved at exit.
     QString g_strListenPort;

@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QWidget>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -26,17 +25,10 @@ int main(int argc, char* argv[]) {
     if (!form.Form_Load())
         return 1;
 
-    // SIGINT and SIGTERM end the program as File > Exit does. A dialog that
-    // is open at that moment is closed first, so the close is not blocked.
+    // SIGINT and SIGTERM end the program as File > Exit does.
     SignalWatcher closeSignals;
-    QObject::connect(&closeSignals, &SignalWatcher::closeRequested, &form, [&form] {
-        while (QWidget* modal = QApplication::activeModalWidget()) {
-            modal->close();
-            if (QApplication::activeModalWidget() == modal)
-                break;
-        }
-        form.close();
-    });
+    QObject::connect(&closeSignals, &SignalWatcher::closeRequested, &form,
+                     &frmMain::CloseFromSignal);
 
     form.show();
     if (parser.isSet(online))

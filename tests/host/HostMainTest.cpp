@@ -470,6 +470,33 @@ TEST_F(HostMain, ClosingSavesTheUserListAndThePortTextAndGoesOffline) {
     EXPECT_TRUE(boxes.boxes.isEmpty());
 }
 
+TEST_F(HostMain, ASignalClosesOpenDialogsThenEndsAsExitDoes) {
+    WriteUsers("ID=a&PASSWORD=b&Enable=0&ConnectName=\r\n");
+    Start();
+    AddUser(User("added", "pw"));
+    // Setup, and the detailed setup on top of it, are open when it comes.
+    QStringList open;
+    QTimer::singleShot(50, [&open] {
+        if (QWidget* setup = QApplication::activeModalWidget()) {
+            open << setup->objectName();
+            setup->findChild<QPushButton*>("btnAdd")->click();
+        }
+    });
+    QTimer::singleShot(150, [&open, this] {
+        if (QWidget* detail = QApplication::activeModalWidget())
+            open << detail->objectName();
+        form->CloseFromSignal();
+    });
+    Find<QAction>(form.get(), "mnuFileSetup")->trigger();
+    EXPECT_EQ(open, QStringList({"frmSetup", "frmDetailedSetup"}));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(folder.Read(kUserListFileName),
+              QByteArray("ID=a&PASSWORD=b&Enable=0&ConnectName=\r\n"
+                         "ID=added&PASSWORD=pw&Enable=0&ConnectName=\r\n"));
+    EXPECT_EQ(folder.Read(kHostSettingsFileName), QByteArray("[Main]\r\nListenPortNo=33550\r\n"));
+}
+
 TEST_F(HostMain, SetupOpensFromTheFileMenuAsAModalWindow) {
     WriteUsers("ID=a&PASSWORD=b&Enable=0&ConnectName=\r\n");
     Start();
