@@ -6,6 +6,7 @@
 #include "TavrinoClient.h"
 #include "frmAbout.h"
 #include "frmSetup.h"
+#include "modConsoleLog.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
 #include "modHost.h"
@@ -347,6 +348,7 @@ void frmMain::chkOnline_Click() {
             return;
         }
         SetOnlineState(1);
+        ConsoleLog(QStringLiteral("online on port %1").arg(txtListenPortNumber->text()));
         chkOnline->setText(Tr(QStringLiteral("&Offline"), QStringLiteral("オフライン(&O)")));
         chkOnline->setToolTip(
             Tr(QStringLiteral("Click to Offline"), QStringLiteral("オフラインはここをクリック")));
@@ -355,6 +357,7 @@ void frmMain::chkOnline_Click() {
         return;
     }
 
+    LogTraffic();
     TavrinoStandard->CallBool(DISPID_DISCONNECT);
     TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
     SetOnlineState(2);
@@ -506,8 +509,10 @@ void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
     default:
         break;
     }
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
         lblConnectionStatus->setText(text);
+        ConsoleLog(QStringLiteral("status %1: %2").arg(statusCode).arg(text));
+    }
     if (statusCode != STATUS_CALLING && statusCode != STATUS_CONNECTED)
         ResetPeer();
 }
@@ -528,11 +533,17 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
         return;
 
     const qint16 index = FindUser(userName, password);
-    if (index == -1)
+    if (index == -1) {
+        ConsoleLog(QStringLiteral("call from %1:%2 not answered: unknown user").arg(ip).arg(port));
         return;
+    }
 
     if (IsUserDisabled(index)) {
         if (TavrinoStandard->CallBool(DISPID_CANCEL_INCOMING_CALL, {ip, port})) {
+            ConsoleLog(QStringLiteral("call from %1:%2 refused: user %3 is disabled")
+                           .arg(ip)
+                           .arg(port)
+                           .arg(userName));
             txtConnectedIpAddress->clear();
             txtForwardingPort->clear();
         } else {
@@ -542,6 +553,8 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
     }
 
     if (TavrinoStandard->CallBool(DISPID_ACCEPT_INCOMING_CALL, {ip, port, kAcceptTimeOutSeconds})) {
+        ConsoleLog(
+            QStringLiteral("call from %1:%2 accepted: user %3").arg(ip).arg(port).arg(userName));
         txtConnectedIpAddress->setText(ip);
         txtForwardingPort->setText(QString::number(port));
         txtUserName->setText(g_udtUsers[static_cast<size_t>(index)].UserName);
@@ -638,6 +651,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     if (!m_unloaded) {
         m_unloaded = true;
         tmrMessage->stop();
+        LogTraffic();
         TavrinoStandard->CallBool(DISPID_DISCONNECT);
         TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
         // Both files are written even if the first fails; each failure has
@@ -647,4 +661,14 @@ void frmMain::closeEvent(QCloseEvent* event) {
         SaveHostSettings(g_strListenPort);
     }
     event->accept();
+}
+
+void frmMain::LogTraffic() {
+    // The totals count from going online, so they are read before the control is torn down.
+    // The port field is disabled exactly while online.
+    if (txtListenPortNumber->isEnabled())
+        return;
+    ConsoleLog(QStringLiteral("traffic: sent %1 bytes, received %2 bytes")
+                   .arg(TavrinoStandard->CallLong(DISPID_GET_OUTBOUND_TOTAL_BYTES))
+                   .arg(TavrinoStandard->CallLong(DISPID_GET_INBOUND_TOTAL_BYTES)));
 }

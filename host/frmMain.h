@@ -67,6 +67,7 @@ private:
     bool GoOnline();
     void SetOnlineState(int state);
     void ShowObjectError();
+    void LogTraffic();
     void ResetPeer();
     bool SetLamp(qint32 dispid, QLabel* lit, QLabel* dark);
 

@@ -2,6 +2,7 @@
 // the callers of its user list.
 #include "SignalWatcher.h"
 #include "frmMain.h"
+#include "modConsoleLog.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -21,6 +22,8 @@ int main(int argc, char* argv[]) {
     parser.addOption(online);
     parser.process(app);
 
+    // Status lines on standard output, for unattended hosts and headless runs.
+    SetConsoleLogEnabled(true);
     frmMain form;
     if (!form.Form_Load())
         return 1;

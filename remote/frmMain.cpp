@@ -6,6 +6,7 @@
 #include "TavrinoClient.h"
 #include "frmAbout.h"
 #include "frmSetup.h"
+#include "modConsoleLog.h"
 #include "modControlCommon.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
@@ -576,11 +577,4 @@ void frmMain::LogTraffic() {
     ConsoleLog(QStringLiteral("traffic: sent %1 bytes, received %2 bytes")
                    .arg(TavrinoStandard->CallLong(DISPID_GET_OUTBOUND_TOTAL_BYTES))
                    .arg(TavrinoStandard->CallLong(DISPID_GET_INBOUND_TOTAL_BYTES)));
-}
-
-void frmMain::ConsoleLog(const QString& line) const {
-    if (!m_consoleLog)
-        return;
-    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stdout);
 }

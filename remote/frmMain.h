@@ -31,7 +31,6 @@ public:
 
     // Echo status lines and the closing traffic count on standard output, for logs of
     // unattended runs.
-    void SetConsoleLog(bool enabled) { m_consoleLog = enabled; }
 
     // Closes as Exit does, also from inside a message box left open.
     void CloseFromSignal();
@@ -51,7 +50,6 @@ private:
     bool IsConnectionSelected() const;
     bool OpenConnection();
     void ShowObjectError();
-    void ConsoleLog(const QString& line) const;
     void LogTraffic();
 
     void chkConnect_Click(bool checked);
@@ -63,7 +61,6 @@ private:
     void mnuHelpHelp_Click();
     void mnuHelpAbout_Click();
 
-    bool m_consoleLog = false;
     bool m_unloaded = false;
     bool m_callPlaced = false; // a call request went out and its traffic is not logged yet
     QString m_controlPath;

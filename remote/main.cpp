@@ -2,6 +2,7 @@
 // at once, and closes as Exit does on SIGINT or SIGTERM.
 #include "SignalWatcher.h"
 #include "frmMain.h"
+#include "modConsoleLog.h"
 #include "modControlCommon.h"
 
 #include <QApplication>
@@ -29,7 +30,7 @@ int main(int argc, char* argv[]) {
     // Watches from before the window loads, so an early signal still closes it properly.
     SignalWatcher watcher;
     frmMain window;
-    window.SetConsoleLog(true);
+    SetConsoleLogEnabled(true);
     QObject::connect(&watcher, &SignalWatcher::closeRequested, &window, &frmMain::CloseFromSignal);
 
     if (parser.isSet(connectOption)) {
