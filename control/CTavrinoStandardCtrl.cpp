@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <optional>
 #include <string>
@@ -195,6 +196,18 @@ CCallEngine& CTavrinoStandardCtrl::Engine() const {
 QVariant CTavrinoStandardCtrl::Invoke(qint32 dispid, const QVariantList& args, bool* ok) {
     if (ok)
         *ok = false;
+    try {
+        return Dispatch(dispid, args, ok);
+    } catch (const std::exception&) {
+        // Only memory can run out here (a huge argument or payload): the call fails and
+        // the host goes on; nothing may unwind into the host's code.
+        if (ok)
+            *ok = false;
+        return {};
+    }
+}
+
+QVariant CTavrinoStandardCtrl::Dispatch(qint32 dispid, const QVariantList& args, bool* ok) {
     const MethodInfo* method = FindMethod(dispid);
     std::vector<Arg> a;
     if (!method || !Coerce(*method, args, &a))

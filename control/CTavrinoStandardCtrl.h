@@ -36,5 +36,7 @@ signals:
     void OnConnectionEvent(const QString& ip, qint32 port, const QString& userData);
 
 private:
+    QVariant Dispatch(qint32 dispid, const QVariantList& args, bool* ok);
+
     std::unique_ptr<CEventSink> m_sink;
 };
