@@ -308,10 +308,12 @@ bool CCallEngine::SendTextMsg(const std::string& text, const std::string& userDa
     }
     std::vector<uint8_t> payload = BuildTextPayload(UpToFirstZero(text), UpToFirstZero(userData));
     const int length = static_cast<int>(payload.size());
-    if (!m_cryptographyEnabled || m_key.empty()) {
+    if (!m_cryptographyEnabled) {
         SendPacket(PKT_TEXT, payload.data(), length, m_peerAddress, m_peerPort);
         return true;
     }
+    if (m_key.empty())
+        return true; // cannot happen (an empty key switches encryption off); never sent in clear
     CBlowfish cipher;
     cipher.SetKey(reinterpret_cast<const uint8_t*>(m_key.data()), KeyLength(m_key));
     std::vector<uint8_t> encrypted(static_cast<std::size_t>(CBlowfish::PaddedLength(length)));
