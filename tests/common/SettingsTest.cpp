@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 // Readable QStrings in failure messages (found by argument lookup).
 void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -32,9 +34,15 @@ protected:
     }
     QString File() const { return dir.filePath("HALVORN Corporation/TESSORA.conf"); }
     void WriteRaw(const QByteArray& body) const {
+        // The settings library caches a file until its size or time changes; two writes
+        // within one clock tick could keep both, so every write gets a size of its own.
+        static qsizetype lastSize = 0;
+        QByteArray text = body + ";";
+        text += QByteArray(std::max<qsizetype>(0, lastSize + 1 - text.size() - 1), 'x') + "\n";
+        lastSize = text.size();
         QFile f(File());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(body);
+        f.write(text);
     }
     // Written the way the settings library itself writes a typed value.
     void WriteValue(const QVariant& value) const {
