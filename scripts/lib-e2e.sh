@@ -9,7 +9,7 @@
 E2E_HOST_ADDR="${E2E_HOST_ADDR:-127.0.0.2}"
 E2E_REMOTE_ADDR="${E2E_REMOTE_ADDR:-127.0.0.3}"
 E2E_PORT="${E2E_PORT:-33550}"
-E2E_PASSWORD='demo&pass=word'   # "&" and "=" travel whole in the password
+E2E_PASSWORD='demo=pass'   # an "=" travels whole in the password (the host's list cannot hold "&")
 
 # e2e_prepare SCRATCH BUILD_DIR: installs both stations and writes their files.
 e2e_prepare() {
