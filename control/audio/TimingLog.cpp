@@ -8,15 +8,15 @@
 #include <cstdio>
 #include <cstdlib>
 
-void LogAudioDeviceStart(const char* kind, const std::string& path) {
+void LogAudioDeviceStart(const char* kind, const std::string& path, long long delayNs) {
     const char* logPath = std::getenv("TAVRINO_TIMING_LOG");
     if (logPath == nullptr || *logPath == '\0')
         return;
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
+    const long long ns = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec + delayNs;
     char line[4200];
-    const int n = std::snprintf(line, sizeof line, "%s %s %lld%09ld\n", kind, path.c_str(),
-                                static_cast<long long>(now.tv_sec), now.tv_nsec);
+    const int n = std::snprintf(line, sizeof line, "%s %s %lld\n", kind, path.c_str(), ns);
     if (n <= 0 || static_cast<size_t>(n) >= sizeof line)
         return;
     const int fd = ::open(logPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);

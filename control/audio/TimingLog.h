@@ -8,4 +8,5 @@
 // (KIND "capture-start") or heard (KIND "playback-start"). Measuring tools
 // line two recordings up on a common clock with it; nothing else reads it.
 // Safe from any thread and from several processes: each line is one append.
-void LogAudioDeviceStart(const char* kind, const std::string& path);
+// `delayNs` is added to the present time, for a device whose sample 0 is heard later.
+void LogAudioDeviceStart(const char* kind, const std::string& path, long long delayNs = 0);

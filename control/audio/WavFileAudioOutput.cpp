@@ -45,5 +45,8 @@ bool WavFileAudioOutput::WritePeriod(const int16_t* samples, size_t frames, std:
 }
 
 void WavFileAudioOutput::StreamStarted() {
-    LogAudioDeviceStart("playback-start", m_path);
+    // Each period is written when it is handed over, and a device would start playing it
+    // then: the file's sample 0 is heard one period after the clock starts.
+    constexpr long long kPeriodNs = 1000000000LL * PERIOD_FRAMES / RATE;
+    LogAudioDeviceStart("playback-start", m_path, kPeriodNs);
 }
