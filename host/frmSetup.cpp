@@ -154,7 +154,7 @@ void frmSetup::ApplyLanguage() {
 void frmSetup::RefreshUserList() {
     const int selected = SelectedIndex();
     lvwUserList->clear();
-    for (qint16 i = 1; i <= g_intUserCount; ++i) {
+    for (int i = 1; i <= g_intUserCount; ++i) {
         const UserRecord& user = g_udtUsers[static_cast<size_t>(i)];
         auto* row = new QTreeWidgetItem(lvwUserList);
         row->setText(0, user.UserName);

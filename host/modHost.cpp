@@ -94,10 +94,11 @@ QString ValueOfPart(const QString& part, bool* found) {
 qint16 FindUser(const QString& userName, const QString& password) {
     if (userName.isEmpty() || password.isEmpty())
         return -1;
-    for (qint16 i = 1; i <= g_intUserCount; ++i) {
+    // An int counter: a 16-bit one would wrap round after a full table's last user.
+    for (int i = 1; i <= g_intUserCount; ++i) {
         const UserRecord& user = g_udtUsers[static_cast<size_t>(i)];
         if (user.UserName == userName && user.Password == password)
-            return i;
+            return static_cast<qint16>(i);
     }
     return -1;
 }
@@ -158,7 +159,7 @@ bool LoadUserList() {
 
 bool SaveUserList() {
     QStringList lines;
-    for (qint16 i = 1; i <= g_intUserCount; ++i) {
+    for (int i = 1; i <= g_intUserCount; ++i) {
         const UserRecord& user = g_udtUsers[static_cast<size_t>(i)];
         lines << QStringLiteral("ID=") + user.UserName + QStringLiteral("&PASSWORD=") +
                      user.Password + QStringLiteral("&Enable=") + QString::number(user.Disabled) +

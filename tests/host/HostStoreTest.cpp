@@ -344,6 +344,18 @@ TEST_F(HostStore, EmptyTableSavesAnEmptyFile) {
     EXPECT_TRUE(folder.Read(kUserListFileName).isEmpty());
 }
 
+TEST_F(HostStore, AFullSixteenBitTableIsSearchedAndSavedToItsLastUser) {
+    QByteArray bytes;
+    for (int i = 1; i <= 32767; ++i)
+        bytes += "ID=u" + QByteArray::number(i) + "&PASSWORD=pw&Enable=0&ConnectName=\r\n";
+    LoadFile(bytes);
+    ASSERT_EQ(g_intUserCount, 32767);
+    EXPECT_EQ(FindUser("u32767", "pw"), 32767);
+    EXPECT_EQ(FindUser("nobody", "pw"), -1);
+    ASSERT_TRUE(SaveUserList());
+    EXPECT_EQ(folder.Read(kUserListFileName), bytes);
+}
+
 int main(int argc, char** argv) {
     return RunHostTests(argc, argv);
 }
