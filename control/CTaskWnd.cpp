@@ -57,8 +57,11 @@ void CTaskWnd::StartTimer(int id, int periodMs) {
     if (id < 0 || id >= kTimerCount || m_owner == nullptr) {
         return;
     }
-    // QBasicTimer::start restarts a running timer with the new period.
-    m_timers[static_cast<size_t>(id)].start(std::clamp(periodMs, kMinPeriodMs, INT_MAX), this);
+    // QBasicTimer::start restarts a running timer with the new period. Precise, because a
+    // coarse timer may fire 5 % early, and one of 20 s or more on a whole second, up to
+    // half a second early: a call would time out before its time.
+    m_timers[static_cast<size_t>(id)].start(std::clamp(periodMs, kMinPeriodMs, INT_MAX),
+                                            Qt::PreciseTimer, this);
 }
 
 void CTaskWnd::StopTimer(int id) {
