@@ -21,6 +21,8 @@ PACKAGES=(
   ffmpeg espeak-ng sox
   # windows without a display, Japanese glyphs, screenshots
   xvfb xauth fonts-noto-cjk x11-apps imagemagick
+  # keys pressed in a station's window by the end-to-end tests
+  xdotool
   # network namespaces and impairment for the end-to-end tests
   iproute2 iputils-ping procps psmisc
 )

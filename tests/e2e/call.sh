@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# A whole call between the two real programs, hung up by the remote: both
+# sides get connected, both talk at once and each hears the other, a second
+# caller is told the host is busy without disturbing the call, and when the
+# remote closes its window the host learns that the remote hung up.
+E2E_HOST_ADDR=127.0.10.2
+E2E_REMOTE_ADDR=127.0.10.3
+E2E_PORT=35510
+source "$(dirname "$0")/e2e-common.sh"
+
+CALL_SECONDS=12
+host_heard="$E2E_SCRATCH/host-heard.wav"
+remote_heard="$E2E_SCRATCH/remote-heard.wav"
+
+host "file:$HOST_SAYS" "file:$host_heard"
+host_pid=$E2E_HOST_PID
+expect "$E2E_HOST_LOG" "^online on port $E2E_PORT\$" 15 "the host goes online"
+
+remote Demo "file:$REMOTE_SAYS" "file:$remote_heard"
+remote_pid=$E2E_REMOTE_PID
+expect "$E2E_REMOTE_LOG" '^status 53: Successfully connected\.' 15 "the remote gets connected"
+connected_ms=$(now_ms)
+expect "$E2E_HOST_LOG" '^status 53: Successfully connected\.' 5 "the host gets connected"
+expect "$E2E_HOST_LOG" "^call from $E2E_REMOTE_ADDR:$E2E_PORT accepted: user demo\$" 1 \
+  "the host admits the demo user from the remote's address and port"
+
+# A second caller during the call: the host is busy, and its control says so
+# by itself, without announcing the caller to the program.
+E2E_REMOTE_ADDR=127.0.10.4 E2E_REMOTE_LOG="$E2E_SCRATCH/busy.log" \
+  remote Demo silence null
+busy_pid=$E2E_REMOTE_PID
+expect "$E2E_SCRATCH/busy.log" '^status 55: The host station is busy\.' 10 "a second caller is told the host is busy"
+stop "$busy_pid" "the busy caller (its message box open)"
+[ "$(count "$E2E_HOST_LOG" '^call from')" = 1 ] || fail "the busy caller reached the host program"
+
+sleep $((CALL_SECONDS - ($(now_ms) - connected_ms) / 1000))
+for log in "$E2E_HOST_LOG" "$E2E_REMOTE_LOG"; do
+  expect_none "$log" '^status (50|52|54|55|56|57|58):' "the call stays up, the busy caller notwithstanding"
+done
+
+# The remote hangs up: closing its window disconnects, as File > Exit does.
+call_ms=$(($(now_ms) - connected_ms))
+stop "$remote_pid" "the remote"
+expect "$E2E_HOST_LOG" '^status 54: Connection is disconnected by the remote station\.' 5 \
+  "the remote's hang-up reaches the host"
+stop "$host_pid" "the host"
+
+# Each side heard the other, for the whole call.
+expect_heard "$REMOTE_SAYS" "$host_heard" "$HOST_SAYS" "the host heard the remote" $((CALL_SECONDS - 3)) 0.9
+expect_heard "$HOST_SAYS" "$remote_heard" "$REMOTE_SAYS" "the remote heard the host" $((CALL_SECONDS - 3)) 0.9
+
+# Mouth-to-ear delay. The design puts it at 240 ms (one 120 ms frame of
+# capture, two of pre-roll before playback starts), and the playback's lead
+# window restarts a stream that runs more than 5000 bytes (312 ms) ahead; no
+# working call can lie beyond 600 ms, while a playback that kept old audio
+# or fell behind a frame per restart would.
+for pair in "$REMOTE_SAYS $host_heard remote->host" "$HOST_SAYS $remote_heard host->remote"; do
+  set -- $pair
+  delay=$(compare "$1" "$2" delay_ms)
+  e2e_log "$3: mouth-to-ear delay $delay ms"
+  at_most "$delay" 600 || fail "$3: mouth-to-ear delay $delay ms"
+done
+
+# Traffic: every datagram one side sent, the other received (loopback loses
+# none), and the amount is one 196-byte voice datagram per 120 ms of call.
+# Each side counts until it closes, so the one that closed first may miss
+# what the other sent in the same moment, and the host also counts the busy
+# caller's request and its answer: two datagrams of slack.
+read -r r_sent r_recv < <(sed -n 's/^traffic: sent \([0-9]*\) bytes, received \([0-9]*\) bytes$/\1 \2/p' "$E2E_REMOTE_LOG")
+read -r h_sent h_recv < <(sed -n 's/^traffic: sent \([0-9]*\) bytes, received \([0-9]*\) bytes$/\1 \2/p' "$E2E_HOST_LOG")
+[ -n "${r_sent:-}" ] && [ -n "${h_sent:-}" ] || fail "a station did not log its traffic"
+e2e_log "traffic: remote sent $r_sent, received $r_recv; host sent $h_sent, received $h_recv; call $call_ms ms"
+((h_recv >= r_sent && h_recv - r_sent <= 2 * 196)) || fail "the host received $h_recv bytes of the remote's $r_sent"
+((h_sent >= r_recv && h_sent - r_recv <= 2 * 196)) || fail "the remote received $r_recv bytes of the host's $h_sent"
+expected=$((call_ms * 196 / 120))
+for sent in "$r_sent" "$h_sent"; do
+  awk -v s="$sent" -v e="$expected" 'BEGIN { exit !(s >= 0.85 * e && s <= 1.15 * e) }' ||
+    fail "$sent bytes sent in a call of $call_ms ms: not one voice frame per 120 ms (about $expected)"
+done
+e2e_pass
