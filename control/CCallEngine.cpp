@@ -618,38 +618,28 @@ void CCallEngine::OnTimerTick(int id) {
     --m_taskWndDepth;
 }
 
-void CCallEngine::FireStatus(int32_t code) {
+template <typename Fire> void CCallEngine::FireThroughSink(Fire&& fire) {
     if (!m_sink)
         return;
     const std::weak_ptr<char> alive = m_alive;
     ++m_taskWndDepth;
-    m_sink->FireStatus(code);
+    fire(*m_sink);
     if (alive.expired())
         return; // the handler destroyed the control
     --m_taskWndDepth;
 }
 
+void CCallEngine::FireStatus(int32_t code) {
+    FireThroughSink([&](CEventSink& sink) { sink.FireStatus(code); });
+}
+
 void CCallEngine::FireText(const std::string& text, const std::string& userData) {
-    if (!m_sink)
-        return;
-    const std::weak_ptr<char> alive = m_alive;
-    ++m_taskWndDepth;
-    m_sink->FireText(text, userData);
-    if (alive.expired())
-        return;
-    --m_taskWndDepth;
+    FireThroughSink([&](CEventSink& sink) { sink.FireText(text, userData); });
 }
 
 void CCallEngine::FireConnection(const std::string& address, int32_t port,
                                  const std::string& userData) {
-    if (!m_sink)
-        return;
-    const std::weak_ptr<char> alive = m_alive;
-    ++m_taskWndDepth;
-    m_sink->FireConnection(address, port, userData);
-    if (alive.expired())
-        return;
-    --m_taskWndDepth;
+    FireThroughSink([&](CEventSink& sink) { sink.FireConnection(address, port, userData); });
 }
 
 // --- Capture thread ----------------------------------------------------------------------
