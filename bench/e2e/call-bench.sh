@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# End-to-end call benchmark, run by hand (not part of the test suite):
+#
+#   BUILD_DIR=build bash bench/e2e/call-bench.sh [SECONDS]
+#
+# Runs a real call between TESSORAH and TESSORAR for SECONDS (default 60),
+# both talking at once, through udp-impair with no loss and no delay (it
+# counts the datagrams each way), and reports:
+#   - mouth-to-ear delay in each direction, measured on the audio itself
+#     (wav-compare, lined up on the clock by the stations' timing log);
+#   - CPU time of each station over the call (utime + stime from
+#     /proc/PID/stat), as a share of one core;
+#   - peak resident memory of each station (VmHWM from /proc/PID/status,
+#     read just before it is stopped);
+#   - datagrams (the relay's counts) and bytes (the stations' own traffic
+#     counters) each way.
+# Aims: delay within 30 ms of the design's 240 ms floor, each station under
+# 1 % of one core and under 60 MiB resident during a call.
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+BUILD_DIR="$(cd "${BUILD_DIR:-$ROOT/build}" && pwd)"
+CALL_SECONDS="${1:-60}"
+E2E_TOOLS="$BUILD_DIR/bin"
+
+E2E_HOST_ADDR=127.0.60.2
+E2E_REMOTE_ADDR=127.0.60.3
+E2E_PORT=35560
+RELAY_FRONT=127.0.60.4   # the remote calls here
+RELAY_BACK=127.0.60.5    # the host sees the call come from here
+E2E_CALL_ADDR=$RELAY_FRONT
+source "$ROOT/scripts/lib-e2e.sh"
+
+say() { printf '== %s\n' "$*"; }
+
+scratch="$(mktemp -d /tmp/tessora-bench.XXXXXX)"
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do
+    kill -0 "$pid" 2>/dev/null && e2e_stop "$pid" >/dev/null 2>&1 || true
+  done
+  [ "${BENCH_KEEP:-0}" = 1 ] && say "scratch folder kept: $scratch" || rm -rf "$scratch"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT
+
+e2e_prepare "$scratch" "$BUILD_DIR"
+"$E2E_TOOLS/udp-impair" --front "$RELAY_FRONT:$E2E_PORT" --back "$RELAY_BACK:$E2E_PORT" \
+  --to "$E2E_HOST_ADDR:$E2E_PORT" --loss 0 >"$scratch/relay.out" 2>&1 &
+relay_pid=$!
+pids+=("$relay_pid")
+
+remote_says="$ROOT/data/speech-remote.wav"
+host_says="$ROOT/data/speech-host.wav"
+host_heard="$scratch/host-heard.wav"
+remote_heard="$scratch/remote-heard.wav"
+
+e2e_start_host "file:$host_says" "file:$host_heard"
+pids+=("$E2E_HOST_PID")
+e2e_wait_for "$E2E_HOST_LOG" '^online on port' 15
+e2e_start_remote Demo "file:$remote_says" "file:$remote_heard"
+pids+=("$E2E_REMOTE_PID")
+e2e_wait_for "$E2E_REMOTE_LOG" '^status 53:' 15
+e2e_wait_for "$E2E_HOST_LOG" '^status 53:' 5
+
+# cpu_ticks PID: utime + stime in clock ticks (fields 14 and 15; counted
+# after the ")" that closes the command name).
+cpu_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+# status_kib PID FIELD: a size from /proc/PID/status, in KiB.
+status_kib() { awk -v f="$2:" '$1 == f { print $2 }' "/proc/$1/status"; }
+
+tick_hz=$(getconf CLK_TCK)
+start_ns=$(date +%s%N)
+host_t0=$(cpu_ticks "$E2E_HOST_PID"); remote_t0=$(cpu_ticks "$E2E_REMOTE_PID")
+say "in call for $CALL_SECONDS s, both sides talking"
+sleep "$CALL_SECONDS"
+host_t1=$(cpu_ticks "$E2E_HOST_PID"); remote_t1=$(cpu_ticks "$E2E_REMOTE_PID")
+elapsed_ns=$(($(date +%s%N) - start_ns))
+host_hwm=$(status_kib "$E2E_HOST_PID" VmHWM); remote_hwm=$(status_kib "$E2E_REMOTE_PID" VmHWM)
+host_rss=$(status_kib "$E2E_HOST_PID" VmRSS); remote_rss=$(status_kib "$E2E_REMOTE_PID" VmRSS)
+
+e2e_stop "$E2E_REMOTE_PID"
+e2e_wait_for "$E2E_HOST_LOG" '^status 54:' 5 || true
+e2e_stop "$E2E_HOST_PID"
+kill -TERM "$relay_pid"; wait "$relay_pid" || true
+
+read -r _ dg_up dg_down < <(grep '^forwarded:' "$scratch/relay.out")
+traffic() { sed -n 's/^traffic: sent \([0-9]*\) bytes, received \([0-9]*\) bytes$/\1 \2/p' "$1" | tail -n 1; }
+read -r r_sent r_recv < <(traffic "$E2E_REMOTE_LOG")
+read -r h_sent h_recv < <(traffic "$E2E_HOST_LOG")
+field() { awk -v k="$1:" '$1 == k { print $2 }'; }
+up_report=$(e2e_compare "$remote_says" "$host_heard")
+down_report=$(e2e_compare "$host_says" "$remote_heard")
+up_delay=$(field delay_ms <<<"$up_report"); up_sim=$(field similarity <<<"$up_report")
+down_delay=$(field delay_ms <<<"$down_report"); down_sim=$(field similarity <<<"$down_report")
+
+cpu() { awk -v t="$1" -v hz="$tick_hz" -v ns="$elapsed_ns" 'BEGIN { printf "%.2f", 100 * t / hz / (ns / 1e9) }'; }
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+host_cpu=$(cpu $((host_t1 - host_t0))); remote_cpu=$(cpu $((remote_t1 - remote_t0)))
+verdict() { awk -v v="$1" -v max="$2" 'BEGIN { print (v + 0 <= max + 0 ? "aim met" : "AIM MISSED") }'; }
+
+echo
+say "call of $(awk -v ns="$elapsed_ns" 'BEGIN { printf "%.1f", ns / 1e9 }') s through udp-impair (no loss)"
+printf '%-34s %12s %12s   %s\n' "" "remote->host" "host->remote" "aim"
+printf '%-34s %12s %12s   %s / %s\n' "mouth-to-ear delay (ms)" "$up_delay" "$down_delay" \
+  "$(verdict "$up_delay" 270)" "$(verdict "$down_delay" 270)"
+printf '%-34s %12s %12s\n' "similarity of what was heard" "$up_sim" "$down_sim"
+printf '%-34s %12s %12s\n' "datagrams through the relay" "$dg_up" "$dg_down"
+printf '%-34s %12s %12s\n' "bytes sent (sender's counter)" "$r_sent" "$h_sent"
+printf '%-34s %12s %12s\n' "bytes received (receiver's counter)" "$h_recv" "$r_recv"
+echo
+printf '%-34s %12s %12s   %s\n' "" "host" "remote" "aim"
+printf '%-34s %12s %12s   %s / %s\n' "CPU over the call (% of one core)" "$host_cpu" "$remote_cpu" \
+  "$(verdict "$host_cpu" 1)" "$(verdict "$remote_cpu" 1)"
+printf '%-34s %12s %12s   %s / %s\n' "peak resident memory (MiB)" "$(mib "$host_hwm")" "$(mib "$remote_hwm")" \
+  "$(verdict "$(mib "$host_hwm")" 60)" "$(verdict "$(mib "$remote_hwm")" 60)"
+printf '%-34s %12s %12s\n' "resident at the end (MiB)" "$(mib "$host_rss")" "$(mib "$remote_rss")"
