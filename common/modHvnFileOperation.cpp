@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 
 namespace {
 QString& FolderOverride() {
@@ -34,3 +35,25 @@ QString ProgramFolder() {
 void SetProgramFolderForTesting(const QString& folder) { FolderOverride() = folder; }
 
 QString ProgramFile(const QString& fileName) { return QDir(ProgramFolder()).filePath(fileName); }
+
+bool WriteTextLines(const QString& path, const QStringList& lines) {
+    QSaveFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok)
+        ok = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    for (const QString& line : lines) {
+        if (!ok)
+            break;
+        const QByteArray bytes = line.toLocal8Bit() + "\r\n";
+        ok = file.write(bytes) == bytes.size();
+    }
+    // The device buffers writes; a failure while flushing that buffer
+    // would otherwise go unnoticed by commit() and replace the old file.
+    if (ok)
+        ok = file.flush() && file.error() == QFileDevice::NoError;
+    if (ok)
+        ok = file.commit();
+    else
+        file.cancelWriting();
+    return ok;
+}

@@ -1,8 +1,9 @@
 // File existence as the stations check it before reading a settings file,
-// and the folder where a station keeps its files.
+// the folder where a station keeps its files, and how they are written.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // True when a search for `path` finds an entry: a file or a folder. A
 // wildcard (* or ?) in the last path component matches as a pattern.
@@ -17,3 +18,10 @@ void SetProgramFolderForTesting(const QString& folder);
 
 // ProgramFolder() joined with `fileName`.
 QString ProgramFile(const QString& fileName);
+
+// Replaces the file at `path` whole with `lines`, each ended by CR LF, in the
+// locale's 8-bit encoding, readable and writable by its owner only (the
+// stations' files hold passwords). The lines are written aside and renamed
+// over the old file: when any step fails the old file stays as it was and
+// the result is false.
+bool WriteTextLines(const QString& path, const QStringList& lines);

@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QSaveFile>
 
 #include <limits>
 
@@ -36,29 +35,11 @@ QWidget* DialogParent() {
     return QApplication::activeWindow();
 }
 
-// Both files hold passwords: only the owner may read them. The file is
-// written aside and renamed over the old one, so a failed save leaves the
-// previous contents whole.
+// Rewrites a file of the program's folder; a failed save keeps the previous
+// contents whole and is reported to the operator.
 bool WriteLines(const QString& fileName, const QStringList& lines) {
     const QString path = ProgramFile(fileName);
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok)
-        ok = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    for (const QString& line : lines) {
-        if (!ok)
-            break;
-        const QByteArray bytes = line.toLocal8Bit() + "\r\n";
-        ok = file.write(bytes) == bytes.size();
-    }
-    // The device buffers writes; a failure while flushing that buffer
-    // would otherwise go unnoticed by commit() and replace the old file.
-    if (ok)
-        ok = file.flush() && file.error() == QFileDevice::NoError;
-    if (ok)
-        ok = file.commit();
-    else
-        file.cancelWriting();
+    const bool ok = WriteTextLines(path, lines);
     if (!ok)
         ShowErrorBox(DialogParent(), Tr(QStringLiteral("The file \"%1\" could not be saved.\r\n"
                                                        "Its previous contents have been kept.")

@@ -6,7 +6,6 @@
 #include "modMessage.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <limits>
 #include <utility>
@@ -19,8 +18,6 @@ int g_intEditMode = EDIT_MODE_ADD;
 namespace {
 
 QStringList g_unreadableFiles;
-
-const QString kLineEnd = QStringLiteral("\r\n");
 
 // The lines of a text file in the locale's 8-bit encoding; a CR before each LF is dropped,
 // so files written with bare LF read the same.
@@ -37,22 +34,6 @@ QStringList ReadLines(const QString& path, bool* opened) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
     return lines;
-}
-
-// Replaces the file whole, or leaves the old one untouched. Owner-only: the connection list
-// holds passwords in plain text.
-bool WriteFileAtomically(const QString& path, const QStringList& lines) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        return false;
-    QByteArray bytes;
-    for (const QString& line : lines)
-        bytes += (line + kLineEnd).toLocal8Bit();
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.commit();
 }
 
 void ReportSaveFailure(const QString& path) {
@@ -130,7 +111,7 @@ bool SaveConnectionList() {
     for (int i = 0; i <= g_intLastConnectionIndex; ++i)
         lines << FormatConnectionLine(g_udtConnections[static_cast<size_t>(i)]);
     const QString path = ProgramFile(QString::fromLatin1(kConnectionListFile));
-    if (WriteFileAtomically(path, lines))
+    if (WriteTextLines(path, lines))
         return true;
     ReportSaveFailure(path);
     return false;
@@ -156,8 +137,8 @@ bool LoadSelectItem() {
 
 bool SaveSelectItem() {
     const QString path = ProgramFile(QString::fromLatin1(kSettingsFile));
-    if (WriteFileAtomically(
-            path, {QStringLiteral("[INIT]"), QStringLiteral("SelectItem=") + g_strSelectItem}))
+    if (WriteTextLines(path,
+                       {QStringLiteral("[INIT]"), QStringLiteral("SelectItem=") + g_strSelectItem}))
         return true;
     ReportSaveFailure(path);
     return false;

@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <csignal>
 #include <limits>
+#include <sys/resource.h>
 
 namespace {
 
@@ -35,6 +37,7 @@ private slots:
     void unreadableFileIsReportedOnce();
     void failedSaveIsReportedAndKeepsTheOldFile_data();
     void failedSaveIsReportedAndKeepsTheOldFile();
+    void saveThatFailsHalfwayKeepsTheOldFile();
     void selectItemFile();
     void addConnectionNeedsEveryRequiredField_data();
     void addConnectionNeedsEveryRequiredField();
@@ -204,6 +207,27 @@ void ConnectionStoreTest::failedSaveIsReportedAndKeepsTheOldFile() {
     QCOMPARE(recorder.boxes[0].text, expected.arg(sandbox.File(QStringLiteral("Connect.dat"))));
     QCOMPARE(recorder.boxes[1].text, expected.arg(sandbox.File(QStringLiteral("TESSORAR.ini"))));
     QVERIFY(QFileInfo(sandbox.File(QStringLiteral("Connect.dat/keep"))).isDir());
+}
+
+void ConnectionStoreTest::saveThatFailsHalfwayKeepsTheOldFile() {
+    RemoteSandbox sandbox;
+    MessageBoxRecorder recorder;
+    sandbox.WriteFile(QStringLiteral("Connect.dat"), "old contents\r\n");
+    for (int i = 0; i < 10; ++i)
+        AddConnection(MakeRecord(QString::number(i)));
+    // Files may grow to 100 bytes only: the write fails when the buffered lines go out.
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved;
+    limit.rlim_cur = 100;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const bool ok = SaveConnectionList();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY(!ok);
+    QCOMPARE(recorder.boxes.size(), 1);
+    QCOMPARE(sandbox.ReadFile(QStringLiteral("Connect.dat")), QByteArray("old contents\r\n"));
 }
 
 void ConnectionStoreTest::selectItemFile() {
