@@ -24,9 +24,29 @@ std::string UpToFirstZero(const std::string& s) {
     return s.substr(0, s.find('\0'));
 }
 
-int KeyLength(const std::string& key) {
-    // Key bytes past the 72nd have no effect on the schedule.
-    return static_cast<int>(std::min<std::size_t>(key.size(), 72));
+// Each payload gets a cipher keyed afresh. Key bytes past the 72nd have no effect.
+void SetKey(CBlowfish& cipher, const std::string& key) {
+    cipher.SetKey(reinterpret_cast<const uint8_t*>(key.data()),
+                  static_cast<int>(std::min<std::size_t>(key.size(), 72)));
+}
+
+// `length` bytes, zero padded to whole blocks and encrypted; `key` is not empty.
+std::vector<uint8_t> Encrypt(const std::string& key, const uint8_t* payload, int length) {
+    std::vector<uint8_t> encrypted(static_cast<std::size_t>(CBlowfish::PaddedLength(length)));
+    CBlowfish cipher;
+    SetKey(cipher, key);
+    cipher.Encrypt(payload, encrypted.data(), length);
+    return encrypted;
+}
+
+// `length` bytes decrypted into a buffer of the padded length; the cipher reads only
+// `length` bytes and completes the last block with zeros. `key` is not empty.
+std::vector<uint8_t> Decrypt(const std::string& key, const uint8_t* payload, int length) {
+    std::vector<uint8_t> plain(static_cast<std::size_t>(CBlowfish::PaddedLength(length)));
+    CBlowfish cipher;
+    SetKey(cipher, key);
+    cipher.Decrypt(payload, plain.data(), length);
+    return plain;
 }
 
 } // namespace
@@ -314,11 +334,9 @@ bool CCallEngine::SendTextMsg(const std::string& text, const std::string& userDa
     }
     if (m_key.empty())
         return true; // cannot happen (an empty key switches encryption off); never sent in clear
-    CBlowfish cipher;
-    cipher.SetKey(reinterpret_cast<const uint8_t*>(m_key.data()), KeyLength(m_key));
-    std::vector<uint8_t> encrypted(static_cast<std::size_t>(CBlowfish::PaddedLength(length)));
-    const int padded = cipher.Encrypt(payload.data(), encrypted.data(), length);
-    SendPacket(PKT_TEXT_ENCRYPTED, encrypted.data(), padded, m_peerAddress, m_peerPort);
+    const std::vector<uint8_t> encrypted = Encrypt(m_key, payload.data(), length);
+    SendPacket(PKT_TEXT_ENCRYPTED, encrypted.data(), static_cast<int>(encrypted.size()),
+               m_peerAddress, m_peerPort);
     return true;
 }
 
@@ -529,17 +547,6 @@ void CCallEngine::HandleText(const uint8_t* payload, int length) {
     PostText(message.text, message.userData);
 }
 
-std::vector<uint8_t> CCallEngine::Decrypt(const uint8_t* payload, int length) const {
-    // Copy first: the cipher works on whole blocks, and the payload's last block may
-    // end before the datagram's.
-    std::vector<uint8_t> buffer(static_cast<std::size_t>(CBlowfish::PaddedLength(length)), 0);
-    std::copy(payload, payload + length, buffer.begin());
-    CBlowfish cipher;
-    cipher.SetKey(reinterpret_cast<const uint8_t*>(m_key.data()), KeyLength(m_key));
-    cipher.Decrypt(buffer.data(), buffer.data(), static_cast<int>(buffer.size()));
-    return buffer;
-}
-
 void CCallEngine::HandleEncryptedText(const uint8_t* payload, int length) {
     if (!m_cryptographyEnabled) {
         PostStatus(STATUS_ENCRYPTED_DATA);
@@ -547,7 +554,7 @@ void CCallEngine::HandleEncryptedText(const uint8_t* payload, int length) {
     }
     if (m_key.empty())
         return; // cannot happen: an empty key switches encryption off
-    const std::vector<uint8_t> plain = Decrypt(payload, length);
+    const std::vector<uint8_t> plain = Decrypt(m_key, payload, length);
     HandleText(plain.data(), static_cast<int>(plain.size()));
 }
 
@@ -568,7 +575,7 @@ void CCallEngine::HandleEncryptedVoice(const uint8_t* payload, int length) {
     }
     if (m_key.empty())
         return;
-    const std::vector<uint8_t> plain = Decrypt(payload, length);
+    const std::vector<uint8_t> plain = Decrypt(m_key, payload, length);
     PlayVoiceFrame(plain.data());
 }
 
@@ -668,9 +675,7 @@ void CCallEngine::SendVoiceFrame(int silent, const uint8_t* frame, int length) {
     }
     if (key.empty())
         return; // never sent unencrypted while encryption is on, never keyed with nothing
-    CBlowfish cipher;
-    cipher.SetKey(reinterpret_cast<const uint8_t*>(key.data()), KeyLength(key));
-    std::vector<uint8_t> encrypted(static_cast<std::size_t>(CBlowfish::PaddedLength(length)));
-    const int padded = cipher.Encrypt(frame, encrypted.data(), length);
-    SendPacket(PKT_VOICE_ENCRYPTED, encrypted.data(), padded, address, port);
+    const std::vector<uint8_t> encrypted = Encrypt(key, frame, length);
+    SendPacket(PKT_VOICE_ENCRYPTED, encrypted.data(), static_cast<int>(encrypted.size()), address,
+               port);
 }

@@ -147,8 +147,6 @@ private:
     void HandleEncryptedText(const uint8_t* payload, int length);
     void HandleVoice(const uint8_t* payload, int length);
     void HandleEncryptedVoice(const uint8_t* payload, int length);
-    // Decrypts `length` bytes into a zero-filled buffer of the padded length; needs a key.
-    std::vector<uint8_t> Decrypt(const uint8_t* payload, int length) const;
     // Hands one report to the sink; the host's handler may destroy the control meanwhile.
     template <typename Fire> void FireThroughSink(Fire&& fire);
 
