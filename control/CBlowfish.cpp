@@ -103,6 +103,15 @@ void CBlowfish::DecryptBlock(uint32_t& left, uint32_t& right) const {
 }
 
 int CBlowfish::Encrypt(const uint8_t* input, uint8_t* output, int n) {
+    return ProcessBlocks(input, output, n, &CBlowfish::EncryptBlock);
+}
+
+void CBlowfish::Decrypt(const uint8_t* input, uint8_t* output, int n) {
+    ProcessBlocks(input, output, n, &CBlowfish::DecryptBlock);
+}
+
+int CBlowfish::ProcessBlocks(const uint8_t* input, uint8_t* output, int n,
+                             BlockFunction block) const {
     const int m = PaddedLength(n);
     if (m == 0) {
         return 0;
@@ -111,6 +120,8 @@ int CBlowfish::Encrypt(const uint8_t* input, uint8_t* output, int n) {
         std::memset(output, 0, size_t(m));
         return 0;
     }
+    // Only n bytes are read: a payload cut short on the wire must not make us read past
+    // it, so its last block is completed with zeros.
     if (input != output) {
         std::memmove(output, input, size_t(n));
     }
@@ -118,33 +129,9 @@ int CBlowfish::Encrypt(const uint8_t* input, uint8_t* output, int n) {
     for (int offset = 0; offset < m; offset += 8) {
         uint32_t left = LoadLittleEndian(output + offset);
         uint32_t right = LoadLittleEndian(output + offset + 4);
-        EncryptBlock(left, right);
+        (this->*block)(left, right);
         StoreLittleEndian(left, output + offset);
         StoreLittleEndian(right, output + offset + 4);
     }
     return m;
-}
-
-void CBlowfish::Decrypt(const uint8_t* input, uint8_t* output, int n) {
-    const int m = PaddedLength(n);
-    if (m == 0) {
-        return;
-    }
-    if (!m_keyed) {
-        std::memset(output, 0, size_t(m));
-        return;
-    }
-    // Only n bytes are read: a payload cut short on the wire must not make us
-    // read past it, so its last block is completed with zeros like Encrypt's.
-    if (input != output) {
-        std::memmove(output, input, size_t(n));
-    }
-    std::memset(output + n, 0, size_t(m - n));
-    for (int offset = 0; offset < m; offset += 8) {
-        uint32_t left = LoadLittleEndian(output + offset);
-        uint32_t right = LoadLittleEndian(output + offset + 4);
-        DecryptBlock(left, right);
-        StoreLittleEndian(left, output + offset);
-        StoreLittleEndian(right, output + offset + 4);
-    }
 }

@@ -45,7 +45,12 @@ public:
     void DecryptBlock(uint32_t& left, uint32_t& right) const;
 
 private:
+    using BlockFunction = void (CBlowfish::*)(uint32_t&, uint32_t&) const;
+
     uint32_t F(uint32_t x) const;
+    // Copies n bytes to the output (unless in place), zero-pads them to whole blocks and
+    // runs `block` on each block; returns the padded length, or 0 (output zeroed) unkeyed.
+    int ProcessBlocks(const uint8_t* input, uint8_t* output, int n, BlockFunction block) const;
 
     using PArray = std::array<uint32_t, 18>;
     using SBoxes = std::array<std::array<uint32_t, 256>, 4>;
