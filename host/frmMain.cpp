@@ -7,6 +7,7 @@
 #include "frmAbout.h"
 #include "frmSetup.h"
 #include "modConsoleLog.h"
+#include "modControlMessages.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
 #include "modHost.h"
@@ -469,46 +470,7 @@ void frmMain::ResetPeer() {
 }
 
 void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
-    QString text;
-    switch (statusCode) {
-    case STATUS_TIMEOUT:
-        text = Tr(QStringLiteral("Failed to connect."), QStringLiteral("接続に失敗しました。"));
-        break;
-    case STATUS_CALLING:
-        text = Tr(QStringLiteral("Connecting..."), QStringLiteral("接続中..."));
-        break;
-    case STATUS_CONNECTION_LOST:
-        text = Tr(QStringLiteral("Connection is lost."), QStringLiteral("接続が消失しました。"));
-        break;
-    case STATUS_CONNECTED:
-        text =
-            Tr(QStringLiteral("Successfully connected."), QStringLiteral("接続に成功しました。"));
-        break;
-    case STATUS_REMOTE_DISCONNECTED:
-        text = Tr(QStringLiteral("Connection is disconnected by the remote station."),
-                  QStringLiteral("接続がリモート・ステーションから切断されました。"));
-        break;
-    case STATUS_REMOTE_BUSY:
-        text = Tr(QStringLiteral("The host station is busy."),
-                  QStringLiteral("ホスト・ステーションがビジーです。"));
-        break;
-    case STATUS_REMOTE_NOT_AVAILABLE:
-        text = Tr(QStringLiteral("The host station is unavailable."),
-                  QStringLiteral("ホスト・ステーションが利用不可能です。"));
-        break;
-    case STATUS_CALL_REJECTED:
-        text = Tr(QStringLiteral("Connection request is rejected by the host station."),
-                  QStringLiteral("接続要求がホスト・ステーションによって拒否されました。"));
-        break;
-    case STATUS_ENCRYPTED_DATA:
-        text = Tr(QStringLiteral("Receiving Encrypted Data, please enable the TavrinoVoIP "
-                                 "Cryptography feature."),
-                  QStringLiteral("暗号化されたデータを受信しました。TavrinoVoIP暗号を有効に"
-                                 "してください。"));
-        break;
-    default:
-        break;
-    }
+    const QString text = StatusText(statusCode, Station::Host);
     if (!text.isEmpty()) {
         lblConnectionStatus->setText(text);
         ConsoleLog(QStringLiteral("status %1: %2").arg(statusCode).arg(text));
@@ -567,63 +529,11 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
 
 void frmMain::ShowObjectError() {
     const qint32 error = TavrinoStandard->CallLong(DISPID_GET_OBJECT_ERROR);
-    QString text;
-    bool timed = false;
-    switch (error) {
-    case ERR_NOT_INITIALIZED:
-        text = Tr(QStringLiteral("You are not Online, please click the 'Online' button first."),
-                  QStringLiteral("接続されていません。「オンライン」ボタンをクリックしてまず接続"
-                                 "してください。"));
-        break;
-    case ERR_ALREADY_CONNECTED:
-        text = Tr(QStringLiteral("You are already connected, please disconnect it first."),
-                  QStringLiteral("既に接続されています。まず切断してください。"));
-        timed = true;
-        break;
-    case ERR_CALL_PENDING:
-        text = Tr(QStringLiteral("Already connecting, please disconnect it first."),
-                  QStringLiteral("接続中です。まず切断してください。"));
-        timed = true;
-        break;
-    case ERR_MIC_DEVICE:
-        text =
-            Tr(QStringLiteral("Cannot access Input/Mic device or device is already in use."),
-               QStringLiteral("入力/マイク・デバイスにアクセスできません、あるいは使用中です。"));
-        break;
-    case ERR_SOUND_DEVICE:
-        text = Tr(
-            QStringLiteral("Cannot access Output/Speaker device or device is already in use."),
-            QStringLiteral("出力/スピーカー・デバイスにアクセスできません、あるいは使用中です。"));
-        break;
-    case ERR_NO_SUCH_CALL:
-        text = Tr(QStringLiteral("Invalid IP address and Port number to Accept this connection "
-                                 "request."),
-                  QStringLiteral("この接続要求を受け入れるのに不正なIPアドレスとポート番号です。"));
-        break;
-    case ERR_SOCKET:
-        text =
-            Tr(QStringLiteral("Local communication port could not be opened or Port is "
-                              "already in use."),
-               QStringLiteral("ローカル通信ポートが開けません、あるいはポートは既に使用中です。"));
-        break;
-    case ERR_NO_CRYPTO_KEY:
-        text = Tr(QStringLiteral("Unable to enable the Cryptography, because Cryptography Key is "
-                                 "not provided, while initializing the TavrinoVoIP Object."),
-                  QStringLiteral("TavrinoVoIPオブジェクトを初期化中、暗号化キーが提供されなかった"
-                                 "ため、暗号化を有効にできませんでした。"));
-        break;
-    case ERR_MIC_MIXER:
-        text = Tr(QStringLiteral("Mic Volume is not provided by your sound device."),
-                  QStringLiteral("サウンド・デバイスからマイク音量が提供されませんでした。"));
-        break;
-    case ERR_SPK_MIXER:
-        text = Tr(QStringLiteral("Speaker Volume is not provided by your sound device."),
-                  QStringLiteral("サウンド・デバイスからスピーカー音量が提供されませんでした。"));
-        break;
-    default:
+    const QString text = ObjectErrorText(error, Station::Host);
+    if (text.isEmpty())
         return;
-    }
-    if (timed)
+    // Already connected or connecting: a reminder that goes away by itself.
+    if (error == ERR_ALREADY_CONNECTED || error == ERR_CALL_PENDING)
         ShowTimedMessage(text, QString());
     else
         ShowErrorBox(this, text);

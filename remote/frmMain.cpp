@@ -8,6 +8,7 @@
 #include "frmSetup.h"
 #include "modConsoleLog.h"
 #include "modControlCommon.h"
+#include "modControlMessages.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
 #include "modHvnRegistry.h"
@@ -39,39 +40,6 @@ using namespace Tavrino;
 const QString kCryptographyKey = QStringLiteral("Granite Granite Purple Moon");
 constexpr int kConnectTimeoutSeconds = 20;
 constexpr int kLampIntervalMs = 500;
-
-QString StatusLine(qint32 code) {
-    switch (code) {
-    case STATUS_TIMEOUT:
-        return Tr(QStringLiteral("Failed to connect."), QStringLiteral("接続に失敗しました。"));
-    case STATUS_CALLING:
-        return Tr(QStringLiteral("Connecting..."), QStringLiteral("接続中..."));
-    case STATUS_CONNECTION_LOST:
-        return Tr(QStringLiteral("Connection is lost."), QStringLiteral("接続が消失しました。"));
-    case STATUS_CONNECTED:
-        return Tr(QStringLiteral("Successfully connected."),
-                  QStringLiteral("接続に成功しました。"));
-    case STATUS_REMOTE_DISCONNECTED:
-        return Tr(QStringLiteral("Connection is disconnected by the host station."),
-                  QStringLiteral("接続がホスト・ステーションから切断されました。"));
-    case STATUS_REMOTE_BUSY:
-        return Tr(QStringLiteral("The host station is busy."),
-                  QStringLiteral("ホスト・ステーションがビジーです。"));
-    case STATUS_REMOTE_NOT_AVAILABLE:
-        return Tr(QStringLiteral("The host station is unavailable."),
-                  QStringLiteral("ホスト・ステーションが利用不可能です。"));
-    case STATUS_CALL_REJECTED:
-        return Tr(QStringLiteral("Connection request is rejected by the host station."),
-                  QStringLiteral("接続要求がホスト・ステーションによって拒否されました。"));
-    case STATUS_ENCRYPTED_DATA:
-        return Tr(QStringLiteral("Receiving Encrypted Data, please enable the TavrinoVoIP "
-                                 "Cryptography feature."),
-                  QStringLiteral("暗号化されたデータを受信しました。TavrinoVoIP暗号を"
-                                 "有効にしてください。"));
-    default:
-        return {};
-    }
-}
 
 // The box shown with a status line; empty for the codes that show none.
 QString StatusMessage(qint32 code) {
@@ -133,54 +101,6 @@ bool EndsTheCall(qint32 code) {
         return true;
     default:
         return false;
-    }
-}
-
-QString ObjectErrorText(qint32 error) {
-    switch (error) {
-    case ERR_NOT_INITIALIZED:
-        return Tr(QStringLiteral("You are not connected, please click the 'Connect' button "
-                                 "first."),
-                  QStringLiteral("接続されていません。「接続」ボタンをクリックしてまず接続して"
-                                 "ください。"));
-    case ERR_ALREADY_CONNECTED:
-        return Tr(QStringLiteral("You are already connected, please disconnect it first."),
-                  QStringLiteral("既に接続されています。まず切断してください。"));
-    case ERR_CALL_PENDING:
-        return Tr(QStringLiteral("Already connecting, please disconnect it first."),
-                  QStringLiteral("接続中です。まず切断してください。"));
-    case ERR_MIC_DEVICE:
-        return Tr(QStringLiteral("Cannot access Input/Mic device or device is already in use."),
-                  QStringLiteral("入力/マイク・デバイスにアクセスできません、あるいは使用中"
-                                 "です。"));
-    case ERR_SOUND_DEVICE:
-        return Tr(QStringLiteral("Cannot access Output/Speaker device or device is already in "
-                                 "use."),
-                  QStringLiteral("出力/スピーカー・デバイスにアクセスできません、あるいは使用"
-                                 "中です。"));
-    case ERR_NO_SUCH_CALL:
-        return Tr(QStringLiteral("Invalid IP address and Port number to Accept this connection "
-                                 "request."),
-                  QStringLiteral("この接続要求を受け入れるのに不正なIPアドレスとポート番号"
-                                 "です。"));
-    case ERR_SOCKET:
-        return Tr(QStringLiteral("Local communication port could not be opened or Port is "
-                                 "already in use."),
-                  QStringLiteral("ローカル通信ポートが開けません、あるいはポートは既に使用中"
-                                 "です。"));
-    case ERR_NO_CRYPTO_KEY:
-        return Tr(QStringLiteral("Unable to enable the Cryptography, because Cryptography Key "
-                                 "is not provided, while initializing the TavrinoVoIP Object."),
-                  QStringLiteral("TavrinoVoIPオブジェクトを初期化中、暗号化キーが提供されな"
-                                 "かったため、暗号化を有効にできませんでした。"));
-    case ERR_MIC_MIXER:
-        return Tr(QStringLiteral("Mic Volume is not provided by your sound device."),
-                  QStringLiteral("サウンド・デバイスからマイク音量が提供されませんでした。"));
-    case ERR_SPK_MIXER:
-        return Tr(QStringLiteral("Speaker Volume is not provided by your sound device."),
-                  QStringLiteral("サウンド・デバイスからスピーカー音量が提供されませんでした。"));
-    default:
-        return {};
     }
 }
 
@@ -446,7 +366,8 @@ void frmMain::ShowObjectError() {
                                .arg(TavrinoStandard->LoadError()));
         return;
     }
-    const QString text = ObjectErrorText(TavrinoStandard->CallLong(DISPID_GET_OBJECT_ERROR));
+    const QString text =
+        ObjectErrorText(TavrinoStandard->CallLong(DISPID_GET_OBJECT_ERROR), Station::Remote);
     if (!text.isEmpty())
         ShowErrorBox(this, text);
 }
@@ -486,7 +407,7 @@ void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
         g_blnConnectionActive = false;
         chkConnect->setChecked(false);
     }
-    const QString line = StatusLine(statusCode);
+    const QString line = StatusText(statusCode, Station::Remote);
     if (line.isEmpty())
         return;
     lblStatus->setText(line);

@@ -1,0 +1,15 @@
+// The stations' texts for the voice control's status codes and object errors.
+#pragma once
+
+#include <QString>
+
+// The two stations word two of the texts each from their own side.
+enum class Station { Host, Remote };
+
+// The status line of a status code in the active language; empty for a code
+// outside 50..58.
+QString StatusText(qint32 statusCode, Station station);
+
+// The message of an object error in the active language; empty for a number
+// that shows nothing.
+QString ObjectErrorText(qint32 error, Station station);
