@@ -1,6 +1,8 @@
 // Buffer queue and device thread shared by the capture inputs; subclasses only read samples.
 #include "AudioInputBase.h"
 
+#include <system_error>
+
 AudioInputBase::~AudioInputBase() {
     // The subclass has closed already; this only guards against a forgotten Close.
     JoinDeviceThread();
@@ -46,7 +48,13 @@ bool AudioInputBase::Start() {
     }
     if (!StartDevice())
         return false;
-    m_deviceThread = std::thread(&AudioInputBase::Run, this);
+    try {
+        m_deviceThread = std::thread(&AudioInputBase::Run, this);
+    } catch (const std::system_error&) {
+        // No thread to spare: the microphone cannot be started, which the caller reports.
+        StopDevice();
+        return false;
+    }
     return true;
 }
 
