@@ -10,6 +10,10 @@
 #include <QString>
 #include <QVariant>
 
+// The fixed key text both stations pass to Initialize; each then calls
+// DisableCryptography, so payload encryption stays off.
+inline const QString kStationCryptographyKey = QStringLiteral("Granite Granite Purple Moon");
+
 class TavrinoClient : public QObject {
     Q_OBJECT
 public:

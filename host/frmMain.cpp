@@ -35,8 +35,6 @@ using namespace Tavrino;
 
 namespace {
 
-// The fixed payload key both stations pass to the control.
-const QString kCryptographyKey = QStringLiteral("Granite Granite Purple Moon");
 const QString kDefaultListenPort = QStringLiteral("33550");
 constexpr int kAcceptTimeOutSeconds = 20;
 constexpr int kLampIntervalMs = 500;
@@ -380,7 +378,7 @@ bool frmMain::GoOnline() {
             txtListenPortNumber->setText(g_strListenPort);
         return false;
     }
-    if (!TavrinoStandard->CallBool(DISPID_INITIALIZE, {port, kCryptographyKey}) ||
+    if (!TavrinoStandard->CallBool(DISPID_INITIALIZE, {port, kStationCryptographyKey}) ||
         !TavrinoStandard->CallBool(DISPID_DISABLE_CRYPTOGRAPHY)) {
         ShowObjectError();
         return false;

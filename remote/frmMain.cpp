@@ -36,8 +36,6 @@ namespace {
 
 using namespace Tavrino;
 
-// Both stations pass the same key and then turn encryption off.
-const QString kCryptographyKey = QStringLiteral("Granite Granite Purple Moon");
 constexpr int kConnectTimeoutSeconds = 20;
 constexpr int kLampIntervalMs = 500;
 
@@ -342,7 +340,7 @@ bool frmMain::OpenConnection() {
     const qint32 port = record.PortNo.toInt();
 
     // The remote listens on the same port number as the host port it calls.
-    if (!TavrinoStandard->CallBool(DISPID_INITIALIZE, {port, kCryptographyKey})) {
+    if (!TavrinoStandard->CallBool(DISPID_INITIALIZE, {port, kStationCryptographyKey})) {
         ShowObjectError();
         return false;
     }
