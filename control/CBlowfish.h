@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <memory>
 
-// One context is keyed and used for a single payload, then dropped.
+// One context is keyed and used for a single payload, then dropped. Threads: a context
+// belongs to the thread that built it (the capture thread for outgoing voice, the
+// control's thread otherwise); contexts are never shared.
 //
 // Each 8-byte block is read as two little-endian words, L from bytes 0..3 and
 // R from bytes 4..7, which is the reverse of the big-endian order of the

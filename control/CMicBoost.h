@@ -5,6 +5,8 @@
 
 #include <memory>
 
+// Threads: the control's thread only, one lookup per call.
+//
 // The chosen element is driven through the first of these it has: playback
 // switch, capture switch, playback volume, capture volume. A switch is on
 // when set; a volume-only element counts as on above its minimum and is

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+// Threads: opened, used and closed by one lookup on the control's thread.
 class CAlsaMixerDevice : public IMixerDevice {
 public:
     // nullptr when the control device cannot be opened or loaded.

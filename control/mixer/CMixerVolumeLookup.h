@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-// Used for one call: Open, one Get or Set, Close. No handle outlives it.
+// Used for one call: Open, one Get or Set, Close. No handle outlives it. Threads: the
+// control's thread only, one lookup at a time.
 class CMixerVolumeLookup {
 public:
     using Finder = int (*)(const std::vector<MixerElementInfo>&);
