@@ -16,7 +16,6 @@ CCaptureHolder::~CCaptureHolder() {
 bool CCaptureHolder::Start(IVoiceFrameSink* engine) {
     // A second Start would orphan the running thread; end it first.
     Stop();
-    m_engine = engine;
     auto thread = std::make_unique<QThread>();
     thread->setObjectName(QStringLiteral("CMicDeviceThread"));
     auto worker = std::make_unique<CMicDeviceThread>(engine, m_inputFactory);

@@ -31,7 +31,6 @@ public:
     void SetInputFactory(InputFactory factory);
 
 private:
-    IVoiceFrameSink* m_engine = nullptr;
     InputFactory m_inputFactory;
     std::unique_ptr<QThread> m_thread;
     std::unique_ptr<CMicDeviceThread> m_worker;
