@@ -11,11 +11,13 @@ class QSocketNotifier;
 class SignalWatcher : public QObject {
     Q_OBJECT
 public:
-    // Installs the handlers; one watcher per process. False when the pipe or
-    // the handlers could not be set up (the default actions then remain).
+    // Installs the handlers; one watcher per process (a second one stays
+    // inactive).
     explicit SignalWatcher(QObject* parent = nullptr);
     ~SignalWatcher() override;
 
+    // False when the pipe could not be set up, or another watcher owns the
+    // handlers: the signals then keep their earlier actions.
     bool IsActive() const { return m_notifier != nullptr; }
 
 signals:

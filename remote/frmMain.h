@@ -29,9 +29,6 @@ public:
     // nothing pressed, when no connection has that name.
     bool ConnectTo(const QString& name);
 
-    // Echo status lines and the closing traffic count on standard output, for logs of
-    // unattended runs.
-
     // Closes as Exit does, also from inside a message box left open.
     void CloseFromSignal();
 

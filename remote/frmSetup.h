@@ -15,8 +15,8 @@ public:
     explicit frmSetup(QWidget* parent = nullptr);
     ~frmSetup() override;
 
-    // The list takes at most this many connections: add is refused once the highest index
-    // has reached it.
+    // Add is refused once the highest index has reached this, so the list takes at most
+    // 257 connections.
     static constexpr int kLastIndexLimit = 256;
 
 protected:
