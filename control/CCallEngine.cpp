@@ -89,9 +89,7 @@ void CCallEngine::DestroyTaskWindow() {
 }
 
 bool CCallEngine::OpenSocket(int port) {
-    if (port < 0 || port > 65535)
-        return false;
-    return m_socket->Open(port);
+    return m_socket->Open(port); // refuses a port outside 0..65535
 }
 
 void CCallEngine::CloseSocket() {
