@@ -85,6 +85,19 @@ void SetFormBaseFont(QWidget* form) {
     ApplySystemFont(form);
 }
 
+void SetMainFormFonts(QWidget* form, QWidget* toggle) {
+    if (!form || !toggle)
+        return;
+    QFont base = form->font();
+    base.setPointSize(9);
+    form->setFont(base);
+    QFont big = toggle->font();
+    big.setPointSize(16);
+    big.setBold(true);
+    toggle->setFont(big);
+    ApplySystemFont(form);
+}
+
 void SelectAllText(QLineEdit* box) {
     if (box)
         box->setSelection(0, static_cast<int>(box->text().size()));

@@ -18,6 +18,10 @@ void ApplySystemFont(QWidget* form);
 // Base font of a window: 9 points, then the desktop family on every widget.
 void SetFormBaseFont(QWidget* form);
 
+// Fonts of a station's main window: 9 points, its big toggle button 16
+// points bold, then the desktop family on every widget.
+void SetMainFormFonts(QWidget* form, QWidget* toggle);
+
 // Selects the whole text of the box.
 void SelectAllText(QLineEdit* box);
 

@@ -283,14 +283,7 @@ void frmMain::CloseFromSignal() {
 }
 
 void frmMain::SetFormFonts() {
-    QFont base = font();
-    base.setPointSize(9);
-    setFont(base);
-    QFont big = chkOnline->font();
-    big.setPointSize(16);
-    big.setBold(true);
-    chkOnline->setFont(big);
-    ApplySystemFont(this);
+    SetMainFormFonts(this, chkOnline);
 }
 
 void frmMain::ApplyLanguage() {

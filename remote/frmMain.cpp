@@ -273,14 +273,7 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::SetFormFonts() {
-    QFont base = font();
-    base.setPointSize(9);
-    setFont(base);
-    QFont big = chkConnect->font();
-    big.setPointSize(16);
-    big.setBold(true);
-    chkConnect->setFont(big);
-    ApplySystemFont(this);
+    SetMainFormFonts(this, chkConnect);
 }
 
 void frmMain::ApplyLanguage() {
