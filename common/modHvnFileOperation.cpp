@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -35,6 +36,22 @@ QString ProgramFolder() {
 void SetProgramFolderForTesting(const QString& folder) { FolderOverride() = folder; }
 
 QString ProgramFile(const QString& fileName) { return QDir(ProgramFolder()).filePath(fileName); }
+
+QStringList ReadTextLines(const QString& path, bool* opened) {
+    QFile file(path);
+    const bool ok = file.open(QIODevice::ReadOnly);
+    if (opened)
+        *opened = ok;
+    if (!ok)
+        return {};
+    QString text = QString::fromLocal8Bit(file.readAll());
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast(); // after the last line's end
+    return lines;
+}
 
 bool WriteTextLines(const QString& path, const QStringList& lines) {
     QSaveFile file(path);

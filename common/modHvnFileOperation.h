@@ -19,6 +19,12 @@ void SetProgramFolderForTesting(const QString& folder);
 // ProgramFolder() joined with `fileName`.
 QString ProgramFile(const QString& fileName);
 
+// The lines of a text file in the locale's 8-bit encoding, without their
+// line ends: CR LF as the stations write them, but a lone LF or CR also ends
+// a line. `opened` (when given) tells whether the file could be read; the
+// result is empty when it could not.
+QStringList ReadTextLines(const QString& path, bool* opened = nullptr);
+
 // Replaces the file at `path` whole with `lines`, each ended by CR LF, in the
 // locale's 8-bit encoding, readable and writable by its owner only (the
 // stations' files hold passwords). The lines are written aside and renamed

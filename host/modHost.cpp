@@ -7,7 +7,6 @@
 #include "modMessage.h"
 
 #include <QApplication>
-#include <QFile>
 
 #include <limits>
 
@@ -16,20 +15,6 @@ qint16 g_intUserCount = 0;
 qint16 g_intEditMode = 0;
 
 namespace {
-
-// Lines as the file was written: CR LF, but a lone LF or CR also ends one.
-QStringList ReadLines(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QString text = QString::fromLocal8Bit(file.readAll());
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast(); // after the last line's end
-    return lines;
-}
 
 QWidget* DialogParent() {
     return QApplication::activeWindow();
@@ -118,7 +103,7 @@ bool LoadUserList() {
     const QString path = ProgramFile(QString::fromLatin1(kUserListFileName));
     if (!FileExists(path))
         return false;
-    for (const QString& line : ReadLines(path)) {
+    for (const QString& line : ReadTextLines(path)) {
         // Fields go by position; the last one keeps any further "&".
         const QStringList parts = line.split(QLatin1Char('&'));
         auto part = [&parts](int i) -> QString {
@@ -153,7 +138,7 @@ bool LoadHostSettings(QString& listenPort) {
     const QString path = ProgramFile(QString::fromLatin1(kHostSettingsFileName));
     if (!FileExists(path))
         return false;
-    for (const QString& line : ReadLines(path)) {
+    for (const QString& line : ReadTextLines(path)) {
         const QStringList pieces = line.split(QLatin1Char('='));
         // A key without "=" carries no value and is passed over.
         if (pieces.size() >= 2 && pieces.at(0) == QLatin1String("ListenPortNo"))

@@ -5,8 +5,6 @@
 #include "modHvnRegistry.h"
 #include "modMessage.h"
 
-#include <QFile>
-
 #include <limits>
 #include <utility>
 
@@ -18,23 +16,6 @@ int g_intEditMode = EDIT_MODE_ADD;
 namespace {
 
 QStringList g_unreadableFiles;
-
-// The lines of a text file in the locale's 8-bit encoding; a CR before each LF is dropped,
-// so files written with bare LF read the same.
-QStringList ReadLines(const QString& path, bool* opened) {
-    QFile file(path);
-    *opened = file.open(QIODevice::ReadOnly);
-    if (!*opened)
-        return {};
-    QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QLatin1Char('\n'));
-    // The text after the last line end is a line only when it holds something.
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QString& line : lines)
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-    return lines;
-}
 
 void ReportSaveFailure(const QString& path) {
     ShowErrorBox(nullptr,
@@ -94,7 +75,7 @@ bool LoadConnectionList() {
     if (!FileExists(path))
         return false;
     bool opened = false;
-    const QStringList lines = ReadLines(path, &opened);
+    const QStringList lines = ReadTextLines(path, &opened);
     if (!opened)
         g_unreadableFiles << path;
     // A damaged line is passed over; the rest of the file still loads.
@@ -123,7 +104,7 @@ bool LoadSelectItem() {
     if (!FileExists(path))
         return false;
     bool opened = false;
-    const QStringList lines = ReadLines(path, &opened);
+    const QStringList lines = ReadTextLines(path, &opened);
     if (!opened)
         g_unreadableFiles << path;
     for (const QString& line : lines) {
