@@ -32,7 +32,9 @@ e2e_prepare() {
   mkdir -p "$scratch"
   local s
   for s in host remote; do
-    cmake --install "$build" --prefix "$scratch/$s" >/dev/null || return 1
+    # One install at a time from a build folder: installing writes files
+    # there too (the desktop entries), and two at once trip over each other.
+    flock "$build/.e2e-install.lock" cmake --install "$build" --prefix "$scratch/$s" >/dev/null || return 1
   done
   E2E_HOST_DIR="$scratch/host/lib/tessora"
   E2E_REMOTE_DIR="$scratch/remote/lib/tessora"

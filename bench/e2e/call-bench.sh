@@ -24,7 +24,7 @@ E2E_TOOLS="$BUILD_DIR/bin"
 
 E2E_HOST_ADDR=127.0.60.2
 E2E_REMOTE_ADDR=127.0.60.3
-E2E_PORT=35560
+E2E_PORT=29560
 RELAY_FRONT=127.0.60.4   # the remote calls here
 RELAY_BACK=127.0.60.5    # the host sees the call come from here
 E2E_CALL_ADDR=$RELAY_FRONT

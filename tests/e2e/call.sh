@@ -3,9 +3,7 @@
 # sides get connected, both talk at once and each hears the other, a second
 # caller is told the host is busy without disturbing the call, and when the
 # remote closes its window the host learns that the remote hung up.
-E2E_HOST_ADDR=127.0.10.2
-E2E_REMOTE_ADDR=127.0.10.3
-E2E_PORT=35510
+E2E_PORT=29510
 source "$(dirname "$0")/e2e-common.sh"
 
 CALL_SECONDS=12
@@ -26,7 +24,7 @@ expect "$E2E_HOST_LOG" "^call from $E2E_REMOTE_ADDR:$E2E_PORT accepted: user dem
 
 # A second caller during the call: the host is busy, and its control says so
 # by itself, without announcing the caller to the program.
-E2E_REMOTE_ADDR=127.0.10.4 E2E_REMOTE_LOG="$E2E_SCRATCH/busy.log" \
+E2E_REMOTE_ADDR=$E2E_SPARE_ADDR E2E_REMOTE_LOG="$E2E_SCRATCH/busy.log" \
   remote Demo silence null
 busy_pid=$E2E_REMOTE_PID
 expect "$E2E_SCRATCH/busy.log" '^status 55: The host station is busy\.' 10 "a second caller is told the host is busy"

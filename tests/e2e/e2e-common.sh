@@ -10,6 +10,16 @@ E2E_BUILD="$(cd "$1" && pwd)"
 E2E_TOOLS="$E2E_BUILD/bin"
 E2E_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 E2E_DATA="$E2E_ROOT/data"
+# Addresses of this run alone, so that runs from several build folders (or
+# several tests) can share the computer: 127.0.0.0/8 is all loopback, and
+# four addresses per process id fit in its 24 bits. A test that builds its
+# own network sets its addresses before it sources this file. The ports the
+# tests choose lie below the range the kernel hands out to unbound sockets.
+_e2e_n=$(($$ * 4))
+_e2e_net="127.$(((_e2e_n >> 16) & 255)).$(((_e2e_n >> 8) & 255))"
+E2E_HOST_ADDR="${E2E_HOST_ADDR:-$_e2e_net.$(((_e2e_n & 255) + 1))}"
+E2E_REMOTE_ADDR="${E2E_REMOTE_ADDR:-$_e2e_net.$(((_e2e_n & 255) + 2))}"
+E2E_SPARE_ADDR="$_e2e_net.$(((_e2e_n & 255) + 3))"   # for a third station
 # shellcheck source=../../scripts/lib-e2e.sh
 source "$E2E_ROOT/scripts/lib-e2e.sh"
 
@@ -39,6 +49,7 @@ E2E_NAME="$(basename "$0" .sh)"
 E2E_SCRATCH="$(mktemp -d "/tmp/tessora-e2e-$E2E_NAME.XXXXXX")"
 E2E_PIDS=()         # every background process of the test
 E2E_CLEANUPS=()     # commands run at exit, after the processes are gone
+E2E_ON_FAILURE=()   # commands run first when the test failed, while all still runs
 E2E_STATUS=1        # set to 0 by e2e_pass
 
 e2e_log() { printf '[%s %s] %s\n' "$E2E_NAME" "$(date +%T)" "$*"; }
@@ -82,6 +93,15 @@ _e2e_exit() {
   set +e
   [ "$E2E_STATUS" = 0 ] || [ "$E2E_STATUS" = 77 ] || E2E_STATUS=$((rc == 0 ? 1 : rc))
   local i
+  if [ "$E2E_STATUS" != 0 ] && [ "$E2E_STATUS" != 77 ]; then
+    for ((i = 0; i < ${#E2E_PIDS[@]}; i++)); do
+      echo "----- process ${E2E_PIDS[$i]}: $(tr '\0' ' ' <"/proc/${E2E_PIDS[$i]}/cmdline" 2>/dev/null | cut -c1-100 ||
+        echo ended)"
+    done
+    for ((i = 0; i < ${#E2E_ON_FAILURE[@]}; i++)); do
+      eval "${E2E_ON_FAILURE[$i]}" 2>&1
+    done
+  fi
   for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
     _e2e_end_process "${E2E_PIDS[$i]}"
   done
@@ -96,7 +116,8 @@ _e2e_exit() {
       cat "$f"
     done
   fi
-  if [ "${E2E_KEEP:-0}" = 1 ]; then
+  # A failed test keeps its folder (recordings, logs, screenshots) for a look.
+  if [ "${E2E_KEEP:-0}" = 1 ] || { [ "$E2E_STATUS" != 0 ] && [ "$E2E_STATUS" != 77 ]; }; then
     echo "scratch folder kept: $E2E_SCRATCH"
   else
     rm -rf "$E2E_SCRATCH"

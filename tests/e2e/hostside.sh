@@ -5,9 +5,7 @@
 # host stays open, offline. F5 again brings it back online and it admits the
 # next call; then it is closed (File > Exit, here by SIGTERM), which also
 # hangs up first.
-E2E_HOST_ADDR=127.0.20.2
-E2E_REMOTE_ADDR=127.0.20.3
-E2E_PORT=35520
+E2E_PORT=29520
 source "$(dirname "$0")/e2e-common.sh"
 
 command -v Xvfb >/dev/null || skip "needs Xvfb (package xvfb) for the host's window"
@@ -21,6 +19,14 @@ exec {display_fd}>&-
 expect "$E2E_SCRATCH/display" '^[0-9]+$' 15 "Xvfb starts"
 display=":$(cat "$E2E_SCRATCH/display")"
 E2E_HOST_ENV=(DISPLAY="$display" QT_QPA_PLATFORM=xcb)
+# On failure, what the display showed: the host's windows (a message box of
+# its own, say) by name, and a screenshot in the scratch folder.
+E2E_ON_FAILURE+=('echo "----- windows of the host on $display:"
+  for w in $(DISPLAY=$display xdotool search --onlyvisible --pid "${host_pid:-0}" 2>/dev/null); do
+    echo "$w $(DISPLAY=$display xdotool getwindowname "$w")"
+  done
+  DISPLAY=$display timeout 10 import -window root "$E2E_SCRATCH/screen.png" 2>/dev/null &&
+    echo "screenshot: $E2E_SCRATCH/screen.png"')
 
 # press_f5: gives the host's window the keyboard focus and presses F5 on it.
 press_f5() {

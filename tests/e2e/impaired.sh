@@ -9,7 +9,7 @@
 # no netem to impair the veths directly). Needs root.
 #
 #   remote 10.77.2.2 ── 10.77.2.1 [udp-impair] 10.77.1.1 ── 10.77.1.2 host
-E2E_PORT=35550
+E2E_PORT=29550
 E2E_HOST_ADDR=10.77.1.2
 E2E_REMOTE_ADDR=10.77.2.2
 E2E_CALL_ADDR=10.77.2.1           # the remote calls the relay, which passes it on

@@ -4,9 +4,7 @@
 # after the host fell silent (a 15 s check that finds no keep-alive or voice
 # since the one before). A host started again on the same port then admits
 # the next call, and that call carries speech.
-E2E_HOST_ADDR=127.0.30.2
-E2E_REMOTE_ADDR=127.0.30.3
-E2E_PORT=35530
+E2E_PORT=29530
 source "$(dirname "$0")/e2e-common.sh"
 
 host "file:$HOST_SAYS" null

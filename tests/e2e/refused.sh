@@ -3,9 +3,7 @@
 # once: the host cancels the request and the remote reports the rejection. A
 # user the host does not know ("Stranger") gets no answer at all: the remote
 # repeats its request every 3 s and gives up when its 20 s time-out runs out.
-E2E_HOST_ADDR=127.0.40.2
-E2E_REMOTE_ADDR=127.0.40.3
-E2E_PORT=35540
+E2E_PORT=29540
 source "$(dirname "$0")/e2e-common.sh"
 
 host silence null
