@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -17,6 +18,11 @@ constexpr int kTimedMessageMs = 5000;
 MessageBoxHook& Hook() {
     static MessageBoxHook hook;
     return hook;
+}
+
+bool& BoxesToStandardError() {
+    static bool on = false;
+    return on;
 }
 
 int& TimedMessageOverrideMs() {
@@ -33,6 +39,13 @@ QPointer<frmMessage>& TimedWindow() {
 void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
     if (Hook()) {
         Hook()(icon, ProgramTitle(), text);
+        return;
+    }
+    if (BoxesToStandardError()) {
+        QString line = text;
+        line.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        std::fprintf(stderr, "%s: %s\n", ProgramTitle().toLocal8Bit().constData(),
+                     line.toLocal8Bit().constData());
         return;
     }
     QMessageBox box(icon, ProgramTitle(), text, QMessageBox::Ok, parent);
@@ -59,6 +72,10 @@ void ShowInfoBox(QWidget* parent, const QString& text) {
 
 void SetMessageBoxHookForTesting(MessageBoxHook hook) {
     Hook() = std::move(hook);
+}
+
+void SetMessageBoxesToStandardError(bool on) {
+    BoxesToStandardError() = on;
 }
 
 void SetTimedMessageDurationForTesting(int milliseconds) {

@@ -17,6 +17,11 @@ void ShowErrorBox(QWidget* parent, const QString& text);   // error (stop) icon
 void ShowWarningBox(QWidget* parent, const QString& text); // exclamation icon
 void ShowInfoBox(QWidget* parent, const QString& text);    // information icon
 
+// While on, no box is shown: the program title and the text go to standard
+// error instead. A station that closes on SIGINT or SIGTERM turns it on for
+// the close, since nobody may be there to answer a box and the program must end.
+void SetMessageBoxesToStandardError(bool on);
+
 // Test seam: while a hook is set, no box is shown; the hook receives what
 // would have been shown. An empty hook restores the real boxes.
 using MessageBoxHook =

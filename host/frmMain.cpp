@@ -274,12 +274,15 @@ void frmMain::StartOnline() {
 }
 
 void frmMain::CloseFromSignal() {
+    // What the close reports (a file that cannot be saved) must not wait for a click.
+    SetMessageBoxesToStandardError(true);
     while (QWidget* modal = QApplication::activeModalWidget()) {
         modal->close();
         if (QApplication::activeModalWidget() == modal)
             break; // it refused to close; the main window closes anyway
     }
     close();
+    SetMessageBoxesToStandardError(false);
 }
 
 void frmMain::SetFormFonts() {

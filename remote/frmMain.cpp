@@ -457,9 +457,12 @@ bool frmMain::ConnectTo(const QString& name) {
 }
 
 void frmMain::CloseFromSignal() {
+    // What the close reports (a file that cannot be saved) must not wait for a click.
+    SetMessageBoxesToStandardError(true);
     close();
     // Leaves every event loop, those of message boxes still open included.
     QCoreApplication::quit();
+    SetMessageBoxesToStandardError(false);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

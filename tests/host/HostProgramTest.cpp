@@ -148,6 +148,26 @@ TEST(HostProgram, SigintEndsAnOfflineProgramAndSavesItsFiles) {
               "[Main]\r\nListenPortNo=" + QByteArray::number(kHostPort) + "\r\n");
 }
 
+TEST(HostProgram, SigtermEndsTheProgramAlsoWhenItsFilesCannotBeSaved) {
+    Installation install;
+    ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
+    // A folder in the way of each file: neither can be replaced by a file.
+    for (const char* name : {kUserListFileName, kHostSettingsFileName}) {
+        QFile::remove(install.Path(name));
+        ASSERT_TRUE(QDir(install.Path(name)).mkpath(QStringLiteral("keep")));
+    }
+    QProcess* p = install.Start({});
+    ASSERT_TRUE(p->waitForStarted(5000));
+    QTest::qWait(1500); // let it reach its event loop
+    ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
+    // Nobody is there to close a message box: the failures go to standard error.
+    ASSERT_TRUE(p->waitForFinished(10000));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    const QString errors = QString::fromLocal8Bit(p->readAllStandardError());
+    EXPECT_TRUE(errors.contains(install.Path(kUserListFileName))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(install.Path(kHostSettingsFileName))) << errors.toStdString();
+}
+
 int main(int argc, char** argv) {
     return RunHostTests(argc, argv);
 }
