@@ -78,22 +78,24 @@ stop "$E2E_HOST_PID" "the host"
 kill -TERM "$impair_pid"
 wait "$impair_pid" || fail "udp-impair ended badly"
 
-# The relay really lost datagrams, in both directions, at about the rate asked.
+# The relay really lost datagrams, in both directions, at about the rate
+# asked: ~190 each way in 20 s, so 5 % is 19 of ~380 in all (standard
+# deviation 4.2); 2 % to 9 % rules out only a relay that did not impair the
+# link or lost far more. Its seed is fixed, so its draws repeat from run to run.
 read -r _ fwd_up fwd_down < <(grep '^forwarded:' "$E2E_SCRATCH/impair.out")
 read -r _ drop_up drop_down < <(grep '^dropped:' "$E2E_SCRATCH/impair.out")
 e2e_log "relay: remote->host $fwd_up passed, $drop_up lost; host->remote $fwd_down passed, $drop_down lost"
-for dir in "$fwd_up $drop_up remote->host" "$fwd_down $drop_down host->remote"; do
-  set -- $dir
-  # ~170 datagrams in 20 s: 5 % loss gives 8.5 on average; 2 % to 10 % is
-  # beyond three standard deviations only for a broken relay.
-  awk -v f="$1" -v d="$2" 'BEGIN { r = d / (f + d); exit !(f > 150 && r >= 0.02 && r <= 0.10) }' ||
-    fail "$3: the relay passed $1 and lost $2, not a 5 % lossy link carrying a call"
-done
+((fwd_up > 150 && fwd_down > 150)) || fail "the relay carried too little for a call: $fwd_up and $fwd_down"
+((drop_up > 0 && drop_down > 0)) || fail "the relay lost nothing in one direction: $drop_up and $drop_down"
+awk -v f=$((fwd_up + fwd_down)) -v d=$((drop_up + drop_down)) \
+  'BEGIN { r = d / (f + d); exit !(r >= 0.02 && r <= 0.09) }' ||
+  fail "the relay lost $((drop_up + drop_down)) of $((fwd_up + fwd_down + drop_up + drop_down)): not a 5 % lossy link"
 
 # A lost frame is 120 ms of silence and makes the playback start again a
-# little later; a second that holds one still lines up, less well. Seconds
-# over this link measured 0.55 to 0.96; three in four must match, against all
-# of them on a clean link: a link that lost most of the voice cannot pass.
+# little later; a second that holds one still lines up, less well. Over this
+# link 17 to 19 of 19 seconds matched in eight runs (no wrong-sample match);
+# three in four must, against nine in ten on a clean link: a link that lost
+# much more of the voice, or garbled it, cannot pass.
 expect_heard "$REMOTE_SAYS" "$host_heard" "$HOST_SAYS" "the host heard the remote" $((CALL_SECONDS - 3)) 0.75
 expect_heard "$HOST_SAYS" "$remote_heard" "$REMOTE_SAYS" "the remote heard the host" $((CALL_SECONDS - 3)) 0.75
 e2e_pass
