@@ -269,7 +269,9 @@ void frmMain::Form_Load() {
     cboConnectionName->setCurrentIndex(g_strSelectItem.isEmpty() ? -1
                                                                  : FindConnection(g_strSelectItem));
     tmrUpdateVoipStatus->start();
-    ReportUnreadableFiles();
+    // Told once the event loop runs, where a closing signal reaches the window and so
+    // can end the program while such a box is open.
+    QTimer::singleShot(0, this, [] { ReportUnreadableFiles(); });
 }
 
 void frmMain::SetFormFonts() {

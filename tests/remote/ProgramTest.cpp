@@ -61,6 +61,7 @@ private slots:
     void unknownConnectionIsRefusedBeforeAnythingIsSaved();
     void connectOptionCallsAndSigtermHangsUp();
     void sigintClosesAnIdleStation();
+    void sigtermEndsAStationThatReportsAnUnreadableFile();
 
 private:
     void StartProgram(QProcess& program, const QStringList& arguments);
@@ -173,6 +174,23 @@ void ProgramTest::sigintClosesAnIdleStation() {
     QCOMPARE(ReadAll(settings), QByteArray("[INIT]\r\nSelectItem=Other\r\n"));
     QCOMPARE(QFileInfo(settings).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
              QFileDevice::Permissions());
+}
+
+void ProgramTest::sigtermEndsAStationThatReportsAnUnreadableFile() {
+    // A folder where the connection list should be: its box waits for an operator who is not there.
+    const QString list = QDir(m_folder).filePath(QStringLiteral("Connect.dat"));
+    const QByteArray kept = ReadAll(list);
+    QFile::remove(list);
+    QVERIFY(QDir(list).mkpath(QStringLiteral("keep")));
+    QProcess program;
+    StartProgram(program, {});
+    QTRY_VERIFY_WITH_TIMEOUT(HandlesTerminationSignals(program.processId()), 10000);
+    program.terminate(); // SIGTERM
+    const bool ended = program.waitForFinished(10000);
+    QDir(list).removeRecursively();
+    Write(list, kept);
+    QVERIFY(ended);
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
 }
 
 QTEST_GUILESS_MAIN(ProgramTest)
