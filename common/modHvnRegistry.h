@@ -19,7 +19,7 @@ extern QString g_strLanguage;
 // Sets g_strLanguage: "Japanese" exactly gives Japanese, anything else English.
 void ReadLanguageSetting();
 
-// Picks the wording of the active language.
-inline const QString& Tr(const QString& english, const QString& japanese) {
+// Picks the wording of the active language. A copy, as callers pass temporaries.
+inline QString Tr(const QString& english, const QString& japanese) {
     return g_strLanguage == QLatin1String("Japanese") ? japanese : english;
 }
