@@ -58,6 +58,6 @@ bool LoadHostSettings(QString& listenPort);
 // the operator is told, and the result is false.
 bool SaveHostSettings(const QString& listenPort);
 
-// The two halves of a file line or of a caller's user data: the text after
-// the first "=" of `part`. `found` tells whether there was an "=".
+// The value of one part of a file line or of a caller's user data: the text
+// after the part's first "=". `found` tells whether there was an "=".
 QString ValueOfPart(const QString& part, bool* found = nullptr);
