@@ -5,8 +5,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
+
+#include <utility>
 
 namespace {
+// Files found unreadable this run, and those of them not yet reported.
+QSet<QString>& UnreadableFiles() {
+    static QSet<QString> files;
+    return files;
+}
+QStringList& UnreportedFiles() {
+    static QStringList files;
+    return files;
+}
+
 QString& FolderOverride() {
     static QString folder;
     return folder;
@@ -22,8 +35,8 @@ bool FileExists(const QString& path) {
         return info.exists();
     // A pattern: any entry of the folder that matches counts, folders included.
     const QDir dir = info.dir();
-    const QStringList hits = dir.entryList(QStringList{name}, QDir::AllEntries | QDir::Hidden |
-                                                                  QDir::System | QDir::NoDotAndDotDot);
+    const QStringList hits = dir.entryList(
+        QStringList{name}, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     return !hits.isEmpty();
 }
 
@@ -33,17 +46,27 @@ QString ProgramFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
-void SetProgramFolderForTesting(const QString& folder) { FolderOverride() = folder; }
+void SetProgramFolderForTesting(const QString& folder) {
+    FolderOverride() = folder;
+}
 
-QString ProgramFile(const QString& fileName) { return QDir(ProgramFolder()).filePath(fileName); }
+QString ProgramFile(const QString& fileName) {
+    return QDir(ProgramFolder()).filePath(fileName);
+}
 
 QStringList ReadTextLines(const QString& path, bool* opened) {
     QFile file(path);
     const bool ok = file.open(QIODevice::ReadOnly);
     if (opened)
         *opened = ok;
-    if (!ok)
+    if (!ok) {
+        const QString absolute = QFileInfo(path).absoluteFilePath();
+        if (QFileInfo::exists(path) && !UnreadableFiles().contains(absolute)) {
+            UnreadableFiles().insert(absolute);
+            UnreportedFiles() << path;
+        }
         return {};
+    }
     QString text = QString::fromLocal8Bit(file.readAll());
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -53,7 +76,13 @@ QStringList ReadTextLines(const QString& path, bool* opened) {
     return lines;
 }
 
+QStringList TakeUnreadableFiles() {
+    return std::exchange(UnreportedFiles(), {});
+}
+
 bool WriteTextLines(const QString& path, const QStringList& lines) {
+    if (UnreadableFiles().contains(QFileInfo(path).absoluteFilePath()))
+        return false; // what it holds was never loaded: keep it
     QSaveFile file(path);
     bool ok = file.open(QIODevice::WriteOnly);
     if (ok)

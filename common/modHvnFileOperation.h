@@ -23,11 +23,18 @@ QString ProgramFile(const QString& fileName);
 // line ends: CR LF as the stations write them, but a lone LF or CR also ends
 // a line. `opened` (when given) tells whether the file could be read; the
 // result is empty when it could not.
+// A file that exists but cannot be read is remembered for the rest of the run:
+// WriteTextLines then refuses to replace it, so a file the program never saw
+// is not overwritten with an empty list.
 QStringList ReadTextLines(const QString& path, bool* opened = nullptr);
+
+// The files found unreadable since the last call, each reported once.
+QStringList TakeUnreadableFiles();
 
 // Replaces the file at `path` whole with `lines`, each ended by CR LF, in the
 // locale's 8-bit encoding, readable and writable by its owner only (the
 // stations' files hold passwords). The lines are written aside and renamed
 // over the old file: when any step fails the old file stays as it was and
-// the result is false.
+// the result is false. A file that could not be read is kept and the result
+// is false as well.
 bool WriteTextLines(const QString& path, const QStringList& lines);

@@ -1,7 +1,10 @@
 // Message boxes captioned with the program title, and the timed message window.
 #include "modMessage.h"
 
+#include "modHvnFileOperation.h"
+
 #include "frmMessage.h"
+#include "modHvnRegistry.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -105,4 +108,11 @@ void ShowTimedMessage(const QString& message, const QString& caption) {
         window = nullptr;
         owned->close();
     }
+}
+
+void ReportUnreadableFiles() {
+    for (const QString& path : TakeUnreadableFiles())
+        ShowErrorBox(nullptr,
+                     Tr(QStringLiteral("The file \"%1\" could not be read.").arg(path),
+                        QStringLiteral("ファイル「%1」を読み込めませんでした。").arg(path)));
 }

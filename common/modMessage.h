@@ -17,6 +17,10 @@ void ShowErrorBox(QWidget* parent, const QString& text);   // error (stop) icon
 void ShowWarningBox(QWidget* parent, const QString& text); // exclamation icon
 void ShowInfoBox(QWidget* parent, const QString& text);    // information icon
 
+// One error box for each file found unreadable since the last call; shown
+// once the language is known, since the files are read before it is.
+void ReportUnreadableFiles();
+
 // While on, no box is shown: the program title and the text go to standard
 // error instead. A station that closes on SIGINT or SIGTERM turns it on for
 // the close, since nobody may be there to answer a box and the program must end.

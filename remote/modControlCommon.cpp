@@ -15,8 +15,6 @@ int g_intEditMode = EDIT_MODE_ADD;
 
 namespace {
 
-QStringList g_unreadableFiles;
-
 void ReportSaveFailure(const QString& path) {
     ShowErrorBox(nullptr,
                  Tr(QStringLiteral("The file \"%1\" could not be saved.\r\n"
@@ -74,10 +72,7 @@ bool LoadConnectionList() {
     const QString path = ProgramFile(QString::fromLatin1(kConnectionListFile));
     if (!FileExists(path))
         return false;
-    bool opened = false;
-    const QStringList lines = ReadTextLines(path, &opened);
-    if (!opened)
-        g_unreadableFiles << path;
+    const QStringList lines = ReadTextLines(path);
     // A damaged line is passed over; the rest of the file still loads.
     for (const QString& line : lines) {
         ConnectionRecord record;
@@ -103,10 +98,7 @@ bool LoadSelectItem() {
     const QString path = ProgramFile(QString::fromLatin1(kSettingsFile));
     if (!FileExists(path))
         return false;
-    bool opened = false;
-    const QStringList lines = ReadTextLines(path, &opened);
-    if (!opened)
-        g_unreadableFiles << path;
+    const QStringList lines = ReadTextLines(path);
     for (const QString& line : lines) {
         // Split at every "=": a name holding "=" reads back only up to it.
         const QStringList pieces = line.split(QLatin1Char('='));
@@ -152,13 +144,4 @@ int FindConnection(const QString& name) {
         if (g_udtConnections[static_cast<size_t>(i)].ConnectName == name)
             return i;
     return -1;
-}
-
-void ReportUnreadableFiles() {
-    // Shown once the language is known; the files are read before it is.
-    const QStringList files = std::exchange(g_unreadableFiles, {});
-    for (const QString& path : files)
-        ShowErrorBox(nullptr,
-                     Tr(QStringLiteral("The file \"%1\" could not be read.").arg(path),
-                        QStringLiteral("ファイル「%1」を読み込めませんでした。").arg(path)));
 }

@@ -44,8 +44,6 @@ bool LoadSelectItem();
 // Rewrites the settings file. A failure is shown to the operator and gives false.
 bool SaveSelectItem();
 
-// Tells the operator about a settings file that exists but could not be read at load.
-void ReportUnreadableFiles();
 
 // Appends the record when every required field is non-empty; otherwise does nothing.
 void AddConnection(const ConnectionRecord& record);

@@ -6,6 +6,8 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -169,4 +171,28 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+TEST(StationFiles, AFileThatCouldNotBeReadIsReportedOnceAndNeverReplaced) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A socket stands at the path: it exists, yet nobody reads it as a file, root included.
+    const QString path = dir.filePath(QStringLiteral("TESSORAH.ini"));
+    QLocalServer server;
+    ASSERT_TRUE(server.listen(path));
+    bool opened = true;
+    EXPECT_TRUE(ReadTextLines(path, &opened).isEmpty());
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(TakeUnreadableFiles(), QStringList{path});
+    ReadTextLines(path);
+    EXPECT_TRUE(TakeUnreadableFiles().isEmpty()); // reported once
+
+    // Saving the empty list read from it must not wipe what it may hold.
+    EXPECT_FALSE(WriteTextLines(path, {QStringLiteral("ID=a&PASSWORD=b&Enable=0&ConnectName=")}));
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_FALSE(QFileInfo(path).isFile());
+    // Other files are written as before.
+    const QString other = dir.filePath(QStringLiteral("TESSORA-H.ini"));
+    EXPECT_TRUE(WriteTextLines(other, {QStringLiteral("[Main]")}));
+    EXPECT_EQ(ReadTextLines(other), QStringList{QStringLiteral("[Main]")});
 }

@@ -2,6 +2,7 @@
 // safe saving, and the add and delete rules.
 #include "RemoteTestSupport.h"
 #include "modControlCommon.h"
+#include "modMessage.h"
 
 #include <QApplication>
 #include <QDir>
