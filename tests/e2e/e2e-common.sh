@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034
 # Shared part of the end-to-end tests; sourced by each test, which is run as
 #   bash TEST.sh BUILD_DIR
 # It installs both stations from BUILD_DIR into a scratch folder of its own,
