@@ -111,8 +111,12 @@ void ShowTimedMessage(const QString& message, const QString& caption) {
 }
 
 void ReportUnreadableFiles() {
+    // One box for all of them: a close signal may come while it is open, and
+    // no second box must then wait for a click.
+    QStringList lines;
     for (const QString& path : TakeUnreadableFiles())
-        ShowErrorBox(nullptr,
-                     Tr(QStringLiteral("The file \"%1\" could not be read.").arg(path),
-                        QStringLiteral("ファイル「%1」を読み込めませんでした。").arg(path)));
+        lines << Tr(QStringLiteral("The file \"%1\" could not be read.").arg(path),
+                    QStringLiteral("ファイル「%1」を読み込めませんでした。").arg(path));
+    if (!lines.isEmpty())
+        ShowErrorBox(nullptr, lines.join(QStringLiteral("\r\n")));
 }

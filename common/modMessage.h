@@ -17,8 +17,8 @@ void ShowErrorBox(QWidget* parent, const QString& text);   // error (stop) icon
 void ShowWarningBox(QWidget* parent, const QString& text); // exclamation icon
 void ShowInfoBox(QWidget* parent, const QString& text);    // information icon
 
-// One error box for each file found unreadable since the last call; shown
-// once the language is known, since the files are read before it is.
+// One error box naming every file found unreadable since the last call;
+// shown once the language is known, since the files are read before it is.
 void ReportUnreadableFiles();
 
 // While on, no box is shown: the program title and the text go to standard

@@ -253,8 +253,12 @@ bool frmMain::Form_Load() {
     m_helpFile = HelpFilePath(QStringLiteral("TESSORAH"));
     SetHelpContext(this, m_helpFile, HELP_CONTEXT_MAIN);
     txtListenPortNumber->setText(g_strListenPort.isEmpty() ? kDefaultListenPort : g_strListenPort);
-    // Once the event loop runs, so that a close signal is already heard.
-    QTimer::singleShot(0, this, [] { ReportUnreadableFiles(); });
+    // Once the event loop runs, so that a close signal is already heard; not
+    // at all when such a signal closed the window first.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_unloaded)
+            ReportUnreadableFiles();
+    });
 
     if (!TavrinoStandard->Load()) {
         // Also on stderr, for hosts that run unattended.

@@ -271,7 +271,10 @@ void frmMain::Form_Load() {
     tmrUpdateVoipStatus->start();
     // Told once the event loop runs, where a closing signal reaches the window and so
     // can end the program while such a box is open.
-    QTimer::singleShot(0, this, [] { ReportUnreadableFiles(); });
+    QTimer::singleShot(0, this, [this] {
+        if (!m_unloaded)
+            ReportUnreadableFiles();
+    });
 }
 
 void frmMain::SetFormFonts() {
