@@ -140,13 +140,10 @@ void frmDetailedSetup::Form_Activate() {
 }
 
 void frmDetailedSetup::SetFormFonts() {
-    QFont base = font();
-    base.setPointSize(9);
-    setFont(base);
+    SetFormBaseFont(this);
     btnOk->setDefault(true);
     btnOk->setAutoDefault(true);
     btnCancel->setAutoDefault(false);
-    ApplySystemFont(this);
 }
 
 void frmDetailedSetup::ApplyLanguage() {

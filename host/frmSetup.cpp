@@ -127,7 +127,6 @@ void frmSetup::InitUserListView() {
     btnClose->setAutoDefault(true);
     for (QPushButton* b : {btnAdd, btnEdit, btnDelete})
         b->setAutoDefault(false);
-    ApplySystemFont(this);
 }
 
 void frmSetup::ApplyLanguage() {

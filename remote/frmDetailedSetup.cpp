@@ -140,7 +140,6 @@ void frmDetailedSetup::SetFormFonts() {
     btnOk->setDefault(true);
     btnOk->setAutoDefault(true);
     btnCancel->setAutoDefault(false);
-    ApplySystemFont(this);
 }
 
 void frmDetailedSetup::ApplyLanguage() {

@@ -94,7 +94,6 @@ void frmSetup::InitSettingList() {
     btnClose->setDefault(true);
     for (QPushButton* b : {btnAdd, btnEdit, btnDelete})
         b->setAutoDefault(false);
-    ApplySystemFont(this);
 }
 
 void frmSetup::ApplyLanguage() {
