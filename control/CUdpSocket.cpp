@@ -84,11 +84,12 @@ void CUdpSocket::Close() {
         if (!m_open && m_fd < 0) {
             return;
         }
-        m_open = false;
-        // A flush on the capture thread may be sending outside the lock; it stops at its
-        // next datagram once it sees the socket closed. Wait for it, so the descriptor is
-        // not closed (and perhaps reused) under its feet.
+        // A flush on the capture thread may be sending outside the lock. Let it finish
+        // what it was handed: a hang-up queued behind its voice frame by a Send that
+        // returned at once must still go out. It ends when the queue is empty or the
+        // socket would block; only then is the descriptor closed, not under its feet.
         m_flushDone.wait(lock, [this] { return !m_flushing; });
+        m_open = false;
         m_queue.clear();
         fd = m_fd;
         m_fd = -1;

@@ -391,6 +391,19 @@ TEST_F(UdpSocketTest, CloseWaitsForAFlushRunningOnAnotherThread) {
     EXPECT_EQ(socket.QueuedCount(), 0);
 }
 
+TEST_F(UdpSocketTest, CloseLetsARunningFlushSendWhatWasQueuedBehindIt) {
+    // The capture thread is inside a slow send when the control's thread queues a hang-up
+    // and closes at once, as Disconnect followed by UnInitialize does.
+    socket.sendDelayUs = 200000;
+    std::thread capture([&] { socket.SendBytes(Bytes({PKT_VOICE, 1, 2, 3}), peer.Port()); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.inFlight == 1; }, 5000));
+    socket.SendBytes(Bytes({PKT_HANGUP}), peer.Port());
+    socket.Close();
+    capture.join();
+    EXPECT_EQ(peer.Receive(), Bytes({PKT_VOICE, 1, 2, 3}));
+    EXPECT_EQ(peer.Receive(), Bytes({PKT_HANGUP}));
+}
+
 TEST(UdpSocketOpen, BindsTheConfiguredAddressOrFails) {
     TestSocket socket;
     EXPECT_FALSE(socket.Open(-1));
