@@ -3,6 +3,7 @@
 
 #include "IVoiceFrameSink.h"
 #include "audio/AudioInputFactory.h"
+#include "audio/EchoReference.h"
 
 #include <QCoreApplication>
 #include <QSemaphore>
@@ -14,11 +15,12 @@ namespace {
 
 class BufferFilledEvent : public QEvent {
 public:
-    BufferFilledEvent(uint8_t* buffer, int bytesRecorded)
+    BufferFilledEvent(uint8_t* buffer, int bytesRecorded, uint64_t referenceEnd)
         : QEvent(static_cast<QEvent::Type>(CMicDeviceThread::MM_WIM_DATA)), buffer(buffer),
-          bytesRecorded(bytesRecorded) {}
+          bytesRecorded(bytesRecorded), referenceEnd(referenceEnd) {}
     uint8_t* buffer;
     int bytesRecorded;
+    uint64_t referenceEnd;
 };
 
 class CloseEvent : public QEvent {
@@ -62,15 +64,18 @@ bool CMicDeviceThread::OpenDevice() {
     if (!m_encoder.Open(CAcmCodec::DIRECTION_ENCODE))
         return false;
     m_input = m_inputFactory();
-    // The device thread only hands the buffer over; all work happens on the capture thread.
+    // The device thread only hands the buffer over, stamped with how much audio the
+    // loudspeakers had been given by then; all work happens on the capture thread.
     const bool opened = m_input != nullptr && m_input->Open([this](uint8_t* buffer, int bytes) {
-        Post<BufferFilledEvent>(this, buffer, bytes);
+        Post<BufferFilledEvent>(this, buffer, bytes, EchoReference::Instance().Position());
     });
     if (!opened) {
         m_deviceOpen.store(0);
         ReleaseDevice();
         return false;
     }
+    if (CEchoCanceller::Wanted(m_input->IsRealDevice()))
+        m_canceller = CEchoCanceller::Create(EchoReference::Instance()); // null: uncancelled
     m_deviceOpen.store(1);
     for (auto& buffer : m_buffers)
         m_input->AddBuffer(buffer.data(), BUFFER_BYTES);
@@ -98,6 +103,7 @@ void CMicDeviceThread::ReleaseDevice() {
         m_input->Close();
         m_input.reset();
     }
+    m_canceller.reset();
     m_encoder.Close();
 }
 
@@ -117,7 +123,7 @@ bool CMicDeviceThread::event(QEvent* event) {
     switch (static_cast<int>(event->type())) {
     case MM_WIM_DATA: {
         const auto* filled = static_cast<BufferFilledEvent*>(event);
-        OnBufferFilled(filled->buffer, filled->bytesRecorded);
+        OnBufferFilled(filled->buffer, filled->bytesRecorded, filled->referenceEnd);
         return true;
     }
     case WM_MICTHREAD_CLOSE:
@@ -136,15 +142,25 @@ bool CMicDeviceThread::event(QEvent* event) {
     }
 }
 
-void CMicDeviceThread::OnBufferFilled(uint8_t* buffer, int bytesRecorded) {
+void CMicDeviceThread::OnBufferFilled(uint8_t* buffer, int bytesRecorded,
+                                      uint64_t referenceEnd) {
     if (buffer == nullptr)
         return;
-    if (m_mute.load() == 0 && m_deviceOpen.load() != 0) {
+    if (m_deviceOpen.load() != 0) {
         // A short buffer is still encoded whole, but its unrecorded tail would hold audio
         // from five buffers ago: silence it.
         if (bytesRecorded >= 0 && bytesRecorded < BUFFER_BYTES)
             std::memset(buffer + bytesRecorded, 0,
                         static_cast<size_t>(BUFFER_BYTES - bytesRecorded));
+        // Muted buffers are cleaned too, so the filter keeps up with the room.
+        if (m_canceller != nullptr) {
+            std::memcpy(m_samples.data(), buffer, BUFFER_BYTES);
+            m_canceller->Process(m_samples.data(), static_cast<int>(m_samples.size()),
+                                 referenceEnd);
+            std::memcpy(buffer, m_samples.data(), BUFFER_BYTES);
+        }
+    }
+    if (m_mute.load() == 0 && m_deviceOpen.load() != 0) {
         if (m_encoder.Convert(m_frame.data(), buffer)) {
             m_detector.UpdateFrame(buffer);
             if (m_engine != nullptr)

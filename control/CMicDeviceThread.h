@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CAcmCodec.h"
+#include "CEchoCanceller.h"
 #include "CVoiceActivityDetector.h"
 #include "audio/AudioInput.h"
 
@@ -23,7 +24,9 @@ class QSemaphore;
 // posting orders its writes before the capture thread reads them. The input's device
 // thread only posts filled buffers. Mute and the detector's sensitivity are atomics
 // written by the control's thread; the device-open flag is atomic because OpenDevice
-// sets it on the starting thread.
+// sets it on the starting thread. The echo canceller is made by OpenDevice and then
+// used only on the capture thread; buffers carry the echo reference's position, read
+// on the input's device thread when they were filled.
 class CMicDeviceThread : public QObject {
 public:
     enum : int {
@@ -66,7 +69,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    void OnBufferFilled(uint8_t* buffer, int bytesRecorded);
+    void OnBufferFilled(uint8_t* buffer, int bytesRecorded, uint64_t referenceEnd);
     void ReleaseDevice();
 
     IVoiceFrameSink* m_engine;
@@ -74,6 +77,10 @@ private:
     std::unique_ptr<AudioInput> m_input;
     CAcmCodec m_encoder;
     CVoiceActivityDetector m_detector;
+    // Between the device and the encoder, so the detector sees the cleaned audio too;
+    // null when switched off or when it could not start.
+    std::unique_ptr<CEchoCanceller> m_canceller;
+    std::array<int16_t, BUFFER_BYTES / 2> m_samples{};
     std::array<std::array<uint8_t, BUFFER_BYTES>, BUFFER_COUNT> m_buffers{};
     std::array<uint8_t, CAcmCodec::GSM_FRAME_SIZE> m_frame{};
     std::atomic<int32_t> m_deviceOpen{0};

@@ -11,6 +11,8 @@ PACKAGES=(
   # libraries of the programs
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgsm1-dev libasound2-dev libsndfile1-dev
+  # echo cancellation and noise suppression in the capture path
+  libspeexdsp-dev
   # the help files: compiled with chmcmd, read with chmlib
   fp-utils libchm-dev
   # test and benchmark frameworks

@@ -17,6 +17,8 @@ public:
     explicit AlsaAudioInput(std::string device);
     ~AlsaAudioInput() override;
 
+    bool IsRealDevice() const override { return true; }
+
 protected:
     bool OpenDevice() override;
     void CloseDevice() override;

@@ -31,4 +31,7 @@ public:
     // Releases the device; buffers still queued are forgotten. Safe twice.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
+    // A microphone in a room (as opposed to a file or silence): its audio may hold the
+    // loudspeaker's echo.
+    virtual bool IsRealDevice() const { return false; }
 };

@@ -3,6 +3,7 @@
 
 #include "AudioOutputMixer.h"
 #include "AudioOutputRing.h"
+#include "EchoReference.h"
 
 #include <algorithm>
 #include <exception>
@@ -121,6 +122,8 @@ void AudioOutputStreamer::Stream() {
                 SetError(error.empty() ? "the audio device was lost" : error);
                 return;
             }
+            // The echo canceller's reference: this period, as the device took it.
+            EchoReference::Instance().Append(period.data(), n);
             m_framesStreamed += n;
             left -= n;
         }

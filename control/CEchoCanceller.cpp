@@ -1,0 +1,97 @@
+// Removes the loudspeaker's echo and steady noise from captured buffers, before they are encoded.
+#include "CEchoCanceller.h"
+
+#include "audio/EchoReference.h"
+
+#include <speex/speex_echo.h>
+#include <speex/speex_preprocess.h>
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void ReportStartFailure() {
+    static std::atomic<bool> reported{false};
+    if (!reported.exchange(true))
+        qWarning("TavrinoStandard: the echo canceller could not start; the voice is sent "
+                 "without echo cancellation or noise suppression");
+}
+
+} // namespace
+
+bool CEchoCanceller::Wanted(bool realDevice) {
+    const char* value = std::getenv("TAVRINO_ECHO");
+    if (value != nullptr && std::strcmp(value, "on") == 0)
+        return true;
+    if (value != nullptr && std::strcmp(value, "off") == 0)
+        return false;
+    return realDevice;
+}
+
+std::unique_ptr<CEchoCanceller> CEchoCanceller::Create(EchoReference& reference,
+                                                       int tailSamples) {
+    if (tailSamples <= 0 || tailSamples % STEP_SAMPLES != 0) {
+        ReportStartFailure();
+        return nullptr;
+    }
+    SpeexEchoState* echo = speex_echo_state_init(STEP_SAMPLES, tailSamples);
+    SpeexPreprocessState* pre = speex_preprocess_state_init(STEP_SAMPLES, RATE);
+    if (echo == nullptr || pre == nullptr) {
+        if (echo != nullptr)
+            speex_echo_state_destroy(echo);
+        if (pre != nullptr)
+            speex_preprocess_state_destroy(pre);
+        ReportStartFailure();
+        return nullptr;
+    }
+    int rate = RATE;
+    int on = 1;
+    speex_echo_ctl(echo, SPEEX_ECHO_SET_SAMPLING_RATE, &rate);
+    // The preprocessor learns from the canceller where the residual echo is.
+    speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_ECHO_STATE, echo);
+    speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_DENOISE, &on);
+    return std::unique_ptr<CEchoCanceller>(new CEchoCanceller(reference, echo, pre));
+}
+
+CEchoCanceller::CEchoCanceller(EchoReference& reference, SpeexEchoState_* echo,
+                               SpeexPreprocessState_* pre)
+    : m_reference(reference), m_echo(echo), m_pre(pre) {}
+
+CEchoCanceller::~CEchoCanceller() {
+    speex_preprocess_state_destroy(m_pre);
+    speex_echo_state_destroy(m_echo);
+}
+
+void CEchoCanceller::Process(int16_t* samples, int count, uint64_t referenceEnd) {
+    if (count <= 0 || count % STEP_SAMPLES != 0)
+        return;
+    const uint64_t n = static_cast<uint64_t>(count);
+    const uint64_t target = referenceEnd > n ? referenceEnd - n : 0;
+    const uint64_t drift = target > m_cursor ? target - m_cursor : m_cursor - target;
+    if (!m_started || drift > RESYNC_SAMPLES) {
+        m_cursor = target;
+        m_started = true;
+        ++m_resyncs;
+    }
+    int16_t reference[STEP_SAMPLES];
+    int16_t cleaned[STEP_SAMPLES];
+    for (int offset = 0; offset < count; offset += STEP_SAMPLES) {
+        m_reference.Read(m_cursor, reference, STEP_SAMPLES);
+        // After a step back, audio the filter has seen already counts as silence: feeding
+        // it twice would teach the filter an echo that is not there.
+        if (m_cursor < m_fedUpTo) {
+            const auto seen = std::min<uint64_t>(m_fedUpTo - m_cursor, STEP_SAMPLES);
+            std::fill_n(reference, seen, int16_t{0});
+        }
+        m_cursor += STEP_SAMPLES;
+        m_fedUpTo = std::max(m_fedUpTo, m_cursor);
+        speex_echo_cancellation(m_echo, samples + offset, reference, cleaned);
+        speex_preprocess_run(m_pre, cleaned);
+        std::memcpy(samples + offset, cleaned, sizeof cleaned);
+    }
+}

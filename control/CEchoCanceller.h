@@ -1,0 +1,61 @@
+// Removes the loudspeaker's echo and steady noise from captured buffers, before they are encoded.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+class EchoReference;
+struct SpeexEchoState_;
+struct SpeexPreprocessState_;
+
+// speexdsp's echo canceller (a frequency-domain adaptive filter) followed by its
+// preprocessor, which suppresses the residual echo and stationary noise. Each capture
+// buffer is paired with what the output devices had handed over by the time the buffer
+// was filled: the echo in it can only stem from that audio or earlier, so the filter
+// stays causal whatever the device delays, as long as the round trip fits the tail.
+//
+// Threads: created and destroyed while no buffer circulates, used only by the capture
+// thread; the reference it reads guards itself.
+class CEchoCanceller {
+public:
+    static constexpr int RATE = 8000;
+    static constexpr int STEP_SAMPLES = 160; // the library's frame: 20 ms
+    // The suppressor's overlap-add hands each step back one step late.
+    static constexpr int DELAY_SAMPLES = STEP_SAMPLES;
+    // 320 ms: a device round trip of up to 250 ms plus 70 ms of room reflections. A
+    // longer tail converges more slowly (measured: 27 dB after 3 s at 320 ms, 21.5 dB at
+    // 400 ms, for a 250 ms round trip).
+    static constexpr int TAIL_SAMPLES = 2560;
+    // A stamp that strays further than this from the running reference cursor moves the
+    // cursor (clock drift between devices, a playback device opened or closed);
+    // ordinary scheduling jitter stays well inside it.
+    static constexpr int RESYNC_SAMPLES = 320;
+
+    // Whether audio from an input gets cleaned: TAVRINO_ECHO=on|off decides, otherwise
+    // real devices (microphones near loudspeakers) do and files and silence do not.
+    static bool Wanted(bool realDevice);
+    // Null when the library cannot start or `tailSamples` is not a positive whole number
+    // of steps; the first failure in a process is logged, and the caller goes on without.
+    static std::unique_ptr<CEchoCanceller> Create(EchoReference& reference,
+                                                  int tailSamples = TAIL_SAMPLES);
+    ~CEchoCanceller();
+    CEchoCanceller(const CEchoCanceller&) = delete;
+    CEchoCanceller& operator=(const CEchoCanceller&) = delete;
+
+    // Cleans `count` samples (a whole number of steps) in place. `referenceEnd` is the
+    // reference position when the input filled them.
+    void Process(int16_t* samples, int count, uint64_t referenceEnd);
+    // How often the reference cursor had to move (the first buffer included).
+    int Resyncs() const { return m_resyncs; }
+
+private:
+    CEchoCanceller(EchoReference& reference, SpeexEchoState_* echo, SpeexPreprocessState_* pre);
+
+    EchoReference& m_reference;
+    SpeexEchoState_* m_echo;
+    SpeexPreprocessState_* m_pre;
+    bool m_started = false;
+    uint64_t m_cursor = 0; // next reference sample to pair with the microphone
+    uint64_t m_fedUpTo = 0; // reference before this was used already; never used twice
+    int m_resyncs = 0;
+};
