@@ -68,7 +68,7 @@ struct ScriptedInputLog {
     std::condition_variable changed;
     std::deque<uint8_t*> queued;
     int addsAfterReset = 0;
-    bool started = false, reset = false, closed = false, failOpen = false;
+    bool started = false, reset = false, closed = false, failOpen = false, realDevice = false;
     AudioInput::FilledCallback onFilled;
 };
 
@@ -84,6 +84,7 @@ public:
     void Stop() override {}
     void Close() override;
     bool IsOpen() const override;
+    bool IsRealDevice() const override { return m_log->realDevice; }
 
 private:
     std::shared_ptr<ScriptedInputLog> m_log;
