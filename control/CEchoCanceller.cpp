@@ -33,8 +33,7 @@ bool CEchoCanceller::Wanted(bool realDevice) {
     return realDevice;
 }
 
-std::unique_ptr<CEchoCanceller> CEchoCanceller::Create(EchoReference& reference,
-                                                       int tailSamples) {
+std::unique_ptr<CEchoCanceller> CEchoCanceller::Create(EchoReference& reference, int tailSamples) {
     if (tailSamples <= 0 || tailSamples % STEP_SAMPLES != 0) {
         ReportStartFailure();
         return nullptr;

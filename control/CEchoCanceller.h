@@ -55,7 +55,7 @@ private:
     SpeexEchoState_* m_echo;
     SpeexPreprocessState_* m_pre;
     bool m_started = false;
-    uint64_t m_cursor = 0; // next reference sample to pair with the microphone
+    uint64_t m_cursor = 0;  // next reference sample to pair with the microphone
     uint64_t m_fedUpTo = 0; // reference before this was used already; never used twice
     int m_resyncs = 0;
 };

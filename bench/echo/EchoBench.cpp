@@ -52,8 +52,8 @@ void BM_Encode(benchmark::State& state) {
     uint8_t out[CAcmCodec::GSM_FRAME_SIZE];
     int64_t f = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(encoder.Convert(
-            out, reinterpret_cast<const uint8_t*>(room.Frame(room.heard, f++))));
+        benchmark::DoNotOptimize(
+            encoder.Convert(out, reinterpret_cast<const uint8_t*>(room.Frame(room.heard, f++))));
     PerFrame(state);
 }
 
@@ -61,8 +61,8 @@ void BM_Encode(benchmark::State& state) {
 void BM_SpeexSteps(benchmark::State& state) {
     const bool suppress = state.range(0) != 0;
     const Room room;
-    SpeexEchoState* echo = speex_echo_state_init(CEchoCanceller::STEP_SAMPLES,
-                                                 CEchoCanceller::TAIL_SAMPLES);
+    SpeexEchoState* echo =
+        speex_echo_state_init(CEchoCanceller::STEP_SAMPLES, CEchoCanceller::TAIL_SAMPLES);
     SpeexPreprocessState* pre =
         speex_preprocess_state_init(CEchoCanceller::STEP_SAMPLES, CEchoCanceller::RATE);
     int rate = CEchoCanceller::RATE, on = 1;

@@ -1,4 +1,5 @@
-// What the output devices of this process last handed to their sinks: the echo canceller's reference.
+// What the output devices of this process last handed to their sinks: the echo canceller's
+// reference.
 #pragma once
 
 #include <array>

@@ -51,18 +51,18 @@ TEST(EchoCancellerRoom, RemovesTheEchoAndKeepsTheNearTalkerInDoubleTalk) {
         canceller->Process(buffer.data(), kFrame, reference.Position());
         out.insert(out.end(), buffer.begin(), buffer.end());
     }
-    const auto dot = [](const std::vector<double>& a, const std::vector<double>& b, int from,
-                        int to) { return std::inner_product(a.data() + from, a.data() + to, b.data() + from, 0.0); };
+    const auto dot = [](const auto& a, const auto& b, int from, int to) {
+        return std::inner_product(a.data() + from, a.data() + to, b.data() + from, 0.0);
+    };
+    const auto erleDb = [&](int from, int to) {
+        return 10 * std::log10(dot(mic, mic, from, to) / dot(out, out, from, to));
+    };
     for (int s = 0; s < kTalkFrom / kRate; ++s)
-        std::printf("ERLE second %d: %.1f dB\n", s + 1,
-                    10 * std::log10(dot(mic, mic, s * kRate, (s + 1) * kRate) /
-                                    dot(out, out, s * kRate, (s + 1) * kRate)));
-    const double erle =
-        10 * std::log10(dot(mic, mic, 3 * kRate, kTalkFrom) / dot(out, out, 3 * kRate, kTalkFrom));
-    // The suppressor hands its output back one step late.
-    out.erase(out.begin(), out.begin() + CEchoCanceller::DELAY_SAMPLES);
-    const double nearPower = dot(nearEnd, nearEnd, kTalkFrom, kTalkTo);
-    const double kept = dot(out, nearEnd, kTalkFrom, kTalkTo);
+        std::printf("ERLE second %d: %.1f dB\n", s + 1, erleDb(s * kRate, (s + 1) * kRate));
+    const double erle = erleDb(3 * kRate, kTalkFrom);
+    out.erase(out.begin(), out.begin() + CEchoCanceller::DELAY_SAMPLES); // the suppressor's lag
+    const double nearPower = dot(nearEnd, nearEnd, kTalkFrom, kTalkTo),
+                 kept = dot(out, nearEnd, kTalkFrom, kTalkTo);
     const double correlation = kept / std::sqrt(nearPower * dot(out, out, kTalkFrom, kTalkTo));
     const double lossDb = -20 * std::log10(kept / nearPower);
     std::printf("ERLE after 3 s: %.1f dB; double talk: correlation %.3f, loss %.1f dB\n", erle,

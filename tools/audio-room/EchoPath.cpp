@@ -6,7 +6,7 @@
 
 std::vector<EchoPath::Tap> EchoPath::SmallRoom(double gain) {
     // Walls, ceiling and furniture: alternating signs, decaying with distance.
-    return {{0, gain},          {23, -0.45 * gain}, {61, 0.3 * gain},  {137, -0.2 * gain},
+    return {{0, gain},          {23, -0.45 * gain},  {61, 0.3 * gain},  {137, -0.2 * gain},
             {251, 0.12 * gain}, {389, -0.07 * gain}, {521, 0.04 * gain}};
 }
 
@@ -26,7 +26,8 @@ double EchoPath::Next(int16_t played) {
     m_history[m_head] = played;
     double echo = 0;
     for (const Tap& tap : m_taps)
-        echo += tap.gain * m_history[(m_head + size - static_cast<size_t>(m_bulkDelay + tap.delay)) % size];
+        echo += tap.gain *
+                m_history[(m_head + size - static_cast<size_t>(m_bulkDelay + tap.delay)) % size];
     m_lastEcho = echo;
     return m_noiseRms > 0 ? echo + m_noiseRms * m_normal(m_random) : echo;
 }
