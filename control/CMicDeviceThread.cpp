@@ -64,6 +64,8 @@ bool CMicDeviceThread::OpenDevice() {
     if (!m_encoder.Open(CAcmCodec::DIRECTION_ENCODE))
         return false;
     m_input = m_inputFactory();
+    if (m_input != nullptr && CEchoCanceller::Wanted(m_input->IsRealDevice()))
+        m_canceller = CEchoCanceller::Create(EchoReference::Instance()); // null: uncancelled
     // The device thread only hands the buffer over, stamped with how much audio the
     // loudspeakers had been given by then; all work happens on the capture thread.
     const bool opened = m_input != nullptr && m_input->Open([this](uint8_t* buffer, int bytes) {
@@ -74,8 +76,6 @@ bool CMicDeviceThread::OpenDevice() {
         ReleaseDevice();
         return false;
     }
-    if (CEchoCanceller::Wanted(m_input->IsRealDevice()))
-        m_canceller = CEchoCanceller::Create(EchoReference::Instance()); // null: uncancelled
     m_deviceOpen.store(1);
     for (auto& buffer : m_buffers)
         m_input->AddBuffer(buffer.data(), BUFFER_BYTES);
