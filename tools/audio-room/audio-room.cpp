@@ -86,6 +86,9 @@ int main(int argc, char** argv) {
         ssize_t n;
         while ((n = read(speaker, in.data(), in.size() * 2)) > 0)
             played.insert(played.end(), in.begin(), in.begin() + n / 2);
+        // A sink that runs ahead of the clock would otherwise stretch the echo's delay for good.
+        if (played.size() > 8000)
+            played.erase(played.begin(), played.end() - 8000);
         for (int16_t& sample : out) {
             int16_t x = 0;
             if (!played.empty()) {
