@@ -15,9 +15,10 @@ using State = PortMapReport::State;
 struct CPortMapper::Shared {
     std::mutex mutex;
     std::condition_variable wake;
-    quint16 wanted = 0; // the port to keep forwarded, 0 for none
-    bool quit = false;  // set once, by the destructor
-    bool ended = false; // the worker has left its loop
+    quint16 wanted = 0;    // the port to keep forwarded, 0 for none
+    unsigned requests = 0; // counts Start and Stop calls
+    bool quit = false;     // set once, by the destructor
+    bool ended = false;    // the worker has left its loop
     std::condition_variable endedSignal;
     // Hands a report to the owner; cleared by the owner's destructor, under
     // the mutex, so it is never called on a destroyed owner.
@@ -53,29 +54,30 @@ private:
 } // namespace
 
 void Worker::Run(const std::shared_ptr<CPortMapper::Shared>& shared) {
-    quint16 served = 0; // the port the latest attempt was for
+    unsigned served = 0; // the request the latest attempt answered
+    quint16 port = 0;
     auto nextCheck = Clock::time_point::max();
     std::unique_lock lock(shared->mutex);
     while (!shared->quit) {
-        const auto due = [&] { return shared->quit || shared->wanted != served; };
+        const auto due = [&] { return shared->quit || shared->requests != served; };
         if (nextCheck == Clock::time_point::max())
             shared->wake.wait(lock, due);
         else
             shared->wake.wait_until(lock, nextCheck, due);
         if (shared->quit)
             break;
-        const quint16 wanted = shared->wanted;
-        const bool changed = wanted != served;
+        served = shared->requests;
+        port = shared->wanted;
         lock.unlock();
 
         PortMapReport report;
-        if (changed && m_mapped != 0)
+        if (m_mapped != 0 && m_mapped != port)
             report = Close();
-        served = wanted;
-        if (served != 0)
-            report = changed ? Open(served) : Check(served);
-        nextCheck = served != 0 ? Clock::now() + std::chrono::milliseconds(m_timing.checkMs)
-                                : Clock::time_point::max();
+        // Also a repeated request checks afresh, so that it gets its answer.
+        if (port != 0)
+            report = Check(port);
+        nextCheck = port != 0 ? Clock::now() + std::chrono::milliseconds(m_timing.checkMs)
+                              : Clock::time_point::max();
 
         lock.lock();
         if (shared->sink && report.state != State::Off)
@@ -190,6 +192,7 @@ CPortMapper::~CPortMapper() {
 void CPortMapper::Start(quint16 port) {
     const std::lock_guard lock(m_shared->mutex);
     m_shared->wanted = port;
+    ++m_shared->requests;
     m_shared->wake.notify_all();
 }
 
