@@ -40,7 +40,7 @@ private:
     PortMapReport Open(quint16 port);
     PortMapReport Check(quint16 port);
     PortMapReport Close();
-    bool StandsForUs(quint16 port);
+    bool StandsForUs(quint16 port, int* answer = nullptr);
 
     std::unique_ptr<IGateway> m_gateway;
     PortMapperTiming m_timing;
@@ -114,7 +114,7 @@ PortMapReport Worker::Open(quint16 port) {
     if (rc != 0)
         return {State::Refused, port, {}, rc};
     // A router may say yes and forward nothing: believe only what it lists.
-    if (!StandsForUs(port))
+    if (!StandsForUs(port, &rc))
         return {State::Refused, port, {}, rc};
 
     m_mapped = port;
@@ -156,10 +156,16 @@ PortMapReport Worker::Close() {
     return {State::Closed, port, {}, 0};
 }
 
-bool Worker::StandsForUs(quint16 port) {
+// `answer` gets the router's answer to the question, or kUpnpNoSuchEntry when
+// what it lists is not ours.
+bool Worker::StandsForUs(quint16 port, int* answer) {
     GatewayMapping found;
-    return m_gateway->GetMapping(port, &found) == 0 && found.internalClient == m_client &&
-           found.internalPort == port;
+    int rc = m_gateway->GetMapping(port, &found);
+    if (rc == 0 && (found.internalClient != m_client || found.internalPort != port))
+        rc = kUpnpNoSuchEntry;
+    if (answer)
+        *answer = rc;
+    return rc == 0;
 }
 
 CPortMapper::CPortMapper(GatewayFactory makeGateway, PortMapperTiming timing, QObject* parent)

@@ -78,7 +78,7 @@ TEST(PortMapper, ReportsWhatTheRouterDid) {
         {"refused", [](Router& r) { r.addError = 606; }, {State::Refused, kPort, {}, 606}, {}},
         {"says yes, forwards nothing",
          [](Router& r) { r.lies = true; },
-         {State::Refused, kPort, {}, 0},
+         {State::Refused, kPort, {}, 714},
          {}},
         {"taken, not stolen",
          [](Router& r) {
