@@ -2,6 +2,7 @@
 // call admission from the user list, the status line and the lamps.
 #include "frmMain.h"
 
+#include "CPortMapper.h"
 #include "StationImages.h"
 #include "TavrinoClient.h"
 #include "frmAbout.h"
@@ -11,9 +12,11 @@
 #include "modFormCommon.h"
 #include "modHelpConst.h"
 #include "modHost.h"
+#include "modHvnIPAddress.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
 #include "modPictures.h"
+#include "modRouterPort.h"
 
 #include <QAction>
 #include <QApplication>
@@ -99,6 +102,9 @@ void frmMain::CreateMenus() {
     mnuRunOnline = mnuRun->addAction(QString());
     mnuRunOnline->setObjectName(QStringLiteral("mnuRunOnline"));
     mnuRunOnline->setShortcut(QKeySequence(Qt::Key_F5));
+    mnuRunRouterPort = mnuRun->addAction(QString());
+    mnuRunRouterPort->setObjectName(QStringLiteral("mnuRunRouterPort"));
+    mnuRunRouterPort->setCheckable(true);
 
     mnuHelp = menuBar()->addMenu(QString());
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -112,6 +118,7 @@ void frmMain::CreateMenus() {
     connect(mnuFileSetup, &QAction::triggered, this, &frmMain::mnuFileSetup_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
     connect(mnuRunOnline, &QAction::triggered, this, &frmMain::mnuRunOnline_Click);
+    connect(mnuRunRouterPort, &QAction::triggered, this, &frmMain::mnuRunRouterPort_Click);
     connect(mnuHelpHelp, &QAction::triggered, this, &frmMain::mnuHelpHelp_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
 }
@@ -199,9 +206,15 @@ void frmMain::CreateControls() {
     lblConnectionStatus->setObjectName(QStringLiteral("lblConnectionStatus"));
     lblConnectionStatus->setMinimumHeight(36);
     lblConnectionStatus->setWordWrap(true);
+    // The router's port on a line of its own, so call statuses never hide it.
+    lblRouterStatus = new QLabel(fraConnectionStatus);
+    lblRouterStatus->setObjectName(QStringLiteral("lblRouterStatus"));
+    lblRouterStatus->setWordWrap(true);
+    lblRouterStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     {
         auto* box = new QVBoxLayout(fraConnectionStatus);
         box->addWidget(lblConnectionStatus);
+        box->addWidget(lblRouterStatus);
     }
 
     imgHalvornLogo = new QLabel(fraMain);
@@ -271,6 +284,8 @@ bool frmMain::Form_Load() {
         return false;
     }
     tmrMessage->start();
+    mnuRunRouterPort->setChecked(RouterPortOptionOn());
+    mnuRunRouterPort->setEnabled(RouterPortAllowedByEnvironment());
     return true;
 }
 
@@ -304,6 +319,8 @@ void frmMain::ApplyLanguage() {
     mnuFileExit->setText(Tr(QStringLiteral("E&xit"), QStringLiteral("終了(&X)")));
     mnuRun->setTitle(Tr(QStringLiteral("&Run"), QStringLiteral("実行(&R)")));
     mnuRunOnline->setText(Tr(QStringLiteral("&Online"), QStringLiteral("オンライン(&O)")));
+    mnuRunRouterPort->setText(Tr(QStringLiteral("Open the Port on the Router by &UPnP"),
+                                 QStringLiteral("UPnPでルーターのポートを開く(&U)")));
     mnuHelp->setTitle(Tr(QStringLiteral("&Help"), QStringLiteral("ヘルプ(&H)")));
     mnuHelpHelp->setText(Tr(QStringLiteral("&Help..."), QStringLiteral("ヘルプ(&H)...")));
     mnuHelpAbout->setText(
@@ -355,9 +372,12 @@ void frmMain::chkOnline_Click() {
             Tr(QStringLiteral("Click to Offline"), QStringLiteral("オフラインはここをクリック")));
         mnuRunOnline->setText(Tr(QStringLiteral("&Offline"), QStringLiteral("オフライン(&O)")));
         chkRejectConnectionRequest_Click();
+        OpenRouterPort();
         return;
     }
 
+    if (m_router)
+        m_router->Stop();
     LogTraffic();
     TavrinoStandard->CallBool(DISPID_DISCONNECT);
     TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
@@ -553,7 +573,13 @@ void frmMain::mnuHelpHelp_Click() {
 }
 
 void frmMain::mnuHelpAbout_Click() {
-    frmAbout about(HostAboutInfo(m_helpFile), this);
+    AboutInfo info = HostAboutInfo(m_helpFile);
+    // Remotes on the Internet call the router's public address while the port stands open.
+    info.localAddress = [this] {
+        const QString address = m_router ? m_router->PublicAddress() : QString();
+        return address.isEmpty() ? GetLocalIPAddress() : address;
+    };
+    frmAbout about(info, this);
     about.exec();
 }
 
@@ -561,6 +587,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
     if (!m_unloaded) {
         m_unloaded = true;
         tmrMessage->stop();
+        // Removed by the mapper's worker; its destructor waits a bounded time for it.
+        if (m_router)
+            m_router->Stop();
         LogTraffic();
         TavrinoStandard->CallBool(DISPID_DISCONNECT);
         TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
@@ -581,4 +610,30 @@ void frmMain::LogTraffic() {
     ConsoleLog(QStringLiteral("traffic: sent %1 bytes, received %2 bytes")
                    .arg(TavrinoStandard->CallLong(DISPID_GET_OUTBOUND_TOTAL_BYTES))
                    .arg(TavrinoStandard->CallLong(DISPID_GET_INBOUND_TOTAL_BYTES)));
+}
+
+void frmMain::OpenRouterPort() {
+    if (!mnuRunRouterPort->isChecked() || !RouterPortAllowedByEnvironment() ||
+        txtListenPortNumber->isEnabled())
+        return;
+    if (!m_router) {
+        m_router = NewRouterPortMapper();
+        connect(m_router.get(), &CPortMapper::Changed, this, &frmMain::RouterPort_Changed);
+    }
+    m_router->Start(static_cast<quint16>(txtListenPortNumber->text().toUInt()));
+}
+
+void frmMain::mnuRunRouterPort_Click() {
+    SetRouterPortOption(mnuRunRouterPort->isChecked());
+    if (mnuRunRouterPort->isChecked())
+        OpenRouterPort();
+    else if (m_router)
+        m_router->Stop();
+}
+
+void frmMain::RouterPort_Changed(const PortMapReport& report) {
+    const QString text = RouterPortText(report);
+    lblRouterStatus->setText(text);
+    if (!text.isEmpty())
+        ConsoleLog(QStringLiteral("router: ") + text);
 }

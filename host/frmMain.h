@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <memory>
+
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -15,6 +17,8 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class TavrinoClient;
+class CPortMapper;
+struct PortMapReport;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -63,6 +67,11 @@ private:
     void mnuHelpAbout_Click();
     void TavrinoStandard_OnStatusEvent(qint32 statusCode);
     void TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port, const QString& userData);
+    // The listen port on the home router (UPnP): opened while online when
+    // the operator's option is on.
+    void mnuRunRouterPort_Click();
+    void RouterPort_Changed(const PortMapReport& report);
+    void OpenRouterPort();
 
     bool GoOnline();
     void SetOnlineState(int state);
@@ -78,6 +87,7 @@ private:
     QAction* mnuFileExit = nullptr;
     QMenu* mnuRun = nullptr;
     QAction* mnuRunOnline = nullptr;
+    QAction* mnuRunRouterPort = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpHelp = nullptr;
     QAction* mnuHelpLine = nullptr;
@@ -106,9 +116,11 @@ private:
     QLabel* picTxBlack = nullptr;
     QGroupBox* fraConnectionStatus = nullptr;
     QLabel* lblConnectionStatus = nullptr;
+    QLabel* lblRouterStatus = nullptr;
     QLabel* imgHalvornLogo = nullptr;
     QTimer* tmrMessage = nullptr;
     TavrinoClient* TavrinoStandard = nullptr;
+    std::unique_ptr<CPortMapper> m_router;
 
     QString m_helpFile;
     bool m_unloaded = false;

@@ -27,6 +27,10 @@ PACKAGES=(
   xdotool
   # network namespaces and impairment for the end-to-end tests
   iproute2 iputils-ping procps psmisc
+  # the host opens its port on the home router by UPnP IGD, or NAT-PMP
+  libminiupnpc-dev libnatpmp-dev
+  # a real UPnP router in network namespaces for the port-mapping test
+  miniupnpd-nftables nftables miniupnpc
 )
 
 missing=()

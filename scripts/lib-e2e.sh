@@ -16,6 +16,8 @@
 #                                   host itself, or a relay in front of it
 #   E2E_HOST_LOG, E2E_REMOTE_LOG    each station's standard output
 #   E2E_HOST_ENV, E2E_REMOTE_ENV    arrays of extra NAME=VALUE settings
+#   TESSORA_UPNP                    "off" unless set: the host searches no
+#                                   router (only a test's own router may be asked)
 #   E2E_HOST_WRAP, E2E_REMOTE_WRAP  arrays: a command that runs the station,
 #                                   such as (ip netns exec NS); it must exec
 #                                   the station, so that E2E_PID is its pid
@@ -69,6 +71,7 @@ e2e_station() {
   shift 6
   ${E2E_WRAP[@]+"${E2E_WRAP[@]}"} env XDG_CONFIG_DIRS="$E2E_DIR/xdg" TAVRINO_BIND_ADDRESS="$addr" \
     TAVRINO_CAPTURE="$mic" TAVRINO_PLAYBACK="$out" TAVRINO_TIMING_LOG="$E2E_DIR/timing.log" \
+    TESSORA_UPNP="${TESSORA_UPNP:-off}" \
     ${E2E_ENV[@]+"${E2E_ENV[@]}"} stdbuf -oL "$dir/$program" "$@" >"$logfile" 2>"$logfile.err" &
   E2E_PID=$!
 }

@@ -1,0 +1,97 @@
+// The host's side of the router port: option, texts and the mapper.
+#include "modRouterPort.h"
+
+#include "NatPmpGateway.h"
+#include "modHvnRegistry.h"
+
+#include <QSettings>
+
+namespace {
+
+const QString kOptionKey = QStringLiteral("Router/OpenPortByUPnP");
+
+QSettings UserSettings() {
+    return QSettings(QSettings::UserScope, QStringLiteral("HALVORN Corporation"),
+                     QStringLiteral("TESSORA-H"));
+}
+
+} // namespace
+
+bool RouterPortOptionOn() {
+    return UserSettings().value(kOptionKey, true).toBool();
+}
+
+void SetRouterPortOption(bool on) {
+    QSettings settings = UserSettings();
+    settings.setValue(kOptionKey, on);
+    settings.sync();
+}
+
+bool RouterPortAllowedByEnvironment() {
+    const QString value = qEnvironmentVariable("TESSORA_UPNP").trimmed().toLower();
+    return !(value == QLatin1String("off") || value == QLatin1String("0") ||
+             value == QLatin1String("no") || value == QLatin1String("false"));
+}
+
+QString RouterPortText(const PortMapReport& report) {
+    using State = PortMapReport::State;
+    const QString port = QString::number(report.port);
+    switch (report.state) {
+    case State::Off:
+        return {};
+    case State::Open:
+        if (report.address.isEmpty())
+            return Tr(QStringLiteral("Port %1 is open on the router, which does not tell its "
+                                     "public address.")
+                          .arg(port),
+                      QStringLiteral("ルーターのポート%1を開きましたが、ルーターは公開アドレスを"
+                                     "知らせていません。")
+                          .arg(port));
+        return Tr(QStringLiteral("Port %1 is open on the router at %2").arg(port, report.address),
+                  QStringLiteral("ルーター %2 のポート%1を開きました").arg(port, report.address));
+    case State::Closed:
+        return Tr(QStringLiteral("Port %1 is closed on the router.").arg(port),
+                  QStringLiteral("ルーターのポート%1を閉じました。").arg(port));
+    case State::NoGateway:
+        return Tr(
+            QStringLiteral("Port %1 is not open on the router: no gateway found.").arg(port),
+            QStringLiteral("ルーターのポート%1は開いていません。ゲートウェイが見つかりません。")
+                .arg(port));
+    case State::Refused:
+        return Tr(
+            QStringLiteral("Port %1 is not open on the router: the router refused (error %2).")
+                .arg(port)
+                .arg(report.code),
+            QStringLiteral("ルーターのポート%1は開いていません。ルーターに拒否されました"
+                           "（エラー%2）。")
+                .arg(port)
+                .arg(report.code));
+    case State::Taken: {
+        const QString holder = report.address.isEmpty() ? Tr(QStringLiteral("another machine"),
+                                                             QStringLiteral("別のコンピューター"))
+                                                        : report.address;
+        return Tr(QStringLiteral("Port %1 is not open on the router: it is already taken by %2.")
+                      .arg(port, holder),
+                  QStringLiteral("ルーターのポート%1は開いていません。すでに%2が使用しています。")
+                      .arg(port, holder));
+    }
+    }
+    return {};
+}
+
+std::unique_ptr<CPortMapper> NewRouterPortMapper(QObject* parent) {
+    const QByteArray bindAddress = qgetenv("TAVRINO_BIND_ADDRESS").trimmed();
+    PortMapperTiming timing;
+    bool ok = false;
+    const int checkSeconds = qEnvironmentVariableIntValue("TESSORA_UPNP_CHECK_SECONDS", &ok);
+    if (ok && checkSeconds > 0)
+        timing.checkMs = checkSeconds * 1000;
+    // UPnP first, which most home routers speak; NAT-PMP where it is missing.
+    const auto makeGateway = [bindAddress] {
+        std::vector<std::unique_ptr<IGateway>> ways;
+        ways.push_back(NewUpnpGateway(bindAddress));
+        ways.push_back(NewNatPmpGateway());
+        return NewFirstFoundGateway(std::move(ways));
+    };
+    return std::make_unique<CPortMapper>(makeGateway, timing, parent);
+}

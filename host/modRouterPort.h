@@ -1,0 +1,28 @@
+// The host's side of the router port: the operator's on/off choice, the texts
+// that tell what became of the port, and the mapper the host runs.
+#pragma once
+
+#include "CPortMapper.h"
+
+#include <QString>
+
+#include <memory>
+
+// The operator's choice, kept in the user's own configuration ("HALVORN
+// Corporation/TESSORA-H.conf" under $XDG_CONFIG_HOME), on by default.
+bool RouterPortOptionOn();
+void SetRouterPortOption(bool on);
+
+// TESSORA_UPNP=off (or 0, no, false) keeps the host from talking to the
+// router whatever the operator chose: for hosts whose network forbids it and
+// for tests, which must not search the real network for a router.
+bool RouterPortAllowedByEnvironment();
+
+// The status text for a report, in the active language; empty for Off.
+QString RouterPortText(const PortMapReport& report);
+
+// A mapper over the real router, searched for by UPnP (from the address the
+// voice control is bound to, TAVRINO_BIND_ADDRESS, when one is set), then by
+// NAT-PMP.
+// TESSORA_UPNP_CHECK_SECONDS shortens the check period.
+std::unique_ptr<CPortMapper> NewRouterPortMapper(QObject* parent = nullptr);
