@@ -3,61 +3,33 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
-
-constexpr QFileDevice::Permissions kOwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray Read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-} // namespace
-
-TEST(StationFolder, FirstStartInTheDataFolderCopiesTheProgramFoldersFilesOwnerOnly) {
+TEST(StationFolder, FirstStartInTheDataFolderCopiesTheStationsFilesOwnerOnly) {
+    constexpr auto kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                QFileDevice::ReadUser | QFileDevice::WriteUser;
     QTemporaryDir root;
-    ASSERT_TRUE(root.isValid());
-    const QString program = root.filePath(QStringLiteral("program"));
-    const QString data = root.filePath(QStringLiteral("share/TESSORA/host"));
+    const QString program = root.filePath("program"), data = root.filePath("share/TESSORA/host");
     ASSERT_TRUE(QDir().mkpath(program));
-    Write(program + QStringLiteral("/TESSORAH.ini"), "users\r\n");
-    Write(program + QStringLiteral("/TESSORA-H.ini"), "33550\r\n");
-    Write(program + QStringLiteral("/other.txt"), "not ours\r\n");
-    const QStringList names{QStringLiteral("TESSORAH.ini"), QStringLiteral("TESSORA-H.ini"),
-                            QStringLiteral("absent.ini")};
-
+    for (const char* name : {"TESSORAH.ini", "other.txt"}) {
+        ASSERT_TRUE(WriteTextLines(QDir(program).filePath(name), {"from the program folder"}));
+        QFile::setPermissions(QDir(program).filePath(name), kOwnerOnly | QFileDevice::ReadOther);
+    }
+    const QStringList names{"TESSORAH.ini", "absent.ini"};
     ASSERT_TRUE(UseStationFolder(data, program, names));
-    EXPECT_EQ(ProgramFolder(), data);
-    EXPECT_EQ(QFileInfo(data).permissions(),
-              kOwnerFile | QFileDevice::ExeOwner | QFileDevice::ReadUser |
-                  QFileDevice::WriteUser | QFileDevice::ExeUser);
-    EXPECT_EQ(Read(data + QStringLiteral("/TESSORAH.ini")), "users\r\n");
-    EXPECT_EQ(QFileInfo(data + QStringLiteral("/TESSORA-H.ini")).permissions(),
-              kOwnerFile | QFileDevice::ReadUser | QFileDevice::WriteUser);
-    EXPECT_FALSE(QFileInfo::exists(data + QStringLiteral("/other.txt")));
-    EXPECT_FALSE(QFileInfo::exists(data + QStringLiteral("/absent.ini")));
+    EXPECT_EQ(ProgramFile("TESSORAH.ini"), data + "/TESSORAH.ini");
+    EXPECT_EQ(QFile::permissions(data), kOwnerOnly | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+    EXPECT_EQ(ReadTextLines(data + "/TESSORAH.ini"), QStringList{"from the program folder"});
+    EXPECT_EQ(QFile::permissions(data + "/TESSORAH.ini"), kOwnerOnly);
+    EXPECT_FALSE(QFile::exists(data + "/other.txt") || QFile::exists(data + "/absent.ini"));
 
-    // Later starts keep what the user saved there.
-    Write(data + QStringLiteral("/TESSORAH.ini"), "saved since\r\n");
+    // Later starts keep what was saved since; a folder that cannot be made is
+    // still the one used, so that saving fails there visibly.
+    ASSERT_TRUE(WriteTextLines(data + "/TESSORAH.ini", {"saved since"}));
     ASSERT_TRUE(UseStationFolder(data, program, names));
-    EXPECT_EQ(Read(data + QStringLiteral("/TESSORAH.ini")), "saved since\r\n");
-
-    // A portable install keeps its files where they are.
-    ASSERT_TRUE(UseStationFolder(program, program, names));
-    EXPECT_EQ(ProgramFile(QStringLiteral("TESSORAH.ini")), program + QStringLiteral("/TESSORAH.ini"));
-
-    // A folder that cannot be made is still the one named, so saving fails visibly there.
-    EXPECT_FALSE(UseStationFolder(program + QStringLiteral("/other.txt/x"), program, names));
-    EXPECT_EQ(ProgramFolder(), program + QStringLiteral("/other.txt/x"));
+    EXPECT_EQ(ReadTextLines(data + "/TESSORAH.ini"), QStringList{"saved since"});
+    EXPECT_FALSE(UseStationFolder(program + "/other.txt/x", program, names));
+    EXPECT_EQ(ProgramFolder(), program + "/other.txt/x");
     SetProgramFolderForTesting(QString());
 }
