@@ -88,22 +88,13 @@ bool HelpFile::Load() {
 }
 
 QUrl HelpFile::EngineUrl(const QString& page) const {
-    QString path = page;
-    QString fragment;
-    const qsizetype hash = path.indexOf(QLatin1Char('#'));
-    if (hash >= 0) {
-        fragment = path.mid(hash + 1);
-        path.truncate(hash);
-    }
-    if (!path.startsWith(QLatin1Char('/')))
-        path.prepend(QLatin1Char('/'));
-    QUrl url;
-    url.setScheme(QStringLiteral("qthelp"));
-    url.setHost(m_namespace);
-    url.setPath(QLatin1Char('/') + m_folder + path);
-    if (!fragment.isEmpty())
-        url.setFragment(fragment);
-    return url;
+    // "x.html#y" taken as a reference relative to the documentation's folder;
+    // resolving removes "../", so that PageOf() refuses what would leave it.
+    QUrl folder;
+    folder.setScheme(QStringLiteral("qthelp"));
+    folder.setHost(m_namespace);
+    folder.setPath(QLatin1Char('/') + m_folder + QLatin1Char('/'));
+    return folder.resolved(QUrl(page.startsWith(QLatin1Char('/')) ? page.mid(1) : page));
 }
 
 QString HelpFile::PageOf(const QUrl& url) const {
@@ -123,11 +114,10 @@ bool HelpFile::Contains(const QString& page) const {
 }
 
 QByteArray HelpFile::Read(const QString& page) const {
-    // Only pages of this documentation: a "../" cannot leave its folder.
     const QUrl url = EngineUrl(page);
-    if (PageOf(url.adjusted(QUrl::NormalizePathSegments)).isEmpty())
-        return {};
-    return m_engine->fileData(url.adjusted(QUrl::RemoveFragment | QUrl::NormalizePathSegments));
+    if (PageOf(url).isEmpty())
+        return {}; // not a page of this documentation
+    return m_engine->fileData(url.adjusted(QUrl::RemoveFragment));
 }
 
 QString HelpFile::TopicOfContext(qint32 contextNumber) const {
