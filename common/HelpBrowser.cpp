@@ -1,14 +1,13 @@
-// The page pane of the help viewer: shows the pages of one compiled help file.
+// The page pane of the help viewer: shows the pages of one help collection.
 #include "HelpBrowser.h"
 
 #include "HelpFile.h"
 
-#include <QDesktopServices>
 #include <QStringDecoder>
 
 namespace {
 
-const QString kScheme = QStringLiteral("chm");
+const QString kScheme = QStringLiteral("help");
 
 QString DecodePage(const QByteArray& bytes) {
     QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
@@ -72,9 +71,9 @@ QString HelpBrowser::PageOf(const QUrl& url) {
 }
 
 QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
-    const QString page = PageOf(name);
+    const QString page = PageOf(name.isRelative() ? source().resolved(name) : name);
     if (page.isEmpty() || m_file == nullptr)
-        return QTextBrowser::loadResource(type, name);
+        return QVariant();
     const QByteArray data = m_file->Read(page);
     if (type == QTextDocument::ImageResource)
         return data;
@@ -85,11 +84,8 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
 }
 
 void HelpBrowser::OpenLink(const QUrl& link) {
-    // Only the help file's own pages are shown here; the web goes to a browser.
+    // Only the collection's own pages are shown; any other address is refused.
     const QUrl url = source().isValid() ? source().resolved(link) : link;
     if (url.scheme() == kScheme)
         setSource(url);
-    else if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https") ||
-             url.scheme() == QLatin1String("mailto"))
-        QDesktopServices::openUrl(url);
 }

@@ -1,13 +1,14 @@
-// The page pane of the help viewer: shows the pages of one compiled help file.
+// The page pane of the help viewer: shows the pages of one help collection.
 #pragma once
 
 #include <QTextBrowser>
 
 class HelpFile;
 
-// Pages are addressed as "chm:/page.html#fragment"; links between pages,
-// style sheets and pictures are read from the help file. Links to other
-// schemes open in the desktop's browser.
+// Pages are addressed as "help:/page.html#fragment"; links between pages,
+// style sheets and pictures are read from the collection. Nothing else is
+// loaded or followed: a page naming a local file (a FIFO would block the
+// window) or a web address shows without it.
 class HelpBrowser : public QTextBrowser {
     Q_OBJECT
 public:
@@ -18,7 +19,7 @@ public:
     void SetHelpFile(const HelpFile* file);
 
     static QUrl PageUrl(const QString& page);
-    // "/main.html" of "chm:/main.html#x", or empty for anything else.
+    // "/main.html" of "help:/main.html#x", or empty for anything else.
     static QString PageOf(const QUrl& url);
 
     // Shows `url` (a page of the file), reloading it when a text was shown

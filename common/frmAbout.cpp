@@ -4,10 +4,12 @@
 #include "StationImages.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
+#include "modHvnFileOperation.h"
 #include "modHvnIPAddress.h"
 #include "modHvnRegistry.h"
 
 #include <QFrame>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -68,6 +70,9 @@ frmAbout::frmAbout(const AboutInfo& info, QWidget* parent) : QDialog(parent), m_
     lblTavrino = new QLabel(this);
     lblTavrino->setObjectName(QStringLiteral("lblTavrino"));
     lblTavrino->setWordWrap(true);
+    lblFilesFolder = new QLabel(this);
+    lblFilesFolder->setObjectName(QStringLiteral("lblFilesFolder"));
+    lblFilesFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
     imgHalvornLogo = new QLabel(this);
     imgHalvornLogo->setObjectName(QStringLiteral("imgHalvornLogo"));
     imgHalvornLogo->setPixmap(HalvornLogo(32));
@@ -90,6 +95,7 @@ frmAbout::frmAbout(const AboutInfo& info, QWidget* parent) : QDialog(parent), m_
     layout->addWidget(linLine);
     layout->addWidget(lblCopyright);
     layout->addWidget(lblTavrino);
+    layout->addWidget(lblFilesFolder);
     layout->addSpacing(8);
     layout->addLayout(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -117,6 +123,8 @@ void frmAbout::ApplyLanguage() {
     lblCopyright->setText(QStringLiteral("Copyright © HALVORN Corporation. All rights reserved."));
     lblTavrino->setText(
         QStringLiteral("Voice engine: TavrinoStandard VoIP control (GSM 06.10 voice over UDP)."));
+    lblFilesFolder->setText(Tr(QStringLiteral("Files: "), QStringLiteral("ファイル: ")) +
+                            QDir::toNativeSeparators(ProgramFolder()));
     btnOk->setText(Tr(QStringLiteral("&OK"), QStringLiteral("OK(&O)")));
     btnOk->setToolTip(Tr(QStringLiteral("OK"), QStringLiteral("OK")));
 }

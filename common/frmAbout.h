@@ -54,6 +54,7 @@ private:
     QFrame* linLine = nullptr;
     QLabel* lblCopyright = nullptr;
     QLabel* lblTavrino = nullptr;
+    QLabel* lblFilesFolder = nullptr; // where the station keeps its files
     QLabel* imgHalvornLogo = nullptr;
     QPushButton* btnOk = nullptr;
 };

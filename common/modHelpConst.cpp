@@ -46,8 +46,8 @@ qint32 ShowHelp(const QString& helpFile, qint32 command, qint32 contextNumber,
 
 QString HelpFilePath(const QString& programBase) {
     const QString language = g_strLanguage == QLatin1String("Japanese")
-                                 ? QStringLiteral("(Japanese).chm")
-                                 : QStringLiteral("(English).chm");
+                                 ? QStringLiteral("(Japanese).qhc")
+                                 : QStringLiteral("(English).qhc");
     return QDir(QCoreApplication::applicationDirPath()).filePath(programBase + language);
 }
 

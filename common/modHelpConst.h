@@ -32,8 +32,9 @@ inline constexpr qint32 HELP_CONTEXT_REMOTE_ABOUT = 2014;
 qint32 ShowHelp(const QString& helpFile, qint32 command, qint32 contextNumber, const QString& data);
 
 // The help file of a program ("TESSORAH" or "TESSORAR") in the active
-// language: the program's folder + "TESSORAH(Japanese).chm" when
-// g_strLanguage is "Japanese", else "TESSORAH(English).chm".
+// language: the program's folder + "TESSORAH(Japanese).qhc" when
+// g_strLanguage is "Japanese", else "TESSORAH(English).qhc". (A Qt help
+// collection; it names the "TESSORAH(Japanese).qch" beside it.)
 QString HelpFilePath(const QString& programBase);
 
 // Gives a window its help topic: F1 anywhere in it opens `contextNumber` of

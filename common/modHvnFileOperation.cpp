@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
+#include <QStandardPaths>
 
 #include <utility>
 
@@ -44,6 +45,36 @@ QString ProgramFolder() {
     if (!FolderOverride().isEmpty())
         return FolderOverride();
     return QCoreApplication::applicationDirPath();
+}
+
+QString StationFolder(const QString& station) {
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    if (QFileInfo(programFolder).isWritable())
+        return programFolder;
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("TESSORA/") + station);
+}
+
+bool UseStationFolder(const QString& folder, const QString& programFolder,
+                      const QStringList& fileNames) {
+    FolderOverride() = folder;
+    const QDir dir(folder);
+    if (!dir.exists()) {
+        // Created owner-only from the start: the files hold passwords.
+        if (!QDir().mkpath(folder) ||
+            !QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner))
+            return false;
+    }
+    if (QFileInfo(folder) == QFileInfo(programFolder))
+        return true;
+    for (const QString& name : fileNames) {
+        const QString from = QDir(programFolder).filePath(name);
+        const QString to = dir.filePath(name);
+        if (QFileInfo(from).isFile() && !QFileInfo::exists(to) && QFile::copy(from, to))
+            QFile::setPermissions(to, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    return true;
 }
 
 void SetProgramFolderForTesting(const QString& folder) {

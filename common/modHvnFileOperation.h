@@ -9,8 +9,23 @@
 // wildcard (* or ?) in the last path component matches as a pattern.
 bool FileExists(const QString& path);
 
-// The folder of the running program, where each station keeps its files.
+// The folder where the station keeps its files: the one chosen with
+// UseStationFolder, else the folder of the running program.
 QString ProgramFolder();
+
+// Where a station ("host" or "remote") keeps its files: the folder of the
+// running program when the user can write it (a portable install), else the
+// user's data folder, $XDG_DATA_HOME/TESSORA/<station> (an installed package).
+QString StationFolder(const QString& station);
+
+// Makes `folder` the one ProgramFolder() gives. A missing folder is created,
+// readable by its owner only. When it is not `programFolder`, each of
+// `fileNames` that `programFolder` holds and `folder` does not is copied in,
+// owner-only (a first start after moving from a portable install). False
+// when the folder cannot be created; ProgramFolder() gives it all the same,
+// and saving there fails as it would in any unwritable folder.
+bool UseStationFolder(const QString& folder, const QString& programFolder,
+                      const QStringList& fileNames);
 
 // Test seam: makes ProgramFolder() return `folder` (empty restores the
 // program's own folder), so tests never write next to the build's binaries.

@@ -3,6 +3,8 @@
 #include "SignalWatcher.h"
 #include "frmMain.h"
 #include "modConsoleLog.h"
+#include "modHost.h"
+#include "modHvnFileOperation.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -12,8 +14,12 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("TESSORA-H"));
     QApplication::setApplicationVersion(QStringLiteral("1.00.0011"));
 
+    const QString folder = StationFolder(QStringLiteral("host"));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("TESSORA-H VoIP Program (for Host Station)"));
+    parser.setApplicationDescription(
+        QStringLiteral("TESSORA-H VoIP Program (for Host Station)\n\n"
+                       "User list and settings (TESSORAH.ini, TESSORA-H.ini) are kept in:\n  ") +
+        folder);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption online(
@@ -21,6 +27,9 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Go online right after start, as a click on the Online button does."));
     parser.addOption(online);
     parser.process(app);
+    UseStationFolder(folder, QCoreApplication::applicationDirPath(),
+                     {QString::fromLatin1(kUserListFileName),
+                      QString::fromLatin1(kHostSettingsFileName)});
 
     // Status lines on standard output, for unattended hosts and headless runs.
     SetConsoleLogEnabled(true);

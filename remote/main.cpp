@@ -4,6 +4,7 @@
 #include "frmMain.h"
 #include "modConsoleLog.h"
 #include "modControlCommon.h"
+#include "modHvnFileOperation.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -16,8 +17,12 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("TESSORA-R"));
     QApplication::setApplicationVersion(QStringLiteral("1.00.0008"));
 
+    const QString folder = StationFolder(QStringLiteral("remote"));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("TESSORA-R VoIP Program (for Remote Station)"));
+    parser.setApplicationDescription(
+        QStringLiteral("TESSORA-R VoIP Program (for Remote Station)\n\n"
+                       "Connections and settings (Connect.dat, TESSORAR.ini) are kept in:\n  ") +
+        folder);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption connectOption(
@@ -26,6 +31,8 @@ int main(int argc, char* argv[]) {
         QStringLiteral("NAME"));
     parser.addOption(connectOption);
     parser.process(app);
+    UseStationFolder(folder, QCoreApplication::applicationDirPath(),
+                     {QString::fromLatin1(kConnectionListFile), QString::fromLatin1(kSettingsFile)});
 
     // Watches from before the window loads, so an early signal still closes it properly.
     SignalWatcher watcher;

@@ -13,8 +13,10 @@ PACKAGES=(
   libgsm1-dev libasound2-dev libsndfile1-dev
   # echo cancellation and noise suppression in the capture path
   libspeexdsp-dev
-  # the help files: compiled with chmcmd, read with chmlib
-  fp-utils libchm-dev
+  # the help: compiled with qhelpgenerator, read through Qt's help engine
+  qt6-tools-dev qt6-tools-dev-tools libqt6help6 qt6-documentation-tools
+  # the Debian package: built with debhelper, checked with lintian and appstreamcli
+  debhelper dpkg-dev fakeroot lintian appstream desktop-file-utils
   # test and benchmark frameworks
   googletest libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   # headless audio through ALSA's pulse plugin

@@ -3,6 +3,8 @@
 #   1. installs what is missing (apt-get),
 #   2. starts a PulseAudio daemon with null devices for the ALSA paths,
 #   3. builds with g++ and runs the whole CTest suite,
+#   3b. builds the Debian package and tests it installed (scripts/package-test.sh,
+#      as root: apt-get, a user of its own),
 #   4. builds again with AddressSanitizer + UndefinedBehaviorSanitizer and
 #      runs the suite there,
 #   5. builds the libFuzzer targets with clang and runs each for a bounded time.
@@ -25,6 +27,13 @@ log "build (g++)"
 BUILD_DIR="$ROOT/build" bash scripts/build.sh
 log "tests"
 (cd build && ctest --output-on-failure --timeout 600 -j 2) || status=1
+
+if [ "${TESSORA_SKIP_PACKAGE:-0}" != 1 ]; then
+  log "Debian package"
+  rc=0
+  bash scripts/package-test.sh "$ROOT/build" || rc=$?
+  [ "$rc" = 0 ] || [ "$rc" = 77 ] || status=1
+fi
 
 if [ "${TESSORA_SKIP_SANITIZERS:-0}" != 1 ]; then
   log "build (ASan + UBSan)"

@@ -23,7 +23,7 @@ struct ExpectedHelpFile {
 
     QString Path() const {
         return QDir(QCoreApplication::applicationDirPath())
-            .filePath(program + QLatin1Char('(') + language + QStringLiteral(").chm"));
+            .filePath(program + QLatin1Char('(') + language + QStringLiteral(").qhc"));
     }
     bool Japanese() const { return language == QLatin1String("Japanese"); }
 };
@@ -63,5 +63,5 @@ inline std::vector<ExpectedHelpFile> AllHelpFiles() {
 
 // Names the file in a failed test's output.
 inline void PrintTo(const ExpectedHelpFile& file, std::ostream* os) {
-    *os << file.program.toStdString() << '(' << file.language.toStdString() << ").chm";
+    *os << file.program.toStdString() << '(' << file.language.toStdString() << ").qhc";
 }

@@ -135,7 +135,7 @@ TEST_F(ShowHelpTest, CloseAllHidesTheViewerAndOtherCommandsDoNothing) {
 TEST_F(ShowHelpTest, MissingOrDamagedFileIsReportedInTheViewer) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString missing = dir.filePath(QStringLiteral("TESSORAH(English).chm"));
+    const QString missing = dir.filePath(QStringLiteral("TESSORAH(English).qhc"));
     for (const qint32 command : {HH_DISPLAY_TOC, HH_DISPLAY_INDEX, HH_HELP_CONTEXT}) {
         EXPECT_EQ(ShowHelp(missing, command, 1001, "Online"), 0) << command;
         EXPECT_TRUE(Viewer()->isVisible());
@@ -146,7 +146,7 @@ TEST_F(ShowHelpTest, MissingOrDamagedFileIsReportedInTheViewer) {
     EXPECT_EQ(ShowHelp(missing, HH_CLOSE_ALL, 0, QString()), 0);
     EXPECT_FALSE(Viewer()->isVisible());
 
-    QFile damaged(dir.filePath(QStringLiteral("TESSORAR(English).chm")));
+    QFile damaged(dir.filePath(QStringLiteral("TESSORAR(English).qhc")));
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
     damaged.write(QByteArray(4096, 'x'));
     damaged.close();
@@ -207,8 +207,8 @@ TEST_F(HelpLanguageTest, JapaneseSettingPicksTheJapaneseFile) {
     SetLanguageValue("[General]\nLanguage=Japanese\n");
     ASSERT_EQ(g_strLanguage, "Japanese");
     const QString dir = QCoreApplication::applicationDirPath();
-    EXPECT_EQ(HelpFilePath("TESSORAH"), QDir(dir).filePath("TESSORAH(Japanese).chm"));
-    EXPECT_EQ(HelpFilePath("TESSORAR"), QDir(dir).filePath("TESSORAR(Japanese).chm"));
+    EXPECT_EQ(HelpFilePath("TESSORAH"), QDir(dir).filePath("TESSORAH(Japanese).qhc"));
+    EXPECT_EQ(HelpFilePath("TESSORAR"), QDir(dir).filePath("TESSORAR(Japanese).qhc"));
     // The help menu's command opens that file: its pages are the Japanese ones.
     EXPECT_EQ(ShowHelp(HelpFilePath("TESSORAR"), HH_DISPLAY_TOC, 0, QString()), 1);
     EXPECT_EQ(Viewer()->windowTitle(), QStringLiteral("TESSORA-R ヘルプ"));
@@ -222,9 +222,9 @@ TEST_F(HelpLanguageTest, AnyOtherSettingPicksTheEnglishFile) {
          {QByteArray("[General]\nLanguage=English\n"), QByteArray("[General]\nLanguage=japanese\n"),
           QByteArray("[General]\nLanguage=\" Japanese\"\n"), QByteArray("[General]\n")}) {
         SetLanguageValue(conf);
-        EXPECT_EQ(HelpFilePath("TESSORAH"), QDir(dir).filePath("TESSORAH(English).chm"))
+        EXPECT_EQ(HelpFilePath("TESSORAH"), QDir(dir).filePath("TESSORAH(English).qhc"))
             << conf.constData();
-        EXPECT_EQ(HelpFilePath("TESSORAR"), QDir(dir).filePath("TESSORAR(English).chm"))
+        EXPECT_EQ(HelpFilePath("TESSORAR"), QDir(dir).filePath("TESSORAR(English).qhc"))
             << conf.constData();
     }
     EXPECT_EQ(ShowHelp(HelpFilePath("TESSORAH"), HH_DISPLAY_TOC, 0, QString()), 1);

@@ -517,7 +517,7 @@ TEST_F(HostMain, HelpMenuF1AndAboutUseTheLanguagesHelpFile) {
         Start(japanese ? "Japanese" : "English");
         const QString file =
             QDir(QCoreApplication::applicationDirPath())
-                .filePath(japanese ? "TESSORAH(Japanese).chm" : "TESSORAH(English).chm");
+                .filePath(japanese ? "TESSORAH(Japanese).qhc" : "TESSORAH(English).qhc");
         ASSERT_TRUE(QFileInfo::exists(file)) << "help files are built into the bin folder";
 
         Find<QAction>(form.get(), "mnuHelpHelp")->trigger();

@@ -708,7 +708,7 @@ void RemoteMainTest::captionsInBothLanguages() {
     QVERIFY(Find<QLabel>(w, "picTxBlack")->isVisible() && !Find<QLabel>(w, "picTx")->isVisible());
 
     // Help opens the remote's file in the active language, at the main window's topic.
-    const QString helpFile = QStringLiteral("TESSORAR(%1).chm").arg(language);
+    const QString helpFile = QStringLiteral("TESSORAR(%1).qhc").arg(language);
     QVERIFY(w->property("tessoraHelpFile").toString().endsWith(QLatin1Char('/') + helpFile));
     QCOMPARE(w->property("tessoraHelpContext").toInt(), 1001);
 

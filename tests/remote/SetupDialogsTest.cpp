@@ -501,7 +501,7 @@ void SetupDialogsTest::captionsInBothLanguages() {
     for (const QWidget* window : {static_cast<QWidget*>(&setup), static_cast<QWidget*>(&detail)})
         QVERIFY(window->property("tessoraHelpFile")
                     .toString()
-                    .endsWith(QStringLiteral("/TESSORAR(%1).chm").arg(language)));
+                    .endsWith(QStringLiteral("/TESSORAR(%1).qhc").arg(language)));
     QVERIFY(Find<QPushButton>(&detail, "btnOk")->isDefault());
 }
 
