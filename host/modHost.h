@@ -43,7 +43,8 @@ bool AddUser(const UserRecord& record);
 bool DeleteUser(qint16 index);
 
 // Replaces the table with the users of the user list file. False when the
-// file does not exist (the table is then empty).
+// file does not exist (the table is then empty). When the table cannot hold
+// all of the file, its original is kept aside (KeepOriginalUnlessHeld).
 bool LoadUserList();
 
 // Rewrites the user list file from the table. On failure the previous file
