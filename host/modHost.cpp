@@ -2,6 +2,7 @@
 // files in the program's folder that keep the list and the listen port.
 #include "modHost.h"
 
+#include "LocalText.h"
 #include "modHvnFileOperation.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
@@ -84,10 +85,15 @@ QString ValueOfPart(const QString& part, bool* found) {
 qint16 FindUser(const QString& userName, const QString& password) {
     if (userName.isEmpty() || password.isEmpty())
         return -1;
+    // As the bytes they stand for: a caller's bytes that do not decode match
+    // only the very same stored bytes.
+    const QByteArray name = Tavrino::EncodeLocalText(userName);
+    const QByteArray secret = Tavrino::EncodeLocalText(password);
     // An int counter: a 16-bit one would wrap round after a full table's last user.
     for (int i = 1; i <= g_intUserCount; ++i) {
         const UserRecord& user = g_udtUsers[static_cast<size_t>(i)];
-        if (user.UserName == userName && user.Password == password)
+        if (Tavrino::EncodeLocalText(user.UserName) == name &&
+            Tavrino::EncodeLocalText(user.Password) == secret)
             return static_cast<qint16>(i);
     }
     return -1;

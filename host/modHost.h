@@ -26,8 +26,8 @@ inline constexpr qint16 kMaxUsers = 256;
 inline constexpr const char* kUserListFileName = "TESSORAH.ini";
 inline constexpr const char* kHostSettingsFileName = "TESSORA-H.ini";
 
-// Index of the first user whose name and password both match exactly, or -1
-// (also when either text is empty).
+// Index of the first user whose name and password both match exactly, byte
+// for byte in the locale's encoding, or -1 (also when either text is empty).
 qint16 FindUser(const QString& userName, const QString& password);
 
 // False for an index outside 1..g_intUserCount, else whether that user's
