@@ -1,6 +1,7 @@
 // Edits one user of the list: name, password twice, description, disable flag.
 #include "frmDetailedSetup.h"
 
+#include "LocalTextValidator.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
 #include "modHost.h"
@@ -13,7 +14,6 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -63,7 +63,10 @@ frmDetailedSetup::frmDetailedSetup(int editIndex, QWidget* parent)
     }
     const QRegularExpression noAmpersand(QStringLiteral("[^&]*"));
     for (QLineEdit* box : {txtUserName, txtPassword, txtRetypePassword})
-        box->setValidator(new QRegularExpressionValidator(noAmpersand, box));
+        box->setValidator(new LocalTextValidator(noAmpersand, box));
+    // A line end would split the stored line.
+    txtDescription->setValidator(
+        new LocalTextValidator(QRegularExpression(QStringLiteral("[^\\r\\n]*")), txtDescription));
     lblUserName = NewLabel(this, "lblUserName", txtUserName);
     lblPassword = NewLabel(this, "lblPassword", txtPassword);
     lblRetypePassword = NewLabel(this, "lblRetypePassword", txtRetypePassword);

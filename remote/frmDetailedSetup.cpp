@@ -1,6 +1,7 @@
 // Dialog that adds one stored connection or edits an existing one.
 #include "frmDetailedSetup.h"
 
+#include "LocalTextValidator.h"
 #include "modControlCommon.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
@@ -62,9 +63,9 @@ frmDetailedSetup::frmDetailedSetup(int recordIndex, QWidget* parent)
     txtDescription->setMinimumWidth(280);
 
     for (QLineEdit* box : {txtConnectionName, txtDescription, txtIpAddress, txtUserName})
-        box->setValidator(new QRegularExpressionValidator(kNoSeparator, box));
+        box->setValidator(new LocalTextValidator(kNoSeparator, box));
     for (QLineEdit* box : {txtPassword, txtRetypePassword}) {
-        box->setValidator(new QRegularExpressionValidator(kNoLineEnd, box));
+        box->setValidator(new LocalTextValidator(kNoLineEnd, box));
         box->setEchoMode(QLineEdit::Password);
         box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     }
