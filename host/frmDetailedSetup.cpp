@@ -116,11 +116,11 @@ void frmDetailedSetup::Form_Load() {
     const bool editing = g_intEditMode == 2 && m_editIndex >= 1 && m_editIndex <= g_intUserCount;
     if (editing) {
         const UserRecord& user = g_udtUsers[static_cast<size_t>(m_editIndex)];
-        txtUserName->setText(user.UserName);
-        txtPassword->setText(user.Password);
-        txtRetypePassword->setText(user.Password);
+        SetWholeText(txtUserName, user.UserName);
+        SetWholeText(txtPassword, user.Password);
+        SetWholeText(txtRetypePassword, user.Password);
         chkDisableThisUser->setChecked(user.Disabled != 0);
-        txtDescription->setText(user.Description);
+        SetWholeText(txtDescription, user.Description);
         // A user's name cannot be changed.
         txtUserName->setReadOnly(true);
         QPalette palette = txtUserName->palette();

@@ -101,13 +101,13 @@ frmDetailedSetup::frmDetailedSetup(int recordIndex, QWidget* parent)
                          m_recordIndex <= g_intLastConnectionIndex;
     if (editing) {
         const ConnectionRecord& r = g_udtConnections[static_cast<size_t>(m_recordIndex)];
-        txtConnectionName->setText(r.ConnectName);
-        txtDescription->setText(r.Description);
-        txtIpAddress->setText(r.IpAddress);
-        txtPortNumber->setText(r.PortNo);
-        txtUserName->setText(r.UserName);
-        txtPassword->setText(r.Password);
-        txtRetypePassword->setText(r.Password);
+        SetWholeText(txtConnectionName, r.ConnectName);
+        SetWholeText(txtDescription, r.Description);
+        SetWholeText(txtIpAddress, r.IpAddress);
+        SetWholeText(txtPortNumber, r.PortNo);
+        SetWholeText(txtUserName, r.UserName);
+        SetWholeText(txtPassword, r.Password);
+        SetWholeText(txtRetypePassword, r.Password);
         // The name is the lookup key: editing never renames.
         txtConnectionName->setReadOnly(true);
         QPalette locked = txtConnectionName->palette();
