@@ -26,7 +26,8 @@ QString ProgramFile(const QString& fileName);
 // connections with every field at its full length, each character taking up to
 // three bytes: 257 lines of 1512 bytes, under 400 KiB. The bound is twenty times
 // that, and takes a loaded list at its 16-bit limit of 32767 records of up to
-// 256 bytes each.
+// 256 bytes each. Loading takes about nine times the file's size in memory for
+// a moment, so a larger bound would cost more than it could hold.
 inline constexpr qint64 kMaxStationFileBytes = 8 * 1024 * 1024;
 
 // True when `path` is a regular file (a link to one counts) of at most
