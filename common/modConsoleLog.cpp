@@ -1,6 +1,8 @@
 // One line per event of a station on standard output.
 #include "modConsoleLog.h"
 
+#include "LocalText.h"
+
 #include <atomic>
 #include <cstdio>
 
@@ -15,6 +17,7 @@ void SetConsoleLogEnabled(bool enabled) {
 void ConsoleLog(const QString& line) {
     if (!g_enabled)
         return;
-    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+    // The bytes the text stands for, also those that do not decode.
+    std::fprintf(stdout, "%s\n", Tavrino::EncodeLocalText(line).constData());
     std::fflush(stdout);
 }

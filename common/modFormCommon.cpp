@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -101,6 +102,11 @@ void SetMainFormFonts(QWidget* form, QWidget* toggle) {
 void SelectAllText(QLineEdit* box) {
     if (box)
         box->setSelection(0, static_cast<int>(box->text().size()));
+}
+
+void SetWholeText(QLineEdit* box, const QString& text) {
+    box->setMaxLength(std::max(box->maxLength(), static_cast<int>(text.size())));
+    box->setText(text);
 }
 
 void SelectAllOnFocus(QLineEdit* box) {

@@ -25,6 +25,10 @@ void SetMainFormFonts(QWidget* form, QWidget* toggle);
 // Selects the whole text of the box.
 void SelectAllText(QLineEdit* box);
 
+// Fills the box with all of `text`, also when a hand-edited file gave it more
+// than the box's limit: the box would cut it, and the cut text be saved.
+void SetWholeText(QLineEdit* box, const QString& text);
+
 // The box selects its whole text whenever it gains the focus.
 void SelectAllOnFocus(QLineEdit* box);
 

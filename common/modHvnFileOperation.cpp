@@ -1,5 +1,7 @@
 #include "modHvnFileOperation.h"
 
+#include "LocalText.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -8,6 +10,11 @@
 #include <QSet>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -19,6 +26,40 @@ QSet<QString>& UnreadableFiles() {
 QStringList& UnreportedFiles() {
     static QStringList files;
     return files;
+}
+
+QList<KeptOriginal>& KeptOriginals() {
+    static QList<KeptOriginal> kept;
+    return kept;
+}
+
+// The whole of a plain file of sane size; false for anything else. Checked
+// before opening, so a pipe or a device is never opened, and again on the
+// open file, in case the entry was replaced in between.
+bool ReadPlainFile(const QString& path, QByteArray* bytes) {
+    if (!IsPlainFileOfSaneSize(path))
+        return false;
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool ok =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxStationFileBytes;
+    bytes->clear();
+    // One byte more than allowed tells a file that grew meanwhile.
+    char buffer[65536];
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n >= 0 && bytes->size() + n <= kMaxStationFileBytes;
+        if (n <= 0)
+            break;
+        bytes->append(buffer, n);
+    }
+    ::close(fd);
+    return ok;
 }
 
 QString& FolderOverride() {
@@ -79,36 +120,114 @@ bool UseStationFolder(const QString& folder, const QString& programFolder,
 
 void SetProgramFolderForTesting(const QString& folder) {
     FolderOverride() = folder;
+    KeptOriginals().clear(); // about the files of the folder before
 }
 
 QString ProgramFile(const QString& fileName) {
     return QDir(ProgramFolder()).filePath(fileName);
 }
 
-QStringList ReadTextLines(const QString& path, bool* opened) {
-    QFile file(path);
-    const bool ok = file.open(QIODevice::ReadOnly);
-    if (opened)
-        *opened = ok;
-    if (!ok) {
-        const QString absolute = QFileInfo(path).absoluteFilePath();
-        if (QFileInfo::exists(path) && !UnreadableFiles().contains(absolute)) {
-            UnreadableFiles().insert(absolute);
-            UnreportedFiles() << path;
-        }
-        return {};
+bool IsPlainFileOfSaneSize(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+           info.st_size <= kMaxStationFileBytes;
+}
+
+void NoteUnreadableFile(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (!UnreadableFiles().contains(absolute)) {
+        UnreadableFiles().insert(absolute);
+        UnreportedFiles() << path;
     }
-    QString text = QString::fromLocal8Bit(file.readAll());
+}
+
+TextFile ReadTextFile(const QString& path) {
+    TextFile file;
+    file.path = path;
+    file.opened = ReadPlainFile(path, &file.bytes);
+    if (!file.opened) {
+        if (QFileInfo::exists(path))
+            NoteUnreadableFile(path);
+        return file;
+    }
+    QString text = Tavrino::DecodeLocalText(file.bytes, &file.undecodableBytes);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast(); // after the last line's end
-    return lines;
+    file.lines = text.split(QLatin1Char('\n'));
+    if (file.lines.last().isEmpty())
+        file.lines.removeLast(); // after the last line's end
+    return file;
 }
 
 QStringList TakeUnreadableFiles() {
     return std::exchange(UnreportedFiles(), {});
+}
+
+void KeepOriginalUnlessHeld(const TextFile& file, const NotHeld& notHeld, int limit) {
+    if (!file.opened || (notHeld.leftOut == 0 && notHeld.changed == 0 && notHeld.beyondLimit == 0 &&
+                         file.undecodableBytes == 0))
+        return;
+    const QString suffix = QStringLiteral(".orig-");
+    const QString prefix = file.path + suffix;
+    const QFileInfo info(file.path);
+    int last = 0;
+    for (const QString& name : info.dir().entryList({info.fileName() + suffix + QLatin1Char('*')},
+                                                    QDir::AllEntries | QDir::Hidden | QDir::System |
+                                                        QDir::NoDotAndDotDot))
+        last = std::max(last, name.mid(info.fileName().size() + suffix.size()).toInt());
+    QByteArray latest;
+    if (last > 0 && ReadPlainFile(prefix + QString::number(last), &latest) && latest == file.bytes)
+        return; // kept, and reported, before
+    KeptOriginal kept{file.path, {}, notHeld, limit, file.undecodableBytes};
+    // Created, never opened over an existing entry: a number taken meanwhile is passed by.
+    for (int n = last + 1; n <= last + 100 && kept.copy.isEmpty(); ++n) {
+        QFile copy(prefix + QString::number(n));
+        if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                       QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            if (copy.exists())
+                continue;
+            break;
+        }
+        if (copy.write(file.bytes) == file.bytes.size() && copy.flush() &&
+            ::fsync(copy.handle()) == 0) {
+            kept.copy = copy.fileName();
+        } else {
+            copy.remove();
+            break;
+        }
+    }
+    if (kept.copy.isEmpty()) // without a copy, the original stays as it is
+        UnreadableFiles().insert(info.absoluteFilePath());
+    KeptOriginals() << kept;
+}
+
+QList<KeptOriginal> TakeKeptOriginals() {
+    return std::exchange(KeptOriginals(), {});
+}
+
+bool ReadSettingValue(const QString& path, const QString& header, const QString& key,
+                      QString& value) {
+    if (!FileExists(path))
+        return false;
+    const TextFile file = ReadTextFile(path);
+    NotHeld notHeld;
+    bool headerSeen = false;
+    int keyLines = 0;
+    for (const QString& line : file.lines) {
+        // Split at every "=": a key without "=" carries no value and is passed over.
+        const QStringList pieces = line.split(QLatin1Char('='));
+        if (pieces.size() >= 2 && pieces.at(0) == key) {
+            value = pieces.at(1);
+            ++keyLines;
+        } else if (line == header && !headerSeen) {
+            headerSeen = true;
+        } else {
+            ++notHeld.leftOut;
+        }
+    }
+    notHeld.leftOut += std::max(0, keyLines - 1); // only the last one is written back
+    KeepOriginalUnlessHeld(file, notHeld);
+    return true;
 }
 
 bool WriteTextLines(const QString& path, const QStringList& lines) {
@@ -118,10 +237,9 @@ bool WriteTextLines(const QString& path, const QStringList& lines) {
     bool ok = file.open(QIODevice::WriteOnly);
     if (ok)
         ok = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    for (const QString& line : lines) {
-        if (!ok)
-            break;
-        const QByteArray bytes = line.toLocal8Bit() + "\r\n";
+    if (ok && !lines.isEmpty()) {
+        const QString crlf = QStringLiteral("\r\n");
+        const QByteArray bytes = Tavrino::EncodeLocalText(lines.join(crlf) + crlf);
         ok = file.write(bytes) == bytes.size();
     }
     // The device buffers writes; a failure while flushing that buffer

@@ -1,5 +1,8 @@
 #include "modHvnRegistry.h"
 
+#include "LocalText.h"
+#include "modHvnFileOperation.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -38,6 +41,11 @@ QString GetRegistryString(quint32 rootKey, const QString& subKey, const QString&
             QDir(dir).filePath(organisation + QLatin1Char('/') + application + QStringLiteral(".conf"));
         if (!QFileInfo::exists(file))
             continue;
+        // The settings library would wait forever on a pipe, or take in a file of any size.
+        if (!IsPlainFileOfSaneSize(file)) {
+            NoteUnreadableFile(file);
+            return {};
+        }
         QSettings settings(file, QSettings::NativeFormat);
         if (settings.status() != QSettings::NoError)
             return {};
@@ -48,7 +56,7 @@ QString GetRegistryString(quint32 rootKey, const QString& subKey, const QString&
         if (v.typeId() != QMetaType::QString)
             return {};
         const QString text = v.toString();
-        if (text.toLocal8Bit().size() > 255)
+        if (Tavrino::EncodeLocalText(text).size() > 255)
             return {};
         const qsizetype nul = text.indexOf(QChar(0));
         return nul < 0 ? text : text.left(nul);

@@ -3,6 +3,7 @@
 
 #include "modHvnFileOperation.h"
 
+#include "LocalText.h"
 #include "frmMessage.h"
 #include "modHvnRegistry.h"
 
@@ -37,6 +38,41 @@ int& TimedMessageOverrideMs() {
 QPointer<frmMessage>& TimedWindow() {
     static QPointer<frmMessage> window;
     return window;
+}
+
+// What the load of one file did not hold, and where its original went.
+QString KeptOriginalText(const KeptOriginal& kept) {
+    QStringList what;
+    auto count = [&what](qsizetype n, const QString& english, const QString& japanese) {
+        if (n > 0)
+            what << Tr(english, japanese).arg(n);
+    };
+    count(kept.notHeld.leftOut, QStringLiteral("lines left out: %1"),
+          QStringLiteral("読み込めない行: %1"));
+    count(kept.notHeld.changed, QStringLiteral("lines written back changed: %1"),
+          QStringLiteral("書き換えられる行: %1"));
+    count(kept.notHeld.beyondLimit,
+          QStringLiteral("entries beyond the limit of %1: %2").arg(kept.limit),
+          QStringLiteral("上限 %1 件を超える項目: %2").arg(kept.limit));
+    count(kept.undecodableBytes,
+          QStringLiteral("bytes not in the system's character encoding (%1), shown as \uFFFD: %2")
+              .arg(QString::fromLatin1(Tavrino::LocalTextEncoding())),
+          QStringLiteral("システムの文字コード（%1）にないバイト（\uFFFD と表示）: %2")
+              .arg(QString::fromLatin1(Tavrino::LocalTextEncoding())));
+    const QString headline =
+        Tr(QStringLiteral("The file \"%1\" is not entirely in the form this program reads and "
+                          "writes (%2)."),
+           QStringLiteral("ファイル「%1」には、このプログラムが読み書きする形式に合わない内容が"
+                          "あります（%2）。"))
+            .arg(kept.path, what.join(Tr(QStringLiteral("; "), QStringLiteral("、"))));
+    if (kept.copy.isEmpty())
+        return headline + Tr(QStringLiteral("\r\nNo copy of it could be made, so it will not be "
+                                            "replaced when the program closes."),
+                             QStringLiteral("\r\nコピーを作成できなかったため、プログラムの終了時"
+                                            "にこのファイルを置き換えません。"));
+    return headline + Tr(QStringLiteral("\r\nThe file as it was has been kept as \"%1\"."),
+                         QStringLiteral("\r\n元のファイルを「%1」として残しました。"))
+                          .arg(kept.copy);
 }
 
 void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
@@ -117,6 +153,8 @@ void ReportUnreadableFiles() {
     for (const QString& path : TakeUnreadableFiles())
         lines << Tr(QStringLiteral("The file \"%1\" could not be read.").arg(path),
                     QStringLiteral("ファイル「%1」を読み込めませんでした。").arg(path));
+    for (const KeptOriginal& kept : TakeKeptOriginals())
+        lines << KeptOriginalText(kept);
     if (!lines.isEmpty())
         ShowErrorBox(nullptr, lines.join(QStringLiteral("\r\n")));
 }

@@ -17,7 +17,8 @@ void ShowErrorBox(QWidget* parent, const QString& text);   // error (stop) icon
 void ShowWarningBox(QWidget* parent, const QString& text); // exclamation icon
 void ShowInfoBox(QWidget* parent, const QString& text);    // information icon
 
-// One error box naming every file found unreadable since the last call;
+// One error box naming every file found unreadable since the last call, and
+// every file whose load did not hold all of it, with the copy of its original;
 // shown once the language is known, since the files are read before it is.
 void ReportUnreadableFiles();
 

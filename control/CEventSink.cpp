@@ -3,13 +3,15 @@
 
 #include "CCallEngine.h"
 #include "CTavrinoStandardCtrl.h"
+#include "LocalText.h"
 
 #include <QString>
 
 namespace {
 
+// Lossless: a byte that does not decode still reaches the host, as itself.
 QString FromAnsi(const std::string& s) {
-    return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
+    return Tavrino::DecodeLocalText(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "CCallEngine.h"
 #include "CEventSink.h"
+#include "LocalText.h"
 
 #include <QByteArray>
 #include <QMetaType>
@@ -85,7 +86,7 @@ std::optional<std::string> ToText(const QVariant& v) {
     case QMetaType::UnknownType:
         return std::string();
     case QMetaType::QString:
-        return v.toString().toLocal8Bit().toStdString();
+        return EncodeLocalText(v.toString()).toStdString();
     case QMetaType::QByteArray:
         return v.toByteArray().toStdString();
     case QMetaType::Bool:

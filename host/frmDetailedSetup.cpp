@@ -1,6 +1,7 @@
 // Edits one user of the list: name, password twice, description, disable flag.
 #include "frmDetailedSetup.h"
 
+#include "LocalTextValidator.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
 #include "modHost.h"
@@ -13,7 +14,6 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -63,7 +63,10 @@ frmDetailedSetup::frmDetailedSetup(int editIndex, QWidget* parent)
     }
     const QRegularExpression noAmpersand(QStringLiteral("[^&]*"));
     for (QLineEdit* box : {txtUserName, txtPassword, txtRetypePassword})
-        box->setValidator(new QRegularExpressionValidator(noAmpersand, box));
+        box->setValidator(new LocalTextValidator(noAmpersand, box));
+    // A line end would split the stored line.
+    txtDescription->setValidator(
+        new LocalTextValidator(QRegularExpression(QStringLiteral("[^\\r\\n]*")), txtDescription));
     lblUserName = NewLabel(this, "lblUserName", txtUserName);
     lblPassword = NewLabel(this, "lblPassword", txtPassword);
     lblRetypePassword = NewLabel(this, "lblRetypePassword", txtRetypePassword);
@@ -113,11 +116,11 @@ void frmDetailedSetup::Form_Load() {
     const bool editing = g_intEditMode == 2 && m_editIndex >= 1 && m_editIndex <= g_intUserCount;
     if (editing) {
         const UserRecord& user = g_udtUsers[static_cast<size_t>(m_editIndex)];
-        txtUserName->setText(user.UserName);
-        txtPassword->setText(user.Password);
-        txtRetypePassword->setText(user.Password);
+        SetWholeText(txtUserName, user.UserName);
+        SetWholeText(txtPassword, user.Password);
+        SetWholeText(txtRetypePassword, user.Password);
         chkDisableThisUser->setChecked(user.Disabled != 0);
-        txtDescription->setText(user.Description);
+        SetWholeText(txtDescription, user.Description);
         // A user's name cannot be changed.
         txtUserName->setReadOnly(true);
         QPalette palette = txtUserName->palette();

@@ -2,6 +2,7 @@
 // files in the program's folder that keep the list and the listen port.
 #include "modHost.h"
 
+#include "LocalText.h"
 #include "modHvnFileOperation.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
@@ -48,6 +49,30 @@ qint16 ParseDisabled(const QString& text, bool hasValue) {
     return static_cast<qint16>(value);
 }
 
+// Fields go by position; the last one keeps any further "&".
+UserRecord ParseUserLine(const QString& line) {
+    const QStringList parts = line.split(QLatin1Char('&'));
+    auto part = [&parts](int i) -> QString {
+        if (i < 3)
+            return i < parts.size() ? parts.at(i) : QString();
+        return parts.size() > 3 ? parts.mid(3).join(QLatin1Char('&')) : QString();
+    };
+    UserRecord record;
+    record.UserName = ValueOfPart(part(0));
+    record.Password = ValueOfPart(part(1));
+    bool flagHasValue = false;
+    const QString flag = ValueOfPart(part(2), &flagHasValue);
+    record.Disabled = parts.size() > 2 ? ParseDisabled(flag, flagHasValue) : 0;
+    record.Description = ValueOfPart(part(3));
+    return record;
+}
+
+QString FormatUserLine(const UserRecord& user) {
+    return QStringLiteral("ID=") + user.UserName + QStringLiteral("&PASSWORD=") + user.Password +
+           QStringLiteral("&Enable=") + QString::number(user.Disabled) +
+           QStringLiteral("&ConnectName=") + user.Description;
+}
+
 } // namespace
 
 QString ValueOfPart(const QString& part, bool* found) {
@@ -60,10 +85,15 @@ QString ValueOfPart(const QString& part, bool* found) {
 qint16 FindUser(const QString& userName, const QString& password) {
     if (userName.isEmpty() || password.isEmpty())
         return -1;
+    // As the bytes they stand for: a caller's bytes that do not decode match
+    // only the very same stored bytes.
+    const QByteArray name = Tavrino::EncodeLocalText(userName);
+    const QByteArray secret = Tavrino::EncodeLocalText(password);
     // An int counter: a 16-bit one would wrap round after a full table's last user.
     for (int i = 1; i <= g_intUserCount; ++i) {
         const UserRecord& user = g_udtUsers[static_cast<size_t>(i)];
-        if (user.UserName == userName && user.Password == password)
+        if (Tavrino::EncodeLocalText(user.UserName) == name &&
+            Tavrino::EncodeLocalText(user.Password) == secret)
             return static_cast<qint16>(i);
     }
     return -1;
@@ -103,48 +133,31 @@ bool LoadUserList() {
     const QString path = ProgramFile(QString::fromLatin1(kUserListFileName));
     if (!FileExists(path))
         return false;
-    for (const QString& line : ReadTextLines(path)) {
-        // Fields go by position; the last one keeps any further "&".
-        const QStringList parts = line.split(QLatin1Char('&'));
-        auto part = [&parts](int i) -> QString {
-            if (i < 3)
-                return i < parts.size() ? parts.at(i) : QString();
-            return parts.size() > 3 ? parts.mid(3).join(QLatin1Char('&')) : QString();
-        };
-        UserRecord record;
-        record.UserName = ValueOfPart(part(0));
-        record.Password = ValueOfPart(part(1));
-        bool flagHasValue = false;
-        const QString flag = ValueOfPart(part(2), &flagHasValue);
-        record.Disabled = parts.size() > 2 ? ParseDisabled(flag, flagHasValue) : 0;
-        record.Description = ValueOfPart(part(3));
-        AddUser(record);
+    const TextFile file = ReadTextFile(path);
+    NotHeld notHeld;
+    for (const QString& line : file.lines) {
+        const UserRecord record = ParseUserLine(line);
+        if (record.UserName.isEmpty() || record.Password.isEmpty())
+            ++notHeld.leftOut;
+        else if (!AddUser(record))
+            ++notHeld.beyondLimit;
+        else if (FormatUserLine(record) != line)
+            ++notHeld.changed;
     }
+    KeepOriginalUnlessHeld(file, notHeld, std::numeric_limits<qint16>::max());
     return true;
 }
 
 bool SaveUserList() {
     QStringList lines;
-    for (int i = 1; i <= g_intUserCount; ++i) {
-        const UserRecord& user = g_udtUsers[static_cast<size_t>(i)];
-        lines << QStringLiteral("ID=") + user.UserName + QStringLiteral("&PASSWORD=") +
-                     user.Password + QStringLiteral("&Enable=") + QString::number(user.Disabled) +
-                     QStringLiteral("&ConnectName=") + user.Description;
-    }
+    for (int i = 1; i <= g_intUserCount; ++i)
+        lines << FormatUserLine(g_udtUsers[static_cast<size_t>(i)]);
     return WriteLines(QString::fromLatin1(kUserListFileName), lines);
 }
 
 bool LoadHostSettings(QString& listenPort) {
-    const QString path = ProgramFile(QString::fromLatin1(kHostSettingsFileName));
-    if (!FileExists(path))
-        return false;
-    for (const QString& line : ReadTextLines(path)) {
-        const QStringList pieces = line.split(QLatin1Char('='));
-        // A key without "=" carries no value and is passed over.
-        if (pieces.size() >= 2 && pieces.at(0) == QLatin1String("ListenPortNo"))
-            listenPort = pieces.at(1);
-    }
-    return true;
+    return ReadSettingValue(ProgramFile(QString::fromLatin1(kHostSettingsFileName)),
+                            QStringLiteral("[Main]"), QStringLiteral("ListenPortNo"), listenPort);
 }
 
 bool SaveHostSettings(const QString& listenPort) {

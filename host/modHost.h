@@ -26,8 +26,8 @@ inline constexpr qint16 kMaxUsers = 256;
 inline constexpr const char* kUserListFileName = "TESSORAH.ini";
 inline constexpr const char* kHostSettingsFileName = "TESSORA-H.ini";
 
-// Index of the first user whose name and password both match exactly, or -1
-// (also when either text is empty).
+// Index of the first user whose name and password both match exactly, byte
+// for byte in the locale's encoding, or -1 (also when either text is empty).
 qint16 FindUser(const QString& userName, const QString& password);
 
 // False for an index outside 1..g_intUserCount, else whether that user's
@@ -43,7 +43,8 @@ bool AddUser(const UserRecord& record);
 bool DeleteUser(qint16 index);
 
 // Replaces the table with the users of the user list file. False when the
-// file does not exist (the table is then empty).
+// file does not exist (the table is then empty). When the table cannot hold
+// all of the file, its original is kept aside (KeepOriginalUnlessHeld).
 bool LoadUserList();
 
 // Rewrites the user list file from the table. On failure the previous file

@@ -1,6 +1,7 @@
 // Dialog that adds one stored connection or edits an existing one.
 #include "frmDetailedSetup.h"
 
+#include "LocalTextValidator.h"
 #include "modControlCommon.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
@@ -62,9 +63,9 @@ frmDetailedSetup::frmDetailedSetup(int recordIndex, QWidget* parent)
     txtDescription->setMinimumWidth(280);
 
     for (QLineEdit* box : {txtConnectionName, txtDescription, txtIpAddress, txtUserName})
-        box->setValidator(new QRegularExpressionValidator(kNoSeparator, box));
+        box->setValidator(new LocalTextValidator(kNoSeparator, box));
     for (QLineEdit* box : {txtPassword, txtRetypePassword}) {
-        box->setValidator(new QRegularExpressionValidator(kNoLineEnd, box));
+        box->setValidator(new LocalTextValidator(kNoLineEnd, box));
         box->setEchoMode(QLineEdit::Password);
         box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     }
@@ -100,13 +101,13 @@ frmDetailedSetup::frmDetailedSetup(int recordIndex, QWidget* parent)
                          m_recordIndex <= g_intLastConnectionIndex;
     if (editing) {
         const ConnectionRecord& r = g_udtConnections[static_cast<size_t>(m_recordIndex)];
-        txtConnectionName->setText(r.ConnectName);
-        txtDescription->setText(r.Description);
-        txtIpAddress->setText(r.IpAddress);
-        txtPortNumber->setText(r.PortNo);
-        txtUserName->setText(r.UserName);
-        txtPassword->setText(r.Password);
-        txtRetypePassword->setText(r.Password);
+        SetWholeText(txtConnectionName, r.ConnectName);
+        SetWholeText(txtDescription, r.Description);
+        SetWholeText(txtIpAddress, r.IpAddress);
+        SetWholeText(txtPortNumber, r.PortNo);
+        SetWholeText(txtUserName, r.UserName);
+        SetWholeText(txtPassword, r.Password);
+        SetWholeText(txtRetypePassword, r.Password);
         // The name is the lookup key: editing never renames.
         txtConnectionName->setReadOnly(true);
         QPalette locked = txtConnectionName->palette();

@@ -72,13 +72,22 @@ bool LoadConnectionList() {
     const QString path = ProgramFile(QString::fromLatin1(kConnectionListFile));
     if (!FileExists(path))
         return false;
-    const QStringList lines = ReadTextLines(path);
+    const TextFile file = ReadTextFile(path);
     // A damaged line is passed over; the rest of the file still loads.
-    for (const QString& line : lines) {
+    NotHeld notHeld;
+    for (const QString& line : file.lines) {
         ConnectionRecord record;
-        if (ParseConnectionLine(line, &record))
+        if (!ParseConnectionLine(line, &record) || !HasRequiredFields(record)) {
+            ++notHeld.leftOut;
+        } else if (g_intLastConnectionIndex == std::numeric_limits<qint16>::max()) {
+            ++notHeld.beyondLimit;
+        } else {
             AddConnection(record);
+            if (FormatConnectionLine(record) != line)
+                ++notHeld.changed;
+        }
     }
+    KeepOriginalUnlessHeld(file, notHeld, std::numeric_limits<qint16>::max() + 1);
     return true;
 }
 
@@ -95,17 +104,10 @@ bool SaveConnectionList() {
 
 bool LoadSelectItem() {
     g_strSelectItem.clear();
-    const QString path = ProgramFile(QString::fromLatin1(kSettingsFile));
-    if (!FileExists(path))
-        return false;
-    const QStringList lines = ReadTextLines(path);
-    for (const QString& line : lines) {
-        // Split at every "=": a name holding "=" reads back only up to it.
-        const QStringList pieces = line.split(QLatin1Char('='));
-        if (pieces.size() >= 2 && pieces[0] == QLatin1String("SelectItem"))
-            g_strSelectItem = pieces[1];
-    }
-    return true;
+    // Split at every "=": a name holding "=" reads back only up to it.
+    return ReadSettingValue(ProgramFile(QString::fromLatin1(kSettingsFile)),
+                            QStringLiteral("[INIT]"), QStringLiteral("SelectItem"),
+                            g_strSelectItem);
 }
 
 bool SaveSelectItem() {

@@ -36,6 +36,7 @@ inline constexpr const char* kConnectionListFile = "Connect.dat";
 inline constexpr const char* kSettingsFile = "TESSORAR.ini";
 
 // Empties the list, then reads the connection list file. False when the file does not exist.
+// When the list cannot hold all of the file, its original is kept aside (KeepOriginalUnlessHeld).
 bool LoadConnectionList();
 // Rewrites the connection list file whole. A failure is shown to the operator and gives false.
 bool SaveConnectionList();

@@ -180,11 +180,10 @@ TEST(StationFiles, AFileThatCouldNotBeReadIsReportedOnceAndNeverReplaced) {
     const QString path = dir.filePath(QStringLiteral("TESSORAH.ini"));
     QLocalServer server;
     ASSERT_TRUE(server.listen(path));
-    bool opened = true;
-    EXPECT_TRUE(ReadTextLines(path, &opened).isEmpty());
-    EXPECT_FALSE(opened);
+    const TextFile read = ReadTextFile(path);
+    EXPECT_TRUE(read.lines.isEmpty() && !read.opened);
     EXPECT_EQ(TakeUnreadableFiles(), QStringList{path});
-    ReadTextLines(path);
+    ReadTextFile(path);
     EXPECT_TRUE(TakeUnreadableFiles().isEmpty()); // reported once
 
     // Saving the empty list read from it must not wipe what it may hold.
@@ -194,5 +193,5 @@ TEST(StationFiles, AFileThatCouldNotBeReadIsReportedOnceAndNeverReplaced) {
     // Other files are written as before.
     const QString other = dir.filePath(QStringLiteral("TESSORA-H.ini"));
     EXPECT_TRUE(WriteTextLines(other, {QStringLiteral("[Main]")}));
-    EXPECT_EQ(ReadTextLines(other), QStringList{QStringLiteral("[Main]")});
+    EXPECT_EQ(ReadTextFile(other).lines, QStringList{QStringLiteral("[Main]")});
 }

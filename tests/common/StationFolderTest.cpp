@@ -19,14 +19,14 @@ TEST(StationFolder, FirstStartInTheDataFolderCopiesTheStationsFilesOwnerOnly) {
     const QStringList names{"TESSORAH.ini", "absent.ini"};
     ASSERT_TRUE(UseStationFolder(data, program, names));
     EXPECT_EQ(QFile::permissions(data), kOwnerOnly | QFileDevice::ExeOwner | QFileDevice::ExeUser);
-    EXPECT_EQ(ReadTextLines(data + "/TESSORAH.ini"), QStringList{"from the program folder"});
+    EXPECT_EQ(ReadTextFile(data + "/TESSORAH.ini").lines, QStringList{"from the program folder"});
     EXPECT_EQ(QFile::permissions(data + "/TESSORAH.ini"), kOwnerOnly);
     EXPECT_FALSE(QFile::exists(data + "/other.txt") || QFile::exists(data + "/absent.ini"));
 
     // Later starts keep what was saved since; a folder that cannot be made is still used.
     ASSERT_TRUE(WriteTextLines(data + "/TESSORAH.ini", {"saved since"}));
     ASSERT_TRUE(UseStationFolder(data, program, names));
-    EXPECT_EQ(ReadTextLines(data + "/TESSORAH.ini"), QStringList{"saved since"});
+    EXPECT_EQ(ReadTextFile(data + "/TESSORAH.ini").lines, QStringList{"saved since"});
     EXPECT_FALSE(UseStationFolder(program + "/other.txt/x", program, names));
     EXPECT_EQ(ProgramFolder(), program + "/other.txt/x");
     SetProgramFolderForTesting(QString());

@@ -167,16 +167,20 @@ TEST_F(HostCalls, DisabledUserIsCancelledAndUnknownOrMalformedCallersGetNoAnswer
     auto noAmpersand = NewCaller(46244);
     auto noEquals = NewCaller(46245);
     auto emptyName = NewCaller(46246);
+    auto otherBytes = NewCaller(46247);
+    ASSERT_TRUE(AddUser(User("carl", Tavrino::DecodeLocalText("p\xe4\xe4sswort"))));
     ASSERT_TRUE(disabled->Call(m_hostPort, "ID=bob&Password=pw", 2));
     ASSERT_TRUE(wrongPassword->Call(m_hostPort, "ID=alice&Password=secret", 2));
     ASSERT_TRUE(wrongCase->Call(m_hostPort, "ID=Alice&Password=Secret", 2));
     ASSERT_TRUE(noAmpersand->Call(m_hostPort, "ID=alice", 2));
     ASSERT_TRUE(noEquals->Call(m_hostPort, "alice&Secret", 2));
     ASSERT_TRUE(emptyName->Call(m_hostPort, "ID=&Password=Secret", 2));
+    ASSERT_TRUE(otherBytes->Call(m_hostPort,
+                                 Tavrino::DecodeLocalText("ID=carl&Password=p\xff\xfesswort"), 2));
 
     EXPECT_TRUE(disabled->WaitFor(STATUS_CALL_REJECTED, 3000)) << disabled->Outcome();
     for (Caller* c : {wrongPassword.get(), wrongCase.get(), noAmpersand.get(), noEquals.get(),
-                      emptyName.get()}) {
+                      emptyName.get(), otherBytes.get()}) {
         EXPECT_TRUE(c->WaitFor(STATUS_TIMEOUT, 5000)) << c->Port() << " got " << c->Outcome();
         EXPECT_EQ(c->Outcome(), STATUS_TIMEOUT) << c->Port();
     }
@@ -192,9 +196,9 @@ TEST_F(HostCalls, KeyNamesAreFreeAndAPasswordKeepsLaterSeparators) {
     StartHost(kHostPortBase + 3);
     // Added while running, as the setup window would: only the file line
     // cannot carry an "&" in a password.
-    ASSERT_TRUE(AddUser(User("carol", "p&w=1")));
+    ASSERT_TRUE(AddUser(User("carol", Tavrino::DecodeLocalText("p&w=1\xe4")))); // and its bytes
     auto caller = NewCaller(46251);
-    ASSERT_TRUE(caller->Call(m_hostPort, "Name=carol&Key=p&w=1"));
+    ASSERT_TRUE(caller->Call(m_hostPort, Tavrino::DecodeLocalText("Name=carol&Key=p&w=1\xe4")));
     ASSERT_TRUE(caller->WaitFor(STATUS_CONNECTED, 5000)) << caller->Outcome();
     ASSERT_TRUE(WaitFor([this] { return Text("txtUserName") == "carol"; }, 3000));
 }

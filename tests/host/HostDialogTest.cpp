@@ -177,6 +177,16 @@ TEST_F(HostDialogs, AmpersandCannotEnterNameOrPasswordButMayEnterTheDescription)
     EXPECT_EQ(Find<QLineEdit>(&dialog, "txtUserName")->text(), "tomjerry");
     EXPECT_EQ(Find<QLineEdit>(&dialog, "txtPassword")->text(), "ab=c");
     EXPECT_EQ(Find<QLineEdit>(&dialog, "txtDescription")->text(), "x&y=z");
+    // Nor may what the encoding cannot hold, and the operator is told why.
+    Tavrino::SetLocalTextEncodingForTesting("ISO-8859-1");
+    for (const QString& typed : {QStringLiteral("日本日"), QStringLiteral(" ü")})
+        Find<QLineEdit>(&dialog, "txtDescription")->insert(typed); // as typing or pasting does
+    EXPECT_EQ(Find<QLineEdit>(&dialog, "txtDescription")->text(), QStringLiteral("x&y=z ü"));
+    ASSERT_TRUE(WaitFor([this] { return !boxes.boxes.isEmpty(); }, 2000));
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("\"日本\" cannot be entered: the system's "
+                                                  "character encoding (ISO-8859-1) has no place "
+                                                  "for it."));
+    Tavrino::SetLocalTextEncodingForTesting({});
     // Text put in without typing (as a program would) still keeps OK off.
     Find<QLineEdit>(&dialog, "txtPassword")->setText("a&b");
     Find<QLineEdit>(&dialog, "txtRetypePassword")->setText("a&b");

@@ -1,12 +1,14 @@
 // The user list store: lookup, add and delete, and the two files with their
 // layouts, damaged contents and failed saves.
 #include "HostTestSupport.h"
+#include "StationFileCheck.h"
 
 #include <QFileInfo>
 
 #include <csignal>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <random>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -286,6 +288,7 @@ TEST_F(HostStore, HostSettingsTakeTheLastExactListenPortLine) {
                  "[Main]\r\nListenPortNo\r\n\r\nListenPortNo=41000\r\nListenPortNo=42000=x\r\n");
     EXPECT_TRUE(LoadHostSettings(port));
     EXPECT_EQ(port, "42000");
+    EXPECT_EQ(TakeKeptOriginals().size(), 2); // both files above were not written back whole
 
     folder.Write(kHostSettingsFileName, "ListenPortNo\r\n");
     port = "33551";
@@ -354,6 +357,70 @@ TEST_F(HostStore, AFullSixteenBitTableIsSearchedAndSavedToItsLastUser) {
     EXPECT_EQ(FindUser("nobody", "pw"), -1);
     ASSERT_TRUE(SaveUserList());
     EXPECT_EQ(folder.Read(kUserListFileName), bytes);
+}
+
+// Hostile user list files: what the table shows, what is written at exit, and
+// the original kept beside it byte for byte with a message naming it.
+TEST_F(HostStore, HostileFilesAreShownRewrittenAndKeptByteForByte) {
+    const StationStore store{kUserListFileName, LoadUserList, SaveUserList, [] {
+                                 const UserRecord& u = g_udtUsers.back();
+                                 return QStringLiteral("%1: %2 %3 %4 %5")
+                                     .arg(g_intUserCount)
+                                     .arg(u.UserName, u.Password, QString::number(u.Disabled),
+                                          u.Description);
+                             }};
+    const QByteArray ok = "ID=ok&PASSWORD=pw&Enable=0&ConnectName=d\r\n";
+    const QByteArray full = ok.repeated(32767);
+    const QByteArray latin1 = "ID=k\xe4the&PASSWORD=p\xe4\xe4sswort&Enable=0&ConnectName=\r\n";
+    const QByteArray sjis =
+        "ID=\x93\x63\x92\x86&PASSWORD=pw&Enable=1&ConnectName=\x93\x8c\x8b\x9e\r\n";
+    const QString undecodable =
+        QStringLiteral("bytes not in the system's character encoding (UTF-8), shown as \uFFFD: %1");
+    // clang-format off
+    const StationFileCase cases[] = {
+        {'f', ok + "ID=b&PASSWORD=p&Enable=1&ConnectName=a&b=c\r\n", "", "2: b p 1 a&b=c", {}, {}},
+        {'f', full + ok + ok, "", "32767: ok pw 0 d", full, "entries beyond the limit of 32767: 2"},
+        {'f', "# users\r\n; old\r\n\r\nID=x&PASSWORD=&Enable=0&ConnectName=\r\nID=y\r\n" + ok, "",
+         "1: ok pw 0 d", ok, "lines left out: 5"},
+        {'f', "id=a&pw=b&Enable=yes\r\n", "", "1: a b 1 ", "ID=a&PASSWORD=b&Enable=1&ConnectName=\r\n",
+         "lines written back changed: 1"},
+        {'f', "ID=a&PASSWORD=b&Enable=0&ConnectName=x\ry\r\n", "", "1: a b 0 x",
+         "ID=a&PASSWORD=b&Enable=0&ConnectName=x\r\n", "lines left out: 1"},
+        {'f', latin1, "", QStringLiteral("1: k\uFFFDthe p\uFFFD\uFFFDsswort 0 "), {}, undecodable.arg(3)},
+        {'f', latin1, "ISO-8859-1", QStringLiteral("1: käthe päässwort 0 "), {}, {}},
+        {'f', sjis, "", QStringLiteral("1: \uFFFDc\uFFFD\uFFFD pw 1 \uFFFD\uFFFD\uFFFD\uFFFD"), {},
+         undecodable.arg(7)},
+        {'f', sjis, "SHIFT_JIS", QStringLiteral("1: 田中 pw 1 東京"), {}, {}},
+        {'p', {}, "", "0:   0 ", {}, {}},
+        {'h', ok, "", "0:   0 ", {}, {}},
+    };
+    // clang-format on
+    for (const StationFileCase& c : cases)
+        EXPECT_EQ(CheckStationFile(store, c), QString()) << c.shown.toStdString();
+}
+
+// Random valid lists in several encodings are written back byte for byte.
+TEST_F(HostStore, RandomValidListsComeBackByteForByte) {
+    std::mt19937 random(1207);
+    auto field = [&random](const char* refused) {
+        QByteArray bytes = QByteArray::number(int(random() % 10)); // never empty
+        while (random() % 40)
+            if (const char c = char(random()); !QByteArray(refused).contains(c))
+                bytes += c;
+        return bytes;
+    };
+    for (const char* encoding : {"UTF-8", "ISO-8859-1", "SHIFT_JIS", "EUC-JP", "CP932"}) {
+        Tavrino::SetLocalTextEncodingForTesting(encoding);
+        QByteArray file;
+        for (int i = 0; i < 300; ++i)
+            file += "ID=" + field("&\r\n") + "&PASSWORD=" + field("&\r\n") +
+                    "&Enable=" + QByteArray::number(i % 2) + "&ConnectName=" + field("\r\n") +
+                    "\r\n";
+        LoadFile(file);
+        ASSERT_TRUE(g_intUserCount == 300 && SaveUserList()) << encoding;
+        EXPECT_EQ(folder.Read(kUserListFileName), file) << encoding;
+    }
+    Tavrino::SetLocalTextEncodingForTesting({});
 }
 
 int main(int argc, char** argv) {

@@ -2,6 +2,7 @@
 // setting, recorded message boxes, waiting on the event loop.
 #pragma once
 
+#include "LocalText.h"
 #include "modHost.h"
 #include "modHvnFileOperation.h"
 #include "modHvnRegistry.h"

@@ -1,6 +1,7 @@
 // The remote station's connection list and settings files: layout, reading, damaged input,
 // safe saving, and the add and delete rules.
 #include "RemoteTestSupport.h"
+#include "StationFileCheck.h"
 #include "modControlCommon.h"
 #include "modMessage.h"
 
@@ -36,6 +37,7 @@ private slots:
     void damagedLinesAreSkippedAndTheRestLoads();
     void missingFilesStartEmpty();
     void unreadableFileIsReportedOnce();
+    void hostileFilesAreShownRewrittenAndKept();
     void failedSaveIsReportedAndKeepsTheOldFile_data();
     void failedSaveIsReportedAndKeepsTheOldFile();
     void saveThatFailsHalfwayKeepsTheOldFile();
@@ -176,6 +178,50 @@ void ConnectionStoreTest::unreadableFileIsReportedOnce() {
                                          .arg(sandbox.File(QStringLiteral("Connect.dat"))));
     ReportUnreadableFiles();
     QCOMPARE(recorder.boxes.size(), 1);
+}
+
+// Hostile connection list files: what the list shows, what is written at exit, and the original
+// kept beside it byte for byte with a message naming it.
+void ConnectionStoreTest::hostileFilesAreShownRewrittenAndKept() {
+    const StationStore store{
+        kConnectionListFile, LoadConnectionList, SaveConnectionList, [] {
+            const ConnectionRecord r =
+                g_udtConnections.empty() ? ConnectionRecord{} : g_udtConnections.back();
+            return QStringLiteral("%1: %2 %3 %4 %5 %6 %7")
+                .arg(g_intLastConnectionIndex + 1)
+                .arg(r.ConnectName, r.Description, r.IpAddress, r.PortNo, r.UserName, r.Password);
+        }};
+    const QByteArray ok =
+        "ConnectName=c&Description=d&IP Address=h&PortNo=2000&UserName=u&Password=p\r\n";
+    const QByteArray latin1 = "ConnectName=B\xfcro&Description=&IP Address=h&PortNo=2000"
+                              "&UserName=j\xfcrgen&Password=p\xe4\xe4sswort\r\n";
+    const QByteArray sjis = "ConnectName=\x93\x8c\x8b\x9e&Description=\x96\x7b\x8e\xd0"
+                            "&IP Address=h&PortNo=2000&UserName=u&Password=p\r\n";
+    const QString shown = QStringLiteral("1: c d h 2000 u p");
+    const QString undecodable =
+        QStringLiteral("bytes not in the system's character encoding (UTF-8), shown as \uFFFD: %1");
+    // clang-format off
+    const StationFileCase cases[] = {
+        {'f', ok + "ConnectName=e&Description=&IP Address=h&PortNo=1&UserName=u&Password=a&b\r\n",
+         "", "2: e  h 1 u a&b", {}, {}},
+        {'f', ok.repeated(32770), "", "32768: c d h 2000 u p", ok.repeated(32768),
+         "entries beyond the limit of 32768: 2"},
+        {'f', "# list\r\n\r\nConnectName=x&Description=&IP Address=h&PortNo=1&UserName=u&Password="
+              "\r\nbroken\r\n" + ok, "", shown, ok, "lines left out: 4"},
+        {'f', "ConnectName=x&Description=a&b&IP Address=h&PortNo=1&UserName=u&Password=p\r\n" + ok,
+         "", shown, ok, "lines left out: 1"},
+        {'f', "a=c&b=d&c=h&d=2000&e=u&f=p\r\n", "", shown, ok, "lines written back changed: 1"},
+        {'f', ok.chopped(2) + "\rq\r\n", "", shown, ok, "lines left out: 1"},
+        {'f', latin1, "", QStringLiteral("1: B\uFFFDro  h 2000 j\uFFFDrgen p\uFFFD\uFFFDsswort"), {},
+         undecodable.arg(4)},
+        {'f', sjis, "", QStringLiteral("1: \uFFFD\uFFFD\uFFFD\uFFFD \uFFFD{\uFFFD\uFFFD h 2000 u p"), {},
+         undecodable.arg(7)},
+        {'p', {}, "", "0:      ", {}, {}},
+        {'h', ok, "", "0:      ", {}, {}},
+    };
+    // clang-format on
+    for (const StationFileCase& c : cases)
+        QCOMPARE(CheckStationFile(store, c), QString());
 }
 
 void ConnectionStoreTest::failedSaveIsReportedAndKeepsTheOldFile_data() {

@@ -228,12 +228,12 @@ void SetupDialogsTest::addModeAppendsTheRecord() {
 void SetupDialogsTest::editModeLocksTheNameAndWritesTheRest() {
     RemoteSandbox sandbox;
     AddConnection(MakeRecord(QStringLiteral("A")));
-    AddConnection({QStringLiteral("B"), QStringLiteral("desc"), QStringLiteral("10.1.1.1"),
+    AddConnection({QStringLiteral("B"), QString(130, u'd'), QStringLiteral("10.1.1.1"),
                    QStringLiteral("4000"), QStringLiteral("bob"), QStringLiteral("x&y")});
     g_intEditMode = EDIT_MODE_EDIT;
     frmDetailedSetup dialog(1);
     QCOMPARE(Box(&dialog, "txtConnectionName")->text(), QStringLiteral("B"));
-    QCOMPARE(Box(&dialog, "txtDescription")->text(), QStringLiteral("desc"));
+    QCOMPARE(Box(&dialog, "txtDescription")->text(), QString(130, u'd')); // over its limit, whole
     QCOMPARE(Box(&dialog, "txtIpAddress")->text(), QStringLiteral("10.1.1.1"));
     QCOMPARE(Box(&dialog, "txtPortNumber")->text(), QStringLiteral("4000"));
     QCOMPARE(Box(&dialog, "txtUserName")->text(), QStringLiteral("bob"));

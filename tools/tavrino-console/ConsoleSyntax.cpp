@@ -1,6 +1,8 @@
 // ConsoleSyntax: the line syntax of tavrino-console: parsing command lines and quoting strings.
 #include "ConsoleSyntax.h"
 
+#include "LocalText.h"
+
 #include <cctype>
 
 namespace ConsoleSyntax {
@@ -123,7 +125,7 @@ bool Parse(const QByteArray& line, Command* command, QString* error) {
                 *error = QStringLiteral("argument %1: text after the closing quote").arg(index);
                 return false;
             }
-            command->args.append(QString::fromLocal8Bit(bytes));
+            command->args.append(Tavrino::DecodeLocalText(bytes)); // the control gets these bytes
             continue;
         }
         const QByteArray word = readWord();
@@ -144,7 +146,7 @@ bool Parse(const QByteArray& line, Command* command, QString* error) {
 }
 
 QByteArray Quote(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
+    const QByteArray bytes = Tavrino::EncodeLocalText(text);
     QByteArray out;
     out.reserve(bytes.size() + 2);
     out.append('"');
