@@ -34,7 +34,9 @@ void CCaptureHolder::Stop() {
     QSemaphore closed;
     m_worker->PostClose(&closed);
     closed.acquire();
-    m_worker->PostQuit();
+    // Not a posted quit event: Qt wakes a thread's dispatcher after queueing an event, and
+    // a thread that took the event meanwhile may already have ended and freed it.
+    m_thread->quit();
     m_thread->wait();
     // The thread has ended, so its worker may be destroyed here; events still queued
     // for it are dropped with it.

@@ -111,10 +111,6 @@ void CMicDeviceThread::PostClose(QSemaphore* done) {
     Post<CloseEvent>(this, done);
 }
 
-void CMicDeviceThread::PostQuit() {
-    Post<QEvent>(this, static_cast<QEvent::Type>(WM_MICTHREAD_QUIT));
-}
-
 void CMicDeviceThread::PostDetectorTick(int kind) {
     Post<DetectorTickEvent>(this, kind);
 }
@@ -129,10 +125,6 @@ bool CMicDeviceThread::event(QEvent* event) {
     case WM_MICTHREAD_CLOSE:
         CloseDevice();
         static_cast<CloseEvent*>(event)->done->release();
-        return true;
-    case WM_MICTHREAD_QUIT:
-        CloseDevice();
-        QThread::currentThread()->quit();
         return true;
     case WM_MICTHREAD_VAD:
         m_detector.Tick(static_cast<DetectorTickEvent*>(event)->kind);

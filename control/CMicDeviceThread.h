@@ -19,7 +19,7 @@ class QSemaphore;
 
 // Threads: the object lives on the capture thread (a plain QThread running its own
 // event loop) and everything it does there arrives as an event: filled buffers, the
-// close and quit requests and the detector ticks, so these never overlap. OpenDevice
+// close request and the detector ticks, so these never overlap. OpenDevice
 // alone runs on the starting thread, before any buffer circulates; the queue's
 // posting orders its writes before the capture thread reads them. The input's device
 // thread only posts filled buffers. Mute and the detector's sensitivity are atomics
@@ -31,7 +31,6 @@ class CMicDeviceThread : public QObject {
 public:
     enum : int {
         WM_MICTHREAD_CLOSE = 2025,
-        WM_MICTHREAD_QUIT = 2026,
         WM_MICTHREAD_VAD = 2027,
         // Wave-in's buffer-done message (0x3C0) lies below Qt's user event range.
         MM_WIM_DATA = QEvent::User + 0x3C0,
@@ -56,7 +55,6 @@ public:
 
     // Any thread; each posts an event to the capture thread.
     void PostClose(QSemaphore* done);
-    void PostQuit();
     void PostDetectorTick(int kind);
 
     void SetMute(bool mute) { m_mute.store(mute ? 1 : 0); }
