@@ -1,4 +1,4 @@
-// Capture input on an ALSA PCM device: S16_LE, mono, 8000 Hz, in 40 ms periods.
+// Capture input on an ALSA PCM device: S16_LE, mono, 8000 Hz, in 20 ms periods.
 #include "AlsaAudioInput.h"
 
 #include <algorithm>
@@ -49,16 +49,19 @@ bool AlsaAudioInput::Configure() {
     snd_pcm_hw_params_set_period_size_near(m_pcm, hw, &period, &dir);
     snd_pcm_uframes_t bufferFrames = PERIOD_FRAMES * PERIODS;
     snd_pcm_hw_params_set_buffer_size_near(m_pcm, hw, &bufferFrames);
-    if (snd_pcm_hw_params(m_pcm, hw) < 0 || snd_pcm_hw_params_get_period_size(hw, &period, &dir) < 0)
+    if (snd_pcm_hw_params(m_pcm, hw) < 0 || snd_pcm_hw_params_get_period_size(hw, &period, &dir) < 0 ||
+        snd_pcm_hw_params_get_buffer_size(hw, &bufferFrames) < 0)
         return false;
     m_period = period;
+    // What the device granted: a wake-up level it cannot reach would only end in an overrun.
+    m_wakeUpMax = bufferFrames > period ? bufferFrames - period : period;
     m_wakeUp = 0;
     return snd_pcm_prepare(m_pcm) >= 0;
 }
 
 void AlsaAudioInput::SetWakeUp(snd_pcm_uframes_t frames) {
     // Never below a period (the device signals per period) nor above the buffer.
-    frames = std::clamp<snd_pcm_uframes_t>(frames, m_period, m_period * (PERIODS - 1));
+    frames = std::clamp<snd_pcm_uframes_t>(frames, m_period, std::max(m_period, m_wakeUpMax));
     if (frames == m_wakeUp)
         return;
     snd_pcm_sw_params_t* sw = nullptr;

@@ -1,4 +1,4 @@
-// Capture input on an ALSA PCM device: S16_LE, mono, 8000 Hz, in 40 ms periods.
+// Capture input on an ALSA PCM device: S16_LE, mono, 8000 Hz, in 20 ms periods.
 #pragma once
 
 #include "AudioInputBase.h"
@@ -12,8 +12,8 @@
 class AlsaAudioInput final : public AudioInputBase {
 public:
     // Short periods let a buffer leave as soon as its last sample is recorded (PulseAudio's
-    // plugin hands audio over a period at a time); nine of them still ride out a capture
-    // thread that is 240 ms late.
+    // plugin hands audio over a period at a time); 17 of them (340 ms) still ride out a
+    // capture thread that is 200 ms late with a 120 ms buffer still to fill.
     static constexpr int PERIOD_FRAMES = 160;
     static constexpr int PERIODS = 17;
 
@@ -41,4 +41,5 @@ private:
     snd_pcm_t* m_pcm = nullptr;
     snd_pcm_uframes_t m_wakeUp = 0; // device thread
     snd_pcm_uframes_t m_period = 0; // granted at Open
+    snd_pcm_uframes_t m_wakeUpMax = 0; // granted buffer less a period
 };
