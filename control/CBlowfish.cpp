@@ -5,6 +5,8 @@
 
 #include <climits>
 #include <cstring>
+#include <mutex>
+#include <string>
 
 namespace {
 
@@ -102,11 +104,11 @@ void CBlowfish::DecryptBlock(uint32_t& left, uint32_t& right) const {
     right = l ^ p[1];
 }
 
-int CBlowfish::Encrypt(const uint8_t* input, uint8_t* output, int n) {
+int CBlowfish::Encrypt(const uint8_t* input, uint8_t* output, int n) const {
     return ProcessBlocks(input, output, n, &CBlowfish::EncryptBlock);
 }
 
-void CBlowfish::Decrypt(const uint8_t* input, uint8_t* output, int n) {
+void CBlowfish::Decrypt(const uint8_t* input, uint8_t* output, int n) const {
     ProcessBlocks(input, output, n, &CBlowfish::DecryptBlock);
 }
 
@@ -134,4 +136,21 @@ int CBlowfish::ProcessBlocks(const uint8_t* input, uint8_t* output, int n,
         StoreLittleEndian(right, output + offset + 4);
     }
     return m;
+}
+
+std::shared_ptr<const CBlowfish> CBlowfish::ForKey(const uint8_t* key, int length) {
+    const std::string bytes = key != nullptr && length > 0
+                                  ? std::string(reinterpret_cast<const char*>(key), size_t(length))
+                                  : std::string();
+    static std::mutex mutex;
+    static std::string latestKey;
+    static std::shared_ptr<const CBlowfish> latest;
+    std::lock_guard lock(mutex);
+    if (!latest || bytes != latestKey) {
+        auto cipher = std::make_shared<CBlowfish>();
+        cipher->SetKey(key, length);
+        latest = std::move(cipher);
+        latestKey = bytes;
+    }
+    return latest;
 }

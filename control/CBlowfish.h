@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <memory>
 
-// One context is keyed and used for a single payload, then dropped. Threads: a context
-// belongs to the thread that built it (the capture thread for outgoing voice, the
-// control's thread otherwise); contexts are never shared.
+// A keyed context is immutable: Encrypt and Decrypt only read it. Threads: a context is
+// keyed by the thread that built it; once keyed, it may be shared and used from several
+// threads at once (ForKey hands out such shared contexts).
 //
 // Each 8-byte block is read as two little-endian words, L from bytes 0..3 and
 // R from bytes 4..7, which is the reverse of the big-endian order of the
@@ -29,18 +29,24 @@ public:
     void SetKey(const uint8_t* key, int length);
     bool IsKeyed() const { return m_keyed; }
 
+    // A context keyed with these key bytes, shared with earlier callers that passed the
+    // same bytes: the key schedule costs about as much as encoding a voice frame, so it
+    // is run once per key, not per payload. Only the latest key is kept; a key change
+    // builds a new context while holders of the old one keep using it. Any thread.
+    static std::shared_ptr<const CBlowfish> ForKey(const uint8_t* key, int length);
+
     // n rounded up to a multiple of 8; 0 for n <= 0 and for n too large to round.
     static int PaddedLength(int n);
 
     // Encrypts n bytes into PaddedLength(n) bytes, zero padded. In place is
     // allowed when the buffer holds PaddedLength(n) bytes. Returns
     // PaddedLength(n), or 0 when the context is unkeyed (output zeroed).
-    int Encrypt(const uint8_t* input, uint8_t* output, int n);
+    int Encrypt(const uint8_t* input, uint8_t* output, int n) const;
 
     // Decrypts ceil(n/8) blocks into PaddedLength(n) bytes of output; in place
     // allowed. Only n input bytes are read: a trailing partial block is
     // completed with zeros first. An unkeyed context writes zeros instead.
-    void Decrypt(const uint8_t* input, uint8_t* output, int n);
+    void Decrypt(const uint8_t* input, uint8_t* output, int n) const;
 
     // Raw block functions on the two halves, as the key schedule uses them.
     void EncryptBlock(uint32_t& left, uint32_t& right) const;

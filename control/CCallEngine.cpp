@@ -24,18 +24,17 @@ std::string UpToFirstZero(const std::string& s) {
     return s.substr(0, s.find('\0'));
 }
 
-// Each payload gets a cipher keyed afresh. Key bytes past the 72nd have no effect.
-void SetKey(CBlowfish& cipher, const std::string& key) {
-    cipher.SetKey(reinterpret_cast<const uint8_t*>(key.data()),
-                  static_cast<int>(std::min<std::size_t>(key.size(), 72)));
+// The cipher keyed with `key`, shared while the key stays. Key bytes past the 72nd have
+// no effect.
+std::shared_ptr<const CBlowfish> KeyedCipher(const std::string& key) {
+    return CBlowfish::ForKey(reinterpret_cast<const uint8_t*>(key.data()),
+                             static_cast<int>(std::min<std::size_t>(key.size(), 72)));
 }
 
 // `length` bytes, zero padded to whole blocks and encrypted; `key` is not empty.
 std::vector<uint8_t> Encrypt(const std::string& key, const uint8_t* payload, int length) {
     std::vector<uint8_t> encrypted(static_cast<std::size_t>(CBlowfish::PaddedLength(length)));
-    CBlowfish cipher;
-    SetKey(cipher, key);
-    cipher.Encrypt(payload, encrypted.data(), length);
+    KeyedCipher(key)->Encrypt(payload, encrypted.data(), length);
     return encrypted;
 }
 
@@ -43,9 +42,7 @@ std::vector<uint8_t> Encrypt(const std::string& key, const uint8_t* payload, int
 // `length` bytes and completes the last block with zeros. `key` is not empty.
 std::vector<uint8_t> Decrypt(const std::string& key, const uint8_t* payload, int length) {
     std::vector<uint8_t> plain(static_cast<std::size_t>(CBlowfish::PaddedLength(length)));
-    CBlowfish cipher;
-    SetKey(cipher, key);
-    cipher.Decrypt(payload, plain.data(), length);
+    KeyedCipher(key)->Decrypt(payload, plain.data(), length);
     return plain;
 }
 

@@ -17,7 +17,12 @@
 # With BENCH_AUDIO=alsa both stations use ALSA's default devices instead of
 # WAV files (a PulseAudio server must answer; its null devices will do), so
 # the CPU includes the real device layers and, unless TAVRINO_ECHO=off, the
-# echo canceller; delay and similarity are then not measured.
+# echo canceller. The remote's microphone and the host's speaker are then
+# PulseAudio pipe devices (the other two stay the server's defaults), and
+# pipe-rig.py feeds the remote's speech into the one and records the other in
+# real time, so the remote->host delay is measured on the real ALSA path. The
+# rig adds its own delay: run BENCH_AUDIO=rig to read it through a 20 ms
+# PulseAudio loopback instead of a call.
 # Aims: delay within 30 ms of the design's 240 ms floor, each station under
 # 1 % of one core and under 60 MiB resident during a call.
 set -euo pipefail
@@ -59,7 +64,48 @@ host_says="$ROOT/data/speech-host.wav"
 host_heard="$scratch/host-heard.wav"
 remote_heard="$scratch/remote-heard.wav"
 
+# pipe_devices: a pipe source and a pipe sink named after this run, and the rig
+# between them, started in the background for the call's length and a margin.
+pipe_devices() {
+  local tag="tessora_bench_$$" id
+  id=$(pactl load-module module-pipe-source source_name="${tag}_mic" file="$scratch/mic" \
+    format=s16le rate=48000 channels=2)
+  unloads+=("$id")
+  id=$(pactl load-module module-pipe-sink sink_name="${tag}_spk" file="$scratch/spk" \
+    format=s16le rate=48000 channels=2 use_system_clock_for_timing=yes)
+  unloads+=("$id")
+  PIPE_MIC="${tag}_mic" PIPE_SPK="${tag}_spk"
+  python3 "$ROOT/bench/e2e/pipe-rig.py" --said "$remote_says" --mic "$scratch/mic" \
+    --speaker "$scratch/spk" --heard "$host_heard" --seconds "$1" >"$scratch/rig.out" &
+  rig_pid=$!
+  pids+=("$rig_pid")
+}
+# rig_compare: wav-compare's report on what the rig fed and recorded (after a
+# wait for the rig, outside a command substitution).
+rig_compare() {
+  "$E2E_TOOLS/wav-compare" "$remote_says" "$host_heard" \
+    --said-start "$(awk '$1 == "said_start:" { print $2 }' "$scratch/rig.out")" \
+    --heard-start "$(awk '$1 == "heard_start:" { print $2 }' "$scratch/rig.out")"
+}
+unloads=()
+rig_pid=""
+unload_all() { # the loopback before the devices it joins
+  local i
+  for ((i = ${#unloads[@]} - 1; i >= 0; i--)); do pactl unload-module "${unloads[i]}" || true; done
+}
+trap 'unload_all; cleanup' EXIT
+
+if [ "${BENCH_AUDIO:-file}" = rig ]; then
+  pipe_devices "$CALL_SECONDS"
+  unloads+=("$(pactl load-module module-loopback source="$PIPE_MIC" sink="$PIPE_SPK" latency_msec=20)")
+  wait "$rig_pid" || true
+  rig_compare
+  exit 0
+fi
 if [ "${BENCH_AUDIO:-file}" = alsa ]; then
+  pipe_devices $((CALL_SECONDS + 45))
+  E2E_HOST_ENV=("PULSE_SINK=$PIPE_SPK")
+  E2E_REMOTE_ENV=("PULSE_SOURCE=$PIPE_MIC")
   e2e_start_host alsa:default alsa:default
 else
   e2e_start_host "file:$host_says" "file:$host_heard"
@@ -102,7 +148,11 @@ read -r r_sent r_recv < <(traffic "$E2E_REMOTE_LOG")
 read -r h_sent h_recv < <(traffic "$E2E_HOST_LOG")
 field() { awk -v k="$1:" '$1 == k { print $2 }'; }
 up_report="" down_report=""
-if [ "${BENCH_AUDIO:-file}" != alsa ]; then
+if [ "${BENCH_AUDIO:-file}" = alsa ]; then
+  kill -TERM "$rig_pid" 2>/dev/null || true
+  wait "$rig_pid" || true
+  up_report=$(rig_compare)
+else
   up_report=$(e2e_compare "$remote_says" "$host_heard")
   down_report=$(e2e_compare "$host_says" "$remote_heard")
 fi

@@ -1,6 +1,7 @@
-// Capture input on an ALSA PCM device: S16_LE, mono, 8000 Hz, five periods of 960 frames.
+// Capture input on an ALSA PCM device: S16_LE, mono, 8000 Hz, in 20 ms periods.
 #include "AlsaAudioInput.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -42,15 +43,33 @@ bool AlsaAudioInput::Configure() {
     unsigned rate = SAMPLE_RATE;
     if (snd_pcm_hw_params_set_rate(m_pcm, hw, rate, 0) < 0)
         return false;
-    // The device may round these; reading whole 960-frame buffers works with any period.
+    // The device may round these; reading whole buffers works with any period.
     snd_pcm_uframes_t period = PERIOD_FRAMES;
     int dir = 0;
     snd_pcm_hw_params_set_period_size_near(m_pcm, hw, &period, &dir);
     snd_pcm_uframes_t bufferFrames = PERIOD_FRAMES * PERIODS;
     snd_pcm_hw_params_set_buffer_size_near(m_pcm, hw, &bufferFrames);
-    if (snd_pcm_hw_params(m_pcm, hw) < 0)
+    if (snd_pcm_hw_params(m_pcm, hw) < 0 || snd_pcm_hw_params_get_period_size(hw, &period, &dir) < 0 ||
+        snd_pcm_hw_params_get_buffer_size(hw, &bufferFrames) < 0)
         return false;
+    m_period = period;
+    // What the device granted: a wake-up level it cannot reach would only end in an overrun.
+    m_wakeUpMax = bufferFrames > period ? bufferFrames - period : period;
+    m_wakeUp = 0;
     return snd_pcm_prepare(m_pcm) >= 0;
+}
+
+void AlsaAudioInput::SetWakeUp(snd_pcm_uframes_t frames) {
+    // Never below a period (the device signals per period) nor above the buffer.
+    frames = std::clamp<snd_pcm_uframes_t>(frames, m_period, std::max(m_period, m_wakeUpMax));
+    if (frames == m_wakeUp)
+        return;
+    snd_pcm_sw_params_t* sw = nullptr;
+    snd_pcm_sw_params_alloca(&sw);
+    // On failure the device keeps waking per period: dearer, still correct.
+    if (snd_pcm_sw_params_current(m_pcm, sw) >= 0 && snd_pcm_sw_params_set_avail_min(m_pcm, sw, frames) >= 0 &&
+        snd_pcm_sw_params(m_pcm, sw) >= 0)
+        m_wakeUp = frames;
 }
 
 void AlsaAudioInput::CloseDevice() {
@@ -85,6 +104,7 @@ int AlsaAudioInput::Capture(uint8_t* buffer, int length) {
     while (got < frames) {
         if (StopRequested())
             return static_cast<int>(got) * BYTES_PER_SAMPLE;
+        SetWakeUp(frames - got);
         const int ready = snd_pcm_wait(m_pcm, WAIT_MS);
         if (ready == 0)
             continue;

@@ -4,8 +4,8 @@
 namespace {
 // Four periods of 10 ms: the device adds at most 40 ms to the playback delay. (PulseAudio's
 // ALSA plugin wants at least three periods, so 2 x 20 ms is not on offer.)
-constexpr snd_pcm_uframes_t ALSA_PERIOD_FRAMES = 80;
-constexpr unsigned PERIODS = 4;
+constexpr snd_pcm_uframes_t ALSA_PERIOD_FRAMES = 160;
+constexpr unsigned PERIODS = 3;
 // A device that takes no audio for this long is taken for lost rather than waited on.
 constexpr int STALL_MS = 2000;
 

@@ -328,4 +328,20 @@ TEST(CBlowfishKeys, DifferentKeysDoNotDecryptEachOther) {
     EXPECT_FALSE(std::equal(text.begin(), text.end(), out.begin()));
 }
 
+// A kept context must follow the key: a stale one after a change (or a prefix match)
+// would put wrong bytes on the wire; one already handed out stays keyed as it was.
+TEST(CBlowfishKeys, ForKeyGivesTheBytesOfAFreshlyKeyedContext) {
+    const Bytes text = {'v', 'o', 'i', 'c', 'e', 1, 2, 3, 4};
+    const Bytes keys[] = {{'a', 'b', 'c'}, {'a', 'b', 'c', 'd'}, {'a', 'b', 'c'}, {'x'}};
+    const auto first = CBlowfish::ForKey(keys[0].data(), 3);
+    for (const Bytes& key : keys) {
+        Bytes out(16);
+        CBlowfish::ForKey(key.data(), int(key.size()))->Encrypt(text.data(), out.data(), int(text.size()));
+        EXPECT_EQ(out, EncryptWith(key, text));
+    }
+    Bytes out(16);
+    first->Encrypt(text.data(), out.data(), int(text.size()));
+    EXPECT_EQ(out, EncryptWith(keys[0], text));
+}
+
 } // namespace
