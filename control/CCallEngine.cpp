@@ -263,7 +263,14 @@ bool CCallEngine::Connect(const std::string& address, int32_t port, const std::s
         Fail(ERR_CALL_PENDING);
         return false;
     }
-    m_ownToken = CCallToken::Now();
+    CCallToken token;
+    if (!CCallToken::Draw(&token)) {
+        // A token anyone could guess would let anyone take the call: none is placed.
+        qWarning("TavrinoStandard: no call placed, the system's random source failed");
+        Fail(ERR_SOCKET);
+        return false;
+    }
+    m_ownToken = token;
     SetPeer(address, port);
     m_request = BuildCallRequestPayload(UpToFirstZero(userData), m_ownToken);
     SendPacket(PKT_CALL_REQUEST, m_request.data(), static_cast<int>(m_request.size()),

@@ -387,7 +387,7 @@ void BM_CallRequestFlood(benchmark::State& state) {
         addresses.push_back("10." + std::to_string(i / 65536) + "." +
                             std::to_string((i / 256) % 256) + "." + std::to_string(i % 256));
     std::vector<uint8_t> request =
-        BuildCallRequestPayload("ID=flood&Password=x", CCallToken::Now());
+        BuildCallRequestPayload("ID=flood&Password=x", CCallToken{1, 2});
     request.insert(request.begin(), PKT_CALL_REQUEST);
     std::size_t next = 0;
     for (auto _ : state) {

@@ -26,7 +26,7 @@ constexpr int kHostPort = 33550;
 CCallToken MakeToken(uint32_t seconds, uint32_t ticks) {
     CCallToken t;
     t.seconds = seconds;
-    t.ticks = ticks;
+    t.count = ticks;
     return t;
 }
 
@@ -117,7 +117,7 @@ TEST_F(EngineTest, AcceptanceWithOwnTokenConnectsAndOthersAreIgnored) {
     ASSERT_TRUE(engine.Connect(kHostIp, kHostPort, "u", 20));
     const CCallToken own = engine.OwnToken();
     CCallToken other = own;
-    other.ticks ^= 1;
+    other.count ^= 1;
 
     engine.Receive(kHostIp, kHostPort, PKT_ACCEPT, BuildTokenPayload(other));
     engine.Receive(kHostIp, kHostPort, PKT_ACCEPT); // empty payload reads as a zero token
