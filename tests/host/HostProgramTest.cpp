@@ -134,6 +134,39 @@ TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSaves) {
     caller.CallVoid(DISPID_UNINITIALIZE);
 }
 
+TEST(HostProgram, FiveFailedAttemptsLeaveTheCallerUnansweredEvenWithTheRightPassword) {
+    Installation install;
+    ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
+    TavrinoClient caller;
+    ASSERT_TRUE(caller.Load()) << caller.LoadError().toStdString();
+    QVector<qint32> statuses;
+    QObject::connect(&caller, &TavrinoClient::OnStatusEvent,
+                     [&statuses](qint32 code) { statuses.push_back(code); });
+    ASSERT_TRUE(caller.CallBool(DISPID_INITIALIZE, {kCallerPort, QStringLiteral("k")}));
+    QProcess* p = install.Start({"--online"});
+    QByteArray out;
+    const auto lines = [&out, p](const char* text) {
+        out += p->readAllStandardOutput();
+        return out.count(text);
+    };
+    ASSERT_TRUE(WaitFor([&] { return lines("online on port") == 1; }, 10000));
+    // Six calls: five guesses, then the right password, which meets the block.
+    for (int call = 1; call <= 6; ++call) {
+        caller.CallBool(DISPID_DISCONNECT);
+        statuses.clear();
+        const QString password = call < 6 ? QString::number(call) : QStringLiteral("Secret");
+        ASSERT_TRUE(caller.CallBool(DISPID_CONNECT, {QStringLiteral("127.0.0.1"), kHostPort,
+                                                     "ID=alice&Password=" + password, 4}));
+        ASSERT_TRUE(call == 6 || WaitFor([&] { return lines("unknown user") == call; }, 5000));
+    }
+    EXPECT_TRUE(WaitFor([&] { return statuses.contains(STATUS_TIMEOUT); }, 6000));
+    EXPECT_FALSE(statuses.contains(STATUS_CONNECTED));
+    // The block is told once, the blocked call's two copies not at all.
+    EXPECT_EQ(lines("not answered for 60 s: 5 failed attempts"), 1) << out.toStdString();
+    EXPECT_EQ(lines("call from"), 5) << out.toStdString();
+    caller.CallVoid(DISPID_UNINITIALIZE);
+}
+
 TEST(HostProgram, SigintEndsAnOfflineProgramAndSavesItsFiles) {
     Installation install;
     ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
