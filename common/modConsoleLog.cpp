@@ -4,10 +4,26 @@
 #include "LocalText.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 std::atomic<bool> g_enabled{false};
+}
+
+void ProtectStandardStreams() {
+    std::signal(SIGPIPE, SIG_IGN);
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1)
+            continue;
+        const int null = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
 }
 
 void SetConsoleLogEnabled(bool enabled) {
@@ -17,7 +33,9 @@ void SetConsoleLogEnabled(bool enabled) {
 void ConsoleLog(const QString& line) {
     if (!g_enabled)
         return;
-    // The bytes the text stands for, also those that do not decode.
+    // The bytes the text stands for, also those that do not decode. A line that cannot
+    // be written (EPIPE once SIGPIPE is ignored) is lost, no more.
     std::fprintf(stdout, "%s\n", Tavrino::EncodeLocalText(line).constData());
     std::fflush(stdout);
+    std::clearerr(stdout);
 }

@@ -3,6 +3,13 @@
 
 #include <QString>
 
+// First thing in a station's main: a standard output that goes away (a closed pipe)
+// must not end the station before it has hung up and saved its files, so SIGPIPE is
+// ignored and a failed write is left at that. A standard stream closed before the
+// start is opened on /dev/null, so that no file or socket the station opens later
+// takes its number and receives its status lines.
+void ProtectStandardStreams();
+
 // Off until the program's main turns it on, so tests that drive the windows
 // in-process print nothing.
 void SetConsoleLogEnabled(bool enabled);

@@ -303,6 +303,8 @@ void frmMain::CloseFromSignal() {
             break; // it refused to close; the main window closes anyway
     }
     close();
+    // Also leaves a wait that is no modal window: the timed message's.
+    QCoreApplication::quit();
     SetMessageBoxesToStandardError(false);
 }
 

@@ -6,8 +6,10 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QUdpSocket>
 
 #include <csignal>
+#include <unistd.h>
 
 using namespace Tavrino;
 
@@ -103,7 +105,7 @@ TEST(HostProgram, HelpListsTheOnlineOption) {
     EXPECT_TRUE(help.contains("--online")) << help.toStdString();
 }
 
-TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSaves) {
+TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSavesWithItsOutputGone) {
     Installation install;
     ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
     TavrinoClient caller;
@@ -114,6 +116,12 @@ TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSaves) {
     ASSERT_TRUE(caller.CallBool(DISPID_INITIALIZE,
                                 {kCallerPort, QStringLiteral("Granite Granite Purple Moon")}));
 
+    // Its status lines go into a pipe that nobody reads: each one meets EPIPE.
+    install.process.setChildProcessModifier([] {
+        int ends[2];
+        if (::pipe(ends) == 0 && ::dup2(ends[1], STDOUT_FILENO) >= 0)
+            ::close(ends[0]);
+    });
     QProcess* p = install.Start({"--online"});
     ASSERT_TRUE(p->waitForStarted(5000));
     ASSERT_TRUE(CallUntilConnected(caller, statuses)) << p->readAllStandardError().toStdString();
@@ -165,6 +173,20 @@ TEST(HostProgram, FiveFailedAttemptsLeaveTheCallerUnansweredEvenWithTheRightPass
     EXPECT_EQ(lines("not answered for 60 s: 5 failed attempts"), 1) << out.toStdString();
     EXPECT_EQ(lines("call from"), 5) << out.toStdString();
     caller.CallVoid(DISPID_UNINITIALIZE);
+}
+
+TEST(HostProgram, OnlineOnATakenPortSaysWhyOnStandardErrorAndSigtermEndsItsBox) {
+    Installation install;
+    ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
+    QUdpSocket taken;
+    ASSERT_TRUE(taken.bind(QHostAddress::AnyIPv4, kHostPort, QUdpSocket::DontShareAddress));
+    QProcess* p = install.Start({"--online"});
+    QByteArray errors;
+    EXPECT_TRUE(
+        WaitFor([&] { return (errors += p->readAllStandardError()).contains("in use"); }, 10000));
+    ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
+    ASSERT_TRUE(p->waitForFinished(10000)) << "the box held the program open";
+    EXPECT_EQ(p->exitCode(), 0);
 }
 
 TEST(HostProgram, SigintEndsAnOfflineProgramAndSavesItsFiles) {
