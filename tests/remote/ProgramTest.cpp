@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUdpSocket>
 
 #include <csignal>
 
@@ -63,7 +62,6 @@ private slots:
     void connectOptionCallsAndSigtermHangsUp();
     void sigintClosesAnIdleStation();
     void sigtermEndsAStationThatReportsAnUnreadableFile();
-    void connectOnATakenPortSaysWhyOnStandardErrorAndSigtermEndsItsBox();
 
 private:
     void StartProgram(QProcess& program, const QStringList& arguments);
@@ -193,22 +191,6 @@ void ProgramTest::sigtermEndsAStationThatReportsAnUnreadableFile() {
     Write(list, kept);
     QVERIFY(ended);
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-}
-
-void ProgramTest::connectOnATakenPortSaysWhyOnStandardErrorAndSigtermEndsItsBox() {
-    Write(QDir(m_folder).filePath(QStringLiteral("Connect.dat")),
-          "ConnectName=Taken&Description=&IP "
-          "Address=127.0.0.2&PortNo=47950&UserName=u&Password=p\r\n");
-    QUdpSocket taken;
-    QVERIFY(
-        taken.bind(QHostAddress(QStringLiteral("127.0.0.3")), 47950, QUdpSocket::DontShareAddress));
-    QProcess program;
-    StartProgram(program, {QStringLiteral("--connect"), QStringLiteral("Taken")});
-    QByteArray errors;
-    QTRY_VERIFY_WITH_TIMEOUT((errors += program.readAllStandardError()).contains("in use"), 10000);
-    program.terminate(); // SIGTERM, its box still open
-    QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(ProgramTest)
