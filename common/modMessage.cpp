@@ -29,6 +29,11 @@ bool& BoxesToStandardError() {
     return on;
 }
 
+bool& BoxesAlsoToStandardError() {
+    static bool on = false;
+    return on;
+}
+
 int& TimedMessageOverrideMs() {
     static int ms = 0;
     return ms;
@@ -80,12 +85,13 @@ void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
         Hook()(icon, ProgramTitle(), text);
         return;
     }
-    if (BoxesToStandardError()) {
+    if (BoxesToStandardError() || BoxesAlsoToStandardError()) {
         QString line = text;
         line.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         std::fprintf(stderr, "%s: %s\n", ProgramTitle().toLocal8Bit().constData(),
                      line.toLocal8Bit().constData());
-        return;
+        if (BoxesToStandardError())
+            return;
     }
     QMessageBox box(icon, ProgramTitle(), text, QMessageBox::Ok, parent);
     box.exec();
@@ -115,6 +121,10 @@ void SetMessageBoxHookForTesting(MessageBoxHook hook) {
 
 void SetMessageBoxesToStandardError(bool on) {
     BoxesToStandardError() = on;
+}
+
+void SetMessageBoxesAlsoToStandardError(bool on) {
+    BoxesAlsoToStandardError() = on;
 }
 
 void SetTimedMessageDurationForTesting(int milliseconds) {

@@ -27,6 +27,11 @@ void ReportUnreadableFiles();
 // the close, since nobody may be there to answer a box and the program must end.
 void SetMessageBoxesToStandardError(bool on);
 
+// While on, every box is shown and its text also goes to standard error: what a
+// station started from a script (--online, --connect) cannot do must reach the log
+// of an unattended run, not only a screen nobody may watch.
+void SetMessageBoxesAlsoToStandardError(bool on);
+
 // Test seam: while a hook is set, no box is shown; the hook receives what
 // would have been shown. An empty hook restores the real boxes.
 using MessageBoxHook =

@@ -158,9 +158,19 @@ void CCallEngine::SetPeer(const std::string& address, int32_t port) {
 void CCallEngine::ResetCallState() {
     m_mediaActive = false;
     SetPeer(std::string(), -1);
+    m_partyAddress.clear();
+    m_partyPort = -1;
     m_activitySeen = true;
     m_callState = STATE_IDLE;
     m_ownToken = CCallToken();
+}
+
+CCallEngine::Sender CCallEngine::SenderOf(const std::string& address, int port) const {
+    if (m_callState == STATE_CONNECTED)
+        return address == m_peerAddress && port == m_peerPort ? Sender::Peer : Sender::Stranger;
+    if (m_callState == STATE_PENDING && address == m_partyAddress && port == m_partyPort)
+        return m_ownToken.IsZero() ? Sender::AcceptedCaller : Sender::CalledStation;
+    return Sender::Stranger;
 }
 
 void CCallEngine::BecomePending() {
@@ -175,6 +185,8 @@ void CCallEngine::BecomeConnected(const std::string& address, int port) {
     StartTimer(TIMER_SUPERVISION, kSupervisionPeriodMs);
     m_callState = STATE_CONNECTED;
     SetPeer(address, port);
+    m_partyAddress.clear(); // the peer speaks for the call from now on
+    m_partyPort = -1;
     m_ownToken = CCallToken();
     PostStatus(STATUS_CONNECTED);
     // Last, so the capture thread never sends voice before the peer is in place.
@@ -260,8 +272,19 @@ bool CCallEngine::Connect(const std::string& address, int32_t port, const std::s
         Fail(ERR_CALL_PENDING);
         return false;
     }
-    m_ownToken = CCallToken::Now();
+    CCallToken token;
+    if (!CCallToken::Draw(&token)) {
+        // A token anyone could guess would let anyone take the call: none is placed.
+        qWarning("TavrinoStandard: no call placed, the system's random source failed");
+        Fail(ERR_SOCKET);
+        return false;
+    }
+    m_ownToken = token;
     SetPeer(address, port);
+    // Datagrams show their source as a dotted address, so a name is resolved once
+    // here. An unresolvable one leaves no party: the request cannot leave either.
+    m_partyAddress = CUdpSocket::DottedAddress(address);
+    m_partyPort = port;
     m_request = BuildCallRequestPayload(UpToFirstZero(userData), m_ownToken);
     SendPacket(PKT_CALL_REQUEST, m_request.data(), static_cast<int>(m_request.size()),
                m_peerAddress, m_peerPort);
@@ -290,6 +313,8 @@ bool CCallEngine::AcceptIncomingCall(const std::string& address, int32_t port, i
         return false;
     }
     m_acceptedToken = token;
+    m_partyAddress = address;
+    m_partyPort = port;
     StartTimer(TIMER_CALL_TIMEOUT, SecondsToTimerMs(timeOut));
     BecomePending();
     const std::vector<uint8_t> payload = BuildTokenPayload(token);
@@ -455,26 +480,45 @@ bool CCallEngine::IsMicBoostEnable() {
 
 // --- Received packets --------------------------------------------------------------------
 
+// A call belongs to its two parties. Apart from call requests, which anyone may send,
+// a datagram counts only from the other party: the peer while connected; while
+// pending, the station called or the caller accepted. A caller takes an acceptance or
+// reject by its own token from any address, so a host that answers from another of
+// its addresses still connects; the token, drawn at random, is what nobody else has.
+// Its busy, not-available or hang-up from that other address carry nothing of the
+// kind and are ignored: such a caller then ends by its own time-out, a slower answer
+// but never a stranger's. Whatever else arrives is dropped without a word: a report
+// or a log line per datagram would hand a flood to the operator.
 void CCallEngine::OnPacket(const std::string& address, int port, uint8_t type,
                            const uint8_t* payload, int length) {
     if (!m_initialized)
         return; // only an open socket delivers; nothing is filed for a closed engine
     if (!payload || length < 0)
         length = 0;
+    const Sender from = SenderOf(address, port);
+    const bool peer = from == Sender::Peer;
+    const bool party = from != Sender::Stranger;
+    // A caller's first frames may overtake its confirmation.
+    const bool voice = peer || from == Sender::AcceptedCaller;
     switch (type) {
     case PKT_CALL_REQUEST:
         HandleCallRequest(address, port, payload, length);
         break;
     case PKT_KEEPALIVE:
-        m_activitySeen = true;
+        if (peer)
+            m_activitySeen = true;
         break;
     case PKT_TEXT:
-        HandleText(payload, length);
+        if (peer)
+            HandleText(payload, length);
         break;
     case PKT_TEXT_ENCRYPTED:
-        HandleEncryptedText(payload, length);
+        if (peer)
+            HandleEncryptedText(payload, length);
         break;
     case PKT_HANGUP:
+        if (!party)
+            break;
         ResetCallState();
         StopTimer(TIMER_SUPERVISION);
         StopTimer(TIMER_KEEPALIVE);
@@ -482,30 +526,34 @@ void CCallEngine::OnPacket(const std::string& address, int port, uint8_t type,
         break;
     case PKT_BUSY:
     case PKT_NOT_AVAILABLE:
+        if (!party)
+            break;
         ResetCallState();
         StopTimer(TIMER_CALL_TIMEOUT);
         StopTimer(TIMER_RESEND);
         PostStatus(type == PKT_BUSY ? STATUS_REMOTE_BUSY : STATUS_REMOTE_NOT_AVAILABLE);
         break;
     case PKT_VOICE_ENCRYPTED:
-        HandleEncryptedVoice(payload, length);
+        if (voice)
+            HandleEncryptedVoice(payload, length);
         break;
     case PKT_VOICE:
-        HandleVoice(payload, length);
+        if (voice)
+            HandleVoice(payload, length);
         break;
     case PKT_CONFIRM:
-        if (m_callState == STATE_PENDING)
+        if (from == Sender::AcceptedCaller)
             BecomeConnected(address, port);
         break;
     case PKT_ACCEPT:
-        if (m_callState == STATE_PENDING && ReadToken(payload, length) == m_ownToken) {
+        if (IsCalling() && ReadToken(payload, length) == m_ownToken) {
             for (int i = 0; i < kConfirmCopies; ++i)
                 SendPacket(PKT_CONFIRM, nullptr, 0, address, port);
             BecomeConnected(address, port);
         }
         break;
     case PKT_REJECT:
-        if (m_callState == STATE_PENDING && ReadToken(payload, length) == m_ownToken) {
+        if (IsCalling() && ReadToken(payload, length) == m_ownToken) {
             ResetCallState();
             StopTimer(TIMER_CALL_TIMEOUT);
             StopTimer(TIMER_RESEND);

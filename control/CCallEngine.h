@@ -106,6 +106,10 @@ public:
     bool ActivitySeen() const { return m_activitySeen; }
     const std::string& PeerAddress() const { return m_peerAddress; }
     int32_t PeerPort() const { return m_peerPort; }
+    // While pending, the only sender that speaks for the call besides a matching
+    // acceptance: the station called (its address resolved) or the caller accepted.
+    const std::string& PartyAddress() const { return m_partyAddress; }
+    int32_t PartyPort() const { return m_partyPort; }
     const CCallToken& OwnToken() const { return m_ownToken; }
     const CCallToken& AcceptedToken() const { return m_acceptedToken; }
     const CCallToken& RejectedToken() const { return m_rejectedToken; }
@@ -136,6 +140,11 @@ protected:
     virtual void PlayVoiceFrame(const uint8_t* frame);
 
 private:
+    // Who a received datagram comes from, as far as the call is concerned.
+    enum class Sender { Stranger, Peer, CalledStation, AcceptedCaller };
+    Sender SenderOf(const std::string& address, int port) const;
+    bool IsCalling() const { return m_callState == STATE_PENDING && !m_ownToken.IsZero(); }
+
     void ResetCallState();
     void BecomePending();
     void BecomeConnected(const std::string& address, int port);
@@ -166,6 +175,10 @@ private:
     std::string m_peerAddress;
     int32_t m_peerPort = -1;
     std::string m_key;
+
+    // The call's other party while pending (see PartyAddress); empty and -1 otherwise.
+    std::string m_partyAddress;
+    int32_t m_partyPort = -1;
 
     std::atomic<bool> m_detectionEnabled{false};
     CPlaybackStream* m_stream = nullptr; // owned by m_playback

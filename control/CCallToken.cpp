@@ -1,6 +1,10 @@
 // CCallToken: taking, writing and reading the 8-byte call token.
 #include "CCallToken.h"
 
+#include <sys/random.h>
+
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -26,30 +30,45 @@ uint32_t GetLe32(const uint8_t* p, int available, int offset) {
 
 } // namespace
 
-CCallToken CCallToken::Now() {
-    CCallToken token;
-    token.seconds = static_cast<uint32_t>(std::time(nullptr));
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    // The tick count wraps every 49.7 days, like the platform's millisecond counter.
-    const uint64_t ms =
-        static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-    token.ticks = static_cast<uint32_t>(ms);
-    return token;
+bool CCallToken::Draw(CCallToken* out, RandomSource source) {
+    if (source == nullptr)
+        source = &::getrandom;
+    // Zero would mean "no token". A source that gives it four times running is broken.
+    for (int draw = 0; draw < 4; ++draw) {
+        uint8_t bytes[4];
+        size_t got = 0;
+        while (got < sizeof bytes) {
+            const ssize_t n = source(bytes + got, sizeof bytes - got, 0);
+            if (n > 0)
+                got += static_cast<size_t>(n);
+            else if (n < 0 && errno == EINTR)
+                continue; // a signal while the pool was still filling at boot
+            else
+                return false;
+        }
+        uint32_t count = 0;
+        std::memcpy(&count, bytes, sizeof count);
+        if (count != 0) {
+            out->seconds = static_cast<uint32_t>(std::time(nullptr));
+            out->count = count;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool CCallToken::IsZero() const {
-    return seconds == 0 && ticks == 0;
+    return seconds == 0 && count == 0;
 }
 
 void CCallToken::WriteTo(uint8_t out[8]) const {
     PutLe32(out, seconds);
-    PutLe32(out + 4, ticks);
+    PutLe32(out + 4, count);
 }
 
 CCallToken CCallToken::ReadFrom(const uint8_t* p, int available) {
     CCallToken token;
     token.seconds = GetLe32(p, available, 0);
-    token.ticks = GetLe32(p, available, 4);
+    token.count = GetLe32(p, available, 4);
     return token;
 }

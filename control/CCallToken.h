@@ -1,14 +1,23 @@
-// CCallToken: the 8-byte identity of one call request (calendar seconds, tick count).
+// CCallToken: the 8-byte identity of one call request (calendar seconds, random count).
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <cstdint>
 
 class CCallToken {
 public:
     uint32_t seconds = 0; // calendar clock, time()
-    uint32_t ticks = 0;   // 32-bit millisecond count of CLOCK_MONOTONIC
+    uint32_t count = 0;   // drawn at random; never 0 in a token of ours
 
-    static CCallToken Now();
+    // The kernel's random source, as getrandom(2) reads it.
+    using RandomSource = ssize_t (*)(void* buffer, size_t length, unsigned int flags);
+    // A token for a new call request: the calendar clock and a count from `source`.
+    // The count is what makes the token unguessable, and so what keeps a stranger from
+    // answering for the station called. False, and `out` untouched, when the source
+    // fails: no guessable stand-in is ever taken.
+    static bool Draw(CCallToken* out, RandomSource source = nullptr);
     bool IsZero() const;
     bool operator==(const CCallToken&) const = default;
 

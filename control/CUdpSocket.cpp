@@ -205,6 +205,15 @@ bool CUdpSocket::Resolve(const std::string& address, int port, sockaddr_in* to) 
     return true;
 }
 
+std::string CUdpSocket::DottedAddress(const std::string& address) {
+    sockaddr_in resolved{};
+    char text[INET_ADDRSTRLEN] = {};
+    if (!Resolve(address, 0, &resolved) ||
+        inet_ntop(AF_INET, &resolved.sin_addr, text, sizeof text) == nullptr)
+        return {};
+    return text;
+}
+
 void CUdpSocket::ArmWriteNotifier() {
     if (QThread::currentThread() == thread()) {
         ArmWriteNotifierHere();

@@ -47,6 +47,10 @@ public:
     int QueuedCount() const; // datagrams waiting in the send queue
     bool IsWritable() const;
 
+    // `address` (dotted, or a name resolved as a send resolves it) in the dotted form a
+    // received datagram shows; empty when it cannot be resolved. May block on DNS.
+    static std::string DottedAddress(const std::string& address);
+
     static constexpr int kBufferBytes = 500000;
     static constexpr int kDefaultReceiveBytes = 64000;
     static constexpr int kSpareBytes = 100;

@@ -303,6 +303,8 @@ void frmMain::CloseFromSignal() {
             break; // it refused to close; the main window closes anyway
     }
     close();
+    // Also leaves a wait that is no modal window: the timed message's.
+    QCoreApplication::quit();
     SetMessageBoxesToStandardError(false);
 }
 
@@ -499,24 +501,36 @@ void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
         ResetPeer();
 }
 
+void frmMain::RefuseUnknownCaller(const QString& ip, qint32 port, const QString& userData) {
+    // No answer. Logged once per attempt, not for each copy of its request: a flood of
+    // guesses must not flood the log as well.
+    const AdmissionLimiter::Failure failure = m_admissions.Fail(ip, userData);
+    if (failure == AdmissionLimiter::Failure::Repeated)
+        return;
+    ConsoleLog(QStringLiteral("call from %1:%2 not answered: unknown user").arg(ip).arg(port));
+    if (failure == AdmissionLimiter::Failure::Blocking)
+        ConsoleLog(QStringLiteral("calls from %1 not answered for %2 s: %3 failed attempts")
+                       .arg(ip)
+                       .arg(m_admissions.Limit().blockMs / 1000)
+                       .arg(m_admissions.Limit().failures));
+}
+
 void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
                                                 const QString& userData) {
+    // Whoever it claims to be: the right password must not show through a block.
+    if (m_admissions.IsBlocked(ip))
+        return;
     // "ID=<name>&Password=<password>": the name is the value before the
     // first "&", the password everything after it. Data without that shape
     // names nobody and, like an unknown caller, gets no answer.
     const qsizetype amp = userData.indexOf(QLatin1Char('&'));
-    if (amp < 0)
-        return;
     bool hasName = false;
     bool hasPassword = false;
-    const QString userName = ValueOfPart(userData.left(amp), &hasName);
-    const QString password = ValueOfPart(userData.mid(amp + 1), &hasPassword);
-    if (!hasName || !hasPassword)
-        return;
-
-    const qint16 index = FindUser(userName, password);
+    const QString userName = amp < 0 ? QString() : ValueOfPart(userData.left(amp), &hasName);
+    const QString password = amp < 0 ? QString() : ValueOfPart(userData.mid(amp + 1), &hasPassword);
+    const qint16 index = hasName && hasPassword ? FindUser(userName, password) : qint16(-1);
     if (index == -1) {
-        ConsoleLog(QStringLiteral("call from %1:%2 not answered: unknown user").arg(ip).arg(port));
+        RefuseUnknownCaller(ip, port, userData);
         return;
     }
 

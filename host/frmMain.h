@@ -2,6 +2,8 @@
 // call admission from the user list, the status line and the lamps.
 #pragma once
 
+#include "AdmissionLimiter.h"
+
 #include <QMainWindow>
 #include <QString>
 
@@ -79,6 +81,7 @@ private:
     void LogTraffic();
     void ResetPeer();
     bool SetLamp(qint32 dispid, QLabel* lit, QLabel* dark);
+    void RefuseUnknownCaller(const QString& ip, qint32 port, const QString& userData);
 
     // Menus
     QMenu* mnuFile = nullptr;
@@ -123,6 +126,7 @@ private:
     std::unique_ptr<CPortMapper> m_router;
 
     QString m_helpFile;
+    AdmissionLimiter m_admissions;
     bool m_unloaded = false;
     bool m_lampErrorShowing = false;
 };

@@ -5,11 +5,14 @@
 #include "modConsoleLog.h"
 #include "modHost.h"
 #include "modHvnFileOperation.h"
+#include "modMessage.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
+    ProtectStandardStreams();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TESSORA-H"));
     QApplication::setApplicationVersion(QStringLiteral("1.00.0011"));
@@ -43,7 +46,14 @@ int main(int argc, char* argv[]) {
                      &frmMain::CloseFromSignal);
 
     form.show();
-    if (parser.isSet(online))
-        form.StartOnline();
+    // From inside the event loop, where a close signal is heard while a box about a
+    // failure is open; the failure also goes to standard error for unattended hosts.
+    if (parser.isSet(online)) {
+        QTimer::singleShot(0, &form, [&form] {
+            SetMessageBoxesAlsoToStandardError(true);
+            form.StartOnline();
+            SetMessageBoxesAlsoToStandardError(false);
+        });
+    }
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include "modConsoleLog.h"
 #include "modControlCommon.h"
 #include "modHvnFileOperation.h"
+#include "modMessage.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -13,6 +14,7 @@
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
+    ProtectStandardStreams();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TESSORA-R"));
     QApplication::setApplicationVersion(QStringLiteral("1.00.0008"));
@@ -48,7 +50,12 @@ int main(int argc, char* argv[]) {
                          name.toLocal8Bit().constData());
             return 2;
         }
-        QTimer::singleShot(0, &window, [&window, name] { window.ConnectTo(name); });
+        // Why a call cannot be placed also goes to standard error, for scripts.
+        QTimer::singleShot(0, &window, [&window, name] {
+            SetMessageBoxesAlsoToStandardError(true);
+            window.ConnectTo(name);
+            SetMessageBoxesAlsoToStandardError(false);
+        });
     }
     window.show();
     return QApplication::exec();

@@ -210,8 +210,11 @@ bool ConnectEngine(CCallEngine& engine, int peerPort, bool encrypt) {
         return false;
     if (!engine.Connect("127.0.0.1", peerPort, "ID=bench&Password=x", 20))
         return false;
-    const uint8_t confirm = PKT_CONFIRM;
-    engine.Socket()->InjectDatagram(&confirm, 1, "127.0.0.1", peerPort);
+    // The callee's acceptance, carrying the engine's own token, connects it.
+    std::vector<uint8_t> accept = BuildTokenPayload(engine.OwnToken());
+    accept.insert(accept.begin(), PKT_ACCEPT);
+    engine.Socket()->InjectDatagram(accept.data(), static_cast<int>(accept.size()), "127.0.0.1",
+                                    peerPort);
     return engine.State() == CCallEngine::STATE_CONNECTED && engine.IsMediaActive();
 }
 
@@ -319,9 +322,20 @@ void Inject(BenchEngine& engine, const std::vector<uint8_t>& datagram, const std
                                     port);
 }
 
+// In a call with 127.0.0.1:40001, from which the receive benchmarks send: a station
+// takes call traffic from its peer only.
+bool InCall(BenchEngine& engine) {
+    if (!engine.Connect("127.0.0.1", 40001, "ID=bench&Password=x", 20))
+        return false;
+    std::vector<uint8_t> accept = BuildTokenPayload(engine.OwnToken());
+    accept.insert(accept.begin(), PKT_ACCEPT);
+    Inject(engine, accept, "127.0.0.1", 40001);
+    return engine.State() == CCallEngine::STATE_CONNECTED;
+}
+
 void BM_ReceiveKeepAlive(benchmark::State& state) {
     BenchEngine engine;
-    if (!engine.Initialize(40000, "key")) {
+    if (!engine.Initialize(40000, "key") || !InCall(engine)) {
         state.SkipWithError("Initialize failed");
         return;
     }
@@ -340,10 +354,12 @@ void ReceiveSpeech(benchmark::State& state, bool encrypted) {
         return;
     const Speech& speech = LoadSpeech();
     BenchEngine engine;
-    if (!engine.Initialize(40000, kKey) || (encrypted && !engine.EnableCryptography())) {
+    if (!engine.Initialize(40000, kKey) || (encrypted && !engine.EnableCryptography()) ||
+        !InCall(engine)) {
         state.SkipWithError("Initialize failed");
         return;
     }
+    engine.reports = 0; // the call's own 51 and 53
     const int payload = encrypted ? VOICE_FRAME_ENCRYPTED_BYTES : VOICE_FRAME_BYTES;
     const uint8_t* frames = encrypted ? speech.gsmEncrypted.data() : speech.gsm.data();
     std::vector<std::vector<uint8_t>> datagrams;
@@ -386,8 +402,7 @@ void BM_CallRequestFlood(benchmark::State& state) {
     for (int i = 0; i < senders; ++i)
         addresses.push_back("10." + std::to_string(i / 65536) + "." +
                             std::to_string((i / 256) % 256) + "." + std::to_string(i % 256));
-    std::vector<uint8_t> request =
-        BuildCallRequestPayload("ID=flood&Password=x", CCallToken::Now());
+    std::vector<uint8_t> request = BuildCallRequestPayload("ID=flood&Password=x", CCallToken{1, 2});
     request.insert(request.begin(), PKT_CALL_REQUEST);
     std::size_t next = 0;
     for (auto _ : state) {

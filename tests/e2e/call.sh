@@ -31,6 +31,14 @@ expect "$E2E_SCRATCH/busy.log" '^status 55: The host station is busy\.' 10 "a se
 stop "$busy_pid" "the busy caller (its message box open)"
 [ "$(count "$E2E_HOST_LOG" '^call from')" = 1 ] || fail "the busy caller reached the host program"
 
+# Stations on a port in use say why on standard error, and SIGTERM ends their box.
+E2E_HOST_LOG="$E2E_SCRATCH/taken-host.log" host silence null
+expect "$E2E_SCRATCH/taken-host.log.err" 'Port is already in use' 10 "a host on a taken port says why"
+stop "$E2E_HOST_PID" "the host on a taken port"
+E2E_REMOTE_LOG="$E2E_SCRATCH/taken-remote.log" remote Demo silence null
+expect "$E2E_SCRATCH/taken-remote.log.err" 'Port is already in use' 10 "a remote on a taken port says why"
+stop "$E2E_REMOTE_PID" "the remote on a taken port"
+
 sleep $((CALL_SECONDS - ($(now_ms) - connected_ms) / 1000))
 for log in "$E2E_HOST_LOG" "$E2E_REMOTE_LOG"; do
   expect_none "$log" '^status (50|52|54|55|56|57|58):' "the call stays up, the busy caller notwithstanding"

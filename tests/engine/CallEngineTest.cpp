@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <climits>
@@ -26,7 +27,7 @@ constexpr int kHostPort = 33550;
 CCallToken MakeToken(uint32_t seconds, uint32_t ticks) {
     CCallToken t;
     t.seconds = seconds;
-    t.ticks = ticks;
+    t.count = ticks;
     return t;
 }
 
@@ -117,7 +118,7 @@ TEST_F(EngineTest, AcceptanceWithOwnTokenConnectsAndOthersAreIgnored) {
     ASSERT_TRUE(engine.Connect(kHostIp, kHostPort, "u", 20));
     const CCallToken own = engine.OwnToken();
     CCallToken other = own;
-    other.ticks ^= 1;
+    other.count ^= 1;
 
     engine.Receive(kHostIp, kHostPort, PKT_ACCEPT, BuildTokenPayload(other));
     engine.Receive(kHostIp, kHostPort, PKT_ACCEPT); // empty payload reads as a zero token
@@ -315,46 +316,6 @@ TEST_F(EngineTest, ConfirmationConnectsTheCalleeWithItsSender) {
     EXPECT_EQ(engine.statuses.size(), 2u);
 }
 
-TEST_F(EngineTest, PendingCalleeTakesZeroTokenAcceptOrRejectAsItsOwn) {
-    for (const uint8_t type : {PKT_ACCEPT, PKT_REJECT}) {
-        SCOPED_TRACE(static_cast<int>(type));
-        FakeCallEngine callee;
-        ASSERT_TRUE(callee.Initialize(kHostPort, ""));
-        callee.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST,
-                       RequestPayload("u", MakeToken(9, 9)));
-        ASSERT_TRUE(callee.AcceptIncomingCall(kCallerIp, kCallerPort, 20));
-        ASSERT_TRUE(callee.OwnToken().IsZero());
-        callee.Receive("10.9.9.9", 1234, type, std::vector<uint8_t>(8, 0));
-        if (type == PKT_ACCEPT) {
-            EXPECT_EQ(callee.State(), CCallEngine::STATE_CONNECTED);
-            EXPECT_EQ(callee.PeerAddress(), "10.9.9.9");
-            EXPECT_EQ(callee.statuses.back(), STATUS_CONNECTED);
-        } else {
-            EXPECT_EQ(callee.State(), CCallEngine::STATE_IDLE);
-            EXPECT_EQ(callee.statuses.back(), STATUS_CALL_REJECTED);
-        }
-    }
-}
-
-TEST_F(EngineTest, ConfirmAndAcceptOutsidePendingChangeNothing) {
-    // Idle: the own token is zero, yet a zero-token acceptance must not connect.
-    engine.Receive(kHostIp, kHostPort, PKT_CONFIRM);
-    engine.Receive(kHostIp, kHostPort, PKT_ACCEPT, std::vector<uint8_t>(8, 0));
-    engine.Receive(kHostIp, kHostPort, PKT_REJECT, std::vector<uint8_t>(8, 0));
-    EXPECT_EQ(engine.State(), CCallEngine::STATE_IDLE);
-    EXPECT_TRUE(engine.statuses.empty());
-    EXPECT_TRUE(engine.Sent().empty());
-
-    ConnectAsCaller();
-    engine.Receive("10.7.7.7", 7777, PKT_CONFIRM);
-    engine.Receive("10.7.7.7", 7777, PKT_ACCEPT, std::vector<uint8_t>(8, 0));
-    EXPECT_EQ(engine.State(), CCallEngine::STATE_CONNECTED);
-    EXPECT_EQ(engine.PeerAddress(), kHostIp);
-    EXPECT_EQ(engine.PeerPort(), kHostPort);
-    EXPECT_TRUE(engine.statuses.empty());
-    EXPECT_TRUE(engine.SentOfType(PKT_CONFIRM).empty());
-}
-
 TEST_F(EngineTest, CancelSendsOneRejectAndIgnoresFurtherCopies) {
     const CCallToken token = MakeToken(300, 400);
     engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", token));
@@ -485,12 +446,6 @@ TEST_F(EngineTest, EncryptedVoiceWhileOffIsActivityAndReported) {
     EXPECT_EQ(engine.statuses, std::vector<int32_t>{STATUS_ENCRYPTED_DATA});
 }
 
-TEST_F(EngineTest, VoiceIsPlayedWhateverTheStateAndSender) {
-    engine.Receive("10.3.3.3", 3, PKT_VOICE, Frame(9));
-    ASSERT_EQ(engine.played.size(), 1u);
-    EXPECT_EQ(engine.played[0], Frame(9));
-}
-
 TEST_F(EngineTest, BusyWhileConnectedLeavesSupervisionToEndIt) {
     ConnectAsCaller();
     engine.Receive(kHostIp, kHostPort, PKT_BUSY);
@@ -498,6 +453,78 @@ TEST_F(EngineTest, BusyWhileConnectedLeavesSupervisionToEndIt) {
     EXPECT_TRUE(engine.TimerActive(TIMER_SUPERVISION));
     engine.Advance(30000);
     EXPECT_EQ(engine.statuses, (std::vector<int32_t>{STATUS_REMOTE_BUSY, STATUS_CONNECTION_LOST}));
+}
+
+// --- The call's two parties -------------------------------------------------------------
+
+enum Phase { kIdle, kCalling, kAnswering, kConnected };
+
+// An engine 15 s into `phase`: calling a station by its name, answering a caller, or
+// connected (and silent since its last supervision tick).
+static void Enter(FakeCallEngine& e, Phase phase) {
+    ASSERT_TRUE(e.Initialize(kHostPort, ""));
+    e.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", MakeToken(5, 6)));
+    ASSERT_TRUE(phase != kAnswering || e.AcceptIncomingCall(kCallerIp, kCallerPort, 20));
+    ASSERT_TRUE(phase != kCalling || e.Connect("localhost", kHostPort, "u", 20));
+    ASSERT_TRUE(phase != kConnected || e.Connect(kHostIp, kHostPort, "u", 20));
+    if (phase == kConnected)
+        e.Receive(kHostIp, kHostPort, PKT_ACCEPT, BuildTokenPayload(e.OwnToken()));
+    e.Advance(15000);
+    e.ClearSent();
+    e.statuses.clear();
+}
+
+// What a packet did, in a few words; "" when nothing (a reset sets activity as well).
+static std::string EffectOf(FakeCallEngine& e, int32_t state, bool activity) {
+    std::string out;
+    if (e.State() != state)
+        out = e.State() == CCallEngine::STATE_IDLE ? " idle" : " connected";
+    else if (e.ActivitySeen() && !activity)
+        out = " activity";
+    for (const int32_t status : e.statuses)
+        out += " " + std::to_string(status);
+    out += std::string(e.played.empty() ? "" : " played") + (e.texts.empty() ? "" : " text") +
+           (e.Sent().empty() ? "" : " sent");
+    return out.empty() ? out : out.substr(1);
+}
+
+TEST(EngineSenderTest, OnlyTheCallsOtherPartyIsHeardInEveryState) {
+    // Each type, with so many zero bytes, from the call's other party while calling,
+    // answering and connected; from anyone else, and while idle, it does nothing.
+    const std::tuple<uint8_t, std::size_t, std::array<const char*, 3>> rows[] = {
+        {PKT_KEEPALIVE, 0, {"", "", "activity"}},
+        {PKT_TEXT, 4, {"", "", "text"}},
+        {PKT_TEXT_ENCRYPTED, 8, {"", "", "58"}},
+        {PKT_HANGUP, 0, {"idle 54", "idle 54", "idle 54"}},
+        {PKT_BUSY, 0, {"idle 55", "idle 55", "idle 55"}},
+        {PKT_NOT_AVAILABLE, 0, {"idle 56", "idle 56", "idle 56"}},
+        {PKT_VOICE_ENCRYPTED, 200, {"", "58", "activity 58"}},
+        {PKT_VOICE, 195, {"", "played", "activity played"}}, // a frame may overtake the confirm
+        {PKT_CONFIRM, 0, {"", "connected 53", ""}},
+        {PKT_ACCEPT, 8, {"", "", ""}}, // eight zero bytes: the own token of all but a caller
+        {PKT_REJECT, 8, {"", "", ""}},
+    };
+    for (const auto& [type, zeros, effects] : rows) {
+        for (const Phase phase : {kIdle, kCalling, kAnswering, kConnected}) {
+            // The party (the station called by name is known by its address), its address
+            // from another port, and another address on its port.
+            const std::string ip =
+                std::array{kHostIp, std::string("127.0.0.1"), kCallerIp, kHostIp}[phase];
+            const int port = phase == kAnswering ? kCallerPort : kHostPort;
+            for (const auto& [fromIp, fromPort] : {std::pair{ip, port}, std::pair{ip, port + 1},
+                                                   std::pair{std::string("10.6.6.6"), port}}) {
+                SCOPED_TRACE(testing::Message() << "type " << int(type) << " phase " << phase
+                                                << " from " << fromIp << ":" << fromPort);
+                FakeCallEngine e;
+                Enter(e, phase);
+                const int32_t state = e.State();
+                const bool activity = e.ActivitySeen();
+                e.Receive(fromIp, fromPort, type, std::vector<uint8_t>(zeros, 0));
+                const bool party = phase != kIdle && fromIp == ip && fromPort == port;
+                EXPECT_EQ(EffectOf(e, state, activity), party ? effects[phase - 1] : "");
+            }
+        }
+    }
 }
 
 // --- Ageing of unanswered requests -------------------------------------------------------
@@ -678,6 +705,9 @@ TEST(EngineCryptoTest, TextTravelsPlainOrAsEncryptedBlocks) {
     EXPECT_EQ(plain, (std::vector<uint8_t>{'a', 'b', 'c', 0, 0, 0, 0, 0}));
 
     // Off at the receiver: reported, not shown. On: shown.
+    ASSERT_TRUE(b.Connect("10.0.0.1", 1, "u", 20));
+    b.Receive("10.0.0.1", 1, PKT_ACCEPT, BuildTokenPayload(b.OwnToken()));
+    b.statuses.clear();
     b.Receive("10.0.0.1", 1, PKT_TEXT_ENCRYPTED, sent[0].payload);
     EXPECT_EQ(b.statuses, std::vector<int32_t>{STATUS_ENCRYPTED_DATA});
     EXPECT_TRUE(b.texts.empty());
@@ -696,6 +726,8 @@ TEST(EngineCryptoTest, TextTravelsPlainOrAsEncryptedBlocks) {
 TEST(EngineCryptoTest, PlainTextWithoutSecondFieldHasEmptyUserData) {
     FakeCallEngine engine;
     ASSERT_TRUE(engine.Initialize(1, ""));
+    ASSERT_TRUE(engine.Connect("10.0.0.1", 1, "u", 20));
+    engine.Receive("10.0.0.1", 1, PKT_ACCEPT, BuildTokenPayload(engine.OwnToken()));
     engine.Receive("10.0.0.1", 1, PKT_TEXT, {'a', 'b', 'c', 0});
     engine.Receive("10.0.0.1", 1, PKT_TEXT, {'x', 0, 'y', 0});
     ASSERT_EQ(engine.texts.size(), 2u);

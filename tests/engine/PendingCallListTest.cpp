@@ -10,7 +10,7 @@ namespace {
 CCallToken MakeToken(uint32_t seconds, uint32_t ticks) {
     CCallToken t;
     t.seconds = seconds;
-    t.ticks = ticks;
+    t.count = ticks;
     return t;
 }
 

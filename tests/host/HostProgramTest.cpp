@@ -8,6 +8,8 @@
 #include <QProcess>
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Tavrino;
 
@@ -103,7 +105,7 @@ TEST(HostProgram, HelpListsTheOnlineOption) {
     EXPECT_TRUE(help.contains("--online")) << help.toStdString();
 }
 
-TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSaves) {
+TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSavesWithItsOutputGone) {
     Installation install;
     ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
     TavrinoClient caller;
@@ -114,9 +116,21 @@ TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSaves) {
     ASSERT_TRUE(caller.CallBool(DISPID_INITIALIZE,
                                 {kCallerPort, QStringLiteral("Granite Granite Purple Moon")}));
 
+    // Its status lines go into a pipe nobody reads: full (a write would wait), then closed.
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_NONBLOCK), 0);
+    while (::write(ends[1], "x", 1) == 1) {
+    }
+    ::fcntl(ends[1], F_SETFL, 0);
+    install.process.setChildProcessModifier([&ends] {
+        ::dup2(ends[1], STDOUT_FILENO);
+        ::close(ends[0]);
+    });
     QProcess* p = install.Start({"--online"});
     ASSERT_TRUE(p->waitForStarted(5000));
     ASSERT_TRUE(CallUntilConnected(caller, statuses)) << p->readAllStandardError().toStdString();
+    ::close(ends[0]);
+    ::close(ends[1]);
 
     ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
     ASSERT_TRUE(p->waitForFinished(10000));

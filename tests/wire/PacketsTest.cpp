@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -36,7 +38,7 @@ TextMessage ReadExactText(const std::vector<uint8_t>& bytes) {
 CCallToken Token(uint32_t seconds, uint32_t ticks) {
     CCallToken t;
     t.seconds = seconds;
-    t.ticks = ticks;
+    t.count = ticks;
     return t;
 }
 
@@ -59,15 +61,37 @@ TEST(CallToken, ReadsMissingBytesAsZero) {
     EXPECT_TRUE(CCallToken::ReadFrom(bytes.data(), -4).IsZero());
 }
 
-TEST(CallToken, NowTakesTheCalendarClock) {
+// A random source that reads a script: -1 is EINTR, 0 a failure, n gives n bytes of
+// 0x11, 100 + n gives n zero bytes. Interrupted and short reads must be completed, a
+// zero count drawn again; a failing source, or one stuck at zero, gives no token.
+std::vector<int> g_script;
+ssize_t ScriptedSource(void* buffer, size_t length, unsigned int) {
+    const int step = g_script.front();
+    g_script.erase(g_script.begin());
+    const size_t n = std::min<size_t>(length, static_cast<size_t>(std::max(step, 0) % 100));
+    std::memset(buffer, step > 100 ? 0 : 0x11, n);
+    errno = step < 0 ? EINTR : ENOSYS;
+    return step <= 0 ? -1 : static_cast<ssize_t>(n);
+}
+
+TEST(CallToken, DrawTakesTheCalendarClockAndARandomCountNeverZero) {
     const auto before = static_cast<uint32_t>(std::time(nullptr));
-    const CCallToken a = CCallToken::Now();
+    CCallToken a;
+    ASSERT_TRUE(CCallToken::Draw(&a));
     const auto after = static_cast<uint32_t>(std::time(nullptr));
     EXPECT_GE(a.seconds, before);
     EXPECT_LE(a.seconds, after);
     EXPECT_FALSE(a.IsZero());
     EXPECT_TRUE(CCallToken{}.IsZero());
     EXPECT_FALSE(Token(0, 1).IsZero());
+    const std::pair<std::vector<int>, bool> scripts[] = {
+        {{-1, 2, 1, 1}, true}, {{104, 4}, true}, {{3, 0}, false}, {{104, 104, 104, 104}, false}};
+    for (const auto& [script, ok] : scripts) {
+        g_script = script;
+        CCallToken t = Token(7, 7);
+        EXPECT_EQ(CCallToken::Draw(&t, ScriptedSource), ok) << testing::PrintToString(script);
+        EXPECT_EQ(t.count, ok ? 0x11111111u : 7u);
+    }
 }
 
 TEST(PacketWriting, CallRequestIsUserDataZeroAndToken) {

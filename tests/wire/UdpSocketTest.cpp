@@ -101,7 +101,7 @@ protected:
 TEST_F(UdpSocketTest, PutsTheProtocolsDatagramsOnTheWireByteForByte) {
     CCallToken token;
     token.seconds = 1;
-    token.ticks = 2;
+    token.count = 2;
     const auto request = BuildCallRequestPayload("abc", token);
     socket.Send(PKT_CALL_REQUEST, request.data(), static_cast<int>(request.size()), kLoopback,
                 peer.Port());
@@ -147,7 +147,7 @@ TEST_F(UdpSocketTest, ReceivedDatagramBecomesTypePayloadAndSender) {
     const CallRequest request = ReadCallRequest(d.payload.data(), 12);
     EXPECT_EQ(request.userData, "abc");
     EXPECT_EQ(request.token.seconds, 1u);
-    EXPECT_EQ(request.token.ticks, 2u);
+    EXPECT_EQ(request.token.count, 2u);
     EXPECT_EQ(socket.InboundTotal(), 13);
 
     // A datagram near the UDP maximum arrives whole (the buffer is sized by FIONREAD).
