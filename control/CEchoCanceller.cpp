@@ -1,6 +1,7 @@
 // Removes the loudspeaker's echo and steady noise from captured buffers, before they are encoded.
 #include "CEchoCanceller.h"
 
+#include "audio/AudioChoice.h"
 #include "audio/EchoReference.h"
 
 #include <speex/speex_echo.h>
@@ -30,7 +31,8 @@ bool CEchoCanceller::Wanted(bool realDevice) {
         return true;
     if (value != nullptr && std::strcmp(value, "off") == 0)
         return false;
-    return realDevice;
+    const int chosen = AudioChoice::Instance().Echo();
+    return chosen == AudioChoice::AUTOMATIC ? realDevice : chosen == AudioChoice::ON;
 }
 
 std::unique_ptr<CEchoCanceller> CEchoCanceller::Create(EchoReference& reference, int tailSamples) {
@@ -49,11 +51,11 @@ std::unique_ptr<CEchoCanceller> CEchoCanceller::Create(EchoReference& reference,
         return nullptr;
     }
     int rate = RATE;
-    int on = 1;
+    int denoise = AudioChoice::Instance().Noise() == AudioChoice::OFF ? 0 : 1; // automatic: on
     speex_echo_ctl(echo, SPEEX_ECHO_SET_SAMPLING_RATE, &rate);
     // The preprocessor learns from the canceller where the residual echo is.
     speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_ECHO_STATE, echo);
-    speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_DENOISE, &on);
+    speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_DENOISE, &denoise);
     return std::unique_ptr<CEchoCanceller>(new CEchoCanceller(reference, echo, pre));
 }
 

@@ -1,6 +1,7 @@
 // CTavrinoStandardCtrl: the control as a host sees it: late-bound methods and three events.
 #include "CTavrinoStandardCtrl.h"
 
+#include "CAudioExtensions.h"
 #include "CCallEngine.h"
 #include "CEventSink.h"
 #include "LocalText.h"
@@ -186,7 +187,8 @@ bool Coerce(const MethodInfo& method, const QVariantList& args, std::vector<Arg>
 } // namespace
 
 CTavrinoStandardCtrl::CTavrinoStandardCtrl(QObject* parent)
-    : QObject(parent), m_sink(std::make_unique<CEventSink>(this)) {}
+    : QObject(parent), m_sink(std::make_unique<CEventSink>(this)),
+      m_audio(std::make_unique<CAudioExtensions>()) {}
 
 CTavrinoStandardCtrl::~CTavrinoStandardCtrl() = default;
 
@@ -213,6 +215,19 @@ QVariant CTavrinoStandardCtrl::Dispatch(qint32 dispid, const QVariantList& args,
     std::vector<Arg> a;
     if (!method || !Coerce(*method, args, &a))
         return {};
+
+    if (dispid >= DISPID_GET_AUDIO_DEVICES) {
+        std::vector<int32_t> numbers;
+        std::vector<std::string> texts;
+        for (const Arg& arg : a) {
+            numbers.push_back(arg.number);
+            texts.push_back(arg.text);
+        }
+        QVariant result = m_audio->Call(dispid, numbers, texts);
+        if (ok)
+            *ok = true;
+        return result;
+    }
 
     CCallEngine& engine = Engine();
     bool flag = false;

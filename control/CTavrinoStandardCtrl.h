@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class CAudioExtensions;
 class CCallEngine;
 class CEventSink;
 
@@ -39,4 +40,5 @@ private:
     QVariant Dispatch(qint32 dispid, const QVariantList& args, bool* ok);
 
     std::unique_ptr<CEventSink> m_sink;
+    std::unique_ptr<CAudioExtensions> m_audio; // the extension methods beyond the fixed ones
 };

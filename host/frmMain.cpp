@@ -2,6 +2,8 @@
 // call admission from the user list, the status line and the lamps.
 #include "frmMain.h"
 
+#include "AudioSettingsMenu.h"
+
 #include "CPortMapper.h"
 #include "StationImages.h"
 #include "TavrinoClient.h"
@@ -117,6 +119,12 @@ void frmMain::CreateMenus() {
 
     connect(mnuFileSetup, &QAction::triggered, this, &frmMain::mnuFileSetup_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+    // A call stands while a caller's address shows; online without one, the devices
+    // are open but idle and are reopened at once.
+    m_audioMenu = new AudioSettingsMenu(
+        mnuFile, mnuFileLine, this,
+        {[this] { return !txtConnectedIpAddress->text().isEmpty(); }, [this] { ReopenAudio(); },
+         [this] { return m_helpFile; }});
     connect(mnuRunOnline, &QAction::triggered, this, &frmMain::mnuRunOnline_Click);
     connect(mnuRunRouterPort, &QAction::triggered, this, &frmMain::mnuRunRouterPort_Click);
     connect(mnuHelpHelp, &QAction::triggered, this, &frmMain::mnuHelpHelp_Click);
@@ -283,6 +291,7 @@ bool frmMain::Form_Load() {
                          .arg(QString::fromLatin1(kPluginFileName), TavrinoStandard->LoadError()));
         return false;
     }
+    m_audioMenu->SetControl(TavrinoStandard);
     tmrMessage->start();
     mnuRunRouterPort->setChecked(RouterPortOptionOn());
     mnuRunRouterPort->setEnabled(RouterPortAllowedByEnvironment());
@@ -319,6 +328,7 @@ void frmMain::ApplyLanguage() {
     mnuFile->setTitle(Tr(QStringLiteral("&File"), QStringLiteral("ファイル(&F)")));
     mnuFileSetup->setText(Tr(QStringLiteral("&Setup..."), QStringLiteral("設定(&S)...")));
     mnuFileExit->setText(Tr(QStringLiteral("E&xit"), QStringLiteral("終了(&X)")));
+    m_audioMenu->ApplyLanguage();
     mnuRun->setTitle(Tr(QStringLiteral("&Run"), QStringLiteral("実行(&R)")));
     mnuRunOnline->setText(Tr(QStringLiteral("&Online"), QStringLiteral("オンライン(&O)")));
     mnuRunRouterPort->setText(Tr(QStringLiteral("Open the Port on the Router by &UPnP"),
@@ -472,7 +482,19 @@ bool frmMain::SetLamp(qint32 dispid, QLabel* lit, QLabel* dark) {
     return true;
 }
 
+void frmMain::ReopenAudio() {
+    if (!chkOnline->isChecked())
+        return; // offline: the next Initialize takes the choice
+    TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
+    if (!GoOnline()) {
+        chkOnline->setChecked(false); // runs the offline branch
+        return;
+    }
+    chkRejectConnectionRequest_Click();
+}
+
 void frmMain::tmrMessage_Timer() {
+    m_audioMenu->ShowNotices(lblConnectionStatus);
     if (m_lampErrorShowing)
         return; // one report at a time; the timer keeps running
     if (SetLamp(DISPID_GET_INBOUND_DATA_RATE, picRx, picRxBlack) &&

@@ -19,6 +19,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class TavrinoClient;
+class AudioSettingsMenu;
 class CPortMapper;
 struct PortMapReport;
 
@@ -63,6 +64,7 @@ private:
     void txtListenPortNumber_GotFocus();
     void txtListenPortNumber_LostFocus();
     void tmrMessage_Timer();
+    void ReopenAudio();
     void mnuFileSetup_Click();
     void mnuFileExit_Click();
     void mnuHelpHelp_Click();
@@ -123,6 +125,7 @@ private:
     QLabel* imgHalvornLogo = nullptr;
     QTimer* tmrMessage = nullptr;
     TavrinoClient* TavrinoStandard = nullptr;
+    AudioSettingsMenu* m_audioMenu = nullptr; // File > Audio Settings... and the device status
     std::unique_ptr<CPortMapper> m_router;
 
     QString m_helpFile;

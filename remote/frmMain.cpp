@@ -2,6 +2,7 @@
 // outcome and the activity lamps.
 #include "frmMain.h"
 
+#include "AudioSettingsMenu.h"
 #include "StationImages.h"
 #include "TavrinoClient.h"
 #include "frmAbout.h"
@@ -251,6 +252,10 @@ void frmMain::CreateMenus() {
 
     connect(mnuFileSetup, &QAction::triggered, this, &frmMain::mnuFileSetup_Click);
     connect(mnuFileExit, &QAction::triggered, this, &QWidget::close);
+    // The remote opens its devices per call: a choice made between calls needs no reopening.
+    m_audioMenu = new AudioSettingsMenu(mnuFile, mnuFileLine, this,
+                                        {[] { return g_blnConnectionActive; }, {}, [this] { return m_helpFile; }});
+    m_audioMenu->SetControl(TavrinoStandard); // loaded by CreateControls
     connect(mnuRunConnect, &QAction::triggered, this, &frmMain::mnuRunConnect_Click);
     connect(mnuHelpHelp, &QAction::triggered, this, &frmMain::mnuHelpHelp_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
@@ -286,6 +291,7 @@ void frmMain::ApplyLanguage() {
     mnuFile->setTitle(Tr(QStringLiteral("&File"), QStringLiteral("ファイル(&F)")));
     mnuFileSetup->setText(Tr(QStringLiteral("&Setup..."), QStringLiteral("設定(&S)...")));
     mnuFileExit->setText(Tr(QStringLiteral("E&xit"), QStringLiteral("終了(&X)")));
+    m_audioMenu->ApplyLanguage();
     mnuRun->setTitle(Tr(QStringLiteral("&Run"), QStringLiteral("実行(&R)")));
     mnuRunConnect->setText(Tr(QStringLiteral("&Connect"), QStringLiteral("接続(&C)")));
     mnuHelp->setTitle(Tr(QStringLiteral("&Help"), QStringLiteral("ヘルプ(&H)")));
@@ -421,6 +427,7 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
 }
 
 void frmMain::tmrUpdateVoipStatus_Timer() {
+    m_audioMenu->ShowNotices(lblStatus);
     const bool receiving = TavrinoStandard->CallLong(DISPID_GET_INBOUND_DATA_RATE) != 0;
     picRx->setVisible(receiving);
     picRxBlack->setVisible(!receiving);

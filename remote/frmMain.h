@@ -13,6 +13,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
+class AudioSettingsMenu;
 class TavrinoClient;
 
 // True once a call request was placed; cleared by every status that ends the attempt.
@@ -64,6 +65,7 @@ private:
     QString m_helpFile;
 
     TavrinoClient* TavrinoStandard = nullptr;
+    AudioSettingsMenu* m_audioMenu = nullptr; // File > Audio Settings... and the device status
     QFrame* fraMain = nullptr;
     QGroupBox* fraConnectionSettings = nullptr;
     QLabel* lblConnectionName = nullptr;

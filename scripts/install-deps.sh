@@ -13,6 +13,8 @@ PACKAGES=(
   libgsm1-dev libasound2-dev libsndfile1-dev
   # echo cancellation and noise suppression in the capture path
   libspeexdsp-dev
+  # PulseAudio client: devices of a PulseAudio or PipeWire desktop, chosen by name
+  libpulse-dev
   # the help: compiled with qhelpgenerator, read through Qt's help engine
   qt6-tools-dev qt6-tools-dev-tools libqt6help6 qt6-documentation-tools
   # the Debian package: built with debhelper, checked with lintian and appstreamcli

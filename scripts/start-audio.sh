@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Starts a PulseAudio daemon with a null sink and a null source, reached by
+# Starts a PulseAudio daemon with two null sinks and two null sources, reached by
 # ALSA's "default" device through the pulse plugin, for machines without a
 # sound card. Source it, so that XDG_RUNTIME_DIR reaches the caller:
 #   source scripts/start-audio.sh && ... ; stop_audio
@@ -10,6 +10,8 @@ TESSORA_STARTED_PULSE=0
 if ! pactl info >/dev/null 2>&1; then
   pulseaudio -D -n --exit-idle-time=-1 --load=module-native-protocol-unix \
     --load="module-null-sink sink_name=vsink" --load="module-null-source source_name=vsrc" \
+    --load="module-null-sink sink_name=vsink2 sink_properties=\"device.description='Second Speaker'\"" \
+    --load="module-null-source source_name=vsrc2 description=\"Second Microphone\"" \
     --load=module-always-sink >/dev/null 2>&1 || true
   for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   TESSORA_STARTED_PULSE=1

@@ -46,6 +46,44 @@ enum DispId : qint32 {
     DISPID_DISABLE_VOICE_ACTIVITY_DETECTION = 30,
 };
 
+// Extensions beyond the 29 methods above, at ids of their own: the audio devices.
+// Device settings are "pulse:NAME", "alsa:NAME", "file:PATH.wav", "silence" / "null",
+// or "" for the default (the sound server's default device, else ALSA's "default").
+// TAVRINO_CAPTURE, TAVRINO_PLAYBACK and TAVRINO_ECHO, when set, still decide.
+enum ExtensionDispId : qint32 {
+    // () -> string: one line per device, "capture|playback TAB setting TAB description",
+    // with " TAB default" after the server's default of its kind.
+    DISPID_GET_AUDIO_DEVICES = 101,
+    // (setting) -> BOOL: the microphone of the next Initialize; FALSE for a setting no
+    // device layer takes.
+    DISPID_SET_CAPTURE_DEVICE = 102,
+    // (setting) -> BOOL: the speaker of the next Initialize.
+    DISPID_SET_PLAYBACK_DEVICE = 103,
+    // () -> long: the input level 0..100 (-60..0 dBFS), during a call or a device test.
+    DISPID_GET_INPUT_LEVEL = 104,
+    // (setting) -> BOOL: records from that microphone for the level alone, until stopped.
+    DISPID_START_INPUT_TEST = 105,
+    DISPID_STOP_INPUT_TEST = 106,
+    // (setting) -> BOOL: a short tone on that speaker.
+    DISPID_PLAY_TEST_TONE = 107,
+    // (echo, noise) -> BOOL: the echo canceller and noise suppressor of the next
+    // Initialize, each -1 automatic, 0 off, 1 on. Noise is suppressed within the
+    // canceller, so it needs the canceller on.
+    DISPID_SET_AUDIO_PROCESSING = 108,
+    // () -> long: the AudioNotice bits gathered since the last call, then cleared.
+    DISPID_GET_AUDIO_NOTICES = 109,
+};
+
+// What happened to the chosen devices (bits of DISPID_GET_AUDIO_NOTICES).
+enum AudioNotice : qint32 {
+    NOTICE_CAPTURE_MISSING = 1,  // the chosen microphone was missing: the default took its place
+    NOTICE_PLAYBACK_MISSING = 2, // the chosen speaker was missing: the default took its place
+    NOTICE_CAPTURE_LOST = 4,     // the microphone went away mid-call: the default took its place
+    NOTICE_PLAYBACK_LOST = 8,    // the speaker went away mid-call: the default took its place
+    NOTICE_SERVER_LOST = 16,     // the sound server went away: silence until the next call
+    NOTICE_NO_SERVER = 32,       // no sound server answered: ALSA's default took its place
+};
+
 // Dispatch ids of the events (slot order of the event sink).
 enum EventId : qint32 {
     EVENTID_ON_STATUS_EVENT = 1,
@@ -122,8 +160,25 @@ inline constexpr std::array<MethodInfo, 29> kMethods{{
     {DISPID_DISABLE_VOICE_ACTIVITY_DETECTION, "DisableVoiceActivityDetection", "", 'v'},
 }};
 
+// Result 's' (string) is used by extensions only.
+inline constexpr std::array<MethodInfo, 9> kExtensionMethods{{
+    {DISPID_GET_AUDIO_DEVICES, "GetAudioDevices", "", 's'},
+    {DISPID_SET_CAPTURE_DEVICE, "SetCaptureDevice", "s", 'b'},
+    {DISPID_SET_PLAYBACK_DEVICE, "SetPlaybackDevice", "s", 'b'},
+    {DISPID_GET_INPUT_LEVEL, "GetInputLevel", "", 'l'},
+    {DISPID_START_INPUT_TEST, "StartInputTest", "s", 'b'},
+    {DISPID_STOP_INPUT_TEST, "StopInputTest", "", 'v'},
+    {DISPID_PLAY_TEST_TONE, "PlayTestTone", "s", 'b'},
+    {DISPID_SET_AUDIO_PROCESSING, "SetAudioProcessing", "ll", 'b'},
+    {DISPID_GET_AUDIO_NOTICES, "GetAudioNotices", "", 'l'},
+}};
+
+// The fixed methods and the extensions alike.
 inline const MethodInfo* FindMethod(qint32 dispid) {
     for (const auto& m : kMethods)
+        if (m.dispid == dispid)
+            return &m;
+    for (const auto& m : kExtensionMethods)
         if (m.dispid == dispid)
             return &m;
     return nullptr;

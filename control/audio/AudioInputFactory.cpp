@@ -2,6 +2,11 @@
 #include "AudioInputFactory.h"
 
 #include "AlsaAudioInput.h"
+#include "AudioChoice.h"
+#include "MeteredAudioInput.h"
+#include "PulseAudioInput.h"
+#include "PulseServer.h"
+#include "TavrinoStandardApi.h"
 #include "SilenceAudioInput.h"
 #include "WavFileAudioInput.h"
 
@@ -22,14 +27,35 @@ std::unique_ptr<AudioInput> CreateAudioInput(const std::string& setting) {
         return std::make_unique<AlsaAudioInput>("default");
     if (StartsWith(setting, "alsa:") && setting.size() > 5)
         return std::make_unique<AlsaAudioInput>(setting.substr(5));
+    if (setting == "pulse" || StartsWith(setting, "pulse:"))
+        return std::make_unique<PulseAudioInput>(setting.size() > 6 ? setting.substr(6) : std::string());
     if (StartsWith(setting, "file:") && setting.size() > 5)
         return std::make_unique<WavFileAudioInput>(setting.substr(5));
     return nullptr;
 }
 
+std::string DefaultAudioSetting() {
+    return PulseServerAnswers() ? "pulse" : "alsa:default";
+}
+
+std::string ChosenAudioSetting(const char* variable, const std::string& chosen, int noServerNotice) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0')
+        return value;
+    if (chosen.empty())
+        return DefaultAudioSetting();
+    if (StartsWith(chosen, "pulse") && !PulseServerAnswers()) {
+        AudioChoice::Instance().Notify(noServerNotice);
+        return "alsa:default";
+    }
+    return chosen;
+}
+
 std::unique_ptr<AudioInput> CreateAudioInputFromEnvironment() {
-    const char* value = std::getenv("TAVRINO_CAPTURE");
-    if (value == nullptr || *value == '\0')
-        return CreateAudioInput("alsa:default");
-    return CreateAudioInput(value);
+    const std::string setting =
+        ChosenAudioSetting("TAVRINO_CAPTURE", AudioChoice::Instance().Capture(), Tavrino::NOTICE_NO_SERVER);
+    auto input = CreateAudioInput(setting);
+    if (input == nullptr)
+        return nullptr;
+    return std::make_unique<MeteredAudioInput>(std::move(input));
 }

@@ -6,9 +6,18 @@
 #include <memory>
 #include <string>
 
-// `setting` is "alsa:DEVICE", "alsa" (the default device), "file:PATH.wav" or "silence";
-// anything else gives nullptr. The input is created closed.
+// `setting` is "alsa:DEVICE", "alsa" (the default device), "pulse:SOURCE", "pulse" (the
+// server's default source), "file:PATH.wav" or "silence"; anything else gives nullptr.
+// The input is created closed.
 std::unique_ptr<AudioInput> CreateAudioInput(const std::string& setting);
 
-// Reads TAVRINO_CAPTURE, "alsa:default" when unset or empty.
+// The input of TAVRINO_CAPTURE when set, else the one chosen through AudioChoice, else
+// the default; its buffers move the input level meter.
 std::unique_ptr<AudioInput> CreateAudioInputFromEnvironment();
+
+// "pulse" when a sound server answers, else "alsa:default".
+std::string DefaultAudioSetting();
+// The setting in force: `variable` from the environment when set, else `chosen`, else
+// the default. A chosen server device with no server answering becomes "alsa:default",
+// and `noServerNotice` is noted.
+std::string ChosenAudioSetting(const char* variable, const std::string& chosen, int noServerNotice);

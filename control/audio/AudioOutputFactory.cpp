@@ -2,6 +2,10 @@
 #include "AudioOutputFactory.h"
 
 #include "AlsaAudioOutput.h"
+#include "AudioChoice.h"
+#include "AudioInputFactory.h"
+#include "PulseAudioOutput.h"
+#include "TavrinoStandardApi.h"
 #include "NullAudioOutput.h"
 #include "WavFileAudioOutput.h"
 
@@ -14,6 +18,9 @@ std::unique_ptr<AudioOutput> CreateAudioOutput(const std::string& setting, std::
     if (setting.rfind("alsa:", 0) == 0 && setting.size() > 5) {
         return std::make_unique<AlsaAudioOutput>(setting.substr(5));
     }
+    if (setting == "pulse" || setting.rfind("pulse:", 0) == 0) {
+        return std::make_unique<PulseAudioOutput>(setting.size() > 6 ? setting.substr(6) : std::string());
+    }
     if (setting.rfind("file:", 0) == 0 && setting.size() > 5) {
         return std::make_unique<WavFileAudioOutput>(setting.substr(5));
     }
@@ -21,12 +28,13 @@ std::unique_ptr<AudioOutput> CreateAudioOutput(const std::string& setting, std::
         return std::make_unique<NullAudioOutput>();
     }
     if (error != nullptr) {
-        *error = "unknown audio output \"" + setting + "\" (alsa:DEVICE, file:PATH.wav or null)";
+        *error = "unknown audio output \"" + setting + "\" (alsa:DEVICE, pulse:SINK, file:PATH.wav or null)";
     }
     return nullptr;
 }
 
 std::unique_ptr<AudioOutput> CreateAudioOutputFromEnvironment(std::string* error) {
-    const char* value = std::getenv("TAVRINO_PLAYBACK");
-    return CreateAudioOutput(value != nullptr ? value : "", error);
+    return CreateAudioOutput(
+        ChosenAudioSetting("TAVRINO_PLAYBACK", AudioChoice::Instance().Playback(), Tavrino::NOTICE_NO_SERVER),
+        error);
 }

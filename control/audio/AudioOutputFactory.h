@@ -6,9 +6,10 @@
 
 class AudioOutput;
 
-// "alsa:DEVICE" (or "alsa", or empty: "alsa:default"), "file:PATH.wav", "null".
+// "alsa:DEVICE" (or "alsa", or empty: "alsa:default"), "pulse:SINK" (or "pulse": the
+// server's default sink), "file:PATH.wav", "null".
 // Null, with the reason in `error`, for anything else.
 std::unique_ptr<AudioOutput> CreateAudioOutput(const std::string& setting, std::string* error);
 
-// The same for the TAVRINO_PLAYBACK environment variable.
+// TAVRINO_PLAYBACK when set, else the output chosen through AudioChoice, else the default.
 std::unique_ptr<AudioOutput> CreateAudioOutputFromEnvironment(std::string* error);

@@ -2,6 +2,7 @@
 #include "CaptureTestSupport.h"
 #include "GsmTestSupport.h"
 #include "audio/AlsaAudioInput.h"
+#include "audio/PulseAudioInput.h"
 #include "audio/AudioInputBase.h"
 #include "audio/AudioInputFactory.h"
 #include "audio/SilenceAudioInput.h"
@@ -40,15 +41,17 @@ TEST(AudioInputFactory, ChoosesTheInputBySetting) {
     EXPECT_NE(dynamic_cast<AlsaAudioInput*>(CreateAudioInput("alsa").get()), nullptr);
     EXPECT_NE(dynamic_cast<AlsaAudioInput*>(CreateAudioInput("alsa:hw:3,0").get()), nullptr);
     EXPECT_NE(dynamic_cast<WavFileAudioInput*>(CreateAudioInput("file:/tmp/x.wav").get()), nullptr);
-    for (const char* bad : {"", "file:", "alsa:", "Silence", "pulse:default", "wav:/tmp/x.wav"})
+    EXPECT_NE(dynamic_cast<PulseAudioInput*>(CreateAudioInput("pulse:vsrc").get()), nullptr);
+    for (const char* bad : {"", "file:", "alsa:", "Silence", "Pulse:x", "wav:/tmp/x.wav"})
         EXPECT_EQ(CreateAudioInput(bad), nullptr) << bad;
 
     const char* saved = std::getenv("TAVRINO_CAPTURE");
     const std::string restore = saved != nullptr ? saved : "";
     unsetenv("TAVRINO_CAPTURE");
-    EXPECT_NE(dynamic_cast<AlsaAudioInput*>(CreateAudioInputFromEnvironment().get()), nullptr);
+    // The default is a device (the server's, else ALSA's), wrapped for the level meter.
+    EXPECT_TRUE(CreateAudioInputFromEnvironment()->IsRealDevice());
     setenv("TAVRINO_CAPTURE", "silence", 1);
-    EXPECT_NE(dynamic_cast<SilenceAudioInput*>(CreateAudioInputFromEnvironment().get()), nullptr);
+    EXPECT_FALSE(CreateAudioInputFromEnvironment()->IsRealDevice());
     if (saved != nullptr)
         setenv("TAVRINO_CAPTURE", restore.c_str(), 1);
     else

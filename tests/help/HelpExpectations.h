@@ -36,7 +36,8 @@ inline std::vector<ExpectedTopic> HostTopics() {
             {2016, QStringLiteral("/detailed_setup.html"), QStringLiteral("Detailed Setup"),
              QStringLiteral("詳細設定")},
             {2017, QStringLiteral("/about.html"), QStringLiteral("About TESSORA-H"),
-             QStringLiteral("TESSORA-Hについて")}};
+             QStringLiteral("TESSORA-Hについて")},
+            {2018, QStringLiteral("/audio_settings.html"), QStringLiteral("Audio Settings"), QStringLiteral("音声設定")}};
 }
 
 inline std::vector<ExpectedTopic> RemoteTopics() {
@@ -47,7 +48,8 @@ inline std::vector<ExpectedTopic> RemoteTopics() {
             {2013, QStringLiteral("/detailed_setup.html"), QStringLiteral("Detailed Setup"),
              QStringLiteral("詳細設定")},
             {2014, QStringLiteral("/about.html"), QStringLiteral("About TESSORA-R"),
-             QStringLiteral("TESSORA-Rについて")}};
+             QStringLiteral("TESSORA-Rについて")},
+            {2018, QStringLiteral("/audio_settings.html"), QStringLiteral("Audio Settings"), QStringLiteral("音声設定")}};
 }
 
 inline std::vector<ExpectedHelpFile> AllHelpFiles() {

@@ -230,7 +230,7 @@ TEST(AudioOutputFactory, ReadsTheSetting) {
     EXPECT_EQ(static_cast<WavFileAudioOutput*>(file.get())->Path(), "/tmp/heard.wav");
     EXPECT_NE(dynamic_cast<NullAudioOutput*>(CreateAudioOutput("null", &error).get()), nullptr);
 
-    for (const char* bad : {"file:", "alsa:", "pulse", "nul"}) {
+    for (const char* bad : {"file:", "alsa:", "Pulse", "nul"}) {
         error.clear();
         EXPECT_EQ(CreateAudioOutput(bad, &error), nullptr) << bad;
         EXPECT_NE(error.find(bad), std::string::npos) << error;

@@ -162,6 +162,9 @@ void ConsoleSession::Execute(const QByteArray& line) {
     case 'l':
         Print("= " + QByteArray::number(result.toInt()));
         break;
+    case 's':
+        Print("= " + ConsoleSyntax::Quote(result.toString()));
+        break;
     default:
         Print("= -");
         break;

@@ -1,0 +1,24 @@
+// Wraps a capture input so that every filled buffer also moves the input level meter.
+#pragma once
+
+#include "AudioInput.h"
+
+#include <memory>
+
+// Threads: as the wrapped input; the meter is read on the device thread, in passing.
+class MeteredAudioInput final : public AudioInput {
+public:
+    explicit MeteredAudioInput(std::unique_ptr<AudioInput> inner) : m_inner(std::move(inner)) {}
+
+    bool Open(FilledCallback onFilled) override;
+    bool AddBuffer(uint8_t* buffer, int length) override { return m_inner->AddBuffer(buffer, length); }
+    bool Start() override { return m_inner->Start(); }
+    void Reset() override { m_inner->Reset(); }
+    void Stop() override { m_inner->Stop(); }
+    void Close() override { m_inner->Close(); }
+    bool IsOpen() const override { return m_inner->IsOpen(); }
+    bool IsRealDevice() const override { return m_inner->IsRealDevice(); }
+
+private:
+    std::unique_ptr<AudioInput> m_inner;
+};

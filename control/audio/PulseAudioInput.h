@@ -1,0 +1,39 @@
+// Capture input on a PulseAudio source, named or the server's default.
+#pragma once
+
+#include "AudioInputBase.h"
+#include "AudioInputPacer.h"
+
+#include <string>
+
+struct pa_simple;
+
+// A source that is missing at Open or vanishes mid-call is replaced by the server's
+// default, and a server that dies leaves silence in real time: the call stays up and the
+// owner learns of it through AudioChoice's notices.
+// Threads: see AudioInputBase; the stream and the silent flag belong to the device thread
+// while it runs and to the controlling calls otherwise.
+class PulseAudioInput final : public AudioInputBase {
+public:
+    static constexpr int CHUNK_BYTES = 320; // 20 ms: how often a stop request is seen
+
+    explicit PulseAudioInput(std::string source); // "" for the server's default
+    ~PulseAudioInput() override;
+
+    bool IsRealDevice() const override { return true; }
+
+protected:
+    bool OpenDevice() override;
+    void CloseDevice() override;
+    bool StartDevice() override;
+    int Capture(uint8_t* buffer, int length) override;
+
+private:
+    // Device thread: after a failed read, the default source, else silence.
+    void Recover();
+
+    std::string m_source;
+    pa_simple* m_stream = nullptr;
+    bool m_silent = false;
+    AudioInputPacer m_pacer;
+};

@@ -1,0 +1,75 @@
+// Output to a PulseAudio sink, named or the server's default.
+#include "PulseAudioOutput.h"
+
+#include "AudioChoice.h"
+#include "PulseServer.h"
+#include "TavrinoStandardApi.h"
+
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+constexpr int PERIOD_BYTES = 320;
+// Three periods, as on ALSA: the server adds at most 60 ms to the playback delay.
+constexpr int BUFFER_BYTES = 3 * PERIOD_BYTES;
+} // namespace
+
+PulseAudioOutput::PulseAudioOutput(std::string sink) : m_sink(std::move(sink)) {}
+
+PulseAudioOutput::~PulseAudioOutput() {
+    Close();
+}
+
+bool PulseAudioOutput::OpenSink(std::string* error) {
+    int code = 0;
+    m_silent = false;
+    m_stream = OpenPulseStream(false, m_sink, PERIOD_BYTES, BUFFER_BYTES, &code);
+    if (m_stream == nullptr && !m_sink.empty() && PulseNoSuchDevice(code)) {
+        m_stream = OpenPulseStream(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code);
+        if (m_stream != nullptr)
+            AudioChoice::Instance().Notify(Tavrino::NOTICE_PLAYBACK_MISSING);
+    }
+    if (m_stream == nullptr) {
+        *error = "cannot open PulseAudio sink " + (m_sink.empty() ? std::string("(default)") : m_sink) +
+                 ": " + pa_strerror(code);
+        return false;
+    }
+    return true;
+}
+
+void PulseAudioOutput::CloseSink() {
+    if (m_stream != nullptr) {
+        pa_simple_free(m_stream);
+        m_stream = nullptr;
+    }
+}
+
+void PulseAudioOutput::Recover() {
+    CloseSink();
+    int code = 0;
+    m_stream = OpenPulseStream(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code);
+    if (m_stream != nullptr) {
+        AudioChoice::Instance().Notify(Tavrino::NOTICE_PLAYBACK_LOST);
+        return;
+    }
+    m_silent = true;
+    AudioChoice::Instance().Notify(Tavrino::NOTICE_SERVER_LOST);
+}
+
+long PulseAudioOutput::NextPeriod(std::string*) {
+    // Without a server the clock paces the cursors; otherwise the blocking write does.
+    if (m_silent)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return static_cast<long>(PERIOD_FRAMES);
+}
+
+bool PulseAudioOutput::WritePeriod(const int16_t* samples, size_t frames, std::string*) {
+    if (m_silent)
+        return true;
+    if (pa_simple_write(m_stream, samples, frames * sizeof(int16_t), nullptr) < 0)
+        Recover(); // this period is lost; the next goes to the new sink
+    return true;
+}

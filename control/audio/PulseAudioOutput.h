@@ -1,0 +1,34 @@
+// Output to a PulseAudio sink, named or the server's default.
+#pragma once
+
+#include "AudioOutputStreamer.h"
+
+#include <string>
+
+struct pa_simple;
+
+// The device thread writes one 20 ms period at a time; the write blocks while the
+// server holds 60 ms, which paces the play cursors as ALSA's device does. A sink missing
+// at Open or vanishing mid-call is replaced by the server's default, and a server that
+// dies leaves a clock-paced output that drops the audio: the call stays up and the owner
+// learns of it through AudioChoice's notices.
+// Threads: the stream is opened and closed on the owner's thread and used only by the
+// device thread in between.
+class PulseAudioOutput final : public AudioOutputStreamer {
+public:
+    explicit PulseAudioOutput(std::string sink); // "" for the server's default
+    ~PulseAudioOutput() override;
+
+protected:
+    bool OpenSink(std::string* error) override;
+    void CloseSink() override;
+    long NextPeriod(std::string* error) override;
+    bool WritePeriod(const int16_t* samples, size_t frames, std::string* error) override;
+
+private:
+    void Recover();
+
+    const std::string m_sink;
+    pa_simple* m_stream = nullptr;
+    bool m_silent = false; // device thread
+};

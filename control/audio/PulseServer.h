@@ -1,0 +1,30 @@
+// Asks the PulseAudio server (or PipeWire's PulseAudio service) which devices it has.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct PulseDevice {
+    bool capture = false;     // a source, else a sink
+    std::string name;         // the server's name: what "pulse:NAME" takes
+    std::string description;  // what a person reads
+    bool isDefault = false;   // the server's default of its kind
+};
+
+// Nothing when no server answers within `timeoutMs`. Monitors of sinks are left out:
+// they are no microphone. Never autospawns a server.
+std::optional<std::vector<PulseDevice>> ListPulseDevices(int timeoutMs = 1500);
+
+// The same question without the lists.
+bool PulseServerAnswers(int timeoutMs = 1000);
+
+struct pa_simple;
+
+// A blocking stream of the voice format (8 kHz mono S16LE) on `device` ("" for the server's
+// default), sized so the server hands over or asks for `periodBytes` at a time. Null with
+// the server's error code in `error` when it cannot be had.
+pa_simple* OpenPulseStream(bool capture, const std::string& device, int periodBytes, int bufferBytes,
+                           int* error);
+// Whether `error` says the device named does not exist (as opposed to no server).
+bool PulseNoSuchDevice(int error);
