@@ -1,8 +1,8 @@
 // Removes the loudspeaker's echo and steady noise from captured buffers, before they are encoded.
 #include "CEchoCanceller.h"
 
-#include "audio/AudioChoice.h"
-#include "audio/EchoReference.h"
+#include "AudioChoice.h"
+#include "EchoReference.h"
 
 #include <speex/speex_echo.h>
 #include <speex/speex_preprocess.h>

@@ -2,13 +2,13 @@
 #include "CAudioExtensions.h"
 
 #include "TavrinoStandardApi.h"
-#include "audio/AudioChoice.h"
-#include "audio/AudioDeviceList.h"
-#include "audio/AudioInputFactory.h"
-#include "audio/AudioOutput.h"
-#include "audio/AudioOutputBuffer.h"
-#include "audio/AudioOutputFactory.h"
-#include "audio/MeteredAudioInput.h"
+#include "AudioChoice.h"
+#include "AudioDeviceList.h"
+#include "AudioInputFactory.h"
+#include "AudioOutput.h"
+#include "AudioOutputBuffer.h"
+#include "AudioOutputFactory.h"
+#include "MeteredAudioInput.h"
 
 #include <QString>
 
