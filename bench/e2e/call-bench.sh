@@ -22,7 +22,8 @@
 # pipe-rig.py feeds the remote's speech into the one and records the other in
 # real time, so the remote->host delay is measured on the real ALSA path. The
 # rig adds its own delay: run BENCH_AUDIO=rig to read it through a 20 ms
-# PulseAudio loopback instead of a call.
+# PulseAudio loopback instead of a call. BENCH_AUDIO=pulse is the same rig with the
+# stations on the control's own PulseAudio devices (pulse:NAME) instead of ALSA's.
 # Aims: delay within 30 ms of the design's 240 ms floor, each station under
 # 1 % of one core and under 60 MiB resident during a call.
 set -euo pipefail
@@ -102,18 +103,24 @@ if [ "${BENCH_AUDIO:-file}" = rig ]; then
   rig_compare
   exit 0
 fi
-if [ "${BENCH_AUDIO:-file}" = alsa ]; then
+real=${BENCH_AUDIO:-file}
+if [ "$real" = alsa ]; then
   pipe_devices $((CALL_SECONDS + 45))
   E2E_HOST_ENV=("PULSE_SINK=$PIPE_SPK")
   E2E_REMOTE_ENV=("PULSE_SOURCE=$PIPE_MIC")
   e2e_start_host alsa:default alsa:default
+elif [ "$real" = pulse ]; then
+  pipe_devices $((CALL_SECONDS + 45))
+  e2e_start_host pulse "pulse:$PIPE_SPK"
 else
   e2e_start_host "file:$host_says" "file:$host_heard"
 fi
 pids+=("$E2E_HOST_PID")
 e2e_wait_for "$E2E_HOST_LOG" '^online on port' 15
-if [ "${BENCH_AUDIO:-file}" = alsa ]; then
+if [ "$real" = alsa ]; then
   e2e_start_remote Demo alsa:default alsa:default
+elif [ "$real" = pulse ]; then
+  e2e_start_remote Demo "pulse:$PIPE_MIC" pulse
 else
   e2e_start_remote Demo "file:$remote_says" "file:$remote_heard"
 fi
@@ -148,7 +155,7 @@ read -r r_sent r_recv < <(traffic "$E2E_REMOTE_LOG")
 read -r h_sent h_recv < <(traffic "$E2E_HOST_LOG")
 field() { awk -v k="$1:" '$1 == k { print $2 }'; }
 up_report="" down_report=""
-if [ "${BENCH_AUDIO:-file}" = alsa ]; then
+if [ "$real" != file ]; then
   kill -TERM "$rig_pid" 2>/dev/null || true
   wait "$rig_pid" || true
   up_report=$(rig_compare)

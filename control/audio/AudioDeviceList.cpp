@@ -19,7 +19,9 @@ std::string TakeHint(void* hint, const char* id) {
 }
 
 std::vector<AudioDeviceEntry> ListAlsaDevices() {
-    std::vector<AudioDeviceEntry> devices;
+    // ALSA's "default" is what a station uses unless told otherwise, listed or not.
+    std::vector<AudioDeviceEntry> devices{{true, "alsa:default", "Default ALSA device", true},
+                                          {false, "alsa:default", "Default ALSA device", true}};
     void** hints = nullptr;
     if (snd_device_name_hint(-1, "pcm", &hints) < 0)
         return devices;
@@ -29,7 +31,7 @@ std::vector<AudioDeviceEntry> ListAlsaDevices() {
         const std::string io = TakeHint(*hint, "IOID"); // empty: both directions
         // Devices, not the converter and mixing plugins ALSA lists beside them: a card's
         // own entries carry its name after a colon.
-        if (name != "default" && name != "pulse" && name.find(':') == std::string::npos)
+        if (name != "pulse" && name.find(':') == std::string::npos)
             continue;
         // ALSA's descriptions run over two lines: card, then device.
         for (char& c : description)

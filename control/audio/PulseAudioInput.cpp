@@ -2,10 +2,8 @@
 #include "PulseAudioInput.h"
 
 #include "AudioChoice.h"
-#include "PulseServer.h"
+#include "PulseStream.h"
 #include "TavrinoStandardApi.h"
-
-#include <pulse/simple.h>
 
 #include <cstring>
 
@@ -18,9 +16,9 @@ PulseAudioInput::~PulseAudioInput() {
 bool PulseAudioInput::OpenDevice() {
     int error = 0;
     m_silent = false;
-    m_stream = OpenPulseStream(true, m_source, CHUNK_BYTES, 0, &error);
-    if (m_stream == nullptr && !m_source.empty() && PulseNoSuchDevice(error)) {
-        m_stream = OpenPulseStream(true, {}, CHUNK_BYTES, 0, &error);
+    m_stream = PulseStream::Open(true, m_source, PERIOD_BYTES, 0, &error);
+    if (m_stream == nullptr && !m_source.empty() && PulseStream::NoSuchDevice(error)) {
+        m_stream = PulseStream::Open(true, {}, PERIOD_BYTES, 0, &error);
         if (m_stream != nullptr)
             AudioChoice::Instance().Notify(Tavrino::NOTICE_CAPTURE_MISSING);
     }
@@ -28,17 +26,14 @@ bool PulseAudioInput::OpenDevice() {
 }
 
 void PulseAudioInput::CloseDevice() {
-    if (m_stream != nullptr) {
-        pa_simple_free(m_stream);
-        m_stream = nullptr;
-    }
+    m_stream.reset();
 }
 
 bool PulseAudioInput::StartDevice() {
     // The stream records from the moment it connects; what it gathered before the start
     // would only be old audio at the head of the call.
     if (m_stream != nullptr)
-        pa_simple_flush(m_stream, nullptr);
+        m_stream->Flush();
     m_pacer.Restart();
     return true;
 }
@@ -46,7 +41,7 @@ bool PulseAudioInput::StartDevice() {
 void PulseAudioInput::Recover() {
     CloseDevice();
     int error = 0;
-    m_stream = OpenPulseStream(true, {}, CHUNK_BYTES, 0, &error);
+    m_stream = PulseStream::Open(true, {}, PERIOD_BYTES, 0, &error);
     if (m_stream != nullptr) {
         AudioChoice::Instance().Notify(Tavrino::NOTICE_CAPTURE_LOST);
         return;
@@ -61,16 +56,24 @@ int PulseAudioInput::Capture(uint8_t* buffer, int length) {
     while (got < length) {
         if (StopRequested())
             return got;
-        const int chunk = std::min(CHUNK_BYTES, length - got);
         if (m_silent) {
+            const int chunk = std::min(PERIOD_BYTES, length - got);
             if (!WaitUntil(m_pacer.NextDeadline(chunk / BYTES_PER_SAMPLE)))
                 return got;
             std::memset(buffer + got, 0, static_cast<size_t>(chunk));
-        } else if (pa_simple_read(m_stream, buffer + got, static_cast<size_t>(chunk), nullptr) < 0) {
+            got += chunk;
+            continue;
+        }
+        // A source that stalls delivers nothing; the time-out lets a stop request in.
+        const int read = m_stream->Read(buffer + got, length - got, WAIT_MS);
+        if (read < 0) {
             Recover();
             continue;
         }
-        got += chunk;
+        got += read;
+        // The server moved the stream: the source went away and its default took over.
+        if (m_stream->TakeMoved())
+            AudioChoice::Instance().Notify(Tavrino::NOTICE_CAPTURE_LOST);
     }
     return length;
 }

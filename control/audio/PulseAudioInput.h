@@ -4,9 +4,10 @@
 #include "AudioInputBase.h"
 #include "AudioInputPacer.h"
 
+#include <memory>
 #include <string>
 
-struct pa_simple;
+class PulseStream;
 
 // A source that is missing at Open or vanishes mid-call is replaced by the server's
 // default, and a server that dies leaves silence in real time: the call stays up and the
@@ -15,7 +16,8 @@ struct pa_simple;
 // while it runs and to the controlling calls otherwise.
 class PulseAudioInput final : public AudioInputBase {
 public:
-    static constexpr int CHUNK_BYTES = 320; // 20 ms: how often a stop request is seen
+    static constexpr int PERIOD_BYTES = 320; // 20 ms: the server hands audio over this often
+    static constexpr int WAIT_MS = 200;      // how often a stop request is looked for
 
     explicit PulseAudioInput(std::string source); // "" for the server's default
     ~PulseAudioInput() override;
@@ -33,7 +35,7 @@ private:
     void Recover();
 
     std::string m_source;
-    pa_simple* m_stream = nullptr;
+    std::unique_ptr<PulseStream> m_stream;
     bool m_silent = false;
     AudioInputPacer m_pacer;
 };

@@ -2,11 +2,10 @@
 #include "PulseAudioOutput.h"
 
 #include "AudioChoice.h"
-#include "PulseServer.h"
+#include "PulseStream.h"
 #include "TavrinoStandardApi.h"
 
 #include <pulse/error.h>
-#include <pulse/simple.h>
 
 #include <chrono>
 #include <thread>
@@ -15,6 +14,7 @@ namespace {
 constexpr int PERIOD_BYTES = 320;
 // Three periods, as on ALSA: the server adds at most 60 ms to the playback delay.
 constexpr int BUFFER_BYTES = 3 * PERIOD_BYTES;
+constexpr int STALL_MS = 2000;
 } // namespace
 
 PulseAudioOutput::PulseAudioOutput(std::string sink) : m_sink(std::move(sink)) {}
@@ -26,9 +26,9 @@ PulseAudioOutput::~PulseAudioOutput() {
 bool PulseAudioOutput::OpenSink(std::string* error) {
     int code = 0;
     m_silent = false;
-    m_stream = OpenPulseStream(false, m_sink, PERIOD_BYTES, BUFFER_BYTES, &code);
-    if (m_stream == nullptr && !m_sink.empty() && PulseNoSuchDevice(code)) {
-        m_stream = OpenPulseStream(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code);
+    m_stream = PulseStream::Open(false, m_sink, PERIOD_BYTES, BUFFER_BYTES, &code);
+    if (m_stream == nullptr && !m_sink.empty() && PulseStream::NoSuchDevice(code)) {
+        m_stream = PulseStream::Open(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code);
         if (m_stream != nullptr)
             AudioChoice::Instance().Notify(Tavrino::NOTICE_PLAYBACK_MISSING);
     }
@@ -41,16 +41,13 @@ bool PulseAudioOutput::OpenSink(std::string* error) {
 }
 
 void PulseAudioOutput::CloseSink() {
-    if (m_stream != nullptr) {
-        pa_simple_free(m_stream);
-        m_stream = nullptr;
-    }
+    m_stream.reset();
 }
 
 void PulseAudioOutput::Recover() {
     CloseSink();
     int code = 0;
-    m_stream = OpenPulseStream(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code);
+    m_stream = PulseStream::Open(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code);
     if (m_stream != nullptr) {
         AudioChoice::Instance().Notify(Tavrino::NOTICE_PLAYBACK_LOST);
         return;
@@ -69,7 +66,12 @@ long PulseAudioOutput::NextPeriod(std::string*) {
 bool PulseAudioOutput::WritePeriod(const int16_t* samples, size_t frames, std::string*) {
     if (m_silent)
         return true;
-    if (pa_simple_write(m_stream, samples, frames * sizeof(int16_t), nullptr) < 0)
-        Recover(); // this period is lost; the next goes to the new sink
+    const int bytes = static_cast<int>(frames * sizeof(int16_t));
+    // Short of a stop, a write waits for room; a sink that takes nothing for STALL_MS is lost.
+    const int written = m_stream->Write(reinterpret_cast<const uint8_t*>(samples), bytes, STALL_MS);
+    if (written < 0 || (written < bytes && !StopRequested()))
+        Recover(); // the rest of this period is lost; the next goes to the new sink
+    else if (m_stream->TakeMoved())
+        AudioChoice::Instance().Notify(Tavrino::NOTICE_PLAYBACK_LOST); // the server moved it
     return true;
 }

@@ -3,12 +3,14 @@
 
 #include "AudioOutputStreamer.h"
 
+#include <memory>
 #include <string>
 
-struct pa_simple;
+class PulseStream;
 
-// The device thread writes one 20 ms period at a time; the write blocks while the
-// server holds 60 ms, which paces the play cursors as ALSA's device does. A sink missing
+// The device thread writes one 20 ms period at a time; the write waits while the
+// server holds 60 ms, which paces the play cursors as ALSA's device does. A sink that
+// takes nothing for two seconds counts as lost. A sink missing
 // at Open or vanishing mid-call is replaced by the server's default, and a server that
 // dies leaves a clock-paced output that drops the audio: the call stays up and the owner
 // learns of it through AudioChoice's notices.
@@ -29,6 +31,6 @@ private:
     void Recover();
 
     const std::string m_sink;
-    pa_simple* m_stream = nullptr;
+    std::unique_ptr<PulseStream> m_stream;
     bool m_silent = false; // device thread
 };

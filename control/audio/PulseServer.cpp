@@ -2,7 +2,6 @@
 #include "PulseServer.h"
 
 #include <pulse/pulseaudio.h>
-#include <pulse/simple.h>
 
 #include <chrono>
 #include <memory>
@@ -121,23 +120,4 @@ std::optional<std::vector<PulseDevice>> ListPulseDevices(int timeoutMs) {
 bool PulseServerAnswers(int timeoutMs) {
     std::unique_ptr<pa_mainloop, LoopDeleter> loop(pa_mainloop_new());
     return loop && Connect(loop.get(), Clock::now() + std::chrono::milliseconds(timeoutMs)) != nullptr;
-}
-
-pa_simple* OpenPulseStream(bool capture, const std::string& device, int periodBytes, int bufferBytes,
-                           int* error) {
-    // The voice format; the server resamples for a device that does not take it.
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, 8000, 1};
-    pa_buffer_attr attr{};
-    attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = capture ? static_cast<uint32_t>(-1) : static_cast<uint32_t>(bufferBytes);
-    attr.prebuf = static_cast<uint32_t>(-1);
-    attr.minreq = capture ? static_cast<uint32_t>(-1) : static_cast<uint32_t>(periodBytes);
-    attr.fragsize = capture ? static_cast<uint32_t>(periodBytes) : static_cast<uint32_t>(-1);
-    return pa_simple_new(nullptr, "TESSORA", capture ? PA_STREAM_RECORD : PA_STREAM_PLAYBACK,
-                         device.empty() ? nullptr : device.c_str(), capture ? "Microphone" : "Voice",
-                         &spec, nullptr, &attr, error);
-}
-
-bool PulseNoSuchDevice(int error) {
-    return error == PA_ERR_NOENTITY;
 }

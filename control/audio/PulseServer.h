@@ -18,13 +18,3 @@ std::optional<std::vector<PulseDevice>> ListPulseDevices(int timeoutMs = 1500);
 
 // The same question without the lists.
 bool PulseServerAnswers(int timeoutMs = 1000);
-
-struct pa_simple;
-
-// A blocking stream of the voice format (8 kHz mono S16LE) on `device` ("" for the server's
-// default), sized so the server hands over or asks for `periodBytes` at a time. Null with
-// the server's error code in `error` when it cannot be had.
-pa_simple* OpenPulseStream(bool capture, const std::string& device, int periodBytes, int bufferBytes,
-                           int* error);
-// Whether `error` says the device named does not exist (as opposed to no server).
-bool PulseNoSuchDevice(int error);
