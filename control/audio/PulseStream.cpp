@@ -45,8 +45,8 @@ std::unique_ptr<PulseStream> PulseStream::Open(bool capture, const std::string& 
         }
         if (cs == PA_CONTEXT_READY && !streamStarted) {
             streamStarted = true;
-            const pa_sample_spec spec{PA_SAMPLE_S16LE, 8000, 1};
-            s->m_stream = pa_stream_new(s->m_context, capture ? "Microphone" : "Voice", &spec, nullptr);
+            const pa_sample_spec format{PA_SAMPLE_S16LE, 8000, 1};
+            s->m_stream = pa_stream_new(s->m_context, capture ? "Microphone" : "Voice", &format, nullptr);
             if (s->m_stream == nullptr) {
                 *error = pa_context_errno(s->m_context);
                 break;
