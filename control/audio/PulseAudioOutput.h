@@ -15,7 +15,7 @@ class PulseStream;
 // dies leaves a clock-paced output that drops the audio: the call stays up and the owner
 // learns of it through AudioChoice's notices.
 // Threads: the stream is opened and closed on the owner's thread and used only by the
-// device thread in between.
+// device thread in between, which also replaces it after a loss.
 class PulseAudioOutput final : public AudioOutputStreamer {
 public:
     explicit PulseAudioOutput(std::string sink); // "" for the server's default
