@@ -16,12 +16,6 @@
 
 namespace {
 
-template <typename T> T* Find(QWidget* parent, const char* name) {
-    T* widget = parent->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-}
-
 // Runs `act` on the detailed setup dialog once it is open and modal; the
 // caller then opens it. `opened` tells afterwards whether it appeared.
 class DetailedSetupDriver : public QObject {
@@ -83,7 +77,7 @@ protected:
         return Find<QPushButton>(dialog, "btnOk")->isEnabled();
     }
 
-    MessageRecorder boxes;
+    MessageBoxRecorder boxes;
 };
 
 } // namespace

@@ -27,12 +27,6 @@ namespace {
 constexpr int kPortA = 46110;
 constexpr int kPortB = 46111;
 
-template <typename T> T* Find(QObject* parent, const char* name) {
-    T* found = parent->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-
 struct Caption {
     const char* name;
     QString english;
@@ -144,7 +138,7 @@ protected:
     }
 
     TestFolder folder;
-    MessageRecorder boxes;
+    MessageBoxRecorder boxes;
     std::unique_ptr<LanguageSetting> language_;
     std::unique_ptr<frmMain> form;
 };

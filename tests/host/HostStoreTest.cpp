@@ -90,7 +90,7 @@ protected:
     }
 
     TestFolder folder;
-    MessageRecorder boxes;
+    MessageBoxRecorder boxes;
 };
 
 } // namespace

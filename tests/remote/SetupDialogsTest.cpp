@@ -22,10 +22,6 @@
 
 namespace {
 
-template <class T> T* Find(QWidget* parent, const char* name) {
-    return parent->findChild<T*>(QString::fromLatin1(name));
-}
-
 QLineEdit* Box(QWidget* dialog, const char* name) {
     return Find<QLineEdit>(dialog, name);
 }
