@@ -108,7 +108,8 @@ template <typename Done> bool ConsoleProcess::WaitUntil(Done done, int timeoutMs
         if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        process.waitForReadyRead(static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 1, 10)));
+        process.waitForReadyRead(
+            static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 1, 10)));
     }
 }
 
