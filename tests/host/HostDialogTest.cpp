@@ -16,31 +16,7 @@
 
 namespace {
 
-// Runs `act` on the detailed setup dialog once it is open and modal; the
-// caller then opens it. `opened` tells afterwards whether it appeared.
-class DetailedSetupDriver : public QObject {
-public:
-    explicit DetailedSetupDriver(std::function<void(frmDetailedSetup*)> act)
-        : m_act(std::move(act)) {
-        m_timer.setInterval(10);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* dialog = qobject_cast<frmDetailedSetup*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible())
-                return;
-            m_timer.stop();
-            opened = true;
-            m_act(dialog);
-            if (dialog->isVisible())
-                dialog->reject(); // never leave a modal loop hanging
-        });
-        m_timer.start();
-    }
-    bool opened = false;
-
-private:
-    std::function<void(frmDetailedSetup*)> m_act;
-    QTimer m_timer;
-};
+using DetailedSetupDriver = ModalDriver<frmDetailedSetup>;
 
 class HostDialogs : public ::testing::Test {
 protected:

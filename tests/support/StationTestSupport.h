@@ -3,14 +3,17 @@
 // program folder and language setting, and waiting on the event loop.
 #pragma once
 
+#include <QApplication>
 #include <QByteArray>
 #include <QList>
 #include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 
@@ -77,6 +80,33 @@ public:
 private:
     QTemporaryDir m_dir;
     QByteArray m_oldConfigDirs;
+};
+
+// Runs `handle` (when given) on each dialog of type T that opens modally while
+// the driver lives, and closes any the handler left open, so no test can hang
+// on one. `opened` counts them.
+template <typename T> class ModalDriver : public QObject {
+public:
+    explicit ModalDriver(std::function<void(T*)> handle) : m_handle(std::move(handle)) {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible() || dialog == m_last)
+                return;
+            m_last = dialog;
+            ++opened;
+            if (m_handle)
+                m_handle(dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        m_timer.start(10);
+    }
+    int opened = 0;
+
+private:
+    QTimer m_timer;
+    std::function<void(T*)> m_handle;
+    QPointer<T> m_last;
 };
 
 // Runs the event loop until `condition` holds or `timeoutMs` passed.
