@@ -1,6 +1,8 @@
 // What only the remote tests share.
 #include "RemoteTestSupport.h"
 
+#include <QFileInfo>
+
 RemoteSandbox::RemoteSandbox(const QString& language) : LanguageSetting(language) {
     ClearConnections();
     g_strSelectItem.clear();
@@ -9,6 +11,15 @@ RemoteSandbox::RemoteSandbox(const QString& language) : LanguageSetting(language
 RemoteSandbox::~RemoteSandbox() {
     ClearConnections();
     g_strSelectItem.clear();
+}
+
+QString UseControlOnRemoteAddress() {
+    qputenv("TAVRINO_BIND_ADDRESS", "127.0.0.3");
+    qputenv("TAVRINO_CAPTURE", "silence");
+    qputenv("TAVRINO_PLAYBACK", "null");
+    const QString plugin = ConsoleProcess::PluginArguments().constLast();
+    return QFileInfo::exists(plugin) ? QString()
+                                     : plugin + QStringLiteral(" is missing: build it first");
 }
 
 ConnectionRecord MakeRecord(const QString& name, const QString& password, const QString& port,

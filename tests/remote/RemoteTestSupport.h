@@ -23,6 +23,10 @@ public:
                          PluginArguments()) {}
 };
 
+// The remote window under test binds 127.0.0.3 with the silence and null devices; the
+// control it loads must be built. Empty, or what is missing.
+QString UseControlOnRemoteAddress();
+
 ConnectionRecord MakeRecord(const QString& name, const QString& password = QStringLiteral("pw"),
                             const QString& port = QStringLiteral("33550"),
                             const QString& address = QStringLiteral("127.0.0.2"),

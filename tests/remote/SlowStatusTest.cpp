@@ -42,13 +42,8 @@ private slots:
 };
 
 void SlowStatusTest::initTestCase() {
-    qputenv("TAVRINO_BIND_ADDRESS", "127.0.0.3");
-    qputenv("TAVRINO_CAPTURE", "silence");
-    qputenv("TAVRINO_PLAYBACK", "null");
-    const QString plugin =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("TAVRINOSTANDARD.so"));
-    QVERIFY2(QFileInfo::exists(plugin),
-             qPrintable(plugin + QStringLiteral(" is missing: build TAVRINOSTANDARD first")));
+    const QString missing = UseControlOnRemoteAddress();
+    QVERIFY2(missing.isEmpty(), qPrintable(missing));
 }
 
 void SlowStatusTest::unansweredCallTimesOut_data() {
