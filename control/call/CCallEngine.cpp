@@ -3,7 +3,6 @@
 
 #include "CBlowfish.h"
 #include "CCallSocket.h"
-#include "CEventSink.h"
 #include "MixerControl.h"
 #include "Packets.h"
 #include "TavrinoStandardApi.h"
@@ -48,7 +47,7 @@ std::vector<uint8_t> Decrypt(const std::string& key, const uint8_t* payload, int
 
 } // namespace
 
-CCallEngine::CCallEngine(CEventSink* sink)
+CCallEngine::CCallEngine(ICallEventSink* sink)
     : m_sink(sink), m_socket(std::make_unique<CCallSocket>(this)) {}
 
 CCallEngine::~CCallEngine() {
@@ -680,16 +679,16 @@ template <typename Fire> void CCallEngine::FireThroughSink(Fire&& fire) {
 }
 
 void CCallEngine::FireStatus(int32_t code) {
-    FireThroughSink([&](CEventSink& sink) { sink.FireStatus(code); });
+    FireThroughSink([&](ICallEventSink& sink) { sink.FireStatus(code); });
 }
 
 void CCallEngine::FireText(const std::string& text, const std::string& userData) {
-    FireThroughSink([&](CEventSink& sink) { sink.FireText(text, userData); });
+    FireThroughSink([&](ICallEventSink& sink) { sink.FireText(text, userData); });
 }
 
 void CCallEngine::FireConnection(const std::string& address, int32_t port,
                                  const std::string& userData) {
-    FireThroughSink([&](CEventSink& sink) { sink.FireConnection(address, port, userData); });
+    FireThroughSink([&](ICallEventSink& sink) { sink.FireConnection(address, port, userData); });
 }
 
 // --- Capture thread ----------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "CPendingCallList.h"
 #include "CPlaybackDevice.h"
 #include "CTaskWnd.h"
+#include "ICallEventSink.h"
 #include "IVoiceFrameSink.h"
 
 #include <atomic>
@@ -17,7 +18,6 @@
 #include <vector>
 
 class CCallSocket;
-class CEventSink;
 class CPlaybackStream;
 
 // Threads: the engine lives on the control's thread, and everything but SendVoiceFrame
@@ -44,7 +44,7 @@ public:
     static constexpr int kConfirmCopies = 5;
     static constexpr int kKeepAliveCopies = 3;
 
-    explicit CCallEngine(CEventSink* sink = nullptr);
+    explicit CCallEngine(ICallEventSink* sink = nullptr);
     ~CCallEngine() override;
     CCallEngine(const CCallEngine&) = delete;
     CCallEngine& operator=(const CCallEngine&) = delete;
@@ -159,7 +159,7 @@ private:
     // Hands one report to the sink; the host's handler may destroy the control meanwhile.
     template <typename Fire> void FireThroughSink(Fire&& fire);
 
-    CEventSink* m_sink;
+    ICallEventSink* m_sink;
     CPlaybackDevice m_playback;
     std::unique_ptr<CTaskWnd> m_taskWnd;
     // Task windows destroyed while one of their reports was being fired: still on the
