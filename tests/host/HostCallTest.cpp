@@ -1,6 +1,6 @@
 // Call admission end to end: the host window answers real call requests that
 // a second control, loaded here, sends to it over loopback.
-#include "HostTestSupport.h"
+#include "HostUsers.h"
 
 #include "TavrinoClient.h"
 #include "frmMain.h"

@@ -1,6 +1,6 @@
 // The user list dialogs: list contents, add and edit with the OK rule and the
 // "&" refusal, delete, enable/disable, the context menu and the user limit.
-#include "HostTestSupport.h"
+#include "HostUsers.h"
 
 #include "frmDetailedSetup.h"
 #include "frmSetup.h"

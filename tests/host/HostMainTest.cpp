@@ -1,7 +1,7 @@
 // The host's main window against the real control: captions in both
 // languages, the port field, going online and offline, the status table and
 // its resets, the lamps, and what is saved at exit.
-#include "HostTestSupport.h"
+#include "HostUsers.h"
 
 #include "HelpViewer.h"
 #include "TavrinoClient.h"

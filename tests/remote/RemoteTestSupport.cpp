@@ -1,4 +1,5 @@
-// What only the remote tests share.
+// Helpers shared by the remote station's tests: a sandbox with an empty connection store,
+// stored records, and the control the window under test loads.
 #include "RemoteTestSupport.h"
 
 #include <QFileInfo>
@@ -18,8 +19,7 @@ QString UseControlOnRemoteAddress() {
     qputenv("TAVRINO_CAPTURE", "silence");
     qputenv("TAVRINO_PLAYBACK", "null");
     const QString plugin = ConsoleProcess::PluginArguments().constLast();
-    return QFileInfo::exists(plugin) ? QString()
-                                     : plugin + QStringLiteral(" is missing: build it first");
+    return QFileInfo::exists(plugin) ? QString() : plugin + " is missing: build it first";
 }
 
 ConnectionRecord MakeRecord(const QString& name, const QString& password, const QString& port,

@@ -1,4 +1,4 @@
-// What only the remote tests share: a sandbox with an empty connection store,
+// Helpers shared by the remote station's tests: a sandbox with an empty connection store,
 // stored records, and a host station's control in its own process.
 #pragma once
 
@@ -6,7 +6,7 @@
 #include "StationTestSupport.h"
 #include "modControlCommon.h"
 
-// A fresh program folder and machine settings folder for one test, the in-memory store
+// A fresh program folder and machine settings folder for one test; the in-memory store is
 // emptied and the language set. Everything is undone on destruction.
 class RemoteSandbox : public TestFolder, public LanguageSetting {
 public:
@@ -18,9 +18,7 @@ public:
 // line by line while the remote window under test runs in the test's process on 127.0.0.3.
 class HostConsole : public ConsoleProcess {
 public:
-    HostConsole()
-        : ConsoleProcess({{QStringLiteral("TAVRINO_BIND_ADDRESS"), QStringLiteral("127.0.0.2")}},
-                         PluginArguments()) {}
+    HostConsole() : ConsoleProcess({{"TAVRINO_BIND_ADDRESS", "127.0.0.2"}}, PluginArguments()) {}
 };
 
 // The remote window under test binds 127.0.0.3 with the silence and null devices; the

@@ -1,21 +1,28 @@
-// What the station tests share, whichever framework runs them: a window's
-// parts found by name, message boxes recorded instead of shown, a private
-// program folder and language setting, and waiting on the event loop.
+// Shared pieces of the station tests, whichever framework runs them: a
+// window's parts by name, a private program folder, the language setting,
+// recorded message boxes, modal dialogs driven, waiting on the event loop.
 #pragma once
 
+#include "modHvnFileOperation.h"
+#include "modHvnRegistry.h"
+#include "modMessage.h"
+
 #include <QApplication>
-#include <QByteArray>
-#include <QList>
-#include <QMessageBox>
-#include <QObject>
+#include <QDir>
+#include <QFile>
 #include <QPointer>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QVector>
 
 #include <functional>
+#include <ostream>
+
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 // The child of `parent` with that object name; a missing one ends the test run
 // with its name, as a broken window must.
@@ -33,53 +40,79 @@ struct RecordedBox {
     QString text;
 };
 
-// Records every message box from construction to destruction.
+// Records every message box instead of showing it.
 class MessageBoxRecorder {
 public:
-    MessageBoxRecorder();
-    ~MessageBoxRecorder();
+    MessageBoxRecorder() {
+        SetMessageBoxHookForTesting(
+            [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
+                boxes.push_back({icon, title, text});
+            });
+    }
+    ~MessageBoxRecorder() { SetMessageBoxHookForTesting({}); }
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
-    QStringList Texts() const;
+    QStringList Texts() const {
+        QStringList texts;
+        for (const RecordedBox& b : boxes)
+            texts << b.text;
+        return texts;
+    }
 
-    QList<RecordedBox> boxes;
+    QVector<RecordedBox> boxes;
 };
 
-// The program's files go to a fresh temporary folder until destruction.
+// The program's files go to a fresh temporary folder.
 class TestFolder {
 public:
-    TestFolder();
-    ~TestFolder();
+    TestFolder() { SetProgramFolderForTesting(dir.path()); }
+    ~TestFolder() { SetProgramFolderForTesting({}); }
     TestFolder(const TestFolder&) = delete;
     TestFolder& operator=(const TestFolder&) = delete;
 
-    QString Path() const { return m_dir.path(); }
-    QString File(const QString& name) const;
-    void Write(const QString& name, const QByteArray& bytes) const;
-    // The file's bytes; empty when it cannot be read.
-    QByteArray Read(const QString& name) const;
+    QString File(const QString& name) const { return QDir(dir.path()).filePath(name); }
+    QString Path() const { return dir.path(); }
 
-private:
-    QTemporaryDir m_dir;
+    void Write(const QString& name, const QByteArray& bytes) const {
+        QFile f(File(name));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+            qFatal("cannot write the test file %s", qPrintable(f.fileName()));
+    }
+    QByteArray Read(const QString& name) const {
+        QFile f(File(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
 };
 
-// The machine-wide language value, in a private configuration folder, read
-// as a station reads it at start. An empty `value` leaves the value out;
-// `rawLine` writes the line as given. Destruction restores English.
+// The machine-wide language value, in a private configuration folder. An
+// empty `value` leaves the value out; `rawLine` writes the line as given.
 class LanguageSetting {
 public:
-    explicit LanguageSetting(const QString& value = QStringLiteral("English"),
-                             bool rawLine = false);
-    ~LanguageSetting();
+    explicit LanguageSetting(const QString& value, bool rawLine = false) {
+        qputenv("XDG_CONFIG_DIRS", dir.path().toLocal8Bit());
+        QDir(dir.path()).mkpath(QStringLiteral("HALVORN Corporation"));
+        QFile f(QDir(dir.path()).filePath(QStringLiteral("HALVORN Corporation/TESSORA.conf")));
+        if (f.open(QIODevice::WriteOnly)) {
+            f.write("[General]\n");
+            if (rawLine)
+                f.write(value.toUtf8() + "\n");
+            else if (!value.isEmpty())
+                f.write("Language=" + value.toUtf8() + "\n");
+            f.close();
+        }
+        ReadLanguageSetting();
+    }
+    ~LanguageSetting() {
+        qunsetenv("XDG_CONFIG_DIRS");
+        g_strLanguage = QStringLiteral("English");
+    }
     LanguageSetting(const LanguageSetting&) = delete;
     LanguageSetting& operator=(const LanguageSetting&) = delete;
 
-    void Set(const QString& value, bool rawLine = false);
-
-private:
-    QTemporaryDir m_dir;
-    QByteArray m_oldConfigDirs;
+    QTemporaryDir dir;
 };
 
 // Runs `handle` (when given) on each dialog of type T that opens modally while
@@ -109,5 +142,6 @@ private:
     QPointer<T> m_last;
 };
 
-// Runs the event loop until `condition` holds or `timeoutMs` passed.
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs);
+inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+    return QTest::qWaitFor(condition, timeoutMs);
+}

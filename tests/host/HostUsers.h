@@ -1,21 +1,13 @@
-// What only the host tests share: the user table, readable failure messages,
-// and the GoogleTest main that drives widgets.
+// What only the host tests share: the user table and the GoogleTest main that
+// drives widgets.
 #pragma once
 
 #include "LocalText.h"
 #include "StationTestSupport.h"
 #include "modHost.h"
-#include "modHvnFileOperation.h"
-#include "modHvnRegistry.h"
-#include "modMessage.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
-
-// Readable QStrings in failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 inline void ClearUsers() {
     g_udtUsers.assign(1, UserRecord{});
