@@ -445,6 +445,13 @@ void RemoteMainTest::missingControlIsReported() {
     QVERIFY2(recorder.boxes[0].text.startsWith(
                  QStringLiteral("The voice control could not be loaded.\r\n")),
              qPrintable(recorder.boxes[0].text));
+    // Its lamps stay dark without a word; a control that stops answering is reported (424).
+    QTest::qWait(700);
+    QCOMPARE(recorder.boxes.size(), 1);
+    QVERIFY(!Find<QLabel>(&window, "picRxBlack")->isHidden());
+    auto live = OpenWindow();
+    Find<TavrinoClient>(live.get(), "TavrinoStandard")->Unload();
+    QVERIFY(WaitFor([&] { return recorder.Texts().contains(QStringLiteral("424")); }, 3000));
 }
 
 void RemoteMainTest::userDataOnTheWireAndIncomingCallsCancelled() {
