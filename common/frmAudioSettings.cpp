@@ -115,10 +115,6 @@ frmAudioSettings::~frmAudioSettings() {
     m_control->CallVoid(DISPID_STOP_INPUT_TEST);
 }
 
-QString frmAudioSettings::MenuText() {
-    return Tr(QStringLiteral("&Audio Settings..."), QStringLiteral("音声設定(&A)..."));
-}
-
 void frmAudioSettings::ApplyLanguage() {
     setWindowTitle(Tr(QStringLiteral("Audio Settings"), QStringLiteral("音声設定")));
     lblMicrophone->setText(Tr(QStringLiteral("&Microphone:"), QStringLiteral("マイク(&M)：")));

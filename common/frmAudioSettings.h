@@ -30,9 +30,6 @@ public:
     // What the dialog shows now (after OK: what was saved).
     AudioSettings Choice() const;
 
-    // "Audio Settings..." in the active language, with its access key: the stations' menu item.
-    static QString MenuText();
-
 protected:
     void done(int result) override;
 
