@@ -70,13 +70,8 @@ void CEchoCanceller::Process(int16_t* samples, int count, uint64_t referenceEnd)
     if (count <= 0 || count % STEP_SAMPLES != 0)
         return;
     const uint64_t n = static_cast<uint64_t>(count);
-    const uint64_t target = referenceEnd > n ? referenceEnd - n : 0;
-    const uint64_t drift = target > m_cursor ? target - m_cursor : m_cursor - target;
-    if (!m_started || drift > RESYNC_SAMPLES) {
-        m_cursor = target;
-        m_started = true;
-        ++m_resyncs;
-    }
+    const uint64_t before = n + MARGIN_SAMPLES;
+    Align(referenceEnd > before ? referenceEnd - before : 0, n);
     int16_t reference[STEP_SAMPLES];
     int16_t cleaned[STEP_SAMPLES];
     for (int offset = 0; offset < count; offset += STEP_SAMPLES) {
@@ -93,4 +88,39 @@ void CEchoCanceller::Process(int16_t* samples, int count, uint64_t referenceEnd)
         speex_preprocess_run(m_pre, cleaned);
         std::memcpy(samples + offset, cleaned, sizeof cleaned);
     }
+}
+
+void CEchoCanceller::Align(uint64_t target, uint64_t count) {
+    if (!m_started) {
+        m_started = true;
+        MoveTo(target);
+        return;
+    }
+    // The window must lie within what the loudspeakers have been handed: past it the ring
+    // holds nothing yet, and silence paired with audio a loudspeaker did play teaches the
+    // filter an echo path that is not there. (While no loudspeaker runs, silence is true.)
+    const uint64_t handed = m_reference.Position();
+    const bool playing = handed != m_handedBefore;
+    m_handedBefore = handed;
+    if (playing && m_cursor + count > handed) {
+        MoveTo(std::min(target, handed - std::min(handed, count)));
+        return;
+    }
+    const int64_t lag = static_cast<int64_t>(target) - static_cast<int64_t>(m_cursor);
+    m_leastLag = m_lagRun == 0 ? lag : std::min(m_leastLag, lag);
+    if (++m_lagRun < SETTLE_BUFFERS)
+        return;
+    m_lagRun = 0;
+    if (m_leastLag > RESYNC_SAMPLES)
+        MoveTo(m_cursor + static_cast<uint64_t>(m_leastLag));
+}
+
+void CEchoCanceller::MoveTo(uint64_t cursor) {
+    // What the filter learnt belongs to the old alignment: it would cancel the echo at
+    // the wrong delay, and unlearning that takes longer than learning afresh.
+    if (m_resyncs > 0)
+        speex_echo_state_reset(m_echo);
+    m_cursor = cursor;
+    m_lagRun = 0;
+    ++m_resyncs;
 }

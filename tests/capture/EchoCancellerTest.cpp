@@ -39,9 +39,11 @@ TEST(EchoCancellerRoom, RemovesTheEchoAndKeepsTheNearTalkerInDoubleTalk) {
     std::vector<double> mic, nearEnd, out;
     for (int f = 0; f < 12 * kRate / kFrame; ++f) { // the far end says 12 s
         // The loudspeaker has been handed audio up to about the end of this buffer, in
-        // 10 ms periods whose grid wobbles as a device thread's does.
-        while (reference.Position() < static_cast<uint64_t>((f + 1) * kFrame + f % 2 * 80))
-            reference.Append(far.data() + reference.Position(), 80);
+        // 20 ms periods whose grid wobbles as a device thread's does; the first buffer
+        // finds a period more than the grid of the later ones gives.
+        const int wobble = f == 0 || f % 2 == 1 ? 160 : 0;
+        while (reference.Position() < static_cast<uint64_t>((f + 1) * kFrame + wobble))
+            reference.Append(far.data() + reference.Position(), 160);
         std::vector<int16_t> buffer(kFrame);
         for (int i = 0, t = f * kFrame; i < kFrame; ++i, ++t) {
             mic.push_back(room.Next(far[t]));
