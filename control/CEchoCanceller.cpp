@@ -54,12 +54,13 @@ std::unique_ptr<CEchoCanceller> CEchoCanceller::Create(EchoReference& reference,
     // The preprocessor learns from the canceller where the residual echo is.
     speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_ECHO_STATE, echo);
     speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_DENOISE, &on);
-    return std::unique_ptr<CEchoCanceller>(new CEchoCanceller(reference, echo, pre));
+    return std::unique_ptr<CEchoCanceller>(
+        new CEchoCanceller(reference, echo, pre, tailSamples / STEP_SAMPLES));
 }
 
 CEchoCanceller::CEchoCanceller(EchoReference& reference, SpeexEchoState_* echo,
-                               SpeexPreprocessState_* pre)
-    : m_reference(reference), m_echo(echo), m_pre(pre) {}
+                               SpeexPreprocessState_* pre, int tailSteps)
+    : m_reference(reference), m_echo(echo), m_pre(pre), m_tailSteps(tailSteps) {}
 
 CEchoCanceller::~CEchoCanceller() {
     speex_preprocess_state_destroy(m_pre);
@@ -84,7 +85,23 @@ void CEchoCanceller::Process(int16_t* samples, int count, uint64_t referenceEnd)
         }
         m_cursor += STEP_SAMPLES;
         m_fedUpTo = std::max(m_fedUpTo, m_cursor);
-        speex_echo_cancellation(m_echo, samples + offset, reference, cleaned);
+        // Once the filter has been fed a whole tail of far-end silence, its history holds
+        // nothing but silence and the filter can take nothing away; most of the work is
+        // spared until the far end speaks again (the preprocessor still denoises).
+        const bool quiet = std::all_of(reference, reference + STEP_SAMPLES, [](int16_t x) {
+            return x >= -QUIET_PEAK && x <= QUIET_PEAK;
+        });
+        m_quietSteps = quiet ? m_quietSteps + 1 : 0;
+        const bool skip = m_quietSteps > m_tailSteps;
+        if (skip != m_skipping) {
+            // Nor is there a residual echo for the suppressor to look for meanwhile.
+            speex_preprocess_ctl(m_pre, SPEEX_PREPROCESS_SET_ECHO_STATE, skip ? nullptr : m_echo);
+            m_skipping = skip;
+        }
+        if (skip)
+            std::memcpy(cleaned, samples + offset, sizeof cleaned);
+        else
+            speex_echo_cancellation(m_echo, samples + offset, reference, cleaned);
         speex_preprocess_run(m_pre, cleaned);
         std::memcpy(samples + offset, cleaned, sizeof cleaned);
     }

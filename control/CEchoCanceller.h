@@ -35,6 +35,8 @@ public:
     // drifted apart); a late capture wake-up alone never moves it.
     static constexpr int RESYNC_SAMPLES = 320;
     static constexpr int SETTLE_BUFFERS = 16; // about 2 s of 120 ms buffers
+    // Far-end audio whose peaks stay within this (about -60 dBFS) counts as silence.
+    static constexpr int16_t QUIET_PEAK = 32;
 
     // Whether audio from an input gets cleaned: TAVRINO_ECHO=on|off decides, otherwise
     // real devices (microphones near loudspeakers) do and files and silence do not.
@@ -54,7 +56,8 @@ public:
     int Resyncs() const { return m_resyncs; }
 
 private:
-    CEchoCanceller(EchoReference& reference, SpeexEchoState_* echo, SpeexPreprocessState_* pre);
+    CEchoCanceller(EchoReference& reference, SpeexEchoState_* echo, SpeexPreprocessState_* pre,
+                   int tailSteps);
     // Places the window for a buffer of `count` samples whose place is `target`.
     void Align(uint64_t target, uint64_t count);
     void MoveTo(uint64_t cursor);
@@ -67,6 +70,9 @@ private:
     uint64_t m_fedUpTo = 0; // reference before this was used already; never used twice
     int m_resyncs = 0;
     uint64_t m_handedBefore = 0; // the reference's end at the previous buffer
+    const int m_tailSteps;
+    int m_quietSteps = 0; // steps of far-end silence fed in a row
+    bool m_skipping = false; // the filter is skipped and detached from the suppressor
     int64_t m_leastLag = 0; // how far the window trailed its place, least of this run
     int m_lagRun = 0;       // buffers in that run
 };
