@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes control/BlowfishTables.cpp: the cipher's initial P-array and S-boxes,
+"""Writes control/crypto/BlowfishTables.cpp: the cipher's initial P-array and S-boxes,
 which are the first 8336 hexadecimal digits of the fractional part of pi.
 
 Pi comes from Machin's formula, pi = 16 atan(1/5) - 4 atan(1/239), in integer

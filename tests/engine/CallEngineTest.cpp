@@ -244,6 +244,28 @@ TEST_F(EngineTest, DisconnectSendsOneHangupOnlyWhenConnected) {
     EXPECT_TRUE(engine.statuses.empty()); // Disconnect reports nothing
 }
 
+TEST_F(EngineTest, NoVoiceFrameLeavesAfterTheHangup) {
+    ConnectAsCaller();
+    const auto frame = Frame(1);
+    // The capture thread hands over a frame just as the hang-up leaves.
+    engine.afterSend = [&](uint8_t type) {
+        if (type == PKT_HANGUP)
+            std::thread([&] { engine.SendVoiceFrame(0, frame.data(), VOICE_FRAME_BYTES); }).join();
+    };
+    ASSERT_TRUE(engine.Disconnect());
+    ASSERT_FALSE(engine.Sent().empty());
+    EXPECT_EQ(engine.Sent().back().type, PKT_HANGUP);
+}
+
+TEST_F(EngineTest, StationCalledByNameIsResolvedOnceAndSentToByAddress) {
+    ASSERT_TRUE(engine.Connect("localhost", kHostPort, "u", 20));
+    engine.Advance(2 * CCallEngine::kResendPeriodMs);
+    const auto requests = engine.SentOfType(PKT_CALL_REQUEST);
+    ASSERT_EQ(requests.size(), 3u);
+    for (const auto& request : requests)
+        EXPECT_EQ(request.address, "127.0.0.1"); // no name left for a send to look up
+}
+
 TEST_F(EngineTest, TimeOutsBeyondTimerRangeAreClampedNotOverflowed) {
     ASSERT_TRUE(engine.Connect(kHostIp, kHostPort, "u", INT_MAX));
     EXPECT_EQ(engine.TimerPeriod(TIMER_CALL_TIMEOUT), INT_MAX);

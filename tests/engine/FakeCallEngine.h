@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -58,6 +59,7 @@ public:
     std::vector<Announcement> announcements;
     std::vector<std::vector<uint8_t>> played;
     bool taskWndExists = false;
+    std::function<void(uint8_t type)> afterSend; // runs after each recorded packet
     std::atomic<bool> socketOpen{false}; // read by SendPacket on the capture thread
     int socketPort = -1;
 
@@ -121,13 +123,17 @@ protected:
     int32_t StartMedia() override { return mediaError; }
     void SendPacket(uint8_t type, const uint8_t* payload, int length, const std::string& address,
                     int port) override {
-        std::lock_guard lock(m_sentMutex);
-        if (!socketOpen)
-            return; // a closed socket drops what it is given
-        std::vector<uint8_t> bytes;
-        if (payload && length > 0)
-            bytes.assign(payload, payload + length);
-        m_sent.push_back(SentPacket{type, std::move(bytes), address, port});
+        {
+            std::lock_guard lock(m_sentMutex);
+            if (!socketOpen)
+                return; // a closed socket drops what it is given
+            std::vector<uint8_t> bytes;
+            if (payload && length > 0)
+                bytes.assign(payload, payload + length);
+            m_sent.push_back(SentPacket{type, std::move(bytes), address, port});
+        }
+        if (afterSend)
+            afterSend(type);
     }
     void StartTimer(int id, int periodMs) override {
         if (!taskWndExists)

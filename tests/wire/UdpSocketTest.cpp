@@ -41,6 +41,7 @@ public:
     std::atomic<int> attempts{0};
     std::atomic<int> inFlight{0};
     std::atomic<int> sendDelayUs{0};
+    bool refuseBuffers = false;
 
     void SendBytes(const std::vector<uint8_t>& datagram, int port,
                    const std::string& address = kLoopback) {
@@ -73,6 +74,9 @@ protected:
         const int result = blockSends ? EAGAIN : CUdpSocket::SendToSystem(fd, data, length, to);
         --inFlight;
         return result;
+    }
+    bool SetBufferSizes(int fd) override {
+        return !refuseBuffers && CUdpSocket::SetBufferSizes(fd);
     }
 };
 
@@ -242,6 +246,20 @@ TEST_F(UdpSocketTest, DatagramsQueuedBehindWouldBlockLeaveInOrder) {
     EXPECT_EQ(socket.QueuedCount(), 0);
     // A was attempted twice and counted at each attempt.
     EXPECT_EQ(socket.OutboundTotal(), 5 * 4);
+}
+
+TEST_F(UdpSocketTest, QueueBehindWouldBlockKeepsTheNewestUpToItsBound) {
+    socket.blockSends = true;
+    const int extra = 5;
+    const int sent = static_cast<int>(CUdpSocket::kMaxQueuedDatagrams) + extra;
+    for (int n = 0; n < sent; ++n)
+        socket.SendBytes(Numbered(1, n), peer.Port());
+    ASSERT_EQ(socket.QueuedCount(), static_cast<int>(CUdpSocket::kMaxQueuedDatagrams));
+    socket.blockSends = false;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.IsWritable(); }, 5000));
+    socket.SendBytes(Numbered(1, sent), peer.Port());
+    for (int n = extra; n <= sent; ++n)
+        EXPECT_EQ(peer.Receive(), Numbered(1, n));
 }
 
 TEST_F(UdpSocketTest, WouldBlockOnAnotherThreadIsNoticedOnTheOwnersThread) {
@@ -431,6 +449,13 @@ TEST(UdpSocketOpen, BindsTheConfiguredAddressOrFails) {
     QTest::qWait(50);
     ASSERT_EQ(socket.received.size(), 1u);
     EXPECT_EQ(socket.received[0].type, PKT_HANGUP);
+
+    // Buffers refused: nothing stays open, and the port is free again.
+    TestSocket refused;
+    refused.refuseBuffers = true;
+    EXPECT_FALSE(refused.Open(0));
+    EXPECT_FALSE(refused.IsOpen());
+    EXPECT_EQ(refused.LocalPort(), -1);
 
     // The port is taken now: a second socket cannot bind it.
     TestSocket second;

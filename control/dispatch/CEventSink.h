@@ -1,6 +1,8 @@
 // CEventSink: fires the control's three events and owns the control's call engine.
 #pragma once
 
+#include "ICallEventSink.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,20 +12,20 @@ class CTavrinoStandardCtrl;
 
 // Threads: the control's thread only; the engine calls it while its task window
 // delivers a report, never from inside a method call.
-class CEventSink {
+class CEventSink : public ICallEventSink {
 public:
     // The engine is created here and destroyed with the sink, which disconnects and
     // closes everything it owns.
     explicit CEventSink(CTavrinoStandardCtrl* ctrl);
-    virtual ~CEventSink();
+    ~CEventSink() override;
     CEventSink(const CEventSink&) = delete;
     CEventSink& operator=(const CEventSink&) = delete;
 
     // Slot order is the order of the event ids 1, 2, 3.
-    virtual void FireStatus(int32_t code);
-    virtual void FireText(const std::string& text, const std::string& userData);
-    virtual void FireConnection(const std::string& address, int32_t port,
-                                const std::string& userData);
+    void FireStatus(int32_t code) override;
+    void FireText(const std::string& text, const std::string& userData) override;
+    void FireConnection(const std::string& address, int32_t port,
+                        const std::string& userData) override;
 
     CCallEngine& Engine() const { return *m_engine; }
 

@@ -8,12 +8,16 @@
 #include <QByteArray>
 #include <QMetaType>
 
+#include <array>
+
 #include <cmath>
 #include <cstring>
 #include <exception>
 #include <limits>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 using namespace Tavrino;
@@ -183,6 +187,113 @@ bool Coerce(const MethodInfo& method, const QVariantList& args, std::vector<Arg>
     return true;
 }
 
+// --- The served methods -------------------------------------------------------------------
+
+// Each method of the table runs one engine member. Its arguments are taken from the
+// coerced list and its result wrapped by the member's own signature, and a compile-time
+// check holds the two tables to the same ids, parameter letters and result letters.
+template <typename T> constexpr char LetterOf() {
+    if constexpr (std::is_same_v<T, std::string>)
+        return 's';
+    else if constexpr (std::is_same_v<T, int32_t>)
+        return 'l';
+    else if constexpr (std::is_same_v<T, bool>)
+        return 'b';
+    else
+        return 'v';
+}
+
+template <typename T> const T& Take(const Arg& arg) {
+    if constexpr (std::is_same_v<T, std::string>)
+        return arg.text;
+    else if constexpr (std::is_same_v<T, int32_t>)
+        return arg.number;
+    else
+        return arg.flag;
+}
+
+template <typename Member> struct Signature;
+template <typename R, typename... P> struct Signature<R (CCallEngine::*)(P...)> {
+    static constexpr char kParams[] = {LetterOf<std::decay_t<P>>()..., '\0'};
+    static constexpr char kResult = LetterOf<R>();
+
+    template <auto Member, std::size_t... I>
+    static QVariant Run(CCallEngine& engine, const std::vector<Arg>& a, std::index_sequence<I...>) {
+        if constexpr (std::is_void_v<R>) {
+            (engine.*Member)(Take<std::decay_t<P>>(a[I])...);
+            return {};
+        } else {
+            return QVariant((engine.*Member)(Take<std::decay_t<P>>(a[I])...));
+        }
+    }
+};
+template <typename R, typename... P>
+struct Signature<R (CCallEngine::*)(P...) const> : Signature<R (CCallEngine::*)(P...)> {};
+
+struct Served {
+    qint32 dispid;
+    const char* params;
+    char result;
+    QVariant (*run)(CCallEngine&, const std::vector<Arg>&);
+};
+
+template <auto Member> constexpr Served Serve(qint32 dispid) {
+    using S = Signature<decltype(Member)>;
+    return {dispid, S::kParams, S::kResult, [](CCallEngine& engine, const std::vector<Arg>& a) {
+                return S::template Run<Member>(
+                    engine, a, std::make_index_sequence<sizeof(S::kParams) - 1>());
+            }};
+}
+
+// In the order of kMethods.
+constexpr std::array<Served, kMethods.size()> kServed{{
+    Serve<&CCallEngine::UnInitialize>(DISPID_UNINITIALIZE),
+    Serve<&CCallEngine::Disconnect>(DISPID_DISCONNECT),
+    Serve<&CCallEngine::AcceptIncomingCall>(DISPID_ACCEPT_INCOMING_CALL),
+    Serve<&CCallEngine::SetSpkVolume>(DISPID_SET_SPK_VOLUME),
+    Serve<&CCallEngine::GetSpkVolume>(DISPID_GET_SPK_VOLUME),
+    Serve<&CCallEngine::SetMicVolume>(DISPID_SET_MIC_VOLUME),
+    Serve<&CCallEngine::GetMicVolume>(DISPID_GET_MIC_VOLUME),
+    Serve<&CCallEngine::CancelIncomingCall>(DISPID_CANCEL_INCOMING_CALL),
+    Serve<&CCallEngine::DisableBusyState>(DISPID_DISABLE_BUSY_STATE),
+    Serve<&CCallEngine::EnableBusyState>(DISPID_ENABLE_BUSY_STATE),
+    Serve<&CCallEngine::DisableNotAvailableState>(DISPID_DISABLE_NOT_AVAILABLE_STATE),
+    Serve<&CCallEngine::EnableNotAvailableState>(DISPID_ENABLE_NOT_AVAILABLE_STATE),
+    Serve<&CCallEngine::MuteMic>(DISPID_MUTE_MIC),
+    Serve<&CCallEngine::MuteSpk>(DISPID_MUTE_SPK),
+    Serve<&CCallEngine::GetOutBoundTotalBytes>(DISPID_GET_OUTBOUND_TOTAL_BYTES),
+    Serve<&CCallEngine::GetInBoundTotalBytes>(DISPID_GET_INBOUND_TOTAL_BYTES),
+    Serve<&CCallEngine::GetOutBoundDataRate>(DISPID_GET_OUTBOUND_DATA_RATE),
+    Serve<&CCallEngine::GetInBoundDataRate>(DISPID_GET_INBOUND_DATA_RATE),
+    Serve<&CCallEngine::GetObjectError>(DISPID_GET_OBJECT_ERROR),
+    Serve<&CCallEngine::Initialize>(DISPID_INITIALIZE),
+    Serve<&CCallEngine::EnableCryptography>(DISPID_ENABLE_CRYPTOGRAPHY),
+    Serve<&CCallEngine::DisableCryptography>(DISPID_DISABLE_CRYPTOGRAPHY),
+    Serve<&CCallEngine::EnableMicBoost>(DISPID_ENABLE_MIC_BOOST),
+    Serve<&CCallEngine::DisableMicBoost>(DISPID_DISABLE_MIC_BOOST),
+    Serve<&CCallEngine::IsMicBoostEnable>(DISPID_IS_MIC_BOOST_ENABLE),
+    Serve<&CCallEngine::Connect>(DISPID_CONNECT),
+    Serve<&CCallEngine::SendTextMsg>(DISPID_SEND_TEXT_MSG),
+    Serve<&CCallEngine::EnableVoiceActivityDetection>(DISPID_ENABLE_VOICE_ACTIVITY_DETECTION),
+    Serve<&CCallEngine::DisableVoiceActivityDetection>(DISPID_DISABLE_VOICE_ACTIVITY_DETECTION),
+}};
+
+constexpr bool SameLetters(const char* a, const char* b) {
+    for (; *a != '\0' && *a == *b; ++a, ++b) {
+    }
+    return *a == *b;
+}
+
+constexpr bool ServesTheTable() {
+    for (std::size_t i = 0; i < kMethods.size(); ++i) {
+        if (kServed[i].dispid != kMethods[i].dispid || kServed[i].result != kMethods[i].result ||
+            !SameLetters(kServed[i].params, kMethods[i].params))
+            return false;
+    }
+    return true;
+}
+static_assert(ServesTheTable(), "every method of kMethods runs the engine member of its signature");
+
 } // namespace
 
 CTavrinoStandardCtrl::CTavrinoStandardCtrl(QObject* parent)
@@ -213,110 +324,9 @@ QVariant CTavrinoStandardCtrl::Dispatch(qint32 dispid, const QVariantList& args,
     std::vector<Arg> a;
     if (!method || !Coerce(*method, args, &a))
         return {};
-
-    CCallEngine& engine = Engine();
-    bool flag = false;
-    int32_t number = 0;
-    switch (dispid) {
-    case DISPID_UNINITIALIZE:
-        engine.UnInitialize();
-        break;
-    case DISPID_DISCONNECT:
-        flag = engine.Disconnect();
-        break;
-    case DISPID_ACCEPT_INCOMING_CALL:
-        flag = engine.AcceptIncomingCall(a[0].text, a[1].number, a[2].number);
-        break;
-    case DISPID_SET_SPK_VOLUME:
-        flag = engine.SetSpkVolume(a[0].number);
-        break;
-    case DISPID_GET_SPK_VOLUME:
-        number = engine.GetSpkVolume();
-        break;
-    case DISPID_SET_MIC_VOLUME:
-        flag = engine.SetMicVolume(a[0].number);
-        break;
-    case DISPID_GET_MIC_VOLUME:
-        number = engine.GetMicVolume();
-        break;
-    case DISPID_CANCEL_INCOMING_CALL:
-        flag = engine.CancelIncomingCall(a[0].text, a[1].number);
-        break;
-    case DISPID_DISABLE_BUSY_STATE:
-        engine.DisableBusyState();
-        break;
-    case DISPID_ENABLE_BUSY_STATE:
-        engine.EnableBusyState();
-        break;
-    case DISPID_DISABLE_NOT_AVAILABLE_STATE:
-        engine.DisableNotAvailableState();
-        break;
-    case DISPID_ENABLE_NOT_AVAILABLE_STATE:
-        engine.EnableNotAvailableState();
-        break;
-    case DISPID_MUTE_MIC:
-        flag = engine.MuteMic(a[0].flag);
-        break;
-    case DISPID_MUTE_SPK:
-        flag = engine.MuteSpk(a[0].flag);
-        break;
-    case DISPID_GET_OUTBOUND_TOTAL_BYTES:
-        number = engine.GetOutBoundTotalBytes();
-        break;
-    case DISPID_GET_INBOUND_TOTAL_BYTES:
-        number = engine.GetInBoundTotalBytes();
-        break;
-    case DISPID_GET_OUTBOUND_DATA_RATE:
-        number = engine.GetOutBoundDataRate();
-        break;
-    case DISPID_GET_INBOUND_DATA_RATE:
-        number = engine.GetInBoundDataRate();
-        break;
-    case DISPID_GET_OBJECT_ERROR:
-        number = engine.GetObjectError();
-        break;
-    case DISPID_INITIALIZE:
-        flag = engine.Initialize(a[0].number, a[1].text);
-        break;
-    case DISPID_ENABLE_CRYPTOGRAPHY:
-        flag = engine.EnableCryptography();
-        break;
-    case DISPID_DISABLE_CRYPTOGRAPHY:
-        flag = engine.DisableCryptography();
-        break;
-    case DISPID_ENABLE_MIC_BOOST:
-        flag = engine.EnableMicBoost();
-        break;
-    case DISPID_DISABLE_MIC_BOOST:
-        flag = engine.DisableMicBoost();
-        break;
-    case DISPID_IS_MIC_BOOST_ENABLE:
-        flag = engine.IsMicBoostEnable();
-        break;
-    case DISPID_CONNECT:
-        flag = engine.Connect(a[0].text, a[1].number, a[2].text, a[3].number);
-        break;
-    case DISPID_SEND_TEXT_MSG:
-        flag = engine.SendTextMsg(a[0].text, a[1].text);
-        break;
-    case DISPID_ENABLE_VOICE_ACTIVITY_DETECTION:
-        flag = engine.EnableVoiceActivityDetection(a[0].number, a[1].number);
-        break;
-    case DISPID_DISABLE_VOICE_ACTIVITY_DETECTION:
-        engine.DisableVoiceActivityDetection();
-        break;
-    default:
-        return {}; // listed in the table but not served here: cannot happen
-    }
-
+    const Served& served = kServed[static_cast<std::size_t>(method - kMethods.data())];
+    QVariant result = served.run(Engine(), a);
     if (ok)
         *ok = true;
-    switch (method->result) {
-    case 'b':
-        return QVariant(flag);
-    case 'l':
-        return QVariant(static_cast<qint32>(number));
-    default:
-        return {};
-    }
+    return result;
 }

@@ -2,7 +2,7 @@
 #include "CCaptureHolder.h"
 
 #include "CMicDeviceThread.h"
-#include "audio/AudioInput.h"
+#include "AudioInput.h"
 
 #include <QSemaphore>
 #include <QThread>

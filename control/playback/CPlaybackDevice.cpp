@@ -2,9 +2,9 @@
 #include "CPlaybackDevice.h"
 
 #include "CPlaybackStream.h"
-#include "audio/AudioOutput.h"
-#include "audio/AudioOutputBuffer.h"
-#include "audio/AudioOutputFactory.h"
+#include "AudioOutput.h"
+#include "AudioOutputBuffer.h"
+#include "AudioOutputFactory.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,8 +2,8 @@
 #include "CMicDeviceThread.h"
 
 #include "IVoiceFrameSink.h"
-#include "audio/AudioInputFactory.h"
-#include "audio/EchoReference.h"
+#include "AudioInputFactory.h"
+#include "EchoReference.h"
 
 #include <QCoreApplication>
 #include <QSemaphore>

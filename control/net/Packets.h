@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CCallToken.h"
+#include "VoiceFrame.h"
 
 #include <cstdint>
 #include <string>
@@ -23,7 +24,9 @@ enum PacketType : uint8_t {
     PKT_REJECT = 13
 };
 
-constexpr int VOICE_FRAME_BYTES = 195, VOICE_FRAME_ENCRYPTED_BYTES = 200, PCM_FRAME_BYTES = 1920;
+constexpr int VOICE_FRAME_BYTES = VoiceFrame::kGsmBytes;
+constexpr int VOICE_FRAME_ENCRYPTED_BYTES = VoiceFrame::kEncryptedBytes;
+constexpr int PCM_FRAME_BYTES = VoiceFrame::kPcmBytes;
 
 // User data, one zero byte, the 8 token bytes.
 std::vector<uint8_t> BuildCallRequestPayload(const std::string& userData, const CCallToken& token);

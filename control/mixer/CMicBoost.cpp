@@ -1,7 +1,7 @@
 // Microphone boost: the first mixer element named like a gain or boost, one call at a time.
 #include "CMicBoost.h"
 
-#include "mixer/MixerElementNames.h"
+#include "MixerElementNames.h"
 
 #include <utility>
 

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -48,9 +49,18 @@ public:
     bool IsWritable() const;
 
     // `address` (dotted, or a name resolved as a send resolves it) in the dotted form a
-    // received datagram shows; empty when it cannot be resolved. May block on DNS.
+    // received datagram shows; empty when it cannot be resolved. A dotted address never
+    // asks DNS; a name waits for it at most kLookupTimeoutMs.
     static std::string DottedAddress(const std::string& address);
 
+    // glibc's resolver gives a server 5 s before it tries the next: one such wait is the
+    // most a lookup may hold its caller (the window, at Connect).
+    static constexpr int kLookupTimeoutMs = 5000;
+    // The most datagrams kept while the socket is not writable (the kernel's 500000-byte
+    // send buffer full): 34 is 4 s of voice, what the far side's playback buffer holds;
+    // anything older would be stale on arrival, and memory stays bounded however long
+    // the stall lasts.
+    static constexpr std::size_t kMaxQueuedDatagrams = 34;
     static constexpr int kBufferBytes = 500000;
     static constexpr int kDefaultReceiveBytes = 64000;
     static constexpr int kSpareBytes = 100;
@@ -66,6 +76,8 @@ protected:
     // One attempt to send a datagram: 0 when sent, else the errno of the failure.
     // Runs on whichever thread flushes, outside the lock.
     virtual int SendToSystem(int fd, const uint8_t* data, int length, const sockaddr_in& to);
+    // Sets the 500000-byte receive and send buffers on a new descriptor; false if refused.
+    virtual bool SetBufferSizes(int fd);
 
 private:
     struct QueuedDatagram {
@@ -81,6 +93,7 @@ private:
     void ArmWriteNotifier();
     void ArmWriteNotifierHere();
     static bool Resolve(const std::string& address, int port, sockaddr_in* to);
+    static bool LookUpName(const std::string& name, in_addr* out);
 
     int m_fd = -1;                              // written only by Open/Close on the owner's thread
     QSocketNotifier* m_readNotifier = nullptr;  // child of this

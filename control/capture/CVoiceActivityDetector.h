@@ -1,6 +1,8 @@
 // Voice activity detector: frame level, threshold recalibrated each second, silent flag.
 #pragma once
 
+#include "VoiceFrame.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -10,7 +12,7 @@
 class CVoiceActivityDetector {
 public:
     enum : int { TICK_RECALIBRATE = 6, TICK_SILENCE = 7 };
-    static constexpr int FRAME_SAMPLES = 960;
+    static constexpr int FRAME_SAMPLES = VoiceFrame::kSamples;
     static constexpr int DEFAULT_SENSITIVITY = 130;
 
     // `pcm` holds 960 little-endian 16-bit samples.

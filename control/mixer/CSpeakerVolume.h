@@ -1,7 +1,7 @@
 // Speaker volume: playback volume of Master, else PCM, else Speaker; one call at a time.
 #pragma once
 
-#include "mixer/CMixerVolumeLookup.h"
+#include "CMixerVolumeLookup.h"
 
 class CSpeakerVolume : public CMixerVolumeLookup {
 public:

@@ -1,7 +1,7 @@
 // Microphone volume: capture volume of Capture, else Mic; one call at a time.
 #pragma once
 
-#include "mixer/CMixerVolumeLookup.h"
+#include "CMixerVolumeLookup.h"
 
 class CMicVolume : public CMixerVolumeLookup {
 public:

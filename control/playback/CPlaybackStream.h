@@ -1,6 +1,8 @@
 // One playback stream: a looping output buffer with a small frame queue in front of it.
 #pragma once
 
+#include "VoiceFrame.h"
+
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -13,7 +15,7 @@ class AudioOutputBuffer;
 // device thread itself.
 class CPlaybackStream {
 public:
-    static constexpr uint32_t FRAME_BYTES = 1920;
+    static constexpr uint32_t FRAME_BYTES = VoiceFrame::kPcmBytes;
     static constexpr uint32_t BUFFER_BYTES = 65280;       // 34 frames, 4.08 s
     static constexpr uint32_t WRITE_REGION_BYTES = 32640; // one frame + 16 frames of silence
     static constexpr uint32_t LEAD_MIN = 400;             // at or below: the cursor caught up

@@ -1,7 +1,7 @@
 // The control's mixer methods: speaker and microphone volume, microphone boost.
 #pragma once
 
-#include "mixer/IMixerDevice.h"
+#include "IMixerDevice.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 // Removes the loudspeaker's echo and steady noise from captured buffers, before they are encoded.
 #include "CEchoCanceller.h"
 
-#include "audio/EchoReference.h"
+#include "EchoReference.h"
 
 #include <speex/speex_echo.h>
 #include <speex/speex_preprocess.h>

@@ -1,7 +1,7 @@
 // Speaker volume: playback volume of Master, else PCM, else Speaker; one call at a time.
 #include "CSpeakerVolume.h"
 
-#include "mixer/MixerElementNames.h"
+#include "MixerElementNames.h"
 
 #include <utility>
 

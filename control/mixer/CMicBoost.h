@@ -1,7 +1,7 @@
 // Microphone boost: the first mixer element named like a gain or boost, one call at a time.
 #pragma once
 
-#include "mixer/IMixerDevice.h"
+#include "IMixerDevice.h"
 
 #include <memory>
 

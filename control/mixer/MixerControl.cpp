@@ -5,7 +5,7 @@
 #include "CMicVolume.h"
 #include "CSpeakerVolume.h"
 #include "TavrinoStandardApi.h"
-#include "mixer/MixerScale.h"
+#include "MixerScale.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
 // CCallEngine: the call state machine of the voice control and the owner of its socket and media.
 #include "CCallEngine.h"
 
-#include "CBlowfish.h"
 #include "CCallSocket.h"
-#include "CEventSink.h"
 #include "MixerControl.h"
 #include "Packets.h"
+#include "PayloadCipher.h"
 #include "TavrinoStandardApi.h"
 
 #include <QObject>
@@ -13,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstddef>
 
 using namespace Tavrino;
 
@@ -24,34 +24,22 @@ std::string UpToFirstZero(const std::string& s) {
     return s.substr(0, s.find('\0'));
 }
 
-// The cipher keyed with `key`, shared while the key stays. Key bytes past the 72nd have
-// no effect.
-std::shared_ptr<const CBlowfish> KeyedCipher(const std::string& key) {
-    return CBlowfish::ForKey(reinterpret_cast<const uint8_t*>(key.data()),
-                             static_cast<int>(std::min<std::size_t>(key.size(), 72)));
-}
-
-// `length` bytes, zero padded to whole blocks and encrypted; `key` is not empty.
-std::vector<uint8_t> Encrypt(const std::string& key, const uint8_t* payload, int length) {
-    std::vector<uint8_t> encrypted(static_cast<std::size_t>(CBlowfish::PaddedLength(length)));
-    KeyedCipher(key)->Encrypt(payload, encrypted.data(), length);
-    return encrypted;
-}
-
-// `length` bytes decrypted into a buffer of the padded length; the cipher reads only
-// `length` bytes and completes the last block with zeros. `key` is not empty.
-std::vector<uint8_t> Decrypt(const std::string& key, const uint8_t* payload, int length) {
-    std::vector<uint8_t> plain(static_cast<std::size_t>(CBlowfish::PaddedLength(length)));
-    KeyedCipher(key)->Decrypt(payload, plain.data(), length);
-    return plain;
-}
-
 } // namespace
 
-CCallEngine::CCallEngine(CEventSink* sink)
+CCallEngine::CCallEngine(ICallEventSink* sink)
     : m_sink(sink), m_socket(std::make_unique<CCallSocket>(this)) {}
 
 CCallEngine::~CCallEngine() {
+    // Members go in reverse order, so the capture thread stops before anything it sends
+    // with goes: destruction is safe even without the UnInitialize below.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+    static_assert(offsetof(CCallEngine, m_capture) > offsetof(CCallEngine, m_socket) &&
+                  offsetof(CCallEngine, m_capture) > offsetof(CCallEngine, m_sendMutex) &&
+                  offsetof(CCallEngine, m_capture) > offsetof(CCallEngine, m_key) &&
+                  offsetof(CCallEngine, m_capture) > offsetof(CCallEngine, m_mediaActive),
+                  "the capture thread must stop before what it sends with is destroyed");
+#pragma GCC diagnostic pop
     UnInitialize();
     if (m_taskWndDepth > 0) {
         // The host destroyed the control from inside an event handler: the window that
@@ -155,14 +143,34 @@ void CCallEngine::SetPeer(const std::string& address, int32_t port) {
     m_peerPort = port;
 }
 
+void CCallEngine::SetMediaActive(bool active) {
+    std::lock_guard lock(m_sendMutex);
+    m_mediaActive = active;
+}
+
 void CCallEngine::ResetCallState() {
-    m_mediaActive = false;
+    SetMediaActive(false);
     SetPeer(std::string(), -1);
     m_partyAddress.clear();
     m_partyPort = -1;
     m_activitySeen = true;
     m_callState = STATE_IDLE;
     m_ownToken = CCallToken();
+}
+
+// Each end of a call stops the two timers of the state it is named for, whatever the
+// state: a hang-up while calling leaves the time-out and the resend running.
+void CCallEngine::EndCall(const std::array<int, 2>& timers, int32_t status) {
+    ResetCallState();
+    StopTimer(timers[0]);
+    StopTimer(timers[1]);
+    PostStatus(status);
+}
+
+bool CCallEngine::RequireInitialized() {
+    if (!m_initialized)
+        Fail(ERR_NOT_INITIALIZED);
+    return m_initialized;
 }
 
 CCallEngine::Sender CCallEngine::SenderOf(const std::string& address, int port) const {
@@ -190,7 +198,7 @@ void CCallEngine::BecomeConnected(const std::string& address, int port) {
     m_ownToken = CCallToken();
     PostStatus(STATUS_CONNECTED);
     // Last, so the capture thread never sends voice before the peer is in place.
-    m_mediaActive = true;
+    SetMediaActive(true);
 }
 
 // --- Methods -----------------------------------------------------------------------------
@@ -244,12 +252,14 @@ void CCallEngine::UnInitialize() {
 }
 
 bool CCallEngine::Disconnect() {
-    if (!m_initialized) {
-        Fail(ERR_NOT_INITIALIZED);
+    if (!RequireInitialized())
         return false;
-    }
-    if (m_callState == STATE_CONNECTED)
+    if (m_callState == STATE_CONNECTED) {
+        // Media off first, under the lock the capture thread sends under: a frame it is
+        // sending leaves before the hang-up, and none follows it.
+        SetMediaActive(false);
         SendPacket(PKT_HANGUP, nullptr, 0, m_peerAddress, m_peerPort);
+    }
     StopTimer(TIMER_CALL_TIMEOUT);
     StopTimer(TIMER_RESEND);
     StopTimer(TIMER_SUPERVISION);
@@ -260,10 +270,8 @@ bool CCallEngine::Disconnect() {
 
 bool CCallEngine::Connect(const std::string& address, int32_t port, const std::string& userData,
                           int32_t timeOut) {
-    if (!m_initialized) {
-        Fail(ERR_NOT_INITIALIZED);
+    if (!RequireInitialized())
         return false;
-    }
     if (m_callState == STATE_CONNECTED) {
         Fail(ERR_ALREADY_CONNECTED);
         return false;
@@ -280,11 +288,13 @@ bool CCallEngine::Connect(const std::string& address, int32_t port, const std::s
         return false;
     }
     m_ownToken = token;
-    SetPeer(address, port);
-    // Datagrams show their source as a dotted address, so a name is resolved once
-    // here. An unresolvable one leaves no party: the request cannot leave either.
+    // Datagrams show their source as a dotted address, so a name is resolved once here,
+    // with a bounded wait (a literal address never asks DNS), and the call's datagrams
+    // all go to that address: no lookup per resend. An unresolvable name leaves no
+    // party and no peer address: nothing can leave, and the call times out.
     m_partyAddress = CUdpSocket::DottedAddress(address);
     m_partyPort = port;
+    SetPeer(m_partyAddress, port);
     m_request = BuildCallRequestPayload(UpToFirstZero(userData), m_ownToken);
     SendPacket(PKT_CALL_REQUEST, m_request.data(), static_cast<int>(m_request.size()),
                m_peerAddress, m_peerPort);
@@ -295,10 +305,8 @@ bool CCallEngine::Connect(const std::string& address, int32_t port, const std::s
 }
 
 bool CCallEngine::AcceptIncomingCall(const std::string& address, int32_t port, int32_t timeOut) {
-    if (!m_initialized) {
-        Fail(ERR_NOT_INITIALIZED);
+    if (!RequireInitialized())
         return false;
-    }
     if (m_callState == STATE_CONNECTED) {
         Fail(ERR_ALREADY_CONNECTED);
         return false;
@@ -325,10 +333,8 @@ bool CCallEngine::AcceptIncomingCall(const std::string& address, int32_t port, i
 }
 
 bool CCallEngine::CancelIncomingCall(const std::string& address, int32_t port) {
-    if (!m_initialized) {
-        Fail(ERR_NOT_INITIALIZED);
+    if (!RequireInitialized())
         return false;
-    }
     CCallToken token;
     if (!m_pendingCalls.TokenOf(address, port, &token)) {
         Fail(ERR_NO_SUCH_CALL);
@@ -342,10 +348,8 @@ bool CCallEngine::CancelIncomingCall(const std::string& address, int32_t port) {
 }
 
 bool CCallEngine::SendTextMsg(const std::string& text, const std::string& userData) {
-    if (!m_initialized) {
-        Fail(ERR_NOT_INITIALIZED);
+    if (!RequireInitialized())
         return false;
-    }
     std::vector<uint8_t> payload = BuildTextPayload(UpToFirstZero(text), UpToFirstZero(userData));
     const int length = static_cast<int>(payload.size());
     if (!m_cryptographyEnabled) {
@@ -354,17 +358,15 @@ bool CCallEngine::SendTextMsg(const std::string& text, const std::string& userDa
     }
     if (m_key.empty())
         return true; // cannot happen (an empty key switches encryption off); never sent in clear
-    const std::vector<uint8_t> encrypted = Encrypt(m_key, payload.data(), length);
+    const std::vector<uint8_t> encrypted = PayloadCipher::Encrypt(m_key, payload.data(), length);
     SendPacket(PKT_TEXT_ENCRYPTED, encrypted.data(), static_cast<int>(encrypted.size()),
                m_peerAddress, m_peerPort);
     return true;
 }
 
 bool CCallEngine::MuteMic(bool mute) {
-    if (!m_initialized) {
-        Fail(ERR_NOT_INITIALIZED);
+    if (!RequireInitialized())
         return false;
-    }
     if (!m_capture.SetMute(mute)) {
         Fail(ERR_MIC_DEVICE);
         return false;
@@ -373,10 +375,8 @@ bool CCallEngine::MuteMic(bool mute) {
 }
 
 bool CCallEngine::MuteSpk(bool mute) {
-    if (!m_initialized) {
-        Fail(ERR_NOT_INITIALIZED);
+    if (!RequireInitialized())
         return false;
-    }
     m_playback.SetMute(mute);
     return true;
 }
@@ -398,10 +398,8 @@ int32_t CCallEngine::GetInBoundDataRate() const {
 }
 
 bool CCallEngine::EnableCryptography() {
-    if (!m_initialized) {
-        Fail(ERR_NOT_INITIALIZED);
+    if (!RequireInitialized())
         return false;
-    }
     if (m_key.empty()) {
         Fail(ERR_NO_CRYPTO_KEY);
         return false;
@@ -411,19 +409,15 @@ bool CCallEngine::EnableCryptography() {
 }
 
 bool CCallEngine::DisableCryptography() {
-    if (!m_initialized) {
-        Fail(ERR_NOT_INITIALIZED);
+    if (!RequireInitialized())
         return false;
-    }
     m_cryptographyEnabled = false;
     return true;
 }
 
 bool CCallEngine::EnableVoiceActivityDetection(int32_t sensitivity, int32_t silenceDuration) {
-    if (!m_initialized) {
-        Fail(ERR_NOT_INITIALIZED);
+    if (!RequireInitialized())
         return false;
-    }
     sensitivity = std::clamp<int32_t>(sensitivity, 0, 255);
     // A silence timer below one second would tick without pause (0 ms) or not at all;
     // one second is the shortest period that keeps the detector meaningful.
@@ -519,19 +513,13 @@ void CCallEngine::OnPacket(const std::string& address, int port, uint8_t type,
     case PKT_HANGUP:
         if (!party)
             break;
-        ResetCallState();
-        StopTimer(TIMER_SUPERVISION);
-        StopTimer(TIMER_KEEPALIVE);
-        PostStatus(STATUS_REMOTE_DISCONNECTED);
+        EndCall(kConnectedTimers, STATUS_REMOTE_DISCONNECTED);
         break;
     case PKT_BUSY:
     case PKT_NOT_AVAILABLE:
         if (!party)
             break;
-        ResetCallState();
-        StopTimer(TIMER_CALL_TIMEOUT);
-        StopTimer(TIMER_RESEND);
-        PostStatus(type == PKT_BUSY ? STATUS_REMOTE_BUSY : STATUS_REMOTE_NOT_AVAILABLE);
+        EndCall(kCallingTimers, type == PKT_BUSY ? STATUS_REMOTE_BUSY : STATUS_REMOTE_NOT_AVAILABLE);
         break;
     case PKT_VOICE_ENCRYPTED:
         if (voice)
@@ -554,10 +542,7 @@ void CCallEngine::OnPacket(const std::string& address, int port, uint8_t type,
         break;
     case PKT_REJECT:
         if (IsCalling() && ReadToken(payload, length) == m_ownToken) {
-            ResetCallState();
-            StopTimer(TIMER_CALL_TIMEOUT);
-            StopTimer(TIMER_RESEND);
-            PostStatus(STATUS_CALL_REJECTED);
+            EndCall(kCallingTimers, STATUS_CALL_REJECTED);
         }
         break;
     default:
@@ -597,7 +582,7 @@ void CCallEngine::HandleEncryptedText(const uint8_t* payload, int length) {
     }
     if (m_key.empty())
         return; // cannot happen: an empty key switches encryption off
-    const std::vector<uint8_t> plain = Decrypt(m_key, payload, length);
+    const std::vector<uint8_t> plain = PayloadCipher::Decrypt(m_key, payload, length);
     HandleText(plain.data(), static_cast<int>(plain.size()));
 }
 
@@ -618,7 +603,7 @@ void CCallEngine::HandleEncryptedVoice(const uint8_t* payload, int length) {
     }
     if (m_key.empty())
         return;
-    const std::vector<uint8_t> plain = Decrypt(m_key, payload, length);
+    const std::vector<uint8_t> plain = PayloadCipher::Decrypt(m_key, payload, length);
     PlayVoiceFrame(plain.data());
 }
 
@@ -632,19 +617,13 @@ void CCallEngine::OnTimerTick(int id) {
         m_socket->ClosePeriod();
         break;
     case TIMER_CALL_TIMEOUT:
-        ResetCallState();
-        StopTimer(TIMER_CALL_TIMEOUT);
-        StopTimer(TIMER_RESEND);
-        PostStatus(STATUS_TIMEOUT);
+        EndCall(kCallingTimers, STATUS_TIMEOUT);
         break;
     case TIMER_SUPERVISION:
         if (m_activitySeen) {
             m_activitySeen = false;
         } else {
-            ResetCallState();
-            StopTimer(TIMER_SUPERVISION);
-            StopTimer(TIMER_KEEPALIVE);
-            PostStatus(STATUS_CONNECTION_LOST);
+            EndCall(kConnectedTimers, STATUS_CONNECTION_LOST);
         }
         break;
     case TIMER_RESEND:
@@ -680,45 +659,37 @@ template <typename Fire> void CCallEngine::FireThroughSink(Fire&& fire) {
 }
 
 void CCallEngine::FireStatus(int32_t code) {
-    FireThroughSink([&](CEventSink& sink) { sink.FireStatus(code); });
+    FireThroughSink([&](ICallEventSink& sink) { sink.FireStatus(code); });
 }
 
 void CCallEngine::FireText(const std::string& text, const std::string& userData) {
-    FireThroughSink([&](CEventSink& sink) { sink.FireText(text, userData); });
+    FireThroughSink([&](ICallEventSink& sink) { sink.FireText(text, userData); });
 }
 
 void CCallEngine::FireConnection(const std::string& address, int32_t port,
                                  const std::string& userData) {
-    FireThroughSink([&](CEventSink& sink) { sink.FireConnection(address, port, userData); });
+    FireThroughSink([&](ICallEventSink& sink) { sink.FireConnection(address, port, userData); });
 }
 
 // --- Capture thread ----------------------------------------------------------------------
 
 void CCallEngine::SendVoiceFrame(int silent, const uint8_t* frame, int length) {
-    if (!m_mediaActive)
-        return;
     if (silent != 0 && m_detectionEnabled)
         return;
     if (!frame || length <= 0)
         return;
-    std::string address;
-    int32_t port = -1;
-    std::string key;
-    const bool encrypt = m_cryptographyEnabled;
-    {
-        std::lock_guard lock(m_sendMutex);
-        address = m_peerAddress;
-        port = m_peerPort;
-        if (encrypt)
-            key = m_key;
-    }
-    if (!encrypt) {
-        SendPacket(PKT_VOICE, frame, length, address, port);
+    // Held through the send: Disconnect clears media-active under this lock before the
+    // hang-up leaves, so a frame either leaves before the hang-up or not at all.
+    std::lock_guard lock(m_sendMutex);
+    if (!m_mediaActive)
+        return;
+    if (!m_cryptographyEnabled) {
+        SendPacket(PKT_VOICE, frame, length, m_peerAddress, m_peerPort);
         return;
     }
-    if (key.empty())
+    if (m_key.empty())
         return; // never sent unencrypted while encryption is on, never keyed with nothing
-    const std::vector<uint8_t> encrypted = Encrypt(key, frame, length);
-    SendPacket(PKT_VOICE_ENCRYPTED, encrypted.data(), static_cast<int>(encrypted.size()), address,
-               port);
+    const std::vector<uint8_t> encrypted = PayloadCipher::Encrypt(m_key, frame, length);
+    SendPacket(PKT_VOICE_ENCRYPTED, encrypted.data(), static_cast<int>(encrypted.size()),
+               m_peerAddress, m_peerPort);
 }

@@ -6,11 +6,13 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <netdb.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 CUdpSocket::CUdpSocket(QObject* parent) : QObject(parent) {}
@@ -48,7 +50,11 @@ bool CUdpSocket::Open(int port) {
     if (fd < 0) {
         return false;
     }
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    // Bursts are absorbed by the kernel rather than lost. Linux may cap the size
+    // silently (net.core.rmem_max / wmem_max); only a refused call is a failure, and it
+    // leaves nothing open.
+    if (!SetBufferSizes(fd) ||
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
         ::close(fd);
         return false;
     }
@@ -63,18 +69,13 @@ bool CUdpSocket::Open(int port) {
     m_writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &CUdpSocket::OnWriteReady);
-
-    // Bursts are absorbed by the kernel rather than lost. Linux may cap the size
-    // silently (net.core.rmem_max / wmem_max); only a refused call is a failure.
-    // On failure the socket stays open until the caller's teardown closes it.
-    const int size = kBufferBytes;
-    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size) != 0) {
-        return false;
-    }
-    if (::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size) != 0) {
-        return false;
-    }
     return true;
+}
+
+bool CUdpSocket::SetBufferSizes(int fd) {
+    const int size = kBufferBytes;
+    return ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size) == 0 &&
+           ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size) == 0;
 }
 
 void CUdpSocket::Close() {
@@ -129,6 +130,11 @@ void CUdpSocket::Send(uint8_t type, const uint8_t* payload, int length, const st
     std::unique_lock<std::mutex> lock(m_mutex);
     if (!m_open) {
         return;
+    }
+    if (!m_writable && m_queue.size() >= kMaxQueuedDatagrams) {
+        // Stalled: the oldest goes, so a hang-up behind stale voice still leaves. (No
+        // flush runs while not writable; one that runs drains the queue itself.)
+        m_queue.pop_front();
     }
     m_queue.push_back(std::move(datagram));
     if (m_flushing) {
@@ -193,15 +199,42 @@ bool CUdpSocket::Resolve(const std::string& address, int port, sockaddr_in* to) 
     if (inet_pton(AF_INET, address.c_str(), &to->sin_addr) == 1) {
         return true;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(address.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+    return LookUpName(address, &to->sin_addr);
+}
+
+bool CUdpSocket::LookUpName(const std::string& name, in_addr* out) {
+    // getaddrinfo has no time limit of its own, so it runs on a thread of its own and the
+    // caller waits at most kLookupTimeoutMs; a lookup that overruns finishes unobserved.
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        bool found = false;
+        in_addr address{};
+    };
+    auto lookup = std::make_shared<Lookup>();
+    std::thread([lookup, name] {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_DGRAM;
+        addrinfo* found = nullptr;
+        const bool ok = ::getaddrinfo(name.c_str(), nullptr, &hints, &found) == 0 && found;
+        std::lock_guard<std::mutex> lock(lookup->mutex);
+        if (ok) {
+            lookup->address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+            ::freeaddrinfo(found);
+        }
+        lookup->found = ok;
+        lookup->finished = true;
+        lookup->done.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    if (!lookup->done.wait_for(lock, std::chrono::milliseconds(kLookupTimeoutMs),
+                               [&] { return lookup->finished; }) ||
+        !lookup->found) {
         return false;
     }
-    to->sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-    ::freeaddrinfo(found);
+    *out = lookup->address;
     return true;
 }
 
@@ -240,6 +273,8 @@ void CUdpSocket::OnWriteReady() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_writable = true;
     }
+    // No flush here: the queue leaves with the next Send (within 120 ms in a call), so only
+    // Send ever flushes and Close's wait for a running flush covers every send.
     // Level-triggered: left enabled it would fire again at once, for ever.
     if (m_writeNotifier != nullptr) {
         m_writeNotifier->setEnabled(false);

@@ -1,6 +1,8 @@
 // One GSM 06.10 stream (WAV49 packing): 1920-byte PCM voice frames to 195 bytes or back.
 #pragma once
 
+#include "VoiceFrame.h"
+
 #include <array>
 #include <cstdint>
 
@@ -11,8 +13,8 @@ struct gsm_state;
 class CAcmCodec {
 public:
     enum { DIRECTION_ENCODE = 0, DIRECTION_DECODE = 1 };
-    static constexpr int PCM_FRAME_SIZE = 1920;
-    static constexpr int GSM_FRAME_SIZE = 195;
+    static constexpr int PCM_FRAME_SIZE = VoiceFrame::kPcmBytes;
+    static constexpr int GSM_FRAME_SIZE = VoiceFrame::kGsmBytes;
 
     CAcmCodec() = default;
     ~CAcmCodec();
@@ -32,7 +34,7 @@ public:
     int DestinationFrameSize() const;
 
 private:
-    static constexpr int SAMPLES_PER_FRAME = PCM_FRAME_SIZE / 2;
+    static constexpr int SAMPLES_PER_FRAME = VoiceFrame::kSamples;
 
     gsm_state* m_stream = nullptr;
     int m_direction = DIRECTION_ENCODE;

@@ -4,7 +4,7 @@
 #include "CAcmCodec.h"
 #include "CEchoCanceller.h"
 #include "CVoiceActivityDetector.h"
-#include "audio/AudioInput.h"
+#include "AudioInput.h"
 
 #include <QEvent>
 #include <QObject>

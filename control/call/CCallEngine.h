@@ -7,8 +7,10 @@
 #include "CPendingCallList.h"
 #include "CPlaybackDevice.h"
 #include "CTaskWnd.h"
+#include "ICallEventSink.h"
 #include "IVoiceFrameSink.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -17,15 +19,15 @@
 #include <vector>
 
 class CCallSocket;
-class CEventSink;
 class CPlaybackStream;
 
 // Threads: the engine lives on the control's thread, and everything but SendVoiceFrame
 // runs there: the methods, OnPacket (socket notifications), OnTimerTick and the Fire*
 // reports (task window). SendVoiceFrame runs on the capture thread. What it reads is
-// made safe as follows: media active, detection enabled and cryptography enabled are
-// atomics; the peer address, peer port and key are written under m_sendMutex and the
-// capture thread copies them under the same lock. The socket's Send is thread-safe.
+// made safe as follows: detection enabled and cryptography enabled are atomics; media
+// active, the peer address, peer port and key are written under m_sendMutex, and the
+// capture thread holds the same lock from its check of media active through its send
+// (so nothing follows a hang-up). The socket's Send is thread-safe.
 // Everything else is touched by the control's thread only.
 //
 // The engine reaches its platform through a few protected virtual seams (send a
@@ -44,7 +46,7 @@ public:
     static constexpr int kConfirmCopies = 5;
     static constexpr int kKeepAliveCopies = 3;
 
-    explicit CCallEngine(CEventSink* sink = nullptr);
+    explicit CCallEngine(ICallEventSink* sink = nullptr);
     ~CCallEngine() override;
     CCallEngine(const CCallEngine&) = delete;
     CCallEngine& operator=(const CCallEngine&) = delete;
@@ -146,9 +148,16 @@ private:
     bool IsCalling() const { return m_callState == STATE_PENDING && !m_ownToken.IsZero(); }
 
     void ResetCallState();
+    // Ends the call without a word to the other party: reset, `timers` stopped, `status` posted.
+    void EndCall(const std::array<int, 2>& timers, int32_t status);
+    static constexpr std::array<int, 2> kCallingTimers{TIMER_CALL_TIMEOUT, TIMER_RESEND};
+    static constexpr std::array<int, 2> kConnectedTimers{TIMER_SUPERVISION, TIMER_KEEPALIVE};
+    // False, with the object error set, while not initialised.
+    bool RequireInitialized();
     void BecomePending();
     void BecomeConnected(const std::string& address, int port);
     void SetPeer(const std::string& address, int32_t port);
+    void SetMediaActive(bool active);
     void Fail(int32_t error) { m_objectError = error; }
     void HandleCallRequest(const std::string& address, int port, const uint8_t* payload,
                            int length);
@@ -159,13 +168,12 @@ private:
     // Hands one report to the sink; the host's handler may destroy the control meanwhile.
     template <typename Fire> void FireThroughSink(Fire&& fire);
 
-    CEventSink* m_sink;
+    ICallEventSink* m_sink;
     CPlaybackDevice m_playback;
     std::unique_ptr<CTaskWnd> m_taskWnd;
     // Task windows destroyed while one of their reports was being fired: still on the
     // call stack, so freed only at the next teardown outside a fire.
     std::vector<std::unique_ptr<CTaskWnd>> m_retiredTaskWnds;
-    CCaptureHolder m_capture;
     std::unique_ptr<CCallSocket> m_socket;
     std::vector<uint8_t> m_request; // payload of the last call request sent
     CAcmCodec m_decoder;
@@ -200,4 +208,8 @@ private:
     // Expires with the engine, so a fire can tell that the host destroyed the control
     // from inside its event handler.
     std::shared_ptr<char> m_alive = std::make_shared<char>(0);
+
+    // Last, so destroyed first: the capture thread it runs sends through the socket, the
+    // peer, the key and the flags above, which must outlive it.
+    CCaptureHolder m_capture;
 };

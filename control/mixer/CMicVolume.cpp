@@ -1,7 +1,7 @@
 // Microphone volume: capture volume of Capture, else Mic; one call at a time.
 #include "CMicVolume.h"
 
-#include "mixer/MixerElementNames.h"
+#include "MixerElementNames.h"
 
 #include <utility>
 

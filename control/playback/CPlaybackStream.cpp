@@ -1,7 +1,7 @@
 // One playback stream: a looping output buffer with a small frame queue in front of it.
 #include "CPlaybackStream.h"
 
-#include "audio/AudioOutputBuffer.h"
+#include "AudioOutputBuffer.h"
 
 CPlaybackStream::CPlaybackStream() = default;
 
