@@ -43,6 +43,56 @@ QString StatusText(qint32 statusCode, Station station) {
     }
 }
 
+QString StatusBoxText(qint32 statusCode, Station station) {
+    // The host shows its statuses on the status line only.
+    if (station == Station::Host)
+        return {};
+    const QString br = QStringLiteral("\r\n");
+    switch (statusCode) {
+    case STATUS_TIMEOUT:
+        return Tr(QStringLiteral("A network error is detected.") + br + br +
+                      QStringLiteral("Possibilities include:") + br +
+                      QStringLiteral("The User Name, the Password, IP address or/and the Port "
+                                     "number is incorrect.") +
+                      br + QStringLiteral("The host station does not operate."),
+                  QStringLiteral("ネットワーク・エラーが検出されました。") + br + br +
+                      QStringLiteral("考えられる理由:") + br +
+                      QStringLiteral("ユーザー名、パスワード、IPアドレス、ポート番号が間違って"
+                                     "いる。") +
+                      br + QStringLiteral("ホスト・ステーションが稼働していない。"));
+    case STATUS_REMOTE_BUSY:
+        return Tr(QStringLiteral("The host station Busy") + br +
+                      QStringLiteral("The host station is currently being used by another "
+                                     "user.") +
+                      br + QStringLiteral("Connect to the host station later."),
+                  QStringLiteral("ホスト・ステーションがビジー") + br +
+                      QStringLiteral("ホスト・ステーションは現在ほかのユーザーによって使用され"
+                                     "ています。") +
+                      br + QStringLiteral("時間をおいて再度接続してください。"));
+    case STATUS_REMOTE_NOT_AVAILABLE:
+        return Tr(QStringLiteral("The host station is unavailable") + br +
+                      QStringLiteral("Because the administrator has stopped the host station, "
+                                     "it is not possible to use it.") +
+                      br + QStringLiteral("Please contact the administrator for details."),
+                  QStringLiteral("ホスト・ステーションが利用不可能") + br +
+                      QStringLiteral("ホスト・ステーションが管理者によって停止されているため、"
+                                     "使用できません。") +
+                      br + QStringLiteral("詳細は管理者に問い合わせてください。"));
+    case STATUS_CALL_REJECTED:
+        return Tr(QStringLiteral("Your ID has been temporarily disabled") + br +
+                      QStringLiteral("The administrator of the requested host station has "
+                                     "temporarily disabled your connection to the host "
+                                     "station.") +
+                      br + QStringLiteral("Contact the administrator for details."),
+                  QStringLiteral("あなたのIDが一時的に無効にされている") + br +
+                      QStringLiteral("ホスト・ステーションの管理者があなたの接続を一時的に無効"
+                                     "にしています。") +
+                      br + QStringLiteral("詳細は管理者に問い合わせてください。"));
+    default:
+        return {};
+    }
+}
+
 QString ObjectErrorText(qint32 error, Station station) {
     switch (error) {
     case ERR_NOT_INITIALIZED:

@@ -10,6 +10,10 @@ enum class Station { Host, Remote };
 // outside 50..58.
 QString StatusText(qint32 statusCode, Station station);
 
+// The message box the remote shows beside the status line of a code that ends its
+// call attempt for a reason the operator can act on; empty for every other code.
+QString StatusBoxText(qint32 statusCode, Station station);
+
 // The message of an object error in the active language; empty for a number
 // that shows nothing.
 QString ObjectErrorText(qint32 error, Station station);

@@ -2,6 +2,7 @@
 #include "frmDetailedSetup.h"
 
 #include "LocalTextValidator.h"
+#include "SetupListDialog.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
 #include "modHost.h"
@@ -12,7 +13,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPalette>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -56,11 +56,8 @@ frmDetailedSetup::frmDetailedSetup(int editIndex, QWidget* parent)
     txtPassword = NewBox(this, "txtPassword", kPasswordLimit);
     txtRetypePassword = NewBox(this, "txtRetypePassword", kPasswordLimit);
     txtDescription = NewBox(this, "txtDescription", kDescriptionLimit);
-    for (QLineEdit* box : {txtPassword, txtRetypePassword}) {
-        box->setEchoMode(QLineEdit::Password);
-        // Every character shows as "*", whatever the style's own mask.
-        box->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
-    }
+    for (QLineEdit* box : {txtPassword, txtRetypePassword})
+        DetailedSetup::MaskPassword(box);
     const QRegularExpression noAmpersand(QStringLiteral("[^&]*"));
     for (QLineEdit* box : {txtUserName, txtPassword, txtRetypePassword})
         box->setValidator(new LocalTextValidator(noAmpersand, box));
@@ -122,11 +119,7 @@ void frmDetailedSetup::Form_Load() {
         chkDisableThisUser->setChecked(user.Disabled != 0);
         SetWholeText(txtDescription, user.Description);
         // A user's name cannot be changed.
-        txtUserName->setReadOnly(true);
-        QPalette palette = txtUserName->palette();
-        palette.setColor(QPalette::Base, palette.color(QPalette::Button));
-        txtUserName->setPalette(palette);
-        txtUserName->setFocusPolicy(Qt::NoFocus);
+        DetailedSetup::LockKeyField(txtUserName, Qt::NoFocus);
     }
     UpdateOkButton();
 }
@@ -143,10 +136,7 @@ void frmDetailedSetup::Form_Activate() {
 }
 
 void frmDetailedSetup::SetFormFonts() {
-    SetFormBaseFont(this);
-    btnOk->setDefault(true);
-    btnOk->setAutoDefault(true);
-    btnCancel->setAutoDefault(false);
+    DetailedSetup::SetFormFonts(this, btnOk, btnCancel);
 }
 
 void frmDetailedSetup::ApplyLanguage() {
@@ -165,10 +155,7 @@ void frmDetailedSetup::ApplyLanguage() {
         Tr(QStringLiteral("D&isable this user"), QStringLiteral("このユーザーを無効にする(&I)")));
     chkDisableThisUser->setToolTip(
         Tr(QStringLiteral("Disable this user"), QStringLiteral("このユーザーを無効にする")));
-    btnOk->setText(Tr(QStringLiteral("&OK"), QStringLiteral("OK(&O)")));
-    btnOk->setToolTip(Tr(QStringLiteral("OK"), QStringLiteral("OK")));
-    btnCancel->setText(Tr(QStringLiteral("&Cancel"), QStringLiteral("キャンセル(&C)")));
-    btnCancel->setToolTip(Tr(QStringLiteral("Cancel"), QStringLiteral("キャンセル")));
+    DetailedSetup::ApplyButtonCaptions(btnOk, btnCancel);
 }
 
 void frmDetailedSetup::UpdateOkButton() {

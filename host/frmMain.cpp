@@ -8,20 +8,17 @@
 #include "frmAbout.h"
 #include "frmSetup.h"
 #include "modConsoleLog.h"
-#include "modControlMessages.h"
 #include "modFormCommon.h"
-#include "modHelpConst.h"
 #include "modHost.h"
 #include "modHvnIPAddress.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
 #include "modPictures.h"
 #include "modRouterPort.h"
+#include "modUserData.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,9 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace Tavrino;
@@ -40,7 +35,6 @@ namespace {
 
 const QString kDefaultListenPort = QStringLiteral("33550");
 constexpr int kAcceptTimeOutSeconds = 20;
-constexpr int kLampIntervalMs = 500;
 constexpr int kMinListenPort = 1024;
 constexpr int kMaxListenPort = 65535;
 
@@ -68,60 +62,33 @@ QLabel* NewPeerField(QWidget* parent, const char* name) {
     return field;
 }
 
-QLabel* NewLamp(QWidget* parent, const char* name, const QPixmap& picture) {
-    auto* lamp = new QLabel(parent);
-    lamp->setObjectName(QString::fromLatin1(name));
-    lamp->setPixmap(picture);
-    lamp->setFixedSize(picture.size());
-    return lamp;
+StationWindow::Profile HostProfile() {
+    return {Station::Host,
+            QStringLiteral("TESSORAH"),
+            QStringLiteral("TESSORA-H"),
+            QStringLiteral("VoIP Program (for Host Station)"),
+            "mnuRunOnline",
+            "tmrMessage",
+            "lblConnectionStatus",
+            {{QStringLiteral("&Online"), QStringLiteral("オンライン(&O)")},
+             {QStringLiteral("Click to Online"), QStringLiteral("オンラインはここをクリック")}},
+            {{QStringLiteral("&Offline"), QStringLiteral("オフライン(&O)")},
+             {QStringLiteral("Click to Offline"), QStringLiteral("オフラインはここをクリック")}}};
 }
 
 } // namespace
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowIcon(StationIcon(QStringLiteral("TESSORAH")));
+frmMain::frmMain(QWidget* parent) : StationWindow(HostProfile(), parent) {
     CreateMenus();
+    mnuRunToggle->setShortcut(QKeySequence(Qt::Key_F5));
+    mnuRunRouterPort = mnuRun->addAction(QString());
+    mnuRunRouterPort->setObjectName(QStringLiteral("mnuRunRouterPort"));
+    mnuRunRouterPort->setCheckable(true);
+    connect(mnuRunRouterPort, &QAction::triggered, this, &frmMain::mnuRunRouterPort_Click);
     CreateControls();
 }
 
 frmMain::~frmMain() = default;
-
-void frmMain::CreateMenus() {
-    mnuFile = menuBar()->addMenu(QString());
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuFileSetup = mnuFile->addAction(QString());
-    mnuFileSetup->setObjectName(QStringLiteral("mnuFileSetup"));
-    mnuFileLine = mnuFile->addSeparator();
-    mnuFileLine->setObjectName(QStringLiteral("mnuFileLine"));
-    mnuFileExit = mnuFile->addAction(QString());
-    mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
-
-    mnuRun = menuBar()->addMenu(QString());
-    mnuRun->setObjectName(QStringLiteral("mnuRun"));
-    mnuRunOnline = mnuRun->addAction(QString());
-    mnuRunOnline->setObjectName(QStringLiteral("mnuRunOnline"));
-    mnuRunOnline->setShortcut(QKeySequence(Qt::Key_F5));
-    mnuRunRouterPort = mnuRun->addAction(QString());
-    mnuRunRouterPort->setObjectName(QStringLiteral("mnuRunRouterPort"));
-    mnuRunRouterPort->setCheckable(true);
-
-    mnuHelp = menuBar()->addMenu(QString());
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuHelpHelp = mnuHelp->addAction(QString());
-    mnuHelpHelp->setObjectName(QStringLiteral("mnuHelpHelp"));
-    mnuHelpLine = mnuHelp->addSeparator();
-    mnuHelpLine->setObjectName(QStringLiteral("mnuHelpLine"));
-    mnuHelpAbout = mnuHelp->addAction(QString());
-    mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
-
-    connect(mnuFileSetup, &QAction::triggered, this, &frmMain::mnuFileSetup_Click);
-    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
-    connect(mnuRunOnline, &QAction::triggered, this, &frmMain::mnuRunOnline_Click);
-    connect(mnuRunRouterPort, &QAction::triggered, this, &frmMain::mnuRunRouterPort_Click);
-    connect(mnuHelpHelp, &QAction::triggered, this, &frmMain::mnuHelpHelp_Click);
-    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
-}
 
 void frmMain::CreateControls() {
     fraMain = new QFrame(this);
@@ -177,45 +144,19 @@ void frmMain::CreateControls() {
         grid->setColumnStretch(1, 1);
     }
 
-    // Lamps: the lit and the dark picture share one place, one shown at a time.
-    fraVoIp = new QGroupBox(fraMain);
-    fraVoIp->setObjectName(QStringLiteral("fraVoIp"));
-    lblRx = new QLabel(fraVoIp);
-    lblRx->setObjectName(QStringLiteral("lblRx"));
-    picRx = NewLamp(fraVoIp, "picRx", LampPixmap(LampColour::Receive, true));
-    picRxBlack = NewLamp(fraVoIp, "picRxBlack", LampPixmap(LampColour::Receive, false));
-    lblTx = new QLabel(fraVoIp);
-    lblTx->setObjectName(QStringLiteral("lblTx"));
-    picTx = NewLamp(fraVoIp, "picTx", LampPixmap(LampColour::Transmit, true));
-    picTxBlack = NewLamp(fraVoIp, "picTxBlack", LampPixmap(LampColour::Transmit, false));
-    picRx->hide();
-    picTx->hide();
-    {
-        auto* grid = new QGridLayout(fraVoIp);
-        grid->addWidget(lblRx, 0, 0);
-        grid->addWidget(picRx, 0, 1);
-        grid->addWidget(picRxBlack, 0, 1);
-        grid->addWidget(lblTx, 1, 0);
-        grid->addWidget(picTx, 1, 1);
-        grid->addWidget(picTxBlack, 1, 1);
-    }
+    CreateLamps(fraMain,
+                {LampPixmap(LampColour::Receive, true), LampPixmap(LampColour::Receive, false),
+                 LampPixmap(LampColour::Transmit, true), LampPixmap(LampColour::Transmit, false)},
+                Qt::Vertical);
 
-    fraConnectionStatus = new QGroupBox(fraMain);
-    fraConnectionStatus->setObjectName(QStringLiteral("fraConnectionStatus"));
-    lblConnectionStatus = new QLabel(fraConnectionStatus);
-    lblConnectionStatus->setObjectName(QStringLiteral("lblConnectionStatus"));
-    lblConnectionStatus->setMinimumHeight(36);
-    lblConnectionStatus->setWordWrap(true);
+    CreateStatusFrame(fraMain);
+    m_statusLabel->setMinimumHeight(36);
     // The router's port on a line of its own, so call statuses never hide it.
     lblRouterStatus = new QLabel(fraConnectionStatus);
     lblRouterStatus->setObjectName(QStringLiteral("lblRouterStatus"));
     lblRouterStatus->setWordWrap(true);
     lblRouterStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    {
-        auto* box = new QVBoxLayout(fraConnectionStatus);
-        box->addWidget(lblConnectionStatus);
-        box->addWidget(lblRouterStatus);
-    }
+    fraConnectionStatus->layout()->addWidget(lblRouterStatus);
 
     imgHalvornLogo = new QLabel(fraMain);
     imgHalvornLogo->setObjectName(QStringLiteral("imgHalvornLogo"));
@@ -235,21 +176,9 @@ void frmMain::CreateControls() {
         column->addLayout(bottom);
     }
 
-    tmrMessage = new QTimer(this);
-    tmrMessage->setObjectName(QStringLiteral("tmrMessage"));
-    tmrMessage->setInterval(kLampIntervalMs);
-
-    TavrinoStandard = new TavrinoClient(this);
-    TavrinoStandard->setObjectName(QStringLiteral("TavrinoStandard"));
-
-    connect(chkOnline, &QPushButton::toggled, this, &frmMain::chkOnline_Click);
+    SetToggle(chkOnline);
     connect(chkRejectConnectionRequest, &QCheckBox::clicked, this,
             &frmMain::chkRejectConnectionRequest_Click);
-    connect(tmrMessage, &QTimer::timeout, this, &frmMain::tmrMessage_Timer);
-    connect(TavrinoStandard, &TavrinoClient::OnStatusEvent, this,
-            &frmMain::TavrinoStandard_OnStatusEvent);
-    connect(TavrinoStandard, &TavrinoClient::OnConnectionEvent, this,
-            &frmMain::TavrinoStandard_OnConnectionEvent);
 
     txtListenPortNumber->installEventFilter(this);
     SelectAllOnFocus(txtListenPortNumber);
@@ -261,19 +190,9 @@ bool frmMain::Form_Load() {
     LoadUserList();
     LoadHostSettings(g_strListenPort);
     ReadLanguageSetting();
-    SetFormFonts();
-    ApplyLanguage();
-    m_helpFile = HelpFilePath(QStringLiteral("TESSORAH"));
-    SetHelpContext(this, m_helpFile, HELP_CONTEXT_MAIN);
+    LoadWindow();
     txtListenPortNumber->setText(g_strListenPort.isEmpty() ? kDefaultListenPort : g_strListenPort);
-    // Once the event loop runs, so that a close signal is already heard; not
-    // at all when such a signal closed the window first.
-    QTimer::singleShot(0, this, [this] {
-        if (!m_unloaded)
-            ReportUnreadableFiles();
-    });
-
-    if (!TavrinoStandard->Load()) {
+    if (!LoadControl()) {
         // Also on stderr, for hosts that run unattended.
         qWarning("TESSORA-H: cannot load the voice control: %s",
                  qPrintable(TavrinoStandard->LoadError()));
@@ -283,7 +202,7 @@ bool frmMain::Form_Load() {
                          .arg(QString::fromLatin1(kPluginFileName), TavrinoStandard->LoadError()));
         return false;
     }
-    tmrMessage->start();
+    StartLamps();
     mnuRunRouterPort->setChecked(RouterPortOptionOn());
     mnuRunRouterPort->setEnabled(RouterPortAllowedByEnvironment());
     return true;
@@ -294,67 +213,30 @@ void frmMain::StartOnline() {
         chkOnline->click();
 }
 
-void frmMain::CloseFromSignal() {
-    // What the close reports (a file that cannot be saved) must not wait for a click.
-    SetMessageBoxesToStandardError(true);
-    while (QWidget* modal = QApplication::activeModalWidget()) {
-        modal->close();
-        if (QApplication::activeModalWidget() == modal)
-            break; // it refused to close; the main window closes anyway
-    }
-    close();
-    // Also leaves a wait that is no modal window: the timed message's.
-    QCoreApplication::quit();
-    SetMessageBoxesToStandardError(false);
-}
-
-void frmMain::SetFormFonts() {
-    SetMainFormFonts(this, chkOnline);
-}
-
 void frmMain::ApplyLanguage() {
-    setWindowTitle(ProgramTitle() + QLatin1Char(' ') +
-                   Tr(QStringLiteral("VoIP Program (for Host Station)"),
-                      QStringLiteral("VoIP Program (for Host Station)")));
-    mnuFile->setTitle(Tr(QStringLiteral("&File"), QStringLiteral("ファイル(&F)")));
-    mnuFileSetup->setText(Tr(QStringLiteral("&Setup..."), QStringLiteral("設定(&S)...")));
-    mnuFileExit->setText(Tr(QStringLiteral("E&xit"), QStringLiteral("終了(&X)")));
-    mnuRun->setTitle(Tr(QStringLiteral("&Run"), QStringLiteral("実行(&R)")));
-    mnuRunOnline->setText(Tr(QStringLiteral("&Online"), QStringLiteral("オンライン(&O)")));
+    StationWindow::ApplyLanguage();
     mnuRunRouterPort->setText(Tr(QStringLiteral("Open the Port on the Router by &UPnP"),
                                  QStringLiteral("UPnPでルーターのポートを開く(&U)")));
-    mnuHelp->setTitle(Tr(QStringLiteral("&Help"), QStringLiteral("ヘルプ(&H)")));
-    mnuHelpHelp->setText(Tr(QStringLiteral("&Help..."), QStringLiteral("ヘルプ(&H)...")));
-    mnuHelpAbout->setText(
-        Tr(QStringLiteral("&About TESSORA-H..."), QStringLiteral("TESSORA-Hについて(&A)...")));
     fraLocalSettings->setTitle(
         Tr(QStringLiteral("Local Settings"), QStringLiteral("ローカル設定")));
     lblListenPortNumber->setText(
         Tr(QStringLiteral("&Listen Port Number:"), QStringLiteral("リッスン・ポート番号(&L):")));
     txtListenPortNumber->setToolTip(
         Tr(QStringLiteral("Listen Port Number"), QStringLiteral("リッスン・ポート番号")));
-    chkOnline->setText(Tr(QStringLiteral("&Online"), QStringLiteral("オンライン(&O)")));
-    chkOnline->setToolTip(
-        Tr(QStringLiteral("Click to Online"), QStringLiteral("オンラインはここをクリック")));
     fraConnectedTessora_R->setTitle(
         Tr(QStringLiteral("Connected TESSORA-R"), QStringLiteral("接続しているTESSORA-R")));
     lblUserName->setText(Tr(QStringLiteral("User Name:"), QStringLiteral("ユーザー名:")));
     lblIpAddress->setText(Tr(QStringLiteral("IP Address:"), QStringLiteral("IPアドレス:")));
     lblForwardingPortNumber->setText(
         Tr(QStringLiteral("Forwarding Port Number:"), QStringLiteral("転送先ポート番号:")));
-    fraVoIp->setTitle(Tr(QStringLiteral("VoIP"), QStringLiteral("VoIP")));
-    lblRx->setText(Tr(QStringLiteral("Rx"), QStringLiteral("受信")));
-    lblTx->setText(Tr(QStringLiteral("Tx"), QStringLiteral("送信")));
-    fraConnectionStatus->setTitle(
-        Tr(QStringLiteral("Connection Status"), QStringLiteral("接続状況")));
     chkRejectConnectionRequest->setText(
         Tr(QStringLiteral("Reject &Connection Request"), QStringLiteral("接続要求を拒否する(&C)")));
     chkRejectConnectionRequest->setToolTip(
         Tr(QStringLiteral("Reject Connection Request"), QStringLiteral("接続要求を拒否する")));
 }
 
-void frmMain::chkOnline_Click() {
-    if (chkOnline->isChecked()) {
+void frmMain::chkOnline_Click(bool checked) {
+    if (checked) {
         if (g_intUserCount < 1) {
             ShowErrorBox(this,
                          Tr(QStringLiteral("No user is registered.\r\nPlease register a user."),
@@ -367,27 +249,18 @@ void frmMain::chkOnline_Click() {
             chkOnline->setChecked(false);
             return;
         }
+        SessionStarted();
         SetOnlineState(1);
         ConsoleLog(QStringLiteral("online on port %1").arg(txtListenPortNumber->text()));
-        chkOnline->setText(Tr(QStringLiteral("&Offline"), QStringLiteral("オフライン(&O)")));
-        chkOnline->setToolTip(
-            Tr(QStringLiteral("Click to Offline"), QStringLiteral("オフラインはここをクリック")));
-        mnuRunOnline->setText(Tr(QStringLiteral("&Offline"), QStringLiteral("オフライン(&O)")));
+        ShowToggleState(true);
         chkRejectConnectionRequest_Click();
         OpenRouterPort();
         return;
     }
 
-    if (m_router)
-        m_router->Stop();
-    LogTraffic();
-    TavrinoStandard->CallBool(DISPID_DISCONNECT);
-    TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
+    HangUp();
     SetOnlineState(2);
-    chkOnline->setText(Tr(QStringLiteral("&Online"), QStringLiteral("オンライン(&O)")));
-    chkOnline->setToolTip(
-        Tr(QStringLiteral("Click to Online"), QStringLiteral("オンラインはここをクリック")));
-    mnuRunOnline->setText(Tr(QStringLiteral("&Online"), QStringLiteral("オンライン(&O)")));
+    ShowToggleState(false);
     chkRejectConnectionRequest->setEnabled(true);
     TavrinoStandard->CallVoid(DISPID_DISABLE_BUSY_STATE);
 }
@@ -402,12 +275,7 @@ bool frmMain::GoOnline() {
             txtListenPortNumber->setText(g_strListenPort);
         return false;
     }
-    if (!TavrinoStandard->CallBool(DISPID_INITIALIZE, {port, kStationCryptographyKey}) ||
-        !TavrinoStandard->CallBool(DISPID_DISABLE_CRYPTOGRAPHY)) {
-        ShowObjectError();
-        return false;
-    }
-    return true;
+    return InitializeControl(port);
 }
 
 void frmMain::SetOnlineState(int state) {
@@ -419,10 +287,6 @@ void frmMain::SetOnlineState(int state) {
         txtConnectedIpAddress->clear();
         txtForwardingPort->clear();
     }
-}
-
-void frmMain::mnuRunOnline_Click() {
-    chkOnline->setChecked(!chkOnline->isChecked());
 }
 
 void frmMain::chkRejectConnectionRequest_Click() {
@@ -444,7 +308,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
             text.size() == 1 && text.at(0) >= QLatin1Char('0') && text.at(0) <= QLatin1Char('9');
         return !digit;
     }
-    return QMainWindow::eventFilter(watched, event);
+    return StationWindow::eventFilter(watched, event);
 }
 
 void frmMain::txtListenPortNumber_GotFocus() {
@@ -461,28 +325,6 @@ void frmMain::txtListenPortNumber_LostFocus() {
     }
 }
 
-bool frmMain::SetLamp(qint32 dispid, QLabel* lit, QLabel* dark) {
-    bool ok = false;
-    const QVariant rate = TavrinoStandard->Invoke(dispid, {}, &ok);
-    if (!ok)
-        return false;
-    const bool on = rate.toInt() != 0;
-    lit->setVisible(on);
-    dark->setVisible(!on);
-    return true;
-}
-
-void frmMain::tmrMessage_Timer() {
-    if (m_lampErrorShowing)
-        return; // one report at a time; the timer keeps running
-    if (SetLamp(DISPID_GET_INBOUND_DATA_RATE, picRx, picRxBlack) &&
-        SetLamp(DISPID_GET_OUTBOUND_DATA_RATE, picTx, picTxBlack))
-        return;
-    m_lampErrorShowing = true;
-    ShowErrorBox(this, QString::number(kErrControlUnavailable));
-    m_lampErrorShowing = false;
-}
-
 void frmMain::ResetPeer() {
     txtUserName->clear();
     txtConnectedIpAddress->clear();
@@ -492,11 +334,7 @@ void frmMain::ResetPeer() {
 }
 
 void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
-    const QString text = StatusText(statusCode, Station::Host);
-    if (!text.isEmpty()) {
-        lblConnectionStatus->setText(text);
-        ConsoleLog(QStringLiteral("status %1: %2").arg(statusCode).arg(text));
-    }
+    ShowStatus(statusCode);
     if (statusCode != STATUS_CALLING && statusCode != STATUS_CONNECTED)
         ResetPeer();
 }
@@ -520,15 +358,12 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
     // Whoever it claims to be: the right password must not show through a block.
     if (m_admissions.IsBlocked(ip))
         return;
-    // "ID=<name>&Password=<password>": the name is the value before the
-    // first "&", the password everything after it. Data without that shape
-    // names nobody and, like an unknown caller, gets no answer.
-    const qsizetype amp = userData.indexOf(QLatin1Char('&'));
-    bool hasName = false;
-    bool hasPassword = false;
-    const QString userName = amp < 0 ? QString() : ValueOfPart(userData.left(amp), &hasName);
-    const QString password = amp < 0 ? QString() : ValueOfPart(userData.mid(amp + 1), &hasPassword);
-    const qint16 index = hasName && hasPassword ? FindUser(userName, password) : qint16(-1);
+    // Data without the credentials' shape names nobody and, like an unknown caller, gets no
+    // answer.
+    QString userName;
+    QString password;
+    const qint16 index =
+        ParseUserData(userData, &userName, &password) ? FindUser(userName, password) : qint16(-1);
     if (index == -1) {
         RefuseUnknownCaller(ip, port, userData);
         return;
@@ -561,69 +396,34 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
     }
 }
 
-void frmMain::ShowObjectError() {
-    const qint32 error = TavrinoStandard->CallLong(DISPID_GET_OBJECT_ERROR);
-    const QString text = ObjectErrorText(error, Station::Host);
-    if (text.isEmpty())
-        return;
-    // Already connected or connecting: a reminder that goes away by itself.
-    if (error == ERR_ALREADY_CONNECTED || error == ERR_CALL_PENDING)
-        ShowTimedMessage(text, QString());
-    else
-        ShowErrorBox(this, text);
-}
-
 void frmMain::mnuFileSetup_Click() {
     frmSetup setup(this);
     setup.exec();
 }
 
-void frmMain::mnuFileExit_Click() {
-    close();
-}
-
-void frmMain::mnuHelpHelp_Click() {
-    ShowHelp(m_helpFile, HH_DISPLAY_TOC, 0, QString());
-}
-
-void frmMain::mnuHelpAbout_Click() {
+AboutInfo frmMain::StationAboutInfo() const {
     AboutInfo info = HostAboutInfo(m_helpFile);
     // Remotes on the Internet call the router's public address while the port stands open.
     info.localAddress = [this] {
         const QString address = m_router ? m_router->PublicAddress() : QString();
         return address.isEmpty() ? GetLocalIPAddress() : address;
     };
-    frmAbout about(info, this);
-    about.exec();
+    return info;
 }
 
-void frmMain::closeEvent(QCloseEvent* event) {
-    if (!m_unloaded) {
-        m_unloaded = true;
-        tmrMessage->stop();
-        // Removed by the mapper's worker; its destructor waits a bounded time for it.
-        if (m_router)
-            m_router->Stop();
-        LogTraffic();
-        TavrinoStandard->CallBool(DISPID_DISCONNECT);
-        TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
-        // Both files are written even if the first fails; each failure has
-        // been reported to the operator, and the old files stay whole.
-        SaveUserList();
-        g_strListenPort = txtListenPortNumber->text();
-        SaveHostSettings(g_strListenPort);
-    }
-    event->accept();
+void frmMain::HangUp() {
+    // Removed by the mapper's worker; its destructor waits a bounded time for it.
+    if (m_router)
+        m_router->Stop();
+    StationWindow::HangUp();
 }
 
-void frmMain::LogTraffic() {
-    // The totals count from going online, so they are read before the control is torn down.
-    // The port field is disabled exactly while online.
-    if (txtListenPortNumber->isEnabled())
-        return;
-    ConsoleLog(QStringLiteral("traffic: sent %1 bytes, received %2 bytes")
-                   .arg(TavrinoStandard->CallLong(DISPID_GET_OUTBOUND_TOTAL_BYTES))
-                   .arg(TavrinoStandard->CallLong(DISPID_GET_INBOUND_TOTAL_BYTES)));
+void frmMain::SaveStationFiles() {
+    // Both files are written even if the first fails; each failure has
+    // been reported to the operator, and the old files stay whole.
+    SaveUserList();
+    g_strListenPort = txtListenPortNumber->text();
+    SaveHostSettings(g_strListenPort);
 }
 
 void frmMain::OpenRouterPort() {

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "AdmissionLimiter.h"
+#include "StationWindow.h"
 
-#include <QMainWindow>
 #include <QString>
 
 #include <memory>
@@ -15,60 +15,47 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QPushButton;
-class QTimer;
-class TavrinoClient;
 class CPortMapper;
 struct PortMapReport;
 
-class frmMain : public QMainWindow {
+class frmMain : public StationWindow {
     Q_OBJECT
 public:
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
 
     // Loads the user list and the settings, reads the language, sets fonts
-    // and captions and creates the voice control. False (after telling the
+    // and captions and loads the voice control. False (after telling the
     // operator) when the control cannot be loaded: the program cannot work.
     bool Form_Load();
 
     // Goes online as the operator's click on the online button does.
     void StartOnline();
 
-    // Ends the program as File > Exit does, for SIGINT and SIGTERM: open
-    // dialogs and message boxes are closed first so nothing blocks the close.
-    void CloseFromSignal();
-
     // The listen port text as loaded from the settings file, and afterwards
     // the last accepted content of the port field; saved at exit.
     QString g_strListenPort;
 
-    // The number a lamp tick shows when a call on the voice control fails.
-    static constexpr int kErrControlUnavailable = 424;
-
 protected:
-    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void ApplyLanguage() override;
+    void HangUp() override;
+    void ToggleChanged(bool checked) override { chkOnline_Click(checked); }
+    void TavrinoStandard_OnStatusEvent(qint32 statusCode) override;
+    void TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
+                                           const QString& userData) override;
+    void mnuFileSetup_Click() override;
+    AboutInfo StationAboutInfo() const override;
+    void SaveStationFiles() override;
 
 private:
     void CreateControls();
-    void CreateMenus();
-    void SetFormFonts();
-    void ApplyLanguage();
 
-    void chkOnline_Click();
-    void mnuRunOnline_Click();
+    void chkOnline_Click(bool checked);
     void chkRejectConnectionRequest_Click();
     void txtListenPortNumber_GotFocus();
     void txtListenPortNumber_LostFocus();
-    void tmrMessage_Timer();
-    void mnuFileSetup_Click();
-    void mnuFileExit_Click();
-    void mnuHelpHelp_Click();
-    void mnuHelpAbout_Click();
-    void TavrinoStandard_OnStatusEvent(qint32 statusCode);
-    void TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port, const QString& userData);
     // The listen port on the home router (UPnP): opened while online when
     // the operator's option is on.
     void mnuRunRouterPort_Click();
@@ -77,24 +64,10 @@ private:
 
     bool GoOnline();
     void SetOnlineState(int state);
-    void ShowObjectError();
-    void LogTraffic();
     void ResetPeer();
-    bool SetLamp(qint32 dispid, QLabel* lit, QLabel* dark);
     void RefuseUnknownCaller(const QString& ip, qint32 port, const QString& userData);
 
-    // Menus
-    QMenu* mnuFile = nullptr;
-    QAction* mnuFileSetup = nullptr;
-    QAction* mnuFileLine = nullptr;
-    QAction* mnuFileExit = nullptr;
-    QMenu* mnuRun = nullptr;
-    QAction* mnuRunOnline = nullptr;
     QAction* mnuRunRouterPort = nullptr;
-    QMenu* mnuHelp = nullptr;
-    QAction* mnuHelpHelp = nullptr;
-    QAction* mnuHelpLine = nullptr;
-    QAction* mnuHelpAbout = nullptr;
 
     // Controls
     QFrame* fraMain = nullptr;
@@ -110,23 +83,9 @@ private:
     QLabel* txtConnectedIpAddress = nullptr;
     QLabel* lblForwardingPortNumber = nullptr;
     QLabel* txtForwardingPort = nullptr;
-    QGroupBox* fraVoIp = nullptr;
-    QLabel* lblRx = nullptr;
-    QLabel* picRx = nullptr;
-    QLabel* picRxBlack = nullptr;
-    QLabel* lblTx = nullptr;
-    QLabel* picTx = nullptr;
-    QLabel* picTxBlack = nullptr;
-    QGroupBox* fraConnectionStatus = nullptr;
-    QLabel* lblConnectionStatus = nullptr;
     QLabel* lblRouterStatus = nullptr;
     QLabel* imgHalvornLogo = nullptr;
-    QTimer* tmrMessage = nullptr;
-    TavrinoClient* TavrinoStandard = nullptr;
     std::unique_ptr<CPortMapper> m_router;
 
-    QString m_helpFile;
     AdmissionLimiter m_admissions;
-    bool m_unloaded = false;
-    bool m_lampErrorShowing = false;
 };

@@ -2,6 +2,7 @@
 #include "frmDetailedSetup.h"
 
 #include "LocalTextValidator.h"
+#include "SetupListDialog.h"
 #include "modControlCommon.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
@@ -66,8 +67,7 @@ frmDetailedSetup::frmDetailedSetup(int recordIndex, QWidget* parent)
         box->setValidator(new LocalTextValidator(kNoSeparator, box));
     for (QLineEdit* box : {txtPassword, txtRetypePassword}) {
         box->setValidator(new LocalTextValidator(kNoLineEnd, box));
-        box->setEchoMode(QLineEdit::Password);
-        box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+        DetailedSetup::MaskPassword(box);
     }
     // Only the digits pass, typed or pasted.
     txtPortNumber->setValidator(new QRegularExpressionValidator(kDigits, txtPortNumber));
@@ -109,11 +109,7 @@ frmDetailedSetup::frmDetailedSetup(int recordIndex, QWidget* parent)
         SetWholeText(txtPassword, r.Password);
         SetWholeText(txtRetypePassword, r.Password);
         // The name is the lookup key: editing never renames.
-        txtConnectionName->setReadOnly(true);
-        QPalette locked = txtConnectionName->palette();
-        locked.setColor(QPalette::Base, locked.color(QPalette::Button));
-        txtConnectionName->setPalette(locked);
-        txtConnectionName->setFocusPolicy(Qt::ClickFocus);
+        DetailedSetup::LockKeyField(txtConnectionName, Qt::ClickFocus);
     }
 
     for (QLineEdit* box : {txtConnectionName, txtDescription, txtIpAddress, txtPortNumber,
@@ -137,10 +133,7 @@ void frmDetailedSetup::AddField(QLabel*& label, const char* labelName, QLineEdit
 }
 
 void frmDetailedSetup::SetFormFonts() {
-    SetFormBaseFont(this);
-    btnOk->setDefault(true);
-    btnOk->setAutoDefault(true);
-    btnCancel->setAutoDefault(false);
+    DetailedSetup::SetFormFonts(this, btnOk, btnCancel);
 }
 
 void frmDetailedSetup::ApplyLanguage() {
@@ -170,10 +163,7 @@ void frmDetailedSetup::ApplyLanguage() {
         f.label->setText(Tr(QString::fromUtf16(f.captionEn), QString::fromUtf16(f.captionJa)));
         f.box->setToolTip(Tr(QString::fromUtf16(f.tipEn), QString::fromUtf16(f.tipJa)));
     }
-    btnOk->setText(Tr(QStringLiteral("&OK"), QStringLiteral("OK(&O)")));
-    btnOk->setToolTip(Tr(QStringLiteral("OK"), QStringLiteral("OK")));
-    btnCancel->setText(Tr(QStringLiteral("&Cancel"), QStringLiteral("キャンセル(&C)")));
-    btnCancel->setToolTip(Tr(QStringLiteral("Cancel"), QStringLiteral("キャンセル")));
+    DetailedSetup::ApplyButtonCaptions(btnOk, btnCancel);
 }
 
 void frmDetailedSetup::showEvent(QShowEvent* event) {

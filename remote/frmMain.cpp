@@ -6,26 +6,17 @@
 #include "TavrinoClient.h"
 #include "frmAbout.h"
 #include "frmSetup.h"
-#include "modConsoleLog.h"
 #include "modControlCommon.h"
-#include "modControlMessages.h"
-#include "modFormCommon.h"
-#include "modHelpConst.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
+#include "modUserData.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -37,55 +28,6 @@ namespace {
 using namespace Tavrino;
 
 constexpr int kConnectTimeoutSeconds = 20;
-constexpr int kLampIntervalMs = 500;
-
-// The box shown with a status line; empty for the codes that show none.
-QString StatusMessage(qint32 code) {
-    const QString br = QStringLiteral("\r\n");
-    switch (code) {
-    case STATUS_TIMEOUT:
-        return Tr(QStringLiteral("A network error is detected.") + br + br +
-                      QStringLiteral("Possibilities include:") + br +
-                      QStringLiteral("The User Name, the Password, IP address or/and the Port "
-                                     "number is incorrect.") +
-                      br + QStringLiteral("The host station does not operate."),
-                  QStringLiteral("ネットワーク・エラーが検出されました。") + br + br +
-                      QStringLiteral("考えられる理由:") + br +
-                      QStringLiteral("ユーザー名、パスワード、IPアドレス、ポート番号が間違って"
-                                     "いる。") +
-                      br + QStringLiteral("ホスト・ステーションが稼働していない。"));
-    case STATUS_REMOTE_BUSY:
-        return Tr(QStringLiteral("The host station Busy") + br +
-                      QStringLiteral("The host station is currently being used by another "
-                                     "user.") +
-                      br + QStringLiteral("Connect to the host station later."),
-                  QStringLiteral("ホスト・ステーションがビジー") + br +
-                      QStringLiteral("ホスト・ステーションは現在ほかのユーザーによって使用され"
-                                     "ています。") +
-                      br + QStringLiteral("時間をおいて再度接続してください。"));
-    case STATUS_REMOTE_NOT_AVAILABLE:
-        return Tr(QStringLiteral("The host station is unavailable") + br +
-                      QStringLiteral("Because the administrator has stopped the host station, "
-                                     "it is not possible to use it.") +
-                      br + QStringLiteral("Please contact the administrator for details."),
-                  QStringLiteral("ホスト・ステーションが利用不可能") + br +
-                      QStringLiteral("ホスト・ステーションが管理者によって停止されているため、"
-                                     "使用できません。") +
-                      br + QStringLiteral("詳細は管理者に問い合わせてください。"));
-    case STATUS_CALL_REJECTED:
-        return Tr(QStringLiteral("Your ID has been temporarily disabled") + br +
-                      QStringLiteral("The administrator of the requested host station has "
-                                     "temporarily disabled your connection to the host "
-                                     "station.") +
-                      br + QStringLiteral("Contact the administrator for details."),
-                  QStringLiteral("あなたのIDが一時的に無効にされている") + br +
-                      QStringLiteral("ホスト・ステーションの管理者があなたの接続を一時的に無効"
-                                     "にしています。") +
-                      br + QStringLiteral("詳細は管理者に問い合わせてください。"));
-    default:
-        return {};
-    }
-}
 
 bool EndsTheCall(qint32 code) {
     switch (code) {
@@ -102,19 +44,27 @@ bool EndsTheCall(qint32 code) {
     }
 }
 
-QLabel* NewPicture(QWidget* parent, const char* name, const QString& resource) {
-    auto* picture = new QLabel(parent);
-    picture->setObjectName(QString::fromLatin1(name));
-    picture->setPixmap(QPixmap(resource));
-    return picture;
+StationWindow::Profile RemoteProfile() {
+    return {Station::Remote,
+            QStringLiteral("TESSORAR"),
+            QStringLiteral("TESSORA-R"),
+            QStringLiteral("VoIP Program (for Remote Station)"),
+            "mnuRunConnect",
+            "tmrUpdateVoipStatus",
+            "lblStatus",
+            {{QStringLiteral("&Connect"), QStringLiteral("接続(&C)")},
+             {QStringLiteral("Click to Connect"), QStringLiteral("接続はここをクリック")}},
+            {{QStringLiteral("&Disconnect"), QStringLiteral("切断(&D)")},
+             {QStringLiteral("Click to Disconnect"), QStringLiteral("切断はここをクリック")}}};
 }
 
 } // namespace
 
 frmMain::frmMain(const QString& controlPath, QWidget* parent)
-    : QMainWindow(parent), m_controlPath(controlPath) {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowIcon(StationIcon(QStringLiteral("TESSORAR")));
+    : StationWindow(RemoteProfile(), parent) {
+    if (!LoadControl(controlPath))
+        std::fprintf(stderr, "TESSORA-R: the voice control could not be loaded: %s\n",
+                     qPrintable(TavrinoStandard->LoadError()));
     CreateControls();
     CreateMenus();
     Form_Load();
@@ -134,16 +84,6 @@ static void LoadLampPictures() {
 
 void frmMain::CreateControls() {
     LoadLampPictures();
-
-    TavrinoStandard = new TavrinoClient(this);
-    TavrinoStandard->setObjectName(QStringLiteral("TavrinoStandard"));
-    if (!TavrinoStandard->Load(m_controlPath))
-        std::fprintf(stderr, "TESSORA-R: the voice control could not be loaded: %s\n",
-                     qPrintable(TavrinoStandard->LoadError()));
-    connect(TavrinoStandard, &TavrinoClient::OnStatusEvent, this,
-            &frmMain::TavrinoStandard_OnStatusEvent);
-    connect(TavrinoStandard, &TavrinoClient::OnConnectionEvent, this,
-            &frmMain::TavrinoStandard_OnConnectionEvent);
 
     fraMain = new QFrame(this);
     fraMain->setObjectName(QStringLiteral("fraMain"));
@@ -174,35 +114,14 @@ void frmMain::CreateControls() {
     settingsGrid->addWidget(chkConnect, 0, 2, 2, 1);
     settingsGrid->setColumnStretch(1, 1);
 
-    fraConnectionStatus = new QGroupBox(fraMain);
-    fraConnectionStatus->setObjectName(QStringLiteral("fraConnectionStatus"));
-    lblStatus = new QLabel(fraConnectionStatus);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setMinimumHeight(24);
-    lblStatus->setWordWrap(true);
-    auto* statusLayout = new QVBoxLayout(fraConnectionStatus);
-    statusLayout->addWidget(lblStatus);
+    CreateStatusFrame(fraMain);
+    m_statusLabel->setMinimumHeight(24);
 
-    fraVoIp = new QGroupBox(fraMain);
-    fraVoIp->setObjectName(QStringLiteral("fraVoIp"));
-    lblRx = new QLabel(fraVoIp);
-    lblRx->setObjectName(QStringLiteral("lblRx"));
-    lblTx = new QLabel(fraVoIp);
-    lblTx->setObjectName(QStringLiteral("lblTx"));
-    picRx = NewPicture(fraVoIp, "picRx", QStringLiteral(":/remote/lamp-rx.png"));
-    picRxBlack = NewPicture(fraVoIp, "picRxBlack", QStringLiteral(":/remote/lamp-dark.png"));
-    picTx = NewPicture(fraVoIp, "picTx", QStringLiteral(":/remote/lamp-tx.png"));
-    picTxBlack = NewPicture(fraVoIp, "picTxBlack", QStringLiteral(":/remote/lamp-dark.png"));
-    auto* lampGrid = new QGridLayout(fraVoIp);
-    // Lit and dark lamp share one place; only one of the two is ever visible.
-    lampGrid->addWidget(lblRx, 0, 0);
-    lampGrid->addWidget(picRx, 0, 1);
-    lampGrid->addWidget(picRxBlack, 0, 1);
-    lampGrid->addWidget(lblTx, 0, 2);
-    lampGrid->addWidget(picTx, 0, 3);
-    lampGrid->addWidget(picTxBlack, 0, 3);
-    picRx->setVisible(false);
-    picTx->setVisible(false);
+    const QPixmap dark(QStringLiteral(":/remote/lamp-dark.png"));
+    CreateLamps(fraMain,
+                {QPixmap(QStringLiteral(":/remote/lamp-rx.png")), dark,
+                 QPixmap(QStringLiteral(":/remote/lamp-tx.png")), dark},
+                Qt::Horizontal);
 
     imgHalvornLogo = new QLabel(fraMain);
     imgHalvornLogo->setObjectName(QStringLiteral("imgHalvornLogo"));
@@ -217,95 +136,28 @@ void frmMain::CreateControls() {
     mainLayout->addWidget(fraConnectionStatus);
     mainLayout->addLayout(bottom);
 
-    tmrUpdateVoipStatus = new QTimer(this);
-    tmrUpdateVoipStatus->setObjectName(QStringLiteral("tmrUpdateVoipStatus"));
-    tmrUpdateVoipStatus->setInterval(kLampIntervalMs);
-    connect(tmrUpdateVoipStatus, &QTimer::timeout, this, &frmMain::tmrUpdateVoipStatus_Timer);
-
-    connect(chkConnect, &QPushButton::toggled, this, &frmMain::chkConnect_Click);
+    SetToggle(chkConnect);
 }
-
-void frmMain::CreateMenus() {
-    mnuFile = menuBar()->addMenu(QString());
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuFileSetup = mnuFile->addAction(QString());
-    mnuFileSetup->setObjectName(QStringLiteral("mnuFileSetup"));
-    mnuFileLine = mnuFile->addSeparator();
-    mnuFileLine->setObjectName(QStringLiteral("mnuFileLine"));
-    mnuFileExit = mnuFile->addAction(QString());
-    mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
-
-    mnuRun = menuBar()->addMenu(QString());
-    mnuRun->setObjectName(QStringLiteral("mnuRun"));
-    mnuRunConnect = mnuRun->addAction(QString());
-    mnuRunConnect->setObjectName(QStringLiteral("mnuRunConnect"));
-
-    mnuHelp = menuBar()->addMenu(QString());
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuHelpHelp = mnuHelp->addAction(QString());
-    mnuHelpHelp->setObjectName(QStringLiteral("mnuHelpHelp"));
-    mnuHelpLine = mnuHelp->addSeparator();
-    mnuHelpLine->setObjectName(QStringLiteral("mnuHelpLine"));
-    mnuHelpAbout = mnuHelp->addAction(QString());
-    mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
-
-    connect(mnuFileSetup, &QAction::triggered, this, &frmMain::mnuFileSetup_Click);
-    connect(mnuFileExit, &QAction::triggered, this, &QWidget::close);
-    connect(mnuRunConnect, &QAction::triggered, this, &frmMain::mnuRunConnect_Click);
-    connect(mnuHelpHelp, &QAction::triggered, this, &frmMain::mnuHelpHelp_Click);
-    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
-}
-
 void frmMain::Form_Load() {
     LoadConnectionList();
     LoadSelectItem();
     ReadLanguageSetting();
-    SetFormFonts();
+    LoadWindow();
     SetConnectionControls(true);
-    ApplyLanguage();
-    m_helpFile = HelpFilePath(QStringLiteral("TESSORAR"));
-    SetHelpContext(this, m_helpFile, HELP_CONTEXT_MAIN);
     FillConnectionNames();
     cboConnectionName->setCurrentIndex(g_strSelectItem.isEmpty() ? -1
                                                                  : FindConnection(g_strSelectItem));
-    tmrUpdateVoipStatus->start();
-    // Told once the event loop runs, where a closing signal reaches the window and so
-    // can end the program while such a box is open.
-    QTimer::singleShot(0, this, [this] {
-        if (!m_unloaded)
-            ReportUnreadableFiles();
-    });
-}
-
-void frmMain::SetFormFonts() {
-    SetMainFormFonts(this, chkConnect);
+    StartLamps();
 }
 
 void frmMain::ApplyLanguage() {
-    setWindowTitle(ProgramTitle() + QStringLiteral(" VoIP Program (for Remote Station)"));
-    mnuFile->setTitle(Tr(QStringLiteral("&File"), QStringLiteral("ファイル(&F)")));
-    mnuFileSetup->setText(Tr(QStringLiteral("&Setup..."), QStringLiteral("設定(&S)...")));
-    mnuFileExit->setText(Tr(QStringLiteral("E&xit"), QStringLiteral("終了(&X)")));
-    mnuRun->setTitle(Tr(QStringLiteral("&Run"), QStringLiteral("実行(&R)")));
-    mnuRunConnect->setText(Tr(QStringLiteral("&Connect"), QStringLiteral("接続(&C)")));
-    mnuHelp->setTitle(Tr(QStringLiteral("&Help"), QStringLiteral("ヘルプ(&H)")));
-    mnuHelpHelp->setText(Tr(QStringLiteral("&Help..."), QStringLiteral("ヘルプ(&H)...")));
-    mnuHelpAbout->setText(
-        Tr(QStringLiteral("&About TESSORA-R..."), QStringLiteral("TESSORA-Rについて(&A)...")));
+    StationWindow::ApplyLanguage();
     fraConnectionSettings->setTitle(
         Tr(QStringLiteral("Connection Settings"), QStringLiteral("接続設定")));
     lblConnectionName->setText(
         Tr(QStringLiteral("Connection &Name:"), QStringLiteral("接続名(&N)：")));
     cboConnectionName->setToolTip(Tr(QStringLiteral("Connection Name"), QStringLiteral("接続名")));
     lblPortNumber->setText(Tr(QStringLiteral("Port Number:"), QStringLiteral("ポート番号：")));
-    chkConnect->setText(Tr(QStringLiteral("&Connect"), QStringLiteral("接続(&C)")));
-    chkConnect->setToolTip(
-        Tr(QStringLiteral("Click to Connect"), QStringLiteral("接続はここをクリック")));
-    fraVoIp->setTitle(Tr(QStringLiteral("VoIP"), QStringLiteral("VoIP")));
-    lblRx->setText(Tr(QStringLiteral("Rx"), QStringLiteral("受信")));
-    lblTx->setText(Tr(QStringLiteral("Tx"), QStringLiteral("送信")));
-    fraConnectionStatus->setTitle(
-        Tr(QStringLiteral("Connection Status"), QStringLiteral("接続状況")));
 }
 
 void frmMain::FillConnectionNames() {
@@ -333,19 +185,12 @@ bool frmMain::OpenConnection() {
     const ConnectionRecord record =
         g_udtConnections[static_cast<size_t>(cboConnectionName->currentIndex())];
     txtPortNumber->setText(record.PortNo);
-    const QString userData =
-        QStringLiteral("ID=") + record.UserName + QStringLiteral("&Password=") + record.Password;
+    const QString userData = BuildUserData(record.UserName, record.Password);
     const qint32 port = record.PortNo.toInt();
 
     // The remote listens on the same port number as the host port it calls.
-    if (!TavrinoStandard->CallBool(DISPID_INITIALIZE, {port, kStationCryptographyKey})) {
-        ShowObjectError();
+    if (!InitializeControl(port))
         return false;
-    }
-    if (!TavrinoStandard->CallBool(DISPID_DISABLE_CRYPTOGRAPHY)) {
-        ShowObjectError();
-        return false;
-    }
     if (!TavrinoStandard->CallBool(DISPID_CONNECT,
                                    {record.IpAddress, port, userData, kConnectTimeoutSeconds})) {
         ShowObjectError();
@@ -354,48 +199,26 @@ bool frmMain::OpenConnection() {
     return true;
 }
 
-void frmMain::ShowObjectError() {
-    if (!TavrinoStandard->IsLoaded()) {
-        // Without the control every call fails with no object error to tell why.
-        ShowErrorBox(this, Tr(QStringLiteral("The voice control could not be loaded.\r\n%1"),
-                              QStringLiteral("音声コントロールを読み込めませんでした。\r\n%1"))
-                               .arg(TavrinoStandard->LoadError()));
-        return;
-    }
-    const QString text =
-        ObjectErrorText(TavrinoStandard->CallLong(DISPID_GET_OBJECT_ERROR), Station::Remote);
-    if (!text.isEmpty())
-        ShowErrorBox(this, text);
-}
-
 void frmMain::chkConnect_Click(bool checked) {
     if (checked) {
         if (OpenConnection()) {
-            chkConnect->setText(Tr(QStringLiteral("&Disconnect"), QStringLiteral("切断(&D)")));
-            chkConnect->setToolTip(
-                Tr(QStringLiteral("Click to Disconnect"), QStringLiteral("切断はここをクリック")));
+            ShowToggleState(true);
             SetConnectionControls(false);
             g_blnConnectionActive = true;
-            m_callPlaced = true;
-            mnuRunConnect->setText(Tr(QStringLiteral("&Disconnect"), QStringLiteral("切断(&D)")));
+            SessionStarted();
         } else {
             chkConnect->setChecked(false); // runs the unchecked branch
         }
         return;
     }
-    chkConnect->setText(Tr(QStringLiteral("&Connect"), QStringLiteral("接続(&C)")));
-    chkConnect->setToolTip(
-        Tr(QStringLiteral("Click to Connect"), QStringLiteral("接続はここをクリック")));
-    LogTraffic();
-    TavrinoStandard->CallBool(DISPID_DISCONNECT);
-    TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
+    ShowToggleState(false);
+    HangUp();
     SetConnectionControls(true);
     // A call ended by a status keeps its status line: the handler cleared the flag first.
     if (g_blnConnectionActive) {
-        lblStatus->clear();
+        m_statusLabel->clear();
         txtPortNumber->clear();
     }
-    mnuRunConnect->setText(Tr(QStringLiteral("&Connect"), QStringLiteral("接続(&C)")));
 }
 
 void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
@@ -403,14 +226,7 @@ void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
         g_blnConnectionActive = false;
         chkConnect->setChecked(false);
     }
-    const QString line = StatusText(statusCode, Station::Remote);
-    if (line.isEmpty())
-        return;
-    lblStatus->setText(line);
-    ConsoleLog(QStringLiteral("status %1: %2").arg(statusCode).arg(line));
-    const QString message = StatusMessage(statusCode);
-    if (!message.isEmpty())
-        ShowWarningBox(this, message);
+    ShowStatus(statusCode);
 }
 
 void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
@@ -418,15 +234,6 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
     // The remote station never takes calls.
     if (!TavrinoStandard->CallBool(DISPID_CANCEL_INCOMING_CALL, {ip, port}))
         ShowObjectError();
-}
-
-void frmMain::tmrUpdateVoipStatus_Timer() {
-    const bool receiving = TavrinoStandard->CallLong(DISPID_GET_INBOUND_DATA_RATE) != 0;
-    picRx->setVisible(receiving);
-    picRxBlack->setVisible(!receiving);
-    const bool sending = TavrinoStandard->CallLong(DISPID_GET_OUTBOUND_DATA_RATE) != 0;
-    picTx->setVisible(sending);
-    picTxBlack->setVisible(!sending);
 }
 
 void frmMain::mnuFileSetup_Click() {
@@ -439,17 +246,8 @@ void frmMain::mnuFileSetup_Click() {
     cboConnectionName->setCurrentIndex(FindConnection(selected));
 }
 
-void frmMain::mnuRunConnect_Click() {
-    chkConnect->setChecked(!chkConnect->isChecked());
-}
-
-void frmMain::mnuHelpHelp_Click() {
-    ShowHelp(m_helpFile, HH_DISPLAY_TOC, 0, QString());
-}
-
-void frmMain::mnuHelpAbout_Click() {
-    frmAbout about(RemoteAboutInfo(m_helpFile), this);
-    about.exec();
+AboutInfo frmMain::StationAboutInfo() const {
+    return RemoteAboutInfo(m_helpFile);
 }
 
 bool frmMain::ConnectTo(const QString& name) {
@@ -461,40 +259,8 @@ bool frmMain::ConnectTo(const QString& name) {
     return true;
 }
 
-void frmMain::CloseFromSignal() {
-    // What the close reports (a file that cannot be saved) must not wait for a click.
-    SetMessageBoxesToStandardError(true);
-    close();
-    // Leaves every event loop, those of message boxes still open included.
-    QCoreApplication::quit();
-    SetMessageBoxesToStandardError(false);
-}
-
-void frmMain::closeEvent(QCloseEvent* event) {
-    Form_Unload();
-    event->accept();
-}
-
-void frmMain::Form_Unload() {
-    if (m_unloaded)
-        return;
-    m_unloaded = true;
-    tmrUpdateVoipStatus->stop();
-    LogTraffic();
-    TavrinoStandard->CallBool(DISPID_DISCONNECT);
-    TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
+void frmMain::SaveStationFiles() {
     SaveConnectionList();
     g_strSelectItem = cboConnectionName->currentText();
     SaveSelectItem();
-}
-
-void frmMain::LogTraffic() {
-    // Once per placed call; the totals count from Initialize, so they are read before the
-    // control is torn down.
-    if (!m_callPlaced)
-        return;
-    m_callPlaced = false;
-    ConsoleLog(QStringLiteral("traffic: sent %1 bytes, received %2 bytes")
-                   .arg(TavrinoStandard->CallLong(DISPID_GET_OUTBOUND_TOTAL_BYTES))
-                   .arg(TavrinoStandard->CallLong(DISPID_GET_INBOUND_TOTAL_BYTES)));
 }

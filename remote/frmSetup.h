@@ -1,15 +1,11 @@
 // Dialog that lists the stored connections and adds, edits and deletes them.
 #pragma once
 
-#include <QDialog>
+#include "SetupListDialog.h"
 
 class QAction;
-class QGroupBox;
-class QMenu;
-class QPushButton;
-class QTreeWidget;
 
-class frmSetup : public QDialog {
+class frmSetup : public SetupListDialog {
     Q_OBJECT
 public:
     explicit frmSetup(QWidget* parent = nullptr);
@@ -20,27 +16,18 @@ public:
     static constexpr int kLastIndexLimit = 256;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void ApplyLanguage() override;
+    void btnAdd_Click() override;
+    void btnEdit_Click() override;
+    void btnDelete_Click() override;
 
 private:
     void InitSettingList();
-    void ApplyLanguage();
     void RefreshSettingList();
-    // 1-based position of the selected item, 0 when none is selected.
-    int SelectedPosition() const;
     void ShowDetailedSetup(int mode);
-    void btnAdd_Click();
-    void btnEdit_Click();
-    void btnDelete_Click();
-    void lvwSettingList_MouseDown(Qt::MouseButton button, int x, int y);
 
     QGroupBox* fraSettingList = nullptr;
     QTreeWidget* lvwSettingList = nullptr;
-    QPushButton* btnAdd = nullptr;
-    QPushButton* btnEdit = nullptr;
-    QPushButton* btnDelete = nullptr;
-    QPushButton* btnClose = nullptr;
-    QMenu* cmsMenu = nullptr;
     QAction* cmsMenuEdit = nullptr;
     QAction* cmsMenuDelete = nullptr;
 };

@@ -1,10 +1,9 @@
 // tavrino-console tests: the line protocol, run as a separate process fed on standard input.
+#include "ConsoleProcess.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QProcess>
-#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
@@ -13,77 +12,8 @@
 
 namespace {
 
-// One running console; its output is collected line by line.
-class Console {
-public:
-    explicit Console(const QStringList& arguments = {}) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TAVRINO_CAPTURE", "silence");
-        env.insert("TAVRINO_PLAYBACK", "null");
-        process.setProcessEnvironment(env);
-        process.start(QDir(QCoreApplication::applicationDirPath()).filePath("tavrino-console"),
-                      arguments);
-        started = process.waitForStarted(10000);
-    }
-    ~Console() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-
-    // Written through at once: the test does not run an event loop that would flush it.
-    void Write(const QByteArray& lines) {
-        process.write(lines);
-        process.waitForBytesWritten(5000);
-    }
-
-    // Waits until a line equal to `expected` has been printed (at or after `from`).
-    bool WaitForLine(const QByteArray& expected, int timeoutMs = 10000) {
-        return WaitUntil([&] { return Find(expected) >= 0; }, timeoutMs);
-    }
-    bool WaitForLines(std::size_t count, int timeoutMs = 10000) {
-        return WaitUntil([&] { return lines.size() >= count; }, timeoutMs);
-    }
-    bool Finish(int timeoutMs = 15000) {
-        const bool finished = process.waitForFinished(timeoutMs);
-        ReadLines();
-        return finished;
-    }
-    long Find(const QByteArray& line) const {
-        for (std::size_t i = 0; i < lines.size(); ++i)
-            if (lines[i] == line)
-                return static_cast<long>(i);
-        return -1;
-    }
-
-    QProcess process;
-    bool started = false;
-    std::vector<QByteArray> lines;
-
-private:
-    template <typename Pred> bool WaitUntil(Pred done, int timeoutMs) {
-        QDeadlineTimer deadline(timeoutMs);
-        ReadLines();
-        while (!done()) {
-            if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
-                return done();
-            process.waitForReadyRead(
-                static_cast<int>(std::min<qint64>(deadline.remainingTime(), 200)));
-            ReadLines();
-        }
-        return true;
-    }
-    void ReadLines() {
-        m_partial += process.readAllStandardOutput();
-        qsizetype nl = 0;
-        while ((nl = m_partial.indexOf('\n')) >= 0) {
-            lines.push_back(m_partial.left(nl));
-            m_partial.remove(0, nl + 1);
-        }
-    }
-    QByteArray m_partial;
-};
+// One running console with the silence and null devices.
+using Console = ConsoleProcess;
 
 } // namespace
 
@@ -179,7 +109,7 @@ TEST(ConsoleTest, TwoConsolesHoldACallOnLoopback) {
 }
 
 TEST(ConsoleTest, MissingPluginIsReportedAndFails) {
-    Console c({"--plugin", "/nonexistent/TAVRINOSTANDARD.so"});
+    Console c({}, {"--plugin", "/nonexistent/TAVRINOSTANDARD.so"});
     ASSERT_TRUE(c.started);
     ASSERT_TRUE(c.Finish());
     EXPECT_NE(c.process.exitCode(), 0);
@@ -187,8 +117,7 @@ TEST(ConsoleTest, MissingPluginIsReportedAndFails) {
 }
 
 TEST(ConsoleTest, ExplicitPluginPathLoadsTheControl) {
-    Console c(
-        {"--plugin", QDir(QCoreApplication::applicationDirPath()).filePath("TAVRINOSTANDARD.so")});
+    Console c({}, Console::PluginArguments());
     ASSERT_TRUE(c.started);
     c.Write("GetObjectError\n");
     c.process.closeWriteChannel();

@@ -24,12 +24,6 @@ constexpr int kCallerPort = 40001;
 const std::string kHostIp = "10.0.0.2";
 constexpr int kHostPort = 33550;
 
-CCallToken MakeToken(uint32_t seconds, uint32_t ticks) {
-    CCallToken t;
-    t.seconds = seconds;
-    t.count = ticks;
-    return t;
-}
 
 std::vector<uint8_t> RequestPayload(const std::string& userData, const CCallToken& token) {
     return BuildCallRequestPayload(userData, token);
@@ -177,7 +171,7 @@ TEST_F(EngineTest, BusyNotAvailableAndRejectEndAPendingCall) {
 
 TEST_F(EngineTest, RejectWithForeignTokenIsIgnored) {
     ASSERT_TRUE(engine.Connect(kHostIp, kHostPort, "u", 20));
-    engine.Receive(kHostIp, kHostPort, PKT_REJECT, BuildTokenPayload(MakeToken(1, 2)));
+    engine.Receive(kHostIp, kHostPort, PKT_REJECT, BuildTokenPayload(CCallToken{1, 2}));
     EXPECT_EQ(engine.State(), CCallEngine::STATE_PENDING);
     EXPECT_EQ(engine.statuses, std::vector<int32_t>{STATUS_CALLING});
 }
@@ -287,7 +281,7 @@ TEST_F(EngineTest, UserDataIsCutAtAZeroByteSoTheTokenArrivesIntact) {
 // --- Called side -------------------------------------------------------------------------
 
 TEST_F(EngineTest, RequestIsAnnouncedPerCopyUntilAcceptedThenIgnored) {
-    const CCallToken token = MakeToken(1000, 77);
+    const CCallToken token = CCallToken{1000, 77};
     for (int i = 0; i < 3; ++i) {
         engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("ID=x", token));
         engine.Advance(3000);
@@ -320,12 +314,12 @@ TEST_F(EngineTest, RequestIsAnnouncedPerCopyUntilAcceptedThenIgnored) {
 
     // A new Connect from the same caller carries a new token and is announced again.
     engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST,
-                   RequestPayload("ID=x", MakeToken(1001, 5)));
+                   RequestPayload("ID=x", CCallToken{1001, 5}));
     EXPECT_EQ(engine.announcements.size(), 4u);
 }
 
 TEST_F(EngineTest, ConfirmationConnectsTheCalleeWithItsSender) {
-    engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", MakeToken(5, 6)));
+    engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", CCallToken{5, 6}));
     ASSERT_TRUE(engine.AcceptIncomingCall(kCallerIp, kCallerPort, 20));
     engine.Receive(kCallerIp, kCallerPort, PKT_CONFIRM);
     EXPECT_EQ(engine.State(), CCallEngine::STATE_CONNECTED);
@@ -339,7 +333,7 @@ TEST_F(EngineTest, ConfirmationConnectsTheCalleeWithItsSender) {
 }
 
 TEST_F(EngineTest, CancelSendsOneRejectAndIgnoresFurtherCopies) {
-    const CCallToken token = MakeToken(300, 400);
+    const CCallToken token = CCallToken{300, 400};
     engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", token));
     EXPECT_FALSE(engine.CancelIncomingCall(kCallerIp, kCallerPort + 1));
     EXPECT_EQ(engine.GetObjectError(), ERR_NO_SUCH_CALL);
@@ -360,14 +354,14 @@ TEST_F(EngineTest, CancelSendsOneRejectAndIgnoresFurtherCopies) {
 
 TEST_F(EngineTest, CancelWorksInAnyCallState) {
     ConnectAsCaller();
-    engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", MakeToken(1, 1)));
+    engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", CCallToken{1, 1}));
     ASSERT_TRUE(engine.CancelIncomingCall(kCallerIp, kCallerPort));
     EXPECT_EQ(engine.State(), CCallEngine::STATE_CONNECTED);
     EXPECT_EQ(engine.SentOfType(PKT_REJECT).size(), 1u);
 }
 
 TEST_F(EngineTest, BusyWinsOverNotAvailableAndNeitherAnnounces) {
-    const auto request = RequestPayload("u", MakeToken(2, 3));
+    const auto request = RequestPayload("u", CCallToken{2, 3});
     engine.EnableNotAvailableState();
     engine.EnableBusyState();
     engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, request);
@@ -398,12 +392,12 @@ TEST_F(EngineTest, ZeroTokenIsIgnoredUntilBothRememberedTokensAreSet) {
     engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, unterminated);
     EXPECT_TRUE(engine.announcements.empty());
 
-    engine.Receive("10.1.1.1", 1, PKT_CALL_REQUEST, RequestPayload("a", MakeToken(1, 1)));
+    engine.Receive("10.1.1.1", 1, PKT_CALL_REQUEST, RequestPayload("a", CCallToken{1, 1}));
     ASSERT_TRUE(engine.AcceptIncomingCall("10.1.1.1", 1, 20));
     engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, zero);
     EXPECT_EQ(engine.announcements.size(), 1u); // still equals the cleared rejected token
 
-    engine.Receive("10.1.1.2", 2, PKT_CALL_REQUEST, RequestPayload("b", MakeToken(2, 2)));
+    engine.Receive("10.1.1.2", 2, PKT_CALL_REQUEST, RequestPayload("b", CCallToken{2, 2}));
     ASSERT_TRUE(engine.CancelIncomingCall("10.1.1.2", 2));
     engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, unterminated);
     ASSERT_EQ(engine.announcements.size(), 3u);
@@ -485,7 +479,7 @@ enum Phase { kIdle, kCalling, kAnswering, kConnected };
 // connected (and silent since its last supervision tick).
 static void Enter(FakeCallEngine& e, Phase phase) {
     ASSERT_TRUE(e.Initialize(kHostPort, ""));
-    e.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", MakeToken(5, 6)));
+    e.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", CCallToken{5, 6}));
     ASSERT_TRUE(phase != kAnswering || e.AcceptIncomingCall(kCallerIp, kCallerPort, 20));
     ASSERT_TRUE(phase != kCalling || e.Connect("localhost", kHostPort, "u", 20));
     ASSERT_TRUE(phase != kConnected || e.Connect(kHostIp, kHostPort, "u", 20));
@@ -554,7 +548,7 @@ TEST(EngineSenderTest, OnlyTheCallsOtherPartyIsHeardInEveryState) {
 TEST_F(EngineTest, UnansweredRequestIsForgottenThirtyToSixtySecondsAfterItsLastCopy) {
     // Just before an ageing tick: forgotten at the next-but-one, 31 s later.
     engine.Advance(29000);
-    engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", MakeToken(1, 2)));
+    engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", CCallToken{1, 2}));
     engine.Advance(30999);
     EXPECT_TRUE(engine.PendingCalls().Contains(kCallerIp, kCallerPort));
     engine.Advance(1);
@@ -564,7 +558,7 @@ TEST_F(EngineTest, UnansweredRequestIsForgottenThirtyToSixtySecondsAfterItsLastC
 
     // Just after an ageing tick: it lasts until the third one, 59 s later.
     engine.Advance(1000);
-    engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", MakeToken(3, 4)));
+    engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", CCallToken{3, 4}));
     engine.Advance(58999);
     EXPECT_TRUE(engine.PendingCalls().Contains(kCallerIp, kCallerPort));
     engine.Advance(1);
@@ -574,7 +568,7 @@ TEST_F(EngineTest, UnansweredRequestIsForgottenThirtyToSixtySecondsAfterItsLastC
 TEST_F(EngineTest, RepeatedRequestStaysFiledAndCanBeAcceptedMinutesLater) {
     for (int t = 0; t < 120000; t += 3000) {
         engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST,
-                       RequestPayload("u", MakeToken(7, 7)));
+                       RequestPayload("u", CCallToken{7, 7}));
         engine.Advance(3000);
     }
     EXPECT_EQ(engine.announcements.size(), 40u);
@@ -584,7 +578,7 @@ TEST_F(EngineTest, RepeatedRequestStaysFiledAndCanBeAcceptedMinutesLater) {
 TEST_F(EngineTest, FloodOfRequestsFromManySendersIsBounded) {
     for (int i = 0; i < 5000; ++i)
         engine.Receive("10.8." + std::to_string(i / 250) + "." + std::to_string(i % 250), 1024 + i,
-                       PKT_CALL_REQUEST, RequestPayload("f", MakeToken(1, i + 1)));
+                       PKT_CALL_REQUEST, RequestPayload("f", CCallToken{1, static_cast<uint32_t>(i + 1)}));
     EXPECT_EQ(engine.PendingCalls().Size(), CPendingCallList::kMaxEntries);
     // The most recent callers are the ones kept, and they can still be answered.
     EXPECT_TRUE(engine.AcceptIncomingCall("10.8.19.249", 1024 + 4999, 20));
@@ -639,7 +633,7 @@ TEST(EngineInitTest, FailingStepTearsDownAndRecordsItsError) {
 
 TEST_F(EngineTest, InitializeOnAConnectedEngineHangsUpFirstAndClearsState) {
     ConnectAsCaller();
-    engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", MakeToken(4, 4)));
+    engine.Receive(kCallerIp, kCallerPort, PKT_CALL_REQUEST, RequestPayload("u", CCallToken{4, 4}));
     engine.EnableBusyState();
     engine.EnableNotAvailableState();
     ASSERT_TRUE(engine.Initialize(kHostPort, "secret"));

@@ -5,21 +5,10 @@
 
 #include <string>
 
-namespace {
-
-CCallToken MakeToken(uint32_t seconds, uint32_t ticks) {
-    CCallToken t;
-    t.seconds = seconds;
-    t.count = ticks;
-    return t;
-}
-
-} // namespace
-
 TEST(PendingCallListTest, EntriesMatchByExactAddressBytesAndPort) {
     CPendingCallList list;
-    list.Add("127.0.0.1", 5000, MakeToken(1, 1));
-    list.Add("127.0.0.1", 5001, MakeToken(2, 2));
+    list.Add("127.0.0.1", 5000, CCallToken{1, 1});
+    list.Add("127.0.0.1", 5001, CCallToken{2, 2});
     EXPECT_TRUE(list.Contains("127.0.0.1", 5000));
     // No resolution, no normalisation: another spelling is another caller.
     EXPECT_FALSE(list.Contains("127.0.0.01", 5000));
@@ -28,13 +17,13 @@ TEST(PendingCallListTest, EntriesMatchByExactAddressBytesAndPort) {
 
     CCallToken token;
     ASSERT_TRUE(list.TokenOf("127.0.0.1", 5001, &token));
-    EXPECT_EQ(token, MakeToken(2, 2));
+    EXPECT_EQ(token, (CCallToken{2, 2}));
     EXPECT_FALSE(list.TokenOf("127.0.0.2", 5001, &token));
-    EXPECT_EQ(token, MakeToken(2, 2)); // untouched on a miss
+    EXPECT_EQ(token, (CCallToken{2, 2})); // untouched on a miss
 
-    list.Refresh("127.0.0.1", 5001, MakeToken(3, 3));
+    list.Refresh("127.0.0.1", 5001, CCallToken{3, 3});
     ASSERT_TRUE(list.TokenOf("127.0.0.1", 5001, &token));
-    EXPECT_EQ(token, MakeToken(3, 3));
+    EXPECT_EQ(token, (CCallToken{3, 3}));
 
     list.Remove("127.0.0.1", 5000);
     EXPECT_FALSE(list.Contains("127.0.0.1", 5000));
@@ -47,12 +36,12 @@ TEST(PendingCallListTest, EntriesMatchByExactAddressBytesAndPort) {
 
 TEST(PendingCallListTest, AnEntrySurvivesOneAgeingAfterItsLastRefresh) {
     CPendingCallList list;
-    list.Add("a", 1, MakeToken(1, 1));
-    list.Add("b", 2, MakeToken(2, 2));
-    list.Add("c", 3, MakeToken(3, 3));
+    list.Add("a", 1, CCallToken{1, 1});
+    list.Add("b", 2, CCallToken{2, 2});
+    list.Add("c", 3, CCallToken{3, 3});
     list.Age();
     EXPECT_EQ(list.Size(), 3u);
-    list.Refresh("b", 2, MakeToken(4, 4));
+    list.Refresh("b", 2, CCallToken{4, 4});
     list.Age();
     // Adjacent stale entries at the head are both removed by one walk.
     EXPECT_FALSE(list.Contains("a", 1));
@@ -64,11 +53,11 @@ TEST(PendingCallListTest, AnEntrySurvivesOneAgeingAfterItsLastRefresh) {
 
 TEST(PendingCallListTest, FloodDropsTheLeastRecentlyHeardCaller) {
     CPendingCallList list;
-    list.Add("10.0.0.1", 1, MakeToken(1, 1)); // a real caller, heard first
+    list.Add("10.0.0.1", 1, CCallToken{1, 1}); // a real caller, heard first
     for (int i = 0; i < 300; ++i) {
-        list.Add("192.0.2.1", 10000 + i, MakeToken(9, static_cast<uint32_t>(i)));
+        list.Add("192.0.2.1", 10000 + i, CCallToken{9, static_cast<uint32_t>(i)});
         if (i % 100 == 50)
-            list.Refresh("10.0.0.1", 1, MakeToken(1, 1)); // its repetition
+            list.Refresh("10.0.0.1", 1, CCallToken{1, 1}); // its repetition
         EXPECT_LE(list.Size(), CPendingCallList::kMaxEntries);
     }
     EXPECT_EQ(list.Size(), CPendingCallList::kMaxEntries);

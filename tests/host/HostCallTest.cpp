@@ -1,6 +1,6 @@
 // Call admission end to end: the host window answers real call requests that
 // a second control, loaded here, sends to it over loopback.
-#include "HostTestSupport.h"
+#include "HostUsers.h"
 
 #include "TavrinoClient.h"
 #include "frmMain.h"
@@ -19,12 +19,6 @@ namespace {
 
 constexpr int kHostPortBase = 46200; // + test number; callers use 46230 and up
 const QString kKey = QStringLiteral("Granite Granite Purple Moon");
-
-template <typename T> T* Find(QObject* parent, const char* name) {
-    T* found = parent->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
 
 // A remote station's control, driven directly.
 class Caller {
@@ -113,7 +107,7 @@ protected:
     }
 
     TestFolder folder;
-    MessageRecorder boxes;
+    MessageBoxRecorder boxes;
     LanguageSetting english{"English"};
     std::unique_ptr<frmMain> form;
     int m_hostPort = 0;

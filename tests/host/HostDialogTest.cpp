@@ -1,6 +1,6 @@
 // The user list dialogs: list contents, add and edit with the OK rule and the
 // "&" refusal, delete, enable/disable, the context menu and the user limit.
-#include "HostTestSupport.h"
+#include "HostUsers.h"
 
 #include "frmDetailedSetup.h"
 #include "frmSetup.h"
@@ -16,37 +16,7 @@
 
 namespace {
 
-template <typename T> T* Find(QWidget* parent, const char* name) {
-    T* widget = parent->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-}
-
-// Runs `act` on the detailed setup dialog once it is open and modal; the
-// caller then opens it. `opened` tells afterwards whether it appeared.
-class DetailedSetupDriver : public QObject {
-public:
-    explicit DetailedSetupDriver(std::function<void(frmDetailedSetup*)> act)
-        : m_act(std::move(act)) {
-        m_timer.setInterval(10);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* dialog = qobject_cast<frmDetailedSetup*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible())
-                return;
-            m_timer.stop();
-            opened = true;
-            m_act(dialog);
-            if (dialog->isVisible())
-                dialog->reject(); // never leave a modal loop hanging
-        });
-        m_timer.start();
-    }
-    bool opened = false;
-
-private:
-    std::function<void(frmDetailedSetup*)> m_act;
-    QTimer m_timer;
-};
+using DetailedSetupDriver = ModalDriver<frmDetailedSetup>;
 
 class HostDialogs : public ::testing::Test {
 protected:
@@ -83,7 +53,7 @@ protected:
         return Find<QPushButton>(dialog, "btnOk")->isEnabled();
     }
 
-    MessageRecorder boxes;
+    MessageBoxRecorder boxes;
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 // The host's main window against the real control: captions in both
 // languages, the port field, going online and offline, the status table and
 // its resets, the lamps, and what is saved at exit.
-#include "HostTestSupport.h"
+#include "HostUsers.h"
 
 #include "HelpViewer.h"
 #include "TavrinoClient.h"
@@ -26,12 +26,6 @@ namespace {
 // Ports of this test executable; the other host tests use other ranges.
 constexpr int kPortA = 46110;
 constexpr int kPortB = 46111;
-
-template <typename T> T* Find(QObject* parent, const char* name) {
-    T* found = parent->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
 
 struct Caption {
     const char* name;
@@ -144,7 +138,7 @@ protected:
     }
 
     TestFolder folder;
-    MessageRecorder boxes;
+    MessageBoxRecorder boxes;
     std::unique_ptr<LanguageSetting> language_;
     std::unique_ptr<frmMain> form;
 };

@@ -1,6 +1,6 @@
 // The TESSORAH program as a process: its command line, going online by
 // itself, and ending on SIGTERM and SIGINT as File > Exit does.
-#include "HostTestSupport.h"
+#include "HostUsers.h"
 
 #include "TavrinoClient.h"
 

@@ -1,6 +1,6 @@
 // The user list store: lookup, add and delete, and the two files with their
 // layouts, damaged contents and failed saves.
-#include "HostTestSupport.h"
+#include "HostUsers.h"
 #include "StationFileCheck.h"
 
 #include <QFileInfo>
@@ -90,7 +90,7 @@ protected:
     }
 
     TestFolder folder;
-    MessageRecorder boxes;
+    MessageBoxRecorder boxes;
 };
 
 } // namespace

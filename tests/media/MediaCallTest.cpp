@@ -1,12 +1,13 @@
 // Media call tests: two tavrino-console processes hold real calls on loopback, judged on what each
 // side hears.
+#include "ConsoleProcess.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -54,70 +55,12 @@ QByteArray Joined(const std::vector<QByteArray>& lines) {
 }
 
 // One console with its own file microphone and its own file speaker, bound to 127.0.0.1.
-class Console {
+class Console : public ConsoleProcess {
 public:
-    Console(const QString& microphone, const QString& speaker) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TAVRINO_CAPTURE", "file:" + microphone);
-        env.insert("TAVRINO_PLAYBACK", "file:" + speaker);
-        env.insert("TAVRINO_BIND_ADDRESS", "127.0.0.1");
-        process.setProcessEnvironment(env);
-        process.start(QDir(QCoreApplication::applicationDirPath()).filePath("tavrino-console"),
-                      QStringList());
-        started = process.waitForStarted(10000);
-    }
-    ~Console() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-
-    void Write(const QByteArray& lines) {
-        process.write(lines);
-        process.waitForBytesWritten(5000);
-    }
-    bool WaitForLine(const QByteArray& line, int timeoutMs = 10000) {
-        QDeadlineTimer deadline(timeoutMs);
-        ReadLines();
-        while (!HasLine(lines, line)) {
-            if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
-                return HasLine(lines, line);
-            process.waitForReadyRead(
-                static_cast<int>(std::min<qint64>(deadline.remainingTime(), 100)));
-            ReadLines();
-        }
-        return true;
-    }
-    // Keeps reading output (so the pipe never fills) for `ms`.
-    void Drain(int ms) {
-        QDeadlineTimer deadline(ms);
-        while (!deadline.hasExpired() && process.state() != QProcess::NotRunning) {
-            process.waitForReadyRead(
-                static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 1, 100)));
-            ReadLines();
-        }
-    }
-    bool Finish() {
-        const bool finished = process.waitForFinished(10000);
-        ReadLines();
-        return finished;
-    }
-
-    QProcess process;
-    bool started = false;
-    std::vector<QByteArray> lines;
-
-private:
-    void ReadLines() {
-        m_partial += process.readAllStandardOutput();
-        qsizetype nl = 0;
-        while ((nl = m_partial.indexOf('\n')) >= 0) {
-            lines.push_back(m_partial.left(nl));
-            m_partial.remove(0, nl + 1);
-        }
-    }
-    QByteArray m_partial;
+    Console(const QString& microphone, const QString& speaker)
+        : ConsoleProcess({{"TAVRINO_CAPTURE", "file:" + microphone},
+                          {"TAVRINO_PLAYBACK", "file:" + speaker},
+                          {"TAVRINO_BIND_ADDRESS", "127.0.0.1"}}) {}
 };
 
 // wav-compare's similarity of HEARD to the looped SAID; a failure (and -1) when it gives none.

@@ -59,7 +59,7 @@ void ConnectionStoreTest::savesTheLineLayoutWithCrLf() {
     AddConnection({QStringLiteral("事務所"), QStringLiteral("本社"), QStringLiteral("10.0.0.1"),
                    QStringLiteral("1024"), QStringLiteral("ボブ"), QStringLiteral("pw")});
     QVERIFY(SaveConnectionList());
-    QCOMPARE(sandbox.ReadFile(QStringLiteral("Connect.dat")),
+    QCOMPARE(sandbox.Read(QStringLiteral("Connect.dat")),
              QByteArray("ConnectName=Office&Description=&IP Address=host.example&PortNo=33550"
                         "&UserName=alice&Password=a&b=c\r\n") +
                  QStringLiteral("ConnectName=事務所&Description=本社&IP Address=10.0.0.1"
@@ -69,8 +69,8 @@ void ConnectionStoreTest::savesTheLineLayoutWithCrLf() {
 
 void ConnectionStoreTest::savedFilesAreOwnerOnlyAndReplaceTheOldOne() {
     RemoteSandbox sandbox;
-    sandbox.WriteFile(QStringLiteral("Connect.dat"), "old contents\r\n");
-    sandbox.WriteFile(QStringLiteral("TESSORAR.ini"), "old\r\n");
+    sandbox.Write(QStringLiteral("Connect.dat"), "old contents\r\n");
+    sandbox.Write(QStringLiteral("TESSORAR.ini"), "old\r\n");
     QFile::setPermissions(sandbox.File(QStringLiteral("Connect.dat")),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                               QFileDevice::ReadGroup | QFileDevice::ReadOther);
@@ -85,9 +85,9 @@ void ConnectionStoreTest::savedFilesAreOwnerOnlyAndReplaceTheOldOne() {
         QVERIFY2((info.permissions() & others) == 0, qPrintable(name));
         QVERIFY2((info.permissions() & ownerOnly) == ownerOnly, qPrintable(name));
     }
-    QVERIFY(!sandbox.ReadFile(QStringLiteral("Connect.dat")).contains("old"));
+    QVERIFY(!sandbox.Read(QStringLiteral("Connect.dat")).contains("old"));
     // No temporary file is left beside them.
-    QCOMPARE(QDir(sandbox.Folder()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    QCOMPARE(QDir(sandbox.Path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 void ConnectionStoreTest::reloadGivesBackWhatWasSaved() {
@@ -113,7 +113,7 @@ void ConnectionStoreTest::reloadGivesBackWhatWasSaved() {
 void ConnectionStoreTest::readsFilesWrittenElsewhere() {
     RemoteSandbox sandbox;
     // Key names are not compared; bare LF line ends and a last line without one still read.
-    sandbox.WriteFile(
+    sandbox.Write(
         QStringLiteral("Connect.dat"),
         "ConnectName=A&Description=d&IP Address=1.2.3.4&PortNo=2000&UserName=u&Password=p\r\n"
         "a=B&b=&c=h&d=3000&e=v&f=q\n"
@@ -133,7 +133,7 @@ void ConnectionStoreTest::readsFilesWrittenElsewhere() {
 
 void ConnectionStoreTest::damagedLinesAreSkippedAndTheRestLoads() {
     RemoteSandbox sandbox;
-    sandbox.WriteFile(
+    sandbox.Write(
         QStringLiteral("Connect.dat"),
         "\r\n"
         "just text\r\n"
@@ -167,7 +167,7 @@ void ConnectionStoreTest::missingFilesStartEmpty() {
 void ConnectionStoreTest::unreadableFileIsReportedOnce() {
     RemoteSandbox sandbox(QStringLiteral("Japanese"));
     MessageBoxRecorder recorder;
-    QVERIFY(QDir(sandbox.Folder()).mkdir(QStringLiteral("Connect.dat")));
+    QVERIFY(QDir(sandbox.Path()).mkdir(QStringLiteral("Connect.dat")));
     QVERIFY(LoadConnectionList()); // it exists, as a folder
     QCOMPARE(g_intLastConnectionIndex, qint16(-1));
     QVERIFY(recorder.boxes.isEmpty()); // the language is not known yet while loading
@@ -243,7 +243,7 @@ void ConnectionStoreTest::failedSaveIsReportedAndKeepsTheOldFile() {
     RemoteSandbox sandbox(language);
     MessageBoxRecorder recorder;
     // A folder in the way of each file: it cannot be replaced by a file.
-    const QDir folder(sandbox.Folder());
+    const QDir folder(sandbox.Path());
     QVERIFY(folder.mkpath(QStringLiteral("Connect.dat/keep")));
     QVERIFY(folder.mkpath(QStringLiteral("TESSORAR.ini/keep")));
     AddConnection(MakeRecord(QStringLiteral("A")));
@@ -259,7 +259,7 @@ void ConnectionStoreTest::failedSaveIsReportedAndKeepsTheOldFile() {
 void ConnectionStoreTest::saveThatFailsHalfwayKeepsTheOldFile() {
     RemoteSandbox sandbox;
     MessageBoxRecorder recorder;
-    sandbox.WriteFile(QStringLiteral("Connect.dat"), "old contents\r\n");
+    sandbox.Write(QStringLiteral("Connect.dat"), "old contents\r\n");
     for (int i = 0; i < 10; ++i)
         AddConnection(MakeRecord(QString::number(i)));
     // Files may grow to 100 bytes only: the write fails when the buffered lines go out.
@@ -274,21 +274,21 @@ void ConnectionStoreTest::saveThatFailsHalfwayKeepsTheOldFile() {
     std::signal(SIGXFSZ, oldHandler);
     QVERIFY(!ok);
     QCOMPARE(recorder.boxes.size(), 1);
-    QCOMPARE(sandbox.ReadFile(QStringLiteral("Connect.dat")), QByteArray("old contents\r\n"));
+    QCOMPARE(sandbox.Read(QStringLiteral("Connect.dat")), QByteArray("old contents\r\n"));
 }
 
 void ConnectionStoreTest::selectItemFile() {
     RemoteSandbox sandbox;
     g_strSelectItem = QStringLiteral("接続 A");
     QVERIFY(SaveSelectItem());
-    QCOMPARE(sandbox.ReadFile(QStringLiteral("TESSORAR.ini")),
+    QCOMPARE(sandbox.Read(QStringLiteral("TESSORAR.ini")),
              QStringLiteral("[INIT]\r\nSelectItem=接続 A\r\n").toLocal8Bit());
     g_strSelectItem.clear();
     QVERIFY(LoadSelectItem());
     QCOMPARE(g_strSelectItem, QStringLiteral("接続 A"));
 
     // The last matching line wins; other keys, letter case and headers are ignored.
-    sandbox.WriteFile(QStringLiteral("TESSORAR.ini"), "[INIT]\r\nSelectItem=one\r\n"
+    sandbox.Write(QStringLiteral("TESSORAR.ini"), "[INIT]\r\nSelectItem=one\r\n"
                                                       "selectitem=lower\r\nSelectItem\r\n"
                                                       "[Other]\r\nSelectItem=two\r\nX=y\r\n");
     QVERIFY(LoadSelectItem());
@@ -297,12 +297,12 @@ void ConnectionStoreTest::selectItemFile() {
     // A name holding "=" is saved whole but reads back only up to it.
     g_strSelectItem = QStringLiteral("a=b");
     QVERIFY(SaveSelectItem());
-    QCOMPARE(sandbox.ReadFile(QStringLiteral("TESSORAR.ini")),
+    QCOMPARE(sandbox.Read(QStringLiteral("TESSORAR.ini")),
              QByteArray("[INIT]\r\nSelectItem=a=b\r\n"));
     QVERIFY(LoadSelectItem());
     QCOMPARE(g_strSelectItem, QStringLiteral("a"));
 
-    sandbox.WriteFile(QStringLiteral("TESSORAR.ini"), "[INIT]\r\n");
+    sandbox.Write(QStringLiteral("TESSORAR.ini"), "[INIT]\r\n");
     QVERIFY(LoadSelectItem());
     QVERIFY(g_strSelectItem.isEmpty());
 }
@@ -398,7 +398,7 @@ void ConnectionStoreTest::deletingTheOnlyRecordSavesAnEmptyFile() {
     QVERIFY(g_udtConnections.empty());
     QVERIFY(SaveConnectionList());
     QVERIFY(QFileInfo::exists(sandbox.File(QStringLiteral("Connect.dat"))));
-    QCOMPARE(sandbox.ReadFile(QStringLiteral("Connect.dat")), QByteArray());
+    QCOMPARE(sandbox.Read(QStringLiteral("Connect.dat")), QByteArray());
     QVERIFY(LoadConnectionList());
     QCOMPARE(g_intLastConnectionIndex, qint16(-1));
 }

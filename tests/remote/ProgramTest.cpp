@@ -1,6 +1,6 @@
 // TESSORAR as a program: its command line, a call placed with --connect, and SIGTERM and
 // SIGINT closing it as Exit does. It runs from a scratch folder, never beside the build.
-#include "HostConsole.h"
+#include "RemoteTestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -134,12 +134,12 @@ void ProgramTest::connectOptionCallsAndSigtermHangsUp() {
     Write(QDir(m_folder).filePath(QStringLiteral("TESSORAR.ini")),
           "[INIT]\r\nSelectItem=Other\r\n");
     HostConsole host;
-    QVERIFY2(host.Start(), qPrintable(host.Error()));
+    QVERIFY2(host.started, qPrintable(host.error));
     QCOMPARE(host.Call("Initialize " + QByteArray::number(port) + " \"k\""), QByteArray("= TRUE"));
 
     QProcess program;
     StartProgram(program, {QStringLiteral("--connect"), QStringLiteral("Demo")});
-    const QByteArray announced = host.WaitForLine("! OnConnectionEvent", 15000);
+    const QByteArray announced = host.TakeLine("! OnConnectionEvent", 15000);
     QCOMPARE(announced, "! OnConnectionEvent \"127.0.0.3\" " + QByteArray::number(port) +
                             " \"ID=demo&Password=demo&pass=word\"");
     QCOMPARE(host.Call("AcceptIncomingCall \"127.0.0.3\" " + QByteArray::number(port) + " 20"),
@@ -149,7 +149,7 @@ void ProgramTest::connectOptionCallsAndSigtermHangsUp() {
              output.constData());
 
     program.terminate(); // SIGTERM
-    QVERIFY(!host.WaitForLine("! OnStatusEvent 54").isEmpty());
+    QVERIFY(!host.TakeLine("! OnStatusEvent 54").isEmpty());
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);

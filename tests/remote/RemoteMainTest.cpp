@@ -1,6 +1,5 @@
 // The remote main window against a real host control in its own process: the connect flow,
 // every ending status, the user data on the wire, incoming calls, start-up and closing.
-#include "HostConsole.h"
 #include "RemoteTestSupport.h"
 #include "TavrinoClient.h"
 #include "frmMain.h"
@@ -37,10 +36,6 @@ const QHostAddress kRemoteAddress(QStringLiteral("127.0.0.3"));
 int NextPort() {
     static int port = 47310;
     return port += 3;
-}
-
-template <class T> T* Find(QObject* parent, const char* name) {
-    return parent->findChild<T*>(QString::fromLatin1(name));
 }
 
 // True when the window's control is initialised: only then does Disconnect succeed. Only
@@ -94,13 +89,8 @@ private:
 
 void RemoteMainTest::initTestCase() {
     // The remote under test binds its own loopback address; the host console binds another.
-    qputenv("TAVRINO_BIND_ADDRESS", "127.0.0.3");
-    qputenv("TAVRINO_CAPTURE", "silence");
-    qputenv("TAVRINO_PLAYBACK", "null");
-    const QString plugin =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("TAVRINOSTANDARD.so"));
-    QVERIFY2(QFileInfo::exists(plugin),
-             qPrintable(plugin + QStringLiteral(" is missing: build TAVRINOSTANDARD first")));
+    const QString missing = UseControlOnRemoteAddress();
+    QVERIFY2(missing.isEmpty(), qPrintable(missing));
 }
 
 std::unique_ptr<frmMain> RemoteMainTest::OpenWindow() {
@@ -113,8 +103,8 @@ std::unique_ptr<frmMain> RemoteMainTest::OpenWindow() {
 }
 
 bool RemoteMainTest::StartHost(HostConsole& host, int port, const QList<QByteArray>& setup) {
-    if (!host.Start()) {
-        qWarning("%s", qPrintable(host.Error()));
+    if (!host.started) {
+        qWarning("%s", qPrintable(host.error));
         return false;
     }
     if (host.Call("Initialize " + QByteArray::number(port) + " \"Granite Granite Purple Moon\"") !=
@@ -155,7 +145,7 @@ void RemoteMainTest::callConnectsAndHangsUp() {
     QTRY_COMPARE(status->text(), QStringLiteral("Connecting..."));
 
     // The host sees the user data exactly as built, from the remote's address and port.
-    const QByteArray announced = host.WaitForLine("! OnConnectionEvent");
+    const QByteArray announced = host.TakeLine("! OnConnectionEvent");
     QCOMPARE(announced, "! OnConnectionEvent \"127.0.0.3\" " + QByteArray::number(port) + ' ' +
                             Quoted(QStringLiteral("ID=ユーザー=1&Password=p&ss=wo&rd")));
     QCOMPARE(host.Call("AcceptIncomingCall \"127.0.0.3\" " + QByteArray::number(port) + " 20"),
@@ -163,7 +153,7 @@ void RemoteMainTest::callConnectsAndHangsUp() {
     QTRY_COMPARE(status->text(), QStringLiteral("Successfully connected."));
     QVERIFY(toggle->isChecked());
     QVERIFY(!combo->isEnabled());
-    QVERIFY(!host.WaitForLine("! OnStatusEvent 53").isEmpty());
+    QVERIFY(!host.TakeLine("! OnStatusEvent 53").isEmpty());
 
     // Both sides send voice frames now: both lamps light, each in place of its dark twin.
     for (const char* lit : {"picTx", "picRx"})
@@ -173,7 +163,7 @@ void RemoteMainTest::callConnectsAndHangsUp() {
 
     // Hanging up by hand: the host hears it, the window goes idle and clears its texts.
     Press(window.get());
-    QVERIFY(!host.WaitForLine("! OnStatusEvent 54").isEmpty());
+    QVERIFY(!host.TakeLine("! OnStatusEvent 54").isEmpty());
     QVERIFY(!toggle->isChecked());
     QVERIFY(combo->isEnabled());
     QVERIFY(portLabel->isEnabled());
@@ -294,12 +284,12 @@ void RemoteMainTest::endingStatuses() {
     QVERIFY(toggle->isChecked());
 
     if (!hostAnswer.isEmpty()) {
-        QVERIFY(!host.WaitForLine("! OnConnectionEvent").isEmpty());
+        QVERIFY(!host.TakeLine("! OnConnectionEvent").isEmpty());
         QCOMPARE(host.Call(QByteArray(hostAnswer).replace("%1", QByteArray::number(port))),
                  QByteArray("= TRUE"));
     }
     if (connectFirst) {
-        QVERIFY(!host.WaitForLine("! OnStatusEvent 53").isEmpty());
+        QVERIFY(!host.TakeLine("! OnStatusEvent 53").isEmpty());
         QTRY_VERIFY(toggle->isChecked() && g_blnConnectionActive);
         QCOMPARE(host.Call(hostAfterConnect), QByteArray("= TRUE"));
     }
@@ -455,6 +445,13 @@ void RemoteMainTest::missingControlIsReported() {
     QVERIFY2(recorder.boxes[0].text.startsWith(
                  QStringLiteral("The voice control could not be loaded.\r\n")),
              qPrintable(recorder.boxes[0].text));
+    // Its lamps stay dark without a word; a control that stops answering is reported (424).
+    QTest::qWait(700);
+    QCOMPARE(recorder.boxes.size(), 1);
+    QVERIFY(!Find<QLabel>(&window, "picRxBlack")->isHidden());
+    auto live = OpenWindow();
+    Find<TavrinoClient>(live.get(), "TavrinoStandard")->Unload();
+    QVERIFY(WaitFor([&] { return recorder.Texts().contains(QStringLiteral("424")); }, 3000));
 }
 
 void RemoteMainTest::userDataOnTheWireAndIncomingCallsCancelled() {
@@ -533,7 +530,7 @@ void RemoteMainTest::startupSelection() {
     QVERIFY(SaveConnectionList());
     ClearConnections();
     if (!settings.isEmpty())
-        sandbox.WriteFile(QStringLiteral("TESSORAR.ini"), settings);
+        sandbox.Write(QStringLiteral("TESSORAR.ini"), settings);
     auto window = OpenWindow();
     QVERIFY(window);
     auto* combo = Find<QComboBox>(window.get(), "cboConnectionName");
@@ -586,7 +583,7 @@ void RemoteMainTest::closingHangsUpAndSaves() {
     RemoteSandbox sandbox;
     MessageBoxRecorder recorder;
     const int port = NextPort();
-    sandbox.WriteFile(
+    sandbox.Write(
         QStringLiteral("Connect.dat"),
         "ConnectName=Other&Description=&IP Address=127.0.0.2&PortNo=" + QByteArray::number(port) +
             "&UserName=u&Password=p\r\nConnectName=Host&Description=d&IP "
@@ -598,16 +595,16 @@ void RemoteMainTest::closingHangsUpAndSaves() {
     QVERIFY(window);
     Find<QComboBox>(window.get(), "cboConnectionName")->setCurrentIndex(1);
     Press(window.get());
-    QVERIFY(!host.WaitForLine("! OnConnectionEvent").isEmpty());
+    QVERIFY(!host.TakeLine("! OnConnectionEvent").isEmpty());
     host.Call("AcceptIncomingCall \"127.0.0.3\" " + QByteArray::number(port) + " 20");
-    QVERIFY(!host.WaitForLine("! OnStatusEvent 53").isEmpty());
+    QVERIFY(!host.TakeLine("! OnStatusEvent 53").isEmpty());
 
     QVERIFY(window->close());
-    QVERIFY(!host.WaitForLine("! OnStatusEvent 54").isEmpty());
-    QCOMPARE(sandbox.ReadFile(QStringLiteral("TESSORAR.ini")),
+    QVERIFY(!host.TakeLine("! OnStatusEvent 54").isEmpty());
+    QCOMPARE(sandbox.Read(QStringLiteral("TESSORAR.ini")),
              QByteArray("[INIT]\r\nSelectItem=Host\r\n"));
     QCOMPARE(
-        sandbox.ReadFile(QStringLiteral("Connect.dat")),
+        sandbox.Read(QStringLiteral("Connect.dat")),
         "ConnectName=Other&Description=&IP Address=127.0.0.2&PortNo=" + QByteArray::number(port) +
             "&UserName=u&Password=p\r\nConnectName=Host&Description=d&IP "
             "Address=127.0.0.2&PortNo=" +

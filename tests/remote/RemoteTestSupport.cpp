@@ -1,68 +1,25 @@
-// Helpers shared by the remote station's tests: a private program folder and language, and
-// message boxes recorded instead of shown.
+// Helpers shared by the remote station's tests: a sandbox with an empty connection store,
+// stored records, and the control the window under test loads.
 #include "RemoteTestSupport.h"
 
-#include "modHvnFileOperation.h"
-#include "modHvnRegistry.h"
-#include "modMessage.h"
+#include <QFileInfo>
 
-#include <QDir>
-#include <QFile>
-#include <QTest>
-
-MessageBoxRecorder::MessageBoxRecorder() {
-    SetMessageBoxHookForTesting(
-        [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
-            boxes.append({icon, title, text});
-        });
-}
-
-MessageBoxRecorder::~MessageBoxRecorder() {
-    SetMessageBoxHookForTesting({});
-}
-
-RemoteSandbox::RemoteSandbox(const QString& language)
-    : m_oldConfigDirs(qgetenv("XDG_CONFIG_DIRS")) {
-    QVERIFY2(m_folder.isValid() && m_config.isValid(), "temporary folders");
-    SetProgramFolderForTesting(m_folder.path());
-    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(m_config.path()));
-    SetLanguage(language);
+RemoteSandbox::RemoteSandbox(const QString& language) : LanguageSetting(language) {
     ClearConnections();
     g_strSelectItem.clear();
 }
 
 RemoteSandbox::~RemoteSandbox() {
-    SetProgramFolderForTesting({});
-    qputenv("XDG_CONFIG_DIRS", m_oldConfigDirs);
     ClearConnections();
     g_strSelectItem.clear();
-    g_strLanguage = QStringLiteral("English");
 }
 
-QString RemoteSandbox::File(const QString& name) const {
-    return QDir(m_folder.path()).filePath(name);
-}
-
-void RemoteSandbox::WriteFile(const QString& name, const QByteArray& bytes) const {
-    QFile file(File(name));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray RemoteSandbox::ReadFile(const QString& name) const {
-    QFile file(File(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-void RemoteSandbox::SetLanguage(const QString& language) {
-    QDir(m_config.path()).mkpath(QStringLiteral("HALVORN Corporation"));
-    QFile conf(QDir(m_config.path()).filePath(QStringLiteral("HALVORN Corporation/TESSORA.conf")));
-    QVERIFY(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    conf.write("[General]\nLanguage=" + language.toUtf8() + "\n");
-    conf.close();
-    ReadLanguageSetting();
+QString UseControlOnRemoteAddress() {
+    qputenv("TAVRINO_BIND_ADDRESS", "127.0.0.3");
+    qputenv("TAVRINO_CAPTURE", "silence");
+    qputenv("TAVRINO_PLAYBACK", "null");
+    const QString plugin = ConsoleProcess::PluginArguments().constLast();
+    return QFileInfo::exists(plugin) ? QString() : plugin + " is missing: build it first";
 }
 
 ConnectionRecord MakeRecord(const QString& name, const QString& password, const QString& port,

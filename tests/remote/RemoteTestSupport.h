@@ -1,50 +1,29 @@
-// Helpers shared by the remote station's tests: a private program folder and language, and
-// message boxes recorded instead of shown.
+// Helpers shared by the remote station's tests: a sandbox with an empty connection store,
+// stored records, and a host station's control in its own process.
 #pragma once
 
+#include "ConsoleProcess.h"
+#include "StationTestSupport.h"
 #include "modControlCommon.h"
-
-#include <QByteArray>
-#include <QList>
-#include <QMessageBox>
-#include <QString>
-#include <QTemporaryDir>
-
-#include <memory>
-
-struct RecordedBox {
-    QMessageBox::Icon icon;
-    QString title;
-    QString text;
-};
-
-// Records every message box from construction to destruction.
-class MessageBoxRecorder {
-public:
-    MessageBoxRecorder();
-    ~MessageBoxRecorder();
-    QList<RecordedBox> boxes;
-};
 
 // A fresh program folder and machine settings folder for one test; the in-memory store is
 // emptied and the language set. Everything is undone on destruction.
-class RemoteSandbox {
+class RemoteSandbox : public TestFolder, public LanguageSetting {
 public:
     explicit RemoteSandbox(const QString& language = QStringLiteral("English"));
     ~RemoteSandbox();
-
-    QString Folder() const { return m_folder.path(); }
-    QString File(const QString& name) const;
-    void WriteFile(const QString& name, const QByteArray& bytes) const;
-    QByteArray ReadFile(const QString& name) const;
-    // Writes the language value the stations read at start, and sets it for this run.
-    void SetLanguage(const QString& language);
-
-private:
-    QTemporaryDir m_folder;
-    QTemporaryDir m_config;
-    QByteArray m_oldConfigDirs;
 };
+
+// A host station's voice control in its own process (tavrino-console on 127.0.0.2), driven
+// line by line while the remote window under test runs in the test's process on 127.0.0.3.
+class HostConsole : public ConsoleProcess {
+public:
+    HostConsole() : ConsoleProcess({{"TAVRINO_BIND_ADDRESS", "127.0.0.2"}}, PluginArguments()) {}
+};
+
+// The remote window under test binds 127.0.0.3 with the silence and null devices; the
+// control it loads must be built. Empty, or what is missing.
+QString UseControlOnRemoteAddress();
 
 ConnectionRecord MakeRecord(const QString& name, const QString& password = QStringLiteral("pw"),
                             const QString& port = QStringLiteral("33550"),

@@ -22,40 +22,11 @@
 
 namespace {
 
-template <class T> T* Find(QWidget* parent, const char* name) {
-    return parent->findChild<T*>(QString::fromLatin1(name));
-}
-
 QLineEdit* Box(QWidget* dialog, const char* name) {
     return Find<QLineEdit>(dialog, name);
 }
 
-// Runs `handle` on each frmDetailedSetup that opens modally until the watcher goes, and
-// closes any the handler left open so that no test can hang on it.
-class DetailedSetupWatcher : public QObject {
-public:
-    explicit DetailedSetupWatcher(std::function<void(frmDetailedSetup*)> handle)
-        : m_handle(std::move(handle)) {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* dialog = qobject_cast<frmDetailedSetup*>(QApplication::activeModalWidget());
-            if (!dialog || dialog == m_last)
-                return;
-            m_last = dialog;
-            ++opened;
-            if (m_handle)
-                m_handle(dialog);
-            if (dialog->isVisible())
-                dialog->reject();
-        });
-        m_timer.start(10);
-    }
-    int opened = 0;
-
-private:
-    QTimer m_timer;
-    std::function<void(frmDetailedSetup*)> m_handle;
-    QPointer<frmDetailedSetup> m_last;
-};
+using DetailedSetupWatcher = ModalDriver<frmDetailedSetup>;
 
 void Fill(QWidget* dialog, const QStringList& values) {
     const char* names[] = {"txtConnectionName", "txtDescription", "txtIpAddress",

@@ -1,6 +1,5 @@
 // The two ending statuses that only time brings: the call set-up running out (20 s) and an
 // established call going silent (15 to 30 s). CTest runs each function as its own test.
-#include "HostConsole.h"
 #include "RemoteTestSupport.h"
 #include "TavrinoClient.h"
 #include "frmMain.h"
@@ -17,10 +16,6 @@
 #include <memory>
 
 namespace {
-
-template <class T> T* Find(QObject* parent, const char* name) {
-    return parent->findChild<T*>(QString::fromLatin1(name));
-}
 
 std::unique_ptr<frmMain> CallHost(int port) {
     AddConnection(MakeRecord(QStringLiteral("Host"), QStringLiteral("pw"), QString::number(port)));
@@ -47,13 +42,8 @@ private slots:
 };
 
 void SlowStatusTest::initTestCase() {
-    qputenv("TAVRINO_BIND_ADDRESS", "127.0.0.3");
-    qputenv("TAVRINO_CAPTURE", "silence");
-    qputenv("TAVRINO_PLAYBACK", "null");
-    const QString plugin =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("TAVRINOSTANDARD.so"));
-    QVERIFY2(QFileInfo::exists(plugin),
-             qPrintable(plugin + QStringLiteral(" is missing: build TAVRINOSTANDARD first")));
+    const QString missing = UseControlOnRemoteAddress();
+    QVERIFY2(missing.isEmpty(), qPrintable(missing));
 }
 
 void SlowStatusTest::unansweredCallTimesOut_data() {
@@ -104,11 +94,11 @@ void SlowStatusTest::silentCallIsLost() {
     MessageBoxRecorder recorder;
     const int port = 47920;
     HostConsole host;
-    QVERIFY2(host.Start(), qPrintable(host.Error()));
+    QVERIFY2(host.started, qPrintable(host.error));
     QCOMPARE(host.Call("Initialize " + QByteArray::number(port) + " \"k\""), QByteArray("= TRUE"));
     auto window = CallHost(port);
     QVERIFY(window);
-    QVERIFY(!host.WaitForLine("! OnConnectionEvent").isEmpty());
+    QVERIFY(!host.TakeLine("! OnConnectionEvent").isEmpty());
     QCOMPARE(host.Call("AcceptIncomingCall \"127.0.0.3\" " + QByteArray::number(port) + " 20"),
              QByteArray("= TRUE"));
     auto* status = Find<QLabel>(window.get(), "lblStatus");

@@ -35,27 +35,21 @@ TextMessage ReadExactText(const std::vector<uint8_t>& bytes) {
     return ReadTextMessage(b.data.get(), b.size);
 }
 
-CCallToken Token(uint32_t seconds, uint32_t ticks) {
-    CCallToken t;
-    t.seconds = seconds;
-    t.count = ticks;
-    return t;
-}
 
 } // namespace
 
 TEST(CallToken, WritesTwoLittleEndianWordsSecondsFirst) {
     uint8_t out[8];
-    Token(0x89ABCDEF, 0x01020304).WriteTo(out);
+    CCallToken{0x89ABCDEF, 0x01020304}.WriteTo(out);
     EXPECT_EQ(std::vector<uint8_t>(out, out + 8),
               Bytes({0xEF, 0xCD, 0xAB, 0x89, 0x04, 0x03, 0x02, 0x01}));
-    EXPECT_EQ(CCallToken::ReadFrom(out, 8), Token(0x89ABCDEF, 0x01020304));
+    EXPECT_EQ(CCallToken::ReadFrom(out, 8), (CCallToken{0x89ABCDEF, 0x01020304}));
 }
 
 TEST(CallToken, ReadsMissingBytesAsZero) {
     const auto bytes = Bytes({0x11, 0x22, 0x33, 0x44, 0x55, 0xFF, 0xFF, 0xFF});
     // Only five bytes are available: the rest of the second word must not be read.
-    EXPECT_EQ(CCallToken::ReadFrom(bytes.data(), 5), Token(0x44332211, 0x55));
+    EXPECT_EQ(CCallToken::ReadFrom(bytes.data(), 5), (CCallToken{0x44332211, 0x55}));
     EXPECT_TRUE(CCallToken::ReadFrom(bytes.data(), 0).IsZero());
     EXPECT_TRUE(CCallToken::ReadFrom(nullptr, 8).IsZero());
     EXPECT_TRUE(CCallToken::ReadFrom(bytes.data(), -4).IsZero());
@@ -83,29 +77,29 @@ TEST(CallToken, DrawTakesTheCalendarClockAndARandomCountNeverZero) {
     EXPECT_LE(a.seconds, after);
     EXPECT_FALSE(a.IsZero());
     EXPECT_TRUE(CCallToken{}.IsZero());
-    EXPECT_FALSE(Token(0, 1).IsZero());
+    EXPECT_FALSE((CCallToken{0, 1}).IsZero());
     const std::pair<std::vector<int>, bool> scripts[] = {
         {{-1, 2, 1, 1}, true}, {{104, 4}, true}, {{3, 0}, false}, {{104, 104, 104, 104}, false}};
     for (const auto& [script, ok] : scripts) {
         g_script = script;
-        CCallToken t = Token(7, 7);
+        CCallToken t = CCallToken{7, 7};
         EXPECT_EQ(CCallToken::Draw(&t, ScriptedSource), ok) << testing::PrintToString(script);
         EXPECT_EQ(t.count, ok ? 0x11111111u : 7u);
     }
 }
 
 TEST(PacketWriting, CallRequestIsUserDataZeroAndToken) {
-    EXPECT_EQ(BuildCallRequestPayload("abc", Token(1, 2)),
+    EXPECT_EQ(BuildCallRequestPayload("abc", (CCallToken{1, 2})),
               Bytes({0x61, 0x62, 0x63, 0x00, 1, 0, 0, 0, 2, 0, 0, 0}));
     // Empty user data: the payload starts with the terminator.
-    EXPECT_EQ(BuildCallRequestPayload("", Token(0x01000000, 0)),
+    EXPECT_EQ(BuildCallRequestPayload("", (CCallToken{0x01000000, 0})),
               Bytes({0x00, 0, 0, 0, 1, 0, 0, 0, 0}));
 }
 
 TEST(PacketWriting, TextIsTwoTerminatedFields) {
     EXPECT_EQ(BuildTextPayload("abc", ""), Bytes({0x61, 0x62, 0x63, 0x00, 0x00}));
     EXPECT_EQ(BuildTextPayload("", "ID=x"), Bytes({0x00, 'I', 'D', '=', 'x', 0x00}));
-    EXPECT_EQ(BuildTokenPayload(Token(1, 2)), Bytes({1, 0, 0, 0, 2, 0, 0, 0}));
+    EXPECT_EQ(BuildTokenPayload((CCallToken{1, 2})), Bytes({1, 0, 0, 0, 2, 0, 0, 0}));
 }
 
 TEST(PacketReading, CallRequestRoundTripsForVariedUserData) {
@@ -115,7 +109,7 @@ TEST(PacketReading, CallRequestRoundTripsForVariedUserData) {
     }
     for (const std::string& userData :
          {std::string(), std::string("ID=bob&Password=x"), eightBit, std::string(5000, 'q')}) {
-        const CCallToken token = Token(0xFFFFFFFF, 0x80000001);
+        const CCallToken token = CCallToken{0xFFFFFFFF, 0x80000001};
         const CallRequest read = ReadExactRequest(BuildCallRequestPayload(userData, token));
         EXPECT_EQ(read.userData, userData);
         EXPECT_EQ(read.token, token);
@@ -130,7 +124,7 @@ TEST(PacketReading, MalformedCallRequests) {
     // A short token is padded with zeros.
     r = ReadExactRequest(Bytes({'a', 0, 0x05, 0x01}));
     EXPECT_EQ(r.userData, "a");
-    EXPECT_EQ(r.token, Token(0x0105, 0));
+    EXPECT_EQ(r.token, (CCallToken{0x0105, 0}));
     // Terminator is the last byte: no token bytes at all.
     r = ReadExactRequest(Bytes({'a', 0}));
     EXPECT_EQ(r.userData, "a");
@@ -138,7 +132,7 @@ TEST(PacketReading, MalformedCallRequests) {
     // Bytes after the token are ignored.
     r = ReadExactRequest(Bytes({0, 1, 0, 0, 0, 2, 0, 0, 0, 9, 9}));
     EXPECT_EQ(r.userData, "");
-    EXPECT_EQ(r.token, Token(1, 2));
+    EXPECT_EQ(r.token, (CCallToken{1, 2}));
     r = ReadExactRequest({});
     EXPECT_EQ(r.userData, "");
     EXPECT_TRUE(r.token.IsZero());
@@ -170,10 +164,10 @@ TEST(PacketReading, TextMessages) {
 }
 
 TEST(PacketReading, TokenPayloads) {
-    EXPECT_EQ(ReadToken(Bytes({1, 0, 0, 0, 2, 0, 0, 0}).data(), 8), Token(1, 2));
-    EXPECT_EQ(ReadToken(Bytes({1, 0, 0, 0, 2, 0, 0, 0, 7}).data(), 9), Token(1, 2));
+    EXPECT_EQ(ReadToken(Bytes({1, 0, 0, 0, 2, 0, 0, 0}).data(), 8), (CCallToken{1, 2}));
+    EXPECT_EQ(ReadToken(Bytes({1, 0, 0, 0, 2, 0, 0, 0, 7}).data(), 9), (CCallToken{1, 2}));
     ExactBuffer shortToken(Bytes({7, 0, 0}));
-    EXPECT_EQ(ReadToken(shortToken.data.get(), shortToken.size), Token(7, 0));
+    EXPECT_EQ(ReadToken(shortToken.data.get(), shortToken.size), (CCallToken{7, 0}));
     EXPECT_TRUE(ReadToken(nullptr, 0).IsZero());
 }
 
@@ -188,7 +182,7 @@ TEST(PacketReading, ReadersStopAtLengthWhateverFollowsInTheBuffer) {
     EXPECT_TRUE(r.token.IsZero());
     const CallRequest cut = ReadCallRequest(bytes.data(), 8); // two token bytes inside
     EXPECT_EQ(cut.userData, "abcXY");
-    EXPECT_EQ(cut.token, Token(0x0201, 0));
-    EXPECT_EQ(ReadToken(bytes.data() + 6, 2), Token(0x0201, 0));
+    EXPECT_EQ(cut.token, (CCallToken{0x0201, 0}));
+    EXPECT_EQ(ReadToken(bytes.data() + 6, 2), (CCallToken{0x0201, 0}));
     EXPECT_EQ(ReadTextMessage(bytes.data(), -1).text, "");
 }

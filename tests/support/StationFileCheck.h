@@ -4,6 +4,7 @@
 #pragma once
 
 #include "LocalText.h"
+#include "StationTestSupport.h"
 #include "modHvnFileOperation.h"
 #include "modMessage.h"
 
@@ -28,20 +29,14 @@ struct StationFileCase {
     QString notHeld;      // the message's account; empty: no copy is due
 };
 
-inline QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // What differs from the case: empty when all is as expected.
 inline QString CheckStationFile(const StationStore& store, const StationFileCase& c) {
-    QTemporaryDir dir;
-    SetProgramFolderForTesting(dir.path());
+    TestFolder dir;
+    MessageBoxRecorder recorder;
     Tavrino::SetLocalTextEncodingForTesting(c.encoding);
-    QStringList boxes, wrong;
-    SetMessageBoxHookForTesting(
-        [&](QMessageBox::Icon, const QString&, const QString& text) { boxes << text; });
-    const QString path = dir.filePath(store.fileName), copy = path + ".orig-1";
+    QStringList wrong;
+    const QString name = QString::fromLatin1(store.fileName);
+    const QString path = dir.File(name), copy = path + ".orig-1";
     auto load = [&](const QByteArray& bytes, qint64 size) {
         QFile f(path);
         if (c.kind != 'p' && f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size())
@@ -65,20 +60,21 @@ inline QString CheckStationFile(const StationStore& store, const StationFileCase
                                         "reads and writes (%2).\r\nThe file as it was has been "
                                         "kept as \"%3\".")
                                     .arg(path, c.notHeld, copy);
-    wrong << (boxes.value(0) == message ? "" : "message: " + boxes.join('|'));
+    wrong << (recorder.Texts().value(0) == message ? "" : "message: " + recorder.Texts().join('|'));
     if (c.kind == 'f') {
-        wrong << (ReadBytes(path) == (c.written.isEmpty() ? c.file : c.written) ? "" : "written");
-        wrong << (ReadBytes(copy) == (c.notHeld.isEmpty() ? QByteArray() : c.file) ? "" : "copy");
+        wrong << (dir.Read(name) == (c.written.isEmpty() ? c.file : c.written) ? "" : "written");
+        wrong << (dir.Read(name + ".orig-1") == (c.notHeld.isEmpty() ? QByteArray() : c.file)
+                      ? ""
+                      : "copy");
     }
     if (!c.notHeld.isEmpty()) { // the same file again: kept already; another: a copy of its own
         for (const QByteArray& again : {c.file, c.file + "#\r\n"})
             load(again, again.size());
-        wrong << (ReadBytes(copy) == c.file && ReadBytes(path + ".orig-2") == c.file + "#\r\n"
+        wrong << (dir.Read(name + ".orig-1") == c.file &&
+                          dir.Read(name + ".orig-2") == c.file + "#\r\n"
                       ? ""
                       : "second copy");
     }
-    SetMessageBoxHookForTesting({});
-    SetProgramFolderForTesting({});
     Tavrino::SetLocalTextEncodingForTesting({});
     wrong.removeAll(QString());
     return wrong.join(QStringLiteral("; "));

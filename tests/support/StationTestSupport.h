@@ -1,9 +1,8 @@
-// Shared pieces of the host tests: a private program folder, the language
-// setting, recorded message boxes, waiting on the event loop.
+// Shared pieces of the station tests, whichever framework runs them: a
+// window's parts by name, a private program folder, the language setting,
+// recorded message boxes, modal dialogs driven, waiting on the event loop.
 #pragma once
 
-#include "LocalText.h"
-#include "modHost.h"
 #include "modHvnFileOperation.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
@@ -11,16 +10,28 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QVector>
-#include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
+}
+
+// The child of `parent` with that object name; a missing one ends the test run
+// with its name, as a broken window must.
+template <typename T> T* Find(QObject* parent, const char* name) {
+    T* found = parent->findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("%s has no %s named %s", qPrintable(parent->objectName()),
+               T::staticMetaObject.className(), name);
+    return found;
 }
 
 struct RecordedBox {
@@ -30,17 +41,17 @@ struct RecordedBox {
 };
 
 // Records every message box instead of showing it.
-class MessageRecorder {
+class MessageBoxRecorder {
 public:
-    MessageRecorder() {
+    MessageBoxRecorder() {
         SetMessageBoxHookForTesting(
             [this](QMessageBox::Icon icon, const QString& title, const QString& text) {
                 boxes.push_back({icon, title, text});
             });
     }
-    ~MessageRecorder() { SetMessageBoxHookForTesting({}); }
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
+    ~MessageBoxRecorder() { SetMessageBoxHookForTesting({}); }
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
     QStringList Texts() const {
         QStringList texts;
@@ -65,8 +76,8 @@ public:
 
     void Write(const QString& name, const QByteArray& bytes) const {
         QFile f(File(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+            qFatal("cannot write the test file %s", qPrintable(f.fileName()));
     }
     QByteArray Read(const QString& name) const {
         QFile f(File(name));
@@ -104,24 +115,33 @@ public:
     QTemporaryDir dir;
 };
 
-inline void ClearUsers() {
-    g_udtUsers.assign(1, UserRecord{});
-    g_intUserCount = 0;
-}
+// Runs `handle` (when given) on each dialog of type T that opens modally while
+// the driver lives, and closes any the handler left open, so no test can hang
+// on one. `opened` counts them.
+template <typename T> class ModalDriver : public QObject {
+public:
+    explicit ModalDriver(std::function<void(T*)> handle) : m_handle(std::move(handle)) {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible() || dialog == m_last)
+                return;
+            m_last = dialog;
+            ++opened;
+            if (m_handle)
+                m_handle(dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        m_timer.start(10);
+    }
+    int opened = 0;
 
-inline UserRecord User(const QString& name, const QString& password, qint16 disabled = 0,
-                       const QString& description = {}) {
-    return UserRecord{name, password, disabled, description};
-}
+private:
+    QTimer m_timer;
+    std::function<void(T*)> m_handle;
+    QPointer<T> m_last;
+};
 
 inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
     return QTest::qWaitFor(condition, timeoutMs);
-}
-
-// A QApplication for GoogleTest executables that drive widgets.
-inline int RunHostTests(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TESSORA-H"));
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

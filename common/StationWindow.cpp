@@ -1,0 +1,306 @@
+// What the host's and the remote's main windows share.
+#include "StationWindow.h"
+
+#include "StationImages.h"
+#include "TavrinoClient.h"
+#include "frmAbout.h"
+#include "modConsoleLog.h"
+#include "modFormCommon.h"
+#include "modHelpConst.h"
+#include "modHvnRegistry.h"
+#include "modMessage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace Tavrino;
+
+namespace {
+
+constexpr int kLampIntervalMs = 500;
+
+QLabel* NewLamp(QWidget* parent, const char* name, const QPixmap& picture) {
+    auto* lamp = new QLabel(parent);
+    lamp->setObjectName(QString::fromLatin1(name));
+    lamp->setPixmap(picture);
+    lamp->setFixedSize(picture.size());
+    return lamp;
+}
+
+QLabel* NewLabel(QWidget* parent, const char* name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+} // namespace
+
+QString StationWindow::Words::Text() const {
+    return Tr(english, japanese);
+}
+
+StationWindow::StationWindow(Profile profile, QWidget* parent)
+    : QMainWindow(parent), m_profile(std::move(profile)) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowIcon(StationIcon(m_profile.programBase));
+
+    TavrinoStandard = new TavrinoClient(this);
+    TavrinoStandard->setObjectName(QStringLiteral("TavrinoStandard"));
+    connect(TavrinoStandard, &TavrinoClient::OnStatusEvent, this,
+            [this](qint32 code) { TavrinoStandard_OnStatusEvent(code); });
+    connect(TavrinoStandard, &TavrinoClient::OnConnectionEvent, this,
+            [this](const QString& ip, qint32 port, const QString& userData) {
+                TavrinoStandard_OnConnectionEvent(ip, port, userData);
+            });
+
+    m_lampTimer = new QTimer(this);
+    m_lampTimer->setObjectName(QString::fromLatin1(m_profile.lampTimerName));
+    m_lampTimer->setInterval(kLampIntervalMs);
+    connect(m_lampTimer, &QTimer::timeout, this, &StationWindow::LampTimer_Timer);
+}
+
+StationWindow::~StationWindow() = default;
+
+void StationWindow::CreateMenus() {
+    const auto named = [](auto* item, const char* name) {
+        item->setObjectName(QString::fromLatin1(name));
+        return item;
+    };
+    mnuFile = named(menuBar()->addMenu(QString()), "mnuFile");
+    mnuFileSetup = named(mnuFile->addAction(QString()), "mnuFileSetup");
+    mnuFileLine = named(mnuFile->addSeparator(), "mnuFileLine");
+    mnuFileExit = named(mnuFile->addAction(QString()), "mnuFileExit");
+    mnuRun = named(menuBar()->addMenu(QString()), "mnuRun");
+    mnuRunToggle = named(mnuRun->addAction(QString()), m_profile.runActionName);
+    mnuHelp = named(menuBar()->addMenu(QString()), "mnuHelp");
+    mnuHelpHelp = named(mnuHelp->addAction(QString()), "mnuHelpHelp");
+    mnuHelpLine = named(mnuHelp->addSeparator(), "mnuHelpLine");
+    mnuHelpAbout = named(mnuHelp->addAction(QString()), "mnuHelpAbout");
+
+    connect(mnuFileSetup, &QAction::triggered, this, [this] { mnuFileSetup_Click(); });
+    connect(mnuFileExit, &QAction::triggered, this, &QWidget::close);
+    connect(mnuRunToggle, &QAction::triggered, this, [this] {
+        if (m_toggle)
+            m_toggle->setChecked(!m_toggle->isChecked()); // the toggle's handler does the work
+    });
+    connect(mnuHelpHelp, &QAction::triggered, this,
+            [this] { ShowHelp(m_helpFile, HH_DISPLAY_TOC, 0, QString()); });
+    connect(mnuHelpAbout, &QAction::triggered, this, [this] {
+        frmAbout about(StationAboutInfo(), this);
+        about.exec();
+    });
+
+    // Items both stations show in their File menu go here, one AddFileMenuItem each.
+}
+
+QAction* StationWindow::AddFileMenuItem(const char* objectName, Words caption,
+                                        std::function<void()> open) {
+    auto* action = new QAction(mnuFile);
+    action->setObjectName(QString::fromLatin1(objectName));
+    mnuFile->insertAction(mnuFileLine, action);
+    connect(action, &QAction::triggered, this, std::move(open));
+    m_fileItems.push_back({action, std::move(caption)});
+    return action;
+}
+
+QGroupBox* StationWindow::CreateLamps(QWidget* parent, const LampPictures& pictures,
+                                      Qt::Orientation order) {
+    fraVoIp = new QGroupBox(parent);
+    fraVoIp->setObjectName(QStringLiteral("fraVoIp"));
+    lblRx = NewLabel(fraVoIp, "lblRx");
+    picRx = NewLamp(fraVoIp, "picRx", pictures.rxLit);
+    picRxBlack = NewLamp(fraVoIp, "picRxBlack", pictures.rxDark);
+    lblTx = NewLabel(fraVoIp, "lblTx");
+    picTx = NewLamp(fraVoIp, "picTx", pictures.txLit);
+    picTxBlack = NewLamp(fraVoIp, "picTxBlack", pictures.txDark);
+    picRx->hide();
+    picTx->hide();
+    // The lit and the dark picture share one place, one shown at a time.
+    auto* grid = new QGridLayout(fraVoIp);
+    const bool vertical = order == Qt::Vertical;
+    grid->addWidget(lblRx, 0, 0);
+    grid->addWidget(picRx, 0, 1);
+    grid->addWidget(picRxBlack, 0, 1);
+    grid->addWidget(lblTx, vertical ? 1 : 0, vertical ? 0 : 2);
+    grid->addWidget(picTx, vertical ? 1 : 0, vertical ? 1 : 3);
+    grid->addWidget(picTxBlack, vertical ? 1 : 0, vertical ? 1 : 3);
+    return fraVoIp;
+}
+
+QGroupBox* StationWindow::CreateStatusFrame(QWidget* parent) {
+    fraConnectionStatus = new QGroupBox(parent);
+    fraConnectionStatus->setObjectName(QStringLiteral("fraConnectionStatus"));
+    m_statusLabel = NewLabel(fraConnectionStatus, m_profile.statusLabelName);
+    m_statusLabel->setWordWrap(true);
+    auto* box = new QVBoxLayout(fraConnectionStatus);
+    box->addWidget(m_statusLabel);
+    return fraConnectionStatus;
+}
+
+void StationWindow::SetToggle(QPushButton* toggle) {
+    m_toggle = toggle;
+    connect(toggle, &QPushButton::toggled, this, [this](bool checked) { ToggleChanged(checked); });
+}
+
+void StationWindow::LoadWindow() {
+    SetMainFormFonts(this, m_toggle);
+    ApplyLanguage();
+    m_helpFile = HelpFilePath(m_profile.programBase);
+    SetHelpContext(this, m_helpFile, HELP_CONTEXT_MAIN);
+    QTimer::singleShot(0, this, [this] {
+        if (!m_unloaded)
+            ReportUnreadableFiles();
+    });
+}
+
+void StationWindow::StartLamps() {
+    m_lampTimer->start();
+}
+
+void StationWindow::ApplyLanguage() {
+    setWindowTitle(ProgramTitle() + QLatin1Char(' ') + m_profile.windowTitle);
+    mnuFile->setTitle(Tr(QStringLiteral("&File"), QStringLiteral("ファイル(&F)")));
+    mnuFileSetup->setText(Tr(QStringLiteral("&Setup..."), QStringLiteral("設定(&S)...")));
+    for (const FileMenuItem& item : m_fileItems)
+        item.action->setText(item.caption.Text());
+    mnuFileExit->setText(Tr(QStringLiteral("E&xit"), QStringLiteral("終了(&X)")));
+    mnuRun->setTitle(Tr(QStringLiteral("&Run"), QStringLiteral("実行(&R)")));
+    mnuHelp->setTitle(Tr(QStringLiteral("&Help"), QStringLiteral("ヘルプ(&H)")));
+    mnuHelpHelp->setText(Tr(QStringLiteral("&Help..."), QStringLiteral("ヘルプ(&H)...")));
+    mnuHelpAbout->setText(Tr(QStringLiteral("&About %1...").arg(m_profile.title),
+                             QStringLiteral("%1について(&A)...").arg(m_profile.title)));
+    ShowToggleState(false);
+    fraVoIp->setTitle(Tr(QStringLiteral("VoIP"), QStringLiteral("VoIP")));
+    lblRx->setText(Tr(QStringLiteral("Rx"), QStringLiteral("受信")));
+    lblTx->setText(Tr(QStringLiteral("Tx"), QStringLiteral("送信")));
+    fraConnectionStatus->setTitle(
+        Tr(QStringLiteral("Connection Status"), QStringLiteral("接続状況")));
+}
+
+void StationWindow::ShowToggleState(bool active) {
+    const ToggleTexts& texts = active ? m_profile.active : m_profile.idle;
+    m_toggle->setText(texts.caption.Text());
+    m_toggle->setToolTip(texts.toolTip.Text());
+    mnuRunToggle->setText(texts.caption.Text());
+}
+
+bool StationWindow::LoadControl(const QString& path) {
+    m_controlLoaded = TavrinoStandard->Load(path);
+    return m_controlLoaded;
+}
+
+bool StationWindow::InitializeControl(qint32 port) {
+    if (TavrinoStandard->CallBool(DISPID_INITIALIZE, {port, kStationCryptographyKey}) &&
+        TavrinoStandard->CallBool(DISPID_DISABLE_CRYPTOGRAPHY))
+        return true;
+    ShowObjectError();
+    return false;
+}
+
+void StationWindow::SessionStarted() {
+    m_sessionStarted = true;
+}
+
+void StationWindow::HangUp() {
+    LogTraffic();
+    TavrinoStandard->CallBool(DISPID_DISCONNECT);
+    TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
+}
+
+void StationWindow::LogTraffic() {
+    // The totals count from Initialize, so they are read before the control is torn down;
+    // once per session.
+    if (!m_sessionStarted)
+        return;
+    m_sessionStarted = false;
+    ConsoleLog(QStringLiteral("traffic: sent %1 bytes, received %2 bytes")
+                   .arg(TavrinoStandard->CallLong(DISPID_GET_OUTBOUND_TOTAL_BYTES))
+                   .arg(TavrinoStandard->CallLong(DISPID_GET_INBOUND_TOTAL_BYTES)));
+}
+
+void StationWindow::ShowObjectError() {
+    if (!TavrinoStandard->IsLoaded()) {
+        // Without the control every call fails with no object error to tell why.
+        ShowErrorBox(this, Tr(QStringLiteral("The voice control could not be loaded.\r\n%1"),
+                              QStringLiteral("音声コントロールを読み込めませんでした。\r\n%1"))
+                               .arg(TavrinoStandard->LoadError()));
+        return;
+    }
+    const qint32 error = TavrinoStandard->CallLong(DISPID_GET_OBJECT_ERROR);
+    const QString text = ObjectErrorText(error, m_profile.station);
+    if (text.isEmpty())
+        return;
+    // The host's reminders that it is already connected or connecting go away by themselves.
+    if (m_profile.station == Station::Host &&
+        (error == ERR_ALREADY_CONNECTED || error == ERR_CALL_PENDING))
+        ShowTimedMessage(text, QString());
+    else
+        ShowErrorBox(this, text);
+}
+
+void StationWindow::ShowStatus(qint32 statusCode) {
+    const QString line = StatusText(statusCode, m_profile.station);
+    if (line.isEmpty())
+        return;
+    m_statusLabel->setText(line);
+    ConsoleLog(QStringLiteral("status %1: %2").arg(statusCode).arg(line));
+    const QString box = StatusBoxText(statusCode, m_profile.station);
+    if (!box.isEmpty())
+        ShowWarningBox(this, box);
+}
+
+bool StationWindow::SetLamp(qint32 dispid, QLabel* lit, QLabel* dark) {
+    bool ok = false;
+    const QVariant rate = TavrinoStandard->Invoke(dispid, {}, &ok);
+    // A window that never had its control (reported when the operator uses it) shows dark lamps.
+    if (!ok && m_controlLoaded)
+        return false;
+    const bool on = ok && rate.toInt() != 0;
+    lit->setVisible(on);
+    dark->setVisible(!on);
+    return true;
+}
+
+void StationWindow::LampTimer_Timer() {
+    if (m_lampErrorShowing)
+        return; // one report at a time; the timer keeps running
+    if (SetLamp(DISPID_GET_INBOUND_DATA_RATE, picRx, picRxBlack) &&
+        SetLamp(DISPID_GET_OUTBOUND_DATA_RATE, picTx, picTxBlack))
+        return;
+    m_lampErrorShowing = true;
+    ShowErrorBox(this, QString::number(kErrControlUnavailable));
+    m_lampErrorShowing = false;
+}
+
+void StationWindow::CloseFromSignal() {
+    // What the close reports (a file that cannot be saved) must not wait for a click.
+    SetMessageBoxesToStandardError(true);
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            break; // it refused to close; the main window closes anyway
+    }
+    close();
+    // Also leaves every wait that is no modal window: the timed message's, a box's.
+    QCoreApplication::quit();
+    SetMessageBoxesToStandardError(false);
+}
+
+void StationWindow::closeEvent(QCloseEvent* event) {
+    if (!m_unloaded) {
+        m_unloaded = true;
+        m_lampTimer->stop();
+        HangUp();
+        SaveStationFiles();
+    }
+    event->accept();
+}

@@ -1,0 +1,173 @@
+// What the host's and the remote's main windows share: the voice control and
+// its session (initialise, hang up, teardown), the File, Run and Help menus,
+// the activity lamps, the status line and the traffic log, the object-error
+// reports, and the close on a signal. Each station derives its window from it
+// and keeps only what differs: admission and the user list on the host, the
+// connect flow and the connection list on the remote.
+//
+// Everything runs on the GUI thread, which also owns the control.
+//
+// Adding an item and its dialog to both stations' File menu is one call in
+// StationWindow::CreateMenus (StationWindow.cpp): AddFileMenuItem with the
+// item's object name, its two captions and what it opens. The item sits
+// between Setup and the separator above Exit, follows the language, and a
+// dialog it opens modally is closed by a close signal like every other one.
+#pragma once
+
+#include "modControlMessages.h"
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+class TavrinoClient;
+struct AboutInfo;
+
+class StationWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // A caption in the two languages.
+    struct Words {
+        QString english;
+        QString japanese;
+        QString Text() const;
+    };
+
+    // The toggle that starts and ends a station's side (chkOnline, chkConnect)
+    // and its Run menu item, in one of the two states.
+    struct ToggleTexts {
+        Words caption;
+        Words toolTip;
+    };
+
+    // What tells the stations apart in the shared parts.
+    struct Profile {
+        Station station;
+        QString programBase;         // "TESSORAH": icon and help file names
+        QString title;               // "TESSORA-H": the about item's caption
+        QString windowTitle;         // after the program title: "VoIP Program (for Host Station)"
+        const char* runActionName;   // "mnuRunOnline"
+        const char* lampTimerName;   // "tmrMessage"
+        const char* statusLabelName; // "lblConnectionStatus"
+        ToggleTexts idle;            // "&Online" / "Click to Online"
+        ToggleTexts active;          // "&Offline" / "Click to Offline"
+    };
+
+    struct LampPictures {
+        QPixmap rxLit, rxDark, txLit, txDark;
+    };
+
+    ~StationWindow() override;
+
+    // Ends the program as File > Exit does, for SIGINT and SIGTERM: open
+    // dialogs and message boxes are closed first so nothing blocks the close,
+    // and what the close reports goes to standard error, not to a box.
+    void CloseFromSignal();
+
+    // The number a lamp tick shows when a call on the voice control fails.
+    static constexpr int kErrControlUnavailable = 424;
+
+protected:
+    StationWindow(Profile profile, QWidget* parent);
+
+    // Building, from the station's constructor.
+    void CreateMenus();
+    // Adds an item to the File menu after Setup; `open` runs when it is chosen.
+    QAction* AddFileMenuItem(const char* objectName, Words caption, std::function<void()> open);
+    // fraVoIp with the lamps lblRx, picRx, picRxBlack, lblTx, picTx and
+    // picTxBlack: Rx above Tx (vertical) or beside it (horizontal).
+    QGroupBox* CreateLamps(QWidget* parent, const LampPictures& pictures, Qt::Orientation order);
+    // fraConnectionStatus holding the status label, in a vertical layout.
+    QGroupBox* CreateStatusFrame(QWidget* parent);
+    // The toggle whose state the Run item mirrors; its clicks run ToggleChanged.
+    void SetToggle(QPushButton* toggle);
+
+    // Start, once the station has read its files and the language: fonts,
+    // captions, help file and context; unreadable files are reported once the
+    // event loop runs (not at all when a close signal came first).
+    void LoadWindow();
+    void StartLamps();
+    // The shared captions; a station's override calls this first.
+    virtual void ApplyLanguage();
+    // Captions of the toggle and the Run item for the idle or active state.
+    void ShowToggleState(bool active);
+
+    // The session. LoadControl loads the control module (default folder when
+    // `path` is empty). InitializeControl: Initialize on `port` with the
+    // stations' key, then DisableCryptography; on failure the object error is
+    // shown and the result is false. SessionStarted marks the point from
+    // which the traffic totals count; HangUp logs them once, then sends
+    // Disconnect and UnInitialize (results ignored, safe when never started).
+    bool LoadControl(const QString& path = {});
+    bool InitializeControl(qint32 port);
+    void SessionStarted();
+    virtual void HangUp();
+    void ShowObjectError();
+    // The status line of a code, logged; with the box the station shows for it.
+    void ShowStatus(qint32 statusCode);
+    bool IsUnloaded() const { return m_unloaded; }
+
+    // What each station does itself.
+    virtual void ToggleChanged(bool checked) = 0;
+    virtual void TavrinoStandard_OnStatusEvent(qint32 statusCode) = 0;
+    virtual void TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
+                                                   const QString& userData) = 0;
+    virtual void mnuFileSetup_Click() = 0;
+    virtual AboutInfo StationAboutInfo() const = 0;
+    // Writes the station's files at close; each failure is reported by itself.
+    virtual void SaveStationFiles() = 0;
+
+    void closeEvent(QCloseEvent* event) override;
+
+    TavrinoClient* TavrinoStandard = nullptr;
+    QString m_helpFile;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileSetup = nullptr;
+    QAction* mnuFileLine = nullptr;
+    QAction* mnuFileExit = nullptr;
+    QMenu* mnuRun = nullptr;
+    QAction* mnuRunToggle = nullptr; // mnuRunOnline / mnuRunConnect
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpHelp = nullptr;
+    QAction* mnuHelpLine = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+
+    QGroupBox* fraVoIp = nullptr;
+    QLabel* lblRx = nullptr;
+    QLabel* picRx = nullptr;
+    QLabel* picRxBlack = nullptr;
+    QLabel* lblTx = nullptr;
+    QLabel* picTx = nullptr;
+    QLabel* picTxBlack = nullptr;
+    QGroupBox* fraConnectionStatus = nullptr;
+    QLabel* m_statusLabel = nullptr; // lblConnectionStatus / lblStatus
+
+private:
+    struct FileMenuItem {
+        QAction* action;
+        Words caption;
+    };
+
+    void LampTimer_Timer();
+    bool SetLamp(qint32 dispid, QLabel* lit, QLabel* dark);
+    void LogTraffic();
+
+    const Profile m_profile;
+    QPushButton* m_toggle = nullptr;
+    QTimer* m_lampTimer = nullptr;
+    std::vector<FileMenuItem> m_fileItems;
+    bool m_controlLoaded = false;  // a load succeeded: a failing call is then a fault
+    bool m_sessionStarted = false; // traffic not logged yet
+    bool m_unloaded = false;
+    bool m_lampErrorShowing = false;
+};
