@@ -56,12 +56,13 @@ std::unique_ptr<CEchoCanceller> CEchoCanceller::Create(EchoReference& reference,
     // The preprocessor learns from the canceller where the residual echo is.
     speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_ECHO_STATE, echo);
     speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_DENOISE, &denoise);
-    return std::unique_ptr<CEchoCanceller>(new CEchoCanceller(reference, echo, pre));
+    return std::unique_ptr<CEchoCanceller>(
+        new CEchoCanceller(reference, echo, pre, tailSamples / STEP_SAMPLES));
 }
 
 CEchoCanceller::CEchoCanceller(EchoReference& reference, SpeexEchoState_* echo,
-                               SpeexPreprocessState_* pre)
-    : m_reference(reference), m_echo(echo), m_pre(pre) {}
+                               SpeexPreprocessState_* pre, int tailSteps)
+    : m_reference(reference), m_echo(echo), m_pre(pre), m_tailSteps(tailSteps) {}
 
 CEchoCanceller::~CEchoCanceller() {
     speex_preprocess_state_destroy(m_pre);
@@ -72,13 +73,8 @@ void CEchoCanceller::Process(int16_t* samples, int count, uint64_t referenceEnd)
     if (count <= 0 || count % STEP_SAMPLES != 0)
         return;
     const uint64_t n = static_cast<uint64_t>(count);
-    const uint64_t target = referenceEnd > n ? referenceEnd - n : 0;
-    const uint64_t drift = target > m_cursor ? target - m_cursor : m_cursor - target;
-    if (!m_started || drift > RESYNC_SAMPLES) {
-        m_cursor = target;
-        m_started = true;
-        ++m_resyncs;
-    }
+    const uint64_t before = n + MARGIN_SAMPLES;
+    Align(referenceEnd > before ? referenceEnd - before : 0, n);
     int16_t reference[STEP_SAMPLES];
     int16_t cleaned[STEP_SAMPLES];
     for (int offset = 0; offset < count; offset += STEP_SAMPLES) {
@@ -91,8 +87,59 @@ void CEchoCanceller::Process(int16_t* samples, int count, uint64_t referenceEnd)
         }
         m_cursor += STEP_SAMPLES;
         m_fedUpTo = std::max(m_fedUpTo, m_cursor);
-        speex_echo_cancellation(m_echo, samples + offset, reference, cleaned);
+        // Once the filter has been fed a whole tail of far-end silence, its history holds
+        // nothing but silence and the filter can take nothing away; most of the work is
+        // spared until the far end speaks again (the preprocessor still denoises).
+        const bool quiet = std::all_of(reference, reference + STEP_SAMPLES, [](int16_t x) {
+            return x >= -QUIET_PEAK && x <= QUIET_PEAK;
+        });
+        m_quietSteps = quiet ? m_quietSteps + 1 : 0;
+        const bool skip = m_quietSteps > m_tailSteps;
+        if (skip != m_skipping) {
+            // Nor is there a residual echo for the suppressor to look for meanwhile.
+            speex_preprocess_ctl(m_pre, SPEEX_PREPROCESS_SET_ECHO_STATE, skip ? nullptr : m_echo);
+            m_skipping = skip;
+        }
+        if (skip)
+            std::memcpy(cleaned, samples + offset, sizeof cleaned);
+        else
+            speex_echo_cancellation(m_echo, samples + offset, reference, cleaned);
         speex_preprocess_run(m_pre, cleaned);
         std::memcpy(samples + offset, cleaned, sizeof cleaned);
     }
+}
+
+void CEchoCanceller::Align(uint64_t target, uint64_t count) {
+    if (!m_started) {
+        m_started = true;
+        MoveTo(target);
+        return;
+    }
+    // The window must lie within what the loudspeakers have been handed: past it the ring
+    // holds nothing yet, and silence paired with audio a loudspeaker did play teaches the
+    // filter an echo path that is not there. (While no loudspeaker runs, silence is true.)
+    const uint64_t handed = m_reference.Position();
+    const bool playing = handed != m_handedBefore;
+    m_handedBefore = handed;
+    if (playing && m_cursor + count > handed) {
+        MoveTo(std::min(target, handed - std::min(handed, count)));
+        return;
+    }
+    const int64_t lag = static_cast<int64_t>(target) - static_cast<int64_t>(m_cursor);
+    m_leastLag = m_lagRun == 0 ? lag : std::min(m_leastLag, lag);
+    if (++m_lagRun < SETTLE_BUFFERS)
+        return;
+    m_lagRun = 0;
+    if (m_leastLag > RESYNC_SAMPLES)
+        MoveTo(m_cursor + static_cast<uint64_t>(m_leastLag));
+}
+
+void CEchoCanceller::MoveTo(uint64_t cursor) {
+    // What the filter learnt belongs to the old alignment: it would cancel the echo at
+    // the wrong delay, and unlearning that takes longer than learning afresh.
+    if (m_resyncs > 0)
+        speex_echo_state_reset(m_echo);
+    m_cursor = cursor;
+    m_lagRun = 0;
+    ++m_resyncs;
 }

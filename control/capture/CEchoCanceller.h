@@ -22,14 +22,21 @@ public:
     static constexpr int STEP_SAMPLES = 160; // the library's frame: 20 ms
     // The suppressor's overlap-add hands each step back one step late.
     static constexpr int DELAY_SAMPLES = STEP_SAMPLES;
-    // 320 ms: a device round trip of up to 250 ms plus 70 ms of room reflections. A
-    // longer tail converges more slowly (measured: 27 dB after 3 s at 320 ms, 21.5 dB at
-    // 400 ms, for a 250 ms round trip).
-    static constexpr int TAIL_SAMPLES = 2560;
-    // A stamp that strays further than this from the running reference cursor moves the
-    // cursor (clock drift between devices, a playback device opened or closed);
-    // ordinary scheduling jitter stays well inside it.
+    // 340 ms: a device round trip of up to 250 ms, the reference window's 20 ms margin
+    // (below) and 70 ms of room reflections. A longer tail converges more slowly
+    // (measured: 27 dB after 3 s at 320 ms, 21.5 dB at 400 ms, for a 250 ms round trip).
+    static constexpr int TAIL_SAMPLES = 2720;
+    // The window of reference paired with a buffer ends this far before the buffer's
+    // stamp: one output period, so a stamp taken just before the output thread's next
+    // period still finds the whole window handed over.
+    static constexpr int MARGIN_SAMPLES = 160;
+    // The window moves forward only when it has lagged behind its place by more than
+    // this for SETTLE_BUFFERS buffers in a row (a playback device opened, clocks that
+    // drifted apart); a late capture wake-up alone never moves it.
     static constexpr int RESYNC_SAMPLES = 320;
+    static constexpr int SETTLE_BUFFERS = 16; // about 2 s of 120 ms buffers
+    // Far-end audio whose peaks stay within this (about -60 dBFS) counts as silence.
+    static constexpr int16_t QUIET_PEAK = 32;
 
     // Whether audio from an input gets cleaned: TAVRINO_ECHO=on|off decides, otherwise
     // real devices (microphones near loudspeakers) do and files and silence do not.
@@ -45,11 +52,15 @@ public:
     // Cleans `count` samples (a whole number of steps) in place. `referenceEnd` is the
     // reference position when the input filled them.
     void Process(int16_t* samples, int count, uint64_t referenceEnd);
-    // How often the reference cursor had to move (the first buffer included).
+    // How often the reference window had to move (the first buffer included).
     int Resyncs() const { return m_resyncs; }
 
 private:
-    CEchoCanceller(EchoReference& reference, SpeexEchoState_* echo, SpeexPreprocessState_* pre);
+    CEchoCanceller(EchoReference& reference, SpeexEchoState_* echo, SpeexPreprocessState_* pre,
+                   int tailSteps);
+    // Places the window for a buffer of `count` samples whose place is `target`.
+    void Align(uint64_t target, uint64_t count);
+    void MoveTo(uint64_t cursor);
 
     EchoReference& m_reference;
     SpeexEchoState_* m_echo;
@@ -58,4 +69,10 @@ private:
     uint64_t m_cursor = 0;  // next reference sample to pair with the microphone
     uint64_t m_fedUpTo = 0; // reference before this was used already; never used twice
     int m_resyncs = 0;
+    uint64_t m_handedBefore = 0; // the reference's end at the previous buffer
+    const int m_tailSteps;
+    int m_quietSteps = 0; // steps of far-end silence fed in a row
+    bool m_skipping = false; // the filter is skipped and detached from the suppressor
+    int64_t m_leastLag = 0; // how far the window trailed its place, least of this run
+    int m_lagRun = 0;       // buffers in that run
 };

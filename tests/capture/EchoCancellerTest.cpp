@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numeric>
@@ -39,9 +40,11 @@ TEST(EchoCancellerRoom, RemovesTheEchoAndKeepsTheNearTalkerInDoubleTalk) {
     std::vector<double> mic, nearEnd, out;
     for (int f = 0; f < 12 * kRate / kFrame; ++f) { // the far end says 12 s
         // The loudspeaker has been handed audio up to about the end of this buffer, in
-        // 10 ms periods whose grid wobbles as a device thread's does.
-        while (reference.Position() < static_cast<uint64_t>((f + 1) * kFrame + f % 2 * 80))
-            reference.Append(far.data() + reference.Position(), 80);
+        // 20 ms periods whose grid wobbles by a period as a device thread's does, and the
+        // first buffer finds it at its top.
+        const int wobble = f % 2 == 0 ? 160 : 0;
+        while (reference.Position() < static_cast<uint64_t>((f + 1) * kFrame + wobble))
+            reference.Append(far.data() + reference.Position(), 160);
         std::vector<int16_t> buffer(kFrame);
         for (int i = 0, t = f * kFrame; i < kFrame; ++i, ++t) {
             mic.push_back(room.Next(far[t]));
@@ -57,8 +60,12 @@ TEST(EchoCancellerRoom, RemovesTheEchoAndKeepsTheNearTalkerInDoubleTalk) {
     const auto erleDb = [&](int from, int to) {
         return 10 * std::log10(dot(mic, mic, from, to) / dot(out, out, from, to));
     };
-    for (int s = 0; s < kTalkFrom / kRate; ++s)
-        std::printf("ERLE second %d: %.1f dB\n", s + 1, erleDb(s * kRate, (s + 1) * kRate));
+    double worstSecond = 99; // from the fourth on: once converged, the filter keeps its grip
+    for (int s = 0; s < kTalkFrom / kRate; ++s) {
+        const double second = erleDb(s * kRate, (s + 1) * kRate);
+        std::printf("ERLE second %d: %.1f dB\n", s + 1, second);
+        worstSecond = s >= 3 ? std::min(worstSecond, second) : worstSecond;
+    }
     const double erle = erleDb(3 * kRate, kTalkFrom);
     out.erase(out.begin(), out.begin() + CEchoCanceller::DELAY_SAMPLES); // the suppressor's lag
     const double nearPower = dot(nearEnd, nearEnd, kTalkFrom, kTalkTo),
@@ -68,6 +75,7 @@ TEST(EchoCancellerRoom, RemovesTheEchoAndKeepsTheNearTalkerInDoubleTalk) {
     std::printf("ERLE after 3 s: %.1f dB; double talk: correlation %.3f, loss %.1f dB\n", erle,
                 correlation, lossDb);
     EXPECT_GE(erle, 20.0);
+    EXPECT_GE(worstSecond, 20.0);
     EXPECT_GE(correlation, 0.8);
     EXPECT_LE(lossDb, 4.0);
     EXPECT_EQ(canceller->Resyncs(), 1); // the wobble stays inside the cursor's tolerance

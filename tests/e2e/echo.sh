@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
 # The far end must not hear itself: the host's loudspeaker and microphone are PulseAudio
 # pipe devices joined by audio-room's echo path, and what the remote hears of its own voice
-# must be 15 dB quieter with the host's canceller on (the ALSA default) than off.
+# must be 25 dB quieter with the host's canceller on (the ALSA default) than off: 34 to 39 dB
+# measured, also beside two busy loops; a reference a period out of line gave 14 to 20 dB.
 E2E_PORT=29570
 source "$(dirname "$0")/e2e-common.sh"
 pactl info >/dev/null 2>&1 || skip "no PulseAudio server"
-# Known fault, still open: in about half the runs on this machine the canceller converges
-# (about 45 dB off at second 4) and then keeps only about 10 dB for the rest of the call.
-# Until that is mended the test runs only when asked for, so it cannot pass by chance.
-[ "${TESSORA_E2E_ECHO:-0}" = 1 ] || skip "set TESSORA_E2E_ECHO=1 to run it (known fault: the canceller can lose its grip mid-call)"
 CALL_SECONDS=14
 TAG="tessora_echo_$$"
 
@@ -44,5 +41,5 @@ call on ""
 off=$(level "$E2E_SCRATCH/off.wav") on=$(level "$E2E_SCRATCH/on.wav")
 gain=$(awk -v a="$off" -v b="$on" 'BEGIN { print a - b }')
 e2e_log "the remote hears its own voice at $off dBFS uncancelled, $on dBFS cancelled"
-at_least "$gain" 15 || fail "the canceller took only $gain dB off the echo"
+at_least "$gain" 25 || fail "the canceller took only $gain dB off the echo"
 e2e_pass
