@@ -13,7 +13,9 @@
 #   - peak resident memory of each station (VmHWM from /proc/PID/status,
 #     read just before it is stopped);
 #   - datagrams (the relay's counts) and bytes (the stations' own traffic
-#     counters) each way.
+#     counters) each way;
+#   - per thread of each station: CPU share and wake-ups per second
+#     (voluntary context switches), from /proc/PID/task.
 # With BENCH_AUDIO=alsa both stations use ALSA's default devices instead of
 # WAV files (a PulseAudio server must answer; its null devices will do), so
 # the CPU includes the real device layers and, unless TAVRINO_ECHO=off, the
@@ -134,12 +136,24 @@ cpu_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
 # status_kib PID FIELD: a size from /proc/PID/status, in KiB.
 status_kib() { awk -v f="$2:" '$1 == f { print $2 }' "/proc/$1/status"; }
 
+# threads PID: one line per thread: id, name, CPU ticks, voluntary context switches
+# (each one a wake-up after a sleep).
+threads() {
+  local t
+  for t in /proc/"$1"/task/*; do
+    printf '%s %s %s %s\n' "${t##*/}" "$(tr ' ' _ <"$t/comm")" \
+      "$(sed 's/^.*) //' "$t/stat" | awk '{ print $12 + $13 }')" \
+      "$(awk '$1 == "voluntary_ctxt_switches:" { print $2 }' "$t/status")"
+  done 2>/dev/null
+}
 tick_hz=$(getconf CLK_TCK)
 start_ns=$(date +%s%N)
 host_t0=$(cpu_ticks "$E2E_HOST_PID"); remote_t0=$(cpu_ticks "$E2E_REMOTE_PID")
+threads "$E2E_HOST_PID" >"$scratch/host-threads0"; threads "$E2E_REMOTE_PID" >"$scratch/remote-threads0"
 say "in call for $CALL_SECONDS s, both sides talking"
 sleep "$CALL_SECONDS"
 host_t1=$(cpu_ticks "$E2E_HOST_PID"); remote_t1=$(cpu_ticks "$E2E_REMOTE_PID")
+threads "$E2E_HOST_PID" >"$scratch/host-threads1"; threads "$E2E_REMOTE_PID" >"$scratch/remote-threads1"
 elapsed_ns=$(($(date +%s%N) - start_ns))
 host_hwm=$(status_kib "$E2E_HOST_PID" VmHWM); remote_hwm=$(status_kib "$E2E_REMOTE_PID" VmHWM)
 host_rss=$(status_kib "$E2E_HOST_PID" VmRSS); remote_rss=$(status_kib "$E2E_REMOTE_PID" VmRSS)
@@ -187,3 +201,12 @@ printf '%-34s %12s %12s   %s / %s\n' "CPU over the call (% of one core)" "$host_
 printf '%-34s %12s %12s   %s / %s\n' "peak resident memory (MiB)" "$(mib "$host_hwm")" "$(mib "$remote_hwm")" \
   "$(verdict "$(mib "$host_hwm")" 60)" "$(verdict "$(mib "$remote_hwm")" 60)"
 printf '%-34s %12s %12s\n' "resident at the end (MiB)" "$(mib "$host_rss")" "$(mib "$remote_rss")"
+# Per thread over the call: CPU share of one core and wake-ups per second.
+for side in host remote; do
+  echo
+  printf '%-34s %12s %12s\n' "$side thread" "CPU %" "wake-ups/s"
+  awk -v hz="$tick_hz" -v ns="$elapsed_ns" 'NR == FNR { t[$1] = $3; w[$1] = $4; next }
+    ($1 in t) { printf "%-34s %12.2f %12.1f\n", $2 " (" $1 ")", 100 * ($3 - t[$1]) / hz / (ns / 1e9),
+                ($4 - w[$1]) / (ns / 1e9) }' "$scratch/$side-threads0" "$scratch/$side-threads1"
+done
+

@@ -5,6 +5,7 @@
 #include "PulseStream.h"
 #include "TavrinoStandardApi.h"
 
+#include <chrono>
 #include <cstring>
 
 PulseAudioInput::PulseAudioInput(std::string source) : m_source(std::move(source)) {}
@@ -63,6 +64,14 @@ int PulseAudioInput::Capture(uint8_t* buffer, int length) {
             std::memset(buffer + got, 0, static_cast<size_t>(chunk));
             got += chunk;
             continue;
+        }
+        // The server hands audio over every 20 ms: sleeping until the rest of the buffer is
+        // due wakes this thread about once a buffer rather than at every fragment.
+        const int ready = m_stream->Available();
+        if (ready >= 0 && ready < length - got) {
+            const long long missing = (length - got - ready) / BYTES_PER_SAMPLE;
+            if (!WaitUntil(Clock::now() + std::chrono::microseconds(missing * 1000000 / SAMPLE_RATE)))
+                return got;
         }
         // A source that stalls delivers nothing; the time-out lets a stop request in.
         const int read = m_stream->Read(buffer + got, length - got, WAIT_MS);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -22,20 +23,17 @@ std::unique_ptr<PulseStream> PulseStream::Open(bool capture, const std::string& 
     *error = PA_ERR_CONNECTIONREFUSED;
     std::unique_ptr<PulseStream> s(new PulseStream);
     s->m_capture = capture;
-    s->m_loop = pa_threaded_mainloop_new();
+    s->m_loop = pa_mainloop_new();
     if (s->m_loop == nullptr)
         return nullptr;
-    s->m_context = pa_context_new(pa_threaded_mainloop_get_api(s->m_loop), "TESSORA");
+    s->m_context = pa_context_new(pa_mainloop_get_api(s->m_loop), "TESSORA");
     if (s->m_context == nullptr)
         return nullptr;
-    pa_context_set_state_callback(s->m_context, &PulseStream::OnContextState, s.get());
-    if (pa_context_connect(s->m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
-        pa_threaded_mainloop_start(s->m_loop) < 0)
+    if (pa_context_connect(s->m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
         return nullptr;
     const auto deadline = After(timeoutMs);
 
     // Connected and the stream set up, or failed, or out of time.
-    pa_threaded_mainloop_lock(s->m_loop);
     bool ready = false;
     for (bool streamStarted = false;;) {
         const pa_context_state_t cs = pa_context_get_state(s->m_context);
@@ -51,7 +49,6 @@ std::unique_ptr<PulseStream> PulseStream::Open(bool capture, const std::string& 
                 *error = pa_context_errno(s->m_context);
                 break;
             }
-            pa_stream_set_state_callback(s->m_stream, &PulseStream::OnStreamState, s.get());
             pa_stream_set_moved_callback(s->m_stream, &PulseStream::OnMoved, s.get());
             pa_buffer_attr attr{};
             attr.maxlength = static_cast<uint32_t>(-1);
@@ -61,18 +58,11 @@ std::unique_ptr<PulseStream> PulseStream::Open(bool capture, const std::string& 
             attr.fragsize = capture ? static_cast<uint32_t>(periodBytes) : static_cast<uint32_t>(-1);
             const char* name = device.empty() ? nullptr : device.c_str();
             const auto flags = PA_STREAM_ADJUST_LATENCY;
-            if (capture) {
-                pa_stream_set_read_callback(s->m_stream, &PulseStream::OnData, s.get());
-                if (pa_stream_connect_record(s->m_stream, name, &attr, flags) < 0) {
-                    *error = pa_context_errno(s->m_context);
-                    break;
-                }
-            } else {
-                pa_stream_set_write_callback(s->m_stream, &PulseStream::OnData, s.get());
-                if (pa_stream_connect_playback(s->m_stream, name, &attr, flags, nullptr, nullptr) < 0) {
-                    *error = pa_context_errno(s->m_context);
-                    break;
-                }
+            const int rc = capture ? pa_stream_connect_record(s->m_stream, name, &attr, flags)
+                                   : pa_stream_connect_playback(s->m_stream, name, &attr, flags, nullptr, nullptr);
+            if (rc < 0) {
+                *error = pa_context_errno(s->m_context);
+                break;
             }
         }
         if (s->m_stream != nullptr) {
@@ -86,15 +76,11 @@ std::unique_ptr<PulseStream> PulseStream::Open(bool capture, const std::string& 
                 break;
             }
         }
-        pa_threaded_mainloop_unlock(s->m_loop);
-        const bool woken = s->WaitForWake(deadline);
-        pa_threaded_mainloop_lock(s->m_loop);
-        if (!woken) {
+        if (!s->RunUntil(deadline)) {
             *error = PA_ERR_TIMEOUT;
             break;
         }
     }
-    pa_threaded_mainloop_unlock(s->m_loop);
     if (!ready)
         return nullptr; // the destructor takes down what was set up
     *error = 0;
@@ -104,54 +90,40 @@ std::unique_ptr<PulseStream> PulseStream::Open(bool capture, const std::string& 
 PulseStream::~PulseStream() {
     if (m_loop == nullptr)
         return;
-    pa_threaded_mainloop_lock(m_loop);
     if (m_stream != nullptr) {
-        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-        pa_stream_set_read_callback(m_stream, nullptr, nullptr);
-        pa_stream_set_write_callback(m_stream, nullptr, nullptr);
         pa_stream_set_moved_callback(m_stream, nullptr, nullptr);
         pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
     }
     if (m_context != nullptr) {
-        pa_context_set_state_callback(m_context, nullptr, nullptr);
         pa_context_disconnect(m_context);
         pa_context_unref(m_context);
     }
-    pa_threaded_mainloop_unlock(m_loop);
-    pa_threaded_mainloop_stop(m_loop);
-    pa_threaded_mainloop_free(m_loop);
+    pa_mainloop_free(m_loop);
 }
 
-void PulseStream::Wake() {
-    {
-        std::lock_guard lock(m_wakeMutex);
-        m_woken = true;
+bool PulseStream::RunUntil(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+    if (left.count() <= 0)
+        return false;
+    return pa_mainloop_prepare(m_loop, static_cast<int>(left.count())) >= 0 && pa_mainloop_poll(m_loop) >= 0 &&
+           pa_mainloop_dispatch(m_loop) >= 0;
+}
+
+void PulseStream::RunPending() {
+    // Bounded: a server that never stops talking must not hold the caller here.
+    for (int i = 0; i < 64 && pa_mainloop_iterate(m_loop, 0, nullptr) > 0; ++i) {
     }
-    m_wake.notify_one();
 }
 
-bool PulseStream::WaitForWake(Clock::time_point deadline) {
-    std::unique_lock lock(m_wakeMutex);
-    const bool woken = m_wake.wait_until(lock, deadline, [this] { return m_woken; });
-    m_woken = false;
-    return woken;
-}
-
-void PulseStream::OnContextState(pa_context*, void* self) {
-    static_cast<PulseStream*>(self)->Wake();
-}
-
-void PulseStream::OnStreamState(pa_stream*, void* self) {
-    static_cast<PulseStream*>(self)->Wake();
-}
-
-void PulseStream::OnData(pa_stream* stream, size_t, void* self) {
-    auto* s = static_cast<PulseStream*>(self);
-    // A reader waiting for a whole buffer is woken once, not once per fragment.
-    if (s->m_capture && pa_stream_readable_size(stream) < s->m_want.load())
-        return;
-    s->Wake();
+int PulseStream::Available() {
+    RunPending();
+    if (!Alive())
+        return -1;
+    const size_t n = m_capture ? pa_stream_readable_size(m_stream) : pa_stream_writable_size(m_stream);
+    if (n == static_cast<size_t>(-1))
+        return -1;
+    return static_cast<int>(std::min<size_t>(n - std::min(n, m_fragmentOffset), INT32_MAX));
 }
 
 void PulseStream::OnMoved(pa_stream*, void* self) {
@@ -166,17 +138,10 @@ bool PulseStream::Alive() const {
 int PulseStream::Read(uint8_t* data, int bytes, int timeoutMs) {
     const auto deadline = After(timeoutMs);
     int got = 0;
+    RunPending();
     while (got < bytes) {
-        m_want.store(static_cast<size_t>(bytes - got));
-        {
-            std::lock_guard lock(m_wakeMutex);
-            m_woken = false; // set again by whatever arrives from here on
-        }
-        pa_threaded_mainloop_lock(m_loop);
-        if (!Alive()) {
-            pa_threaded_mainloop_unlock(m_loop);
+        if (!Alive())
             return -1;
-        }
         // Fragments as they come; what a buffer has no room for waits for the next read.
         while (got < bytes) {
             const void* fragment = nullptr;
@@ -195,49 +160,45 @@ int PulseStream::Read(uint8_t* data, int bytes, int timeoutMs) {
             m_fragmentOffset = 0;
             pa_stream_drop(m_stream);
         }
-        pa_threaded_mainloop_unlock(m_loop);
-        if (got < bytes && !WaitForWake(deadline))
+        if (got < bytes && !RunUntil(deadline))
             break;
     }
-    m_want.store(0);
     return got;
 }
 
 int PulseStream::Write(const uint8_t* data, int bytes, int timeoutMs) {
     const auto deadline = After(timeoutMs);
     int done = 0;
+    RunPending();
     while (done < bytes) {
-        {
-            std::lock_guard lock(m_wakeMutex);
-            m_woken = false;
-        }
-        pa_threaded_mainloop_lock(m_loop);
-        if (!Alive()) {
-            pa_threaded_mainloop_unlock(m_loop);
+        if (!Alive())
             return -1;
-        }
         const size_t room = pa_stream_writable_size(m_stream);
         const size_t n = std::min(room, static_cast<size_t>(bytes - done));
         if (n > 0 && pa_stream_write(m_stream, data + done, n, nullptr, 0, PA_SEEK_RELATIVE) == 0)
             done += static_cast<int>(n);
-        pa_threaded_mainloop_unlock(m_loop);
-        if (done < bytes && !WaitForWake(deadline))
+        if (done < bytes && !RunUntil(deadline))
             break;
     }
+    RunPending(); // on its way to the server now, not at the next wait
     return done;
 }
 
 void PulseStream::Flush() {
-    pa_threaded_mainloop_lock(m_loop);
-    if (Alive()) {
-        if (m_fragmentOffset > 0) {
+    // What arrived while no one read is dropped here, what is still on the server there.
+    RunPending();
+    if (!Alive())
+        return;
+    if (m_capture) {
+        const void* fragment = nullptr;
+        size_t length = 0;
+        while (pa_stream_peek(m_stream, &fragment, &length) == 0 && length > 0)
             pa_stream_drop(m_stream);
-            m_fragmentOffset = 0;
-        }
-        if (pa_operation* op = pa_stream_flush(m_stream, nullptr, nullptr))
-            pa_operation_unref(op);
+        m_fragmentOffset = 0;
     }
-    pa_threaded_mainloop_unlock(m_loop);
+    if (pa_operation* op = pa_stream_flush(m_stream, nullptr, nullptr))
+        pa_operation_unref(op);
+    RunPending();
 }
 
 bool PulseStream::NoSuchDevice(int error) {

@@ -3,24 +3,23 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 struct pa_context;
 struct pa_stream;
-struct pa_threaded_mainloop;
+struct pa_mainloop;
 
 // libpulse's simple API blocks without a time-out, so a source that stops delivering
 // (a pipe without a writer, a stalled server) would hold its reader, and with it every
-// Close, for ever. Here the stream runs on its own libpulse thread; Read and Write wait
-// on a condition variable with a deadline instead.
+// Close, for ever. Here Read and Write run the stream's own libpulse mainloop on the
+// calling thread, polling with a deadline. No libpulse thread of its own: handing every
+// server message over from one woke two threads per 20 ms period instead of one.
 //
 // Threads: Open, Read, Write, Flush and the destructor come from one thread at a time
-// (the device thread, or the owner while no device thread runs). libpulse's callbacks run
-// on its mainloop thread and only set the wake flag under m_wakeMutex.
+// (the device thread, or the owner while no device thread runs); libpulse's callbacks
+// run inside them.
 class PulseStream {
 public:
     ~PulseStream();
@@ -40,6 +39,9 @@ public:
     // Writes `bytes` as room comes free, waiting at most `timeoutMs` in all. Returns what
     // was written, or -1 once the stream or the server is gone.
     int Write(const uint8_t* data, int bytes, int timeoutMs);
+    // Bytes that can be read, or written, at once, after taking in what the server sent;
+    // -1 once the stream or the server is gone.
+    int Available();
     // Drops what the server holds for the stream.
     void Flush();
     // True once after the server moved the stream to another device (its own went away).
@@ -50,25 +52,19 @@ public:
 
 private:
     PulseStream() = default;
-    static void OnContextState(pa_context* context, void* self);
-    static void OnStreamState(pa_stream* stream, void* self);
-    static void OnData(pa_stream* stream, size_t bytes, void* self);
     static void OnMoved(pa_stream* stream, void* self);
-    void Wake();
-    // With the mainloop locked: false once the context or the stream failed.
+    // False once the context or the stream failed.
     bool Alive() const;
-    // Waits for a wake-up until `deadline`; false on the deadline.
-    bool WaitForWake(std::chrono::steady_clock::time_point deadline);
+    // Handles what the server sent, waiting for it until `deadline` at most; false on
+    // the deadline or when the mainloop cannot run.
+    bool RunUntil(std::chrono::steady_clock::time_point deadline);
+    // Handles everything pending without waiting (sends what was written).
+    void RunPending();
 
-    pa_threaded_mainloop* m_loop = nullptr;
+    pa_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;
     pa_stream* m_stream = nullptr;
     bool m_capture = false;
-    std::atomic<size_t> m_want{0}; // bytes a reader waits for: fewer wake no one
     std::atomic<bool> m_moved{false};
-    size_t m_fragmentOffset = 0;   // of the fragment at the head of the capture stream, read already
-
-    std::mutex m_wakeMutex;
-    std::condition_variable m_wake;
-    bool m_woken = false; // guarded
+    size_t m_fragmentOffset = 0; // of the fragment at the head of the capture stream, read already
 };
