@@ -21,7 +21,7 @@ fail() {
   exit 1
 }
 wait_for() { # LOG PATTERN SECONDS WHAT
-  for ((i = 0; i < $3 * 10; i++)); do grep -qE -- "$2" "$dir/$1.log" && return 0; sleep 0.1; done
+  for ((i = 0; i < $3 * 10; i++)); do grep -qsE -- "$2" "$dir/$1.log" && return 0; sleep 0.1; done
   fail "$4"
 }
 console() { "$BIN/tavrino-console" <"$dir/$1.in" >"$dir/$1.log" 2>&1 & pids+=($!); }
@@ -82,7 +82,7 @@ speech() { # LOG SINCE: the share of 20 ms chunks after SINCE that hold speech, 
     "$dir/heard$1.log"
 }
 sleep 5
-since=$(date +%s.%N | awk '{ print $1 - 3 }')
+since=$(date +%s.%N | awk '{ printf "%.3f", $1 - 3 }') # %g would round the epoch to 10^4 s
 for s in A B; do
   (($(speech $s "$since") >= 20)) || fail "station $s hears the other's speech ($(speech $s "$since")%)"
 done
