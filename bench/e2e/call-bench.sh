@@ -8,8 +8,8 @@
 # counts the datagrams each way), and reports:
 #   - mouth-to-ear delay in each direction, measured on the audio itself
 #     (wav-compare, lined up on the clock by the stations' timing log);
-#   - CPU time of each station over the call (utime + stime from
-#     /proc/PID/stat), as a share of one core;
+#   - CPU time of each station over the call (the nanoseconds each thread ran,
+#     from /proc/PID/task/*/schedstat), as a share of one core;
 #   - peak resident memory of each station (VmHWM from /proc/PID/status,
 #     read just before it is stopped);
 #   - datagrams (the relay's counts) and bytes (the stations' own traffic
@@ -130,29 +130,26 @@ pids+=("$E2E_REMOTE_PID")
 e2e_wait_for "$E2E_REMOTE_LOG" '^status 53:' 15
 e2e_wait_for "$E2E_HOST_LOG" '^status 53:' 5
 
-# cpu_ticks PID: utime + stime in clock ticks (fields 14 and 15; counted
-# after the ")" that closes the command name).
-cpu_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
 # status_kib PID FIELD: a size from /proc/PID/status, in KiB.
 status_kib() { awk -v f="$2:" '$1 == f { print $2 }' "/proc/$1/status"; }
 
-# threads PID: one line per thread: id, name, CPU ticks, voluntary context switches
-# (each one a wake-up after a sleep).
+# threads PID: one line per thread: id, name, nanoseconds on a CPU (schedstat: exact,
+# where utime and stime count 10 ms ticks), voluntary context switches (each one a
+# wake-up after a sleep).
 threads() {
   local t
   for t in /proc/"$1"/task/*; do
-    printf '%s %s %s %s\n' "${t##*/}" "$(tr ' ' _ <"$t/comm")" \
-      "$(sed 's/^.*) //' "$t/stat" | awk '{ print $12 + $13 }')" \
+    printf '%s %s %s %s\n' "${t##*/}" "$(tr ' ' _ <"$t/comm")" "$(cut -d' ' -f1 "$t/schedstat")" \
       "$(awk '$1 == "voluntary_ctxt_switches:" { print $2 }' "$t/status")"
   done 2>/dev/null
 }
-tick_hz=$(getconf CLK_TCK)
+# cpu_ns BEFORE AFTER: nanoseconds the process's threads ran between two snapshots (a
+# thread started meanwhile counts whole; none ends during a call).
+cpu_ns() { awk 'NR == FNR { t[$1] = $3; next } { s += $3 - t[$1] } END { printf "%.0f", s }' "$1" "$2"; }
 start_ns=$(date +%s%N)
-host_t0=$(cpu_ticks "$E2E_HOST_PID"); remote_t0=$(cpu_ticks "$E2E_REMOTE_PID")
 threads "$E2E_HOST_PID" >"$scratch/host-threads0"; threads "$E2E_REMOTE_PID" >"$scratch/remote-threads0"
 say "in call for $CALL_SECONDS s, both sides talking"
 sleep "$CALL_SECONDS"
-host_t1=$(cpu_ticks "$E2E_HOST_PID"); remote_t1=$(cpu_ticks "$E2E_REMOTE_PID")
 threads "$E2E_HOST_PID" >"$scratch/host-threads1"; threads "$E2E_REMOTE_PID" >"$scratch/remote-threads1"
 elapsed_ns=$(($(date +%s%N) - start_ns))
 host_hwm=$(status_kib "$E2E_HOST_PID" VmHWM); remote_hwm=$(status_kib "$E2E_REMOTE_PID" VmHWM)
@@ -180,9 +177,10 @@ fi
 up_delay=$(field delay_ms <<<"$up_report"); up_sim=$(field similarity <<<"$up_report")
 down_delay=$(field delay_ms <<<"$down_report"); down_sim=$(field similarity <<<"$down_report")
 
-cpu() { awk -v t="$1" -v hz="$tick_hz" -v ns="$elapsed_ns" 'BEGIN { printf "%.2f", 100 * t / hz / (ns / 1e9) }'; }
+cpu() { awk -v t="$1" -v ns="$elapsed_ns" 'BEGIN { printf "%.2f", 100 * t / ns }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
-host_cpu=$(cpu $((host_t1 - host_t0))); remote_cpu=$(cpu $((remote_t1 - remote_t0)))
+host_cpu=$(cpu "$(cpu_ns "$scratch/host-threads0" "$scratch/host-threads1")")
+remote_cpu=$(cpu "$(cpu_ns "$scratch/remote-threads0" "$scratch/remote-threads1")")
 verdict() { awk -v v="$1" -v max="$2" 'BEGIN { print (v + 0 <= max + 0 ? "aim met" : "AIM MISSED") }'; }
 
 echo
@@ -205,8 +203,8 @@ printf '%-34s %12s %12s\n' "resident at the end (MiB)" "$(mib "$host_rss")" "$(m
 for side in host remote; do
   echo
   printf '%-34s %12s %12s\n' "$side thread" "CPU %" "wake-ups/s"
-  awk -v hz="$tick_hz" -v ns="$elapsed_ns" 'NR == FNR { t[$1] = $3; w[$1] = $4; next }
-    ($1 in t) { printf "%-34s %12.2f %12.1f\n", $2 " (" $1 ")", 100 * ($3 - t[$1]) / hz / (ns / 1e9),
+  awk -v ns="$elapsed_ns" 'NR == FNR { t[$1] = $3; w[$1] = $4; next }
+    ($1 in t) { printf "%-34s %12.3f %12.1f\n", $2 " (" $1 ")", 100 * ($3 - t[$1]) / ns,
                 ($4 - w[$1]) / (ns / 1e9) }' "$scratch/$side-threads0" "$scratch/$side-threads1"
 done
 
