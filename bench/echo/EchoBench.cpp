@@ -59,12 +59,11 @@ void BM_Encode(benchmark::State& state) {
 
 // speexdsp alone: the adaptive filter without and with the preprocessor, in steps of 20, 40
 // and 60 ms (a longer step is cheaper per sample, but the preprocessor hands each step back
-// a step late, so it adds its length to the call's delay).
-void BM_SpeexSteps(benchmark::State& state) {
-    const bool suppress = state.range(0) != 0;
-    const int step = static_cast<int>(state.range(1));
+// a step late, so it adds its length to the call's delay), and with shorter tails (what a
+// filter would cost that covers only the echo left after the bulk delay is taken out).
+void SpeexSteps(benchmark::State& state, int step, int tail, bool suppress) {
     const Room room;
-    SpeexEchoState* echo = speex_echo_state_init(step, CEchoCanceller::TAIL_SAMPLES);
+    SpeexEchoState* echo = speex_echo_state_init(step, tail);
     SpeexPreprocessState* pre = speex_preprocess_state_init(step, CEchoCanceller::RATE);
     int rate = CEchoCanceller::RATE, on = 1;
     speex_echo_ctl(echo, SPEEX_ECHO_SET_SAMPLING_RATE, &rate);
@@ -85,6 +84,14 @@ void BM_SpeexSteps(benchmark::State& state) {
     speex_preprocess_state_destroy(pre);
     speex_echo_state_destroy(echo);
     PerFrame(state);
+}
+
+void BM_SpeexSteps(benchmark::State& state) {
+    SpeexSteps(state, static_cast<int>(state.range(1)), CEchoCanceller::TAIL_SAMPLES, state.range(0) != 0);
+}
+
+void BM_SpeexTail(benchmark::State& state) {
+    SpeexSteps(state, CEchoCanceller::STEP_SAMPLES, static_cast<int>(state.range(0)), true);
 }
 
 // The capture thread's work per buffer: canceller and suppressor (when on), encoder, detector.
@@ -120,5 +127,6 @@ void BM_CapturePath(benchmark::State& state) {
 
 BENCHMARK(BM_Encode);
 BENCHMARK(BM_SpeexSteps)->ArgNames({"suppress", "step"})->ArgsProduct({{0, 1}, {160, 320, 480}});
+BENCHMARK(BM_SpeexTail)->ArgName("tail")->Arg(CEchoCanceller::TAIL_SAMPLES)->Arg(1600)->Arg(800);
 BENCHMARK(BM_CapturePath)->ArgName("cancel")->Arg(0)->Arg(1)->Arg(2);
 BENCHMARK_MAIN();
