@@ -1,4 +1,6 @@
 // Entry point of the control tests: a Qt event loop, and audio devices that need no hardware.
+#include "NoProxy.h"
+
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
@@ -8,6 +10,7 @@ int main(int argc, char** argv) {
     qputenv("TAVRINO_CAPTURE", "silence");
     qputenv("TAVRINO_PLAYBACK", "null");
     QCoreApplication app(argc, argv);
+    UseNoProxy();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "LocalText.h"
+#include "NoProxy.h"
 #include "StationTestSupport.h"
 #include "modHost.h"
 
@@ -23,6 +24,7 @@ inline UserRecord User(const QString& name, const QString& password, qint16 disa
 inline int RunHostTests(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TESSORA-H"));
+    UseNoProxy();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,6 @@
 // The remote main window against a real host control in its own process: the connect flow,
 // every ending status, the user data on the wire, incoming calls, start-up and closing.
+#include "NoProxy.h"
 #include "RemoteTestSupport.h"
 #include "TavrinoClient.h"
 #include "frmMain.h"
@@ -88,6 +89,7 @@ private:
 };
 
 void RemoteMainTest::initTestCase() {
+    UseNoProxy();
     // The remote under test binds its own loopback address; the host console binds another.
     const QString missing = UseControlOnRemoteAddress();
     QVERIFY2(missing.isEmpty(), qPrintable(missing));

@@ -1,5 +1,6 @@
 // The two ending statuses that only time brings: the call set-up running out (20 s) and an
 // established call going silent (15 to 30 s). CTest runs each function as its own test.
+#include "NoProxy.h"
 #include "RemoteTestSupport.h"
 #include "TavrinoClient.h"
 #include "frmMain.h"
@@ -42,6 +43,7 @@ private slots:
 };
 
 void SlowStatusTest::initTestCase() {
+    UseNoProxy();
     const QString missing = UseControlOnRemoteAddress();
     QVERIFY2(missing.isEmpty(), qPrintable(missing));
 }
