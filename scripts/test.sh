@@ -39,14 +39,9 @@ if [ "${TESSORA_SKIP_SANITIZERS:-0}" != 1 ]; then
   log "build (ASan + UBSan)"
   BUILD_DIR="$ROOT/build-asan" BUILD_TYPE=Debug bash scripts/build.sh -DTESSORA_SANITIZE=ON -DTESSORA_BENCH=OFF
   log "tests under sanitizers"
-  # A failed test runs once more, and the first report stays in the log. Qt's threads are
-  # detached: the thread data QThread's constructor allocates is freed by the ending thread
-  # itself, which can still be unwinding when a test program's leak check runs at exit, so
-  # LeakSanitizer now and then reports 152 bytes from inside QtCore. A real fault of ours
-  # fails both runs.
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
      LSAN_OPTIONS=suppressions="$ROOT/tests/lsan.supp" \
-     ctest --output-on-failure --timeout 900 -j 2 -LE no_sanitizer --repeat until-pass:2) || status=1
+     ctest --output-on-failure --timeout 900 -j 2 -LE no_sanitizer) || status=1
 fi
 
 if [ "${TESSORA_SKIP_FUZZ:-0}" != 1 ] && [ -f tests/fuzz/CMakeLists.txt ]; then
