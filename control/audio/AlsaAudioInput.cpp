@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 namespace {
 
@@ -105,6 +106,15 @@ int AlsaAudioInput::Capture(uint8_t* buffer, int length) {
         if (StopRequested())
             return static_cast<int>(got) * BYTES_PER_SAMPLE;
         SetWakeUp(frames - got);
+        // Devices that ignore the wake-up level (PulseAudio's plugin among them) still
+        // signal every period: sleeping until the rest of the buffer is due wakes this
+        // thread about once a buffer instead.
+        const snd_pcm_sframes_t avail = snd_pcm_avail_update(m_pcm);
+        if (avail >= 0 && static_cast<snd_pcm_uframes_t>(avail) < frames - got) {
+            const auto missing = static_cast<long long>(frames - got) - avail;
+            if (!WaitUntil(Clock::now() + std::chrono::microseconds(missing * 1000000 / SAMPLE_RATE)))
+                return static_cast<int>(got) * BYTES_PER_SAMPLE;
+        }
         const int ready = snd_pcm_wait(m_pcm, WAIT_MS);
         if (ready == 0)
             continue;

@@ -12,8 +12,9 @@
 class AlsaAudioInput final : public AudioInputBase {
 public:
     // Short periods let a buffer leave as soon as its last sample is recorded (PulseAudio's
-    // plugin hands audio over a period at a time); 17 of them (340 ms) still ride out a
-    // capture thread that is 200 ms late with a 120 ms buffer still to fill.
+    // plugin hands audio over a period at a time; 120 ms periods added 110 ms to the
+    // call's delay); 17 of them (340 ms) still ride out a capture thread that is 200 ms
+    // late with a 120 ms buffer still to fill.
     static constexpr int PERIOD_FRAMES = 160;
     static constexpr int PERIODS = 17;
 

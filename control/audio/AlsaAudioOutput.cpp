@@ -1,8 +1,8 @@
-// Output to an ALSA playback device: S16_LE, mono, 8000 Hz, in 10 ms periods.
+// Output to an ALSA playback device: S16_LE, mono, 8000 Hz, in 20 ms periods.
 #include "AlsaAudioOutput.h"
 
 namespace {
-// Four periods of 10 ms: the device adds at most 40 ms to the playback delay. (PulseAudio's
+// Three periods of 20 ms: the device adds at most 60 ms to the playback delay. (PulseAudio's
 // ALSA plugin wants at least three periods, so 2 x 20 ms is not on offer.)
 constexpr snd_pcm_uframes_t ALSA_PERIOD_FRAMES = 160;
 constexpr unsigned PERIODS = 3;
@@ -101,7 +101,7 @@ bool AlsaAudioOutput::Configure(std::string* error) {
 
 void AlsaAudioOutput::CloseSink() {
     if (m_pcm != nullptr) {
-        // Drop rather than drain: what is left is at most 40 ms of a call that ended.
+        // Drop rather than drain: what is left is at most 60 ms of a call that ended.
         snd_pcm_drop(m_pcm);
         snd_pcm_close(m_pcm);
         m_pcm = nullptr;
