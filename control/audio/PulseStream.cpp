@@ -174,7 +174,12 @@ int PulseStream::Write(const uint8_t* data, int bytes, int timeoutMs) {
         if (!Alive())
             return -1;
         const size_t room = pa_stream_writable_size(m_stream);
-        const size_t n = std::min(room, static_cast<size_t>(bytes - done));
+        const auto rest = static_cast<size_t>(bytes - done);
+        // Whole writes only: the server frees room a request at a time, and a write split
+        // across two requests keeps every later one split too, waking this thread twice a
+        // period. Only a write larger than the whole buffer goes in pieces.
+        const pa_buffer_attr* attr = pa_stream_get_buffer_attr(m_stream);
+        const size_t n = room >= rest ? rest : attr != nullptr && room >= attr->tlength ? room : 0;
         if (n > 0 && pa_stream_write(m_stream, data + done, n, nullptr, 0, PA_SEEK_RELATIVE) == 0)
             done += static_cast<int>(n);
         if (done < bytes && !RunUntil(deadline))

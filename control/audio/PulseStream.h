@@ -36,8 +36,9 @@ public:
     // Reads `bytes`, waiting at most `timeoutMs` in all. Returns what was read (fewer on a
     // time-out), or -1 once the stream or the server is gone.
     int Read(uint8_t* data, int bytes, int timeoutMs);
-    // Writes `bytes` as room comes free, waiting at most `timeoutMs` in all. Returns what
-    // was written, or -1 once the stream or the server is gone.
+    // Writes `bytes` once there is room for them all (in pieces only when they exceed the
+    // whole buffer), waiting at most `timeoutMs` in all. Returns what was written, or -1
+    // once the stream or the server is gone.
     int Write(const uint8_t* data, int bytes, int timeoutMs);
     // Bytes that can be read, or written, at once, after taking in what the server sent;
     // -1 once the stream or the server is gone.
