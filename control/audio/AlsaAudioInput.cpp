@@ -108,8 +108,9 @@ int AlsaAudioInput::Capture(uint8_t* buffer, int length) {
         SetWakeUp(frames - got);
         // Devices that ignore the wake-up level (PulseAudio's plugin among them) still
         // signal every period: sleeping until the rest of the buffer is due wakes this
-        // thread about once a buffer instead.
-        const snd_pcm_sframes_t avail = snd_pcm_avail_update(m_pcm);
+        // thread about once a buffer instead. The position is synced with the hardware first:
+        // a count as of the last interrupt would oversleep by up to a period.
+        const snd_pcm_sframes_t avail = snd_pcm_avail(m_pcm);
         if (avail >= 0 && static_cast<snd_pcm_uframes_t>(avail) < frames - got) {
             const auto missing = static_cast<long long>(frames - got) - avail;
             if (!WaitUntil(Clock::now() + std::chrono::microseconds(missing * 1000000 / SAMPLE_RATE)))
