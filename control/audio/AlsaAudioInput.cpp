@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 
 namespace {
 
@@ -112,8 +111,7 @@ int AlsaAudioInput::Capture(uint8_t* buffer, int length) {
         // a count as of the last interrupt would oversleep by up to a period.
         const snd_pcm_sframes_t avail = snd_pcm_avail(m_pcm);
         if (avail >= 0 && static_cast<snd_pcm_uframes_t>(avail) < frames - got) {
-            const auto missing = static_cast<long long>(frames - got) - avail;
-            if (!WaitUntil(Clock::now() + std::chrono::microseconds(missing * 1000000 / SAMPLE_RATE)))
+            if (!WaitForSamples(static_cast<long long>(frames - got) - avail))
                 return static_cast<int>(got) * BYTES_PER_SAMPLE;
         }
         const int ready = snd_pcm_wait(m_pcm, WAIT_MS);

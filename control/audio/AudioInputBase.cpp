@@ -110,6 +110,10 @@ bool AudioInputBase::WaitUntil(Clock::time_point deadline) {
     return !m_wake.wait_until(lock, deadline, [this] { return m_stopRequested; });
 }
 
+bool AudioInputBase::WaitForSamples(long long samples) {
+    return WaitUntil(Clock::now() + std::chrono::microseconds(samples * 1000000 / SAMPLE_RATE));
+}
+
 void AudioInputBase::JoinDeviceThread() {
     if (!m_deviceThread.joinable())
         return;

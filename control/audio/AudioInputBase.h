@@ -49,6 +49,9 @@ protected:
     bool StopRequested() const;
     // Sleeps until `deadline` or a stop request; false on a stop request.
     bool WaitUntil(Clock::time_point deadline);
+    // Sleeps for as long as `samples` take to record, or until a stop request; false on a
+    // stop request.
+    bool WaitForSamples(long long samples);
 
 private:
     struct Buffer {

@@ -5,7 +5,6 @@
 #include "PulseStream.h"
 #include "TavrinoStandardApi.h"
 
-#include <chrono>
 #include <cstring>
 
 PulseAudioInput::PulseAudioInput(std::string source) : m_source(std::move(source)) {}
@@ -69,8 +68,7 @@ int PulseAudioInput::Capture(uint8_t* buffer, int length) {
         // due wakes this thread about once a buffer rather than at every fragment.
         const int ready = m_stream->Available();
         if (ready >= 0 && ready < length - got) {
-            const long long missing = (length - got - ready) / BYTES_PER_SAMPLE;
-            if (!WaitUntil(Clock::now() + std::chrono::microseconds(missing * 1000000 / SAMPLE_RATE)))
+            if (!WaitForSamples((length - got - ready) / BYTES_PER_SAMPLE))
                 return got;
         }
         // A source that stalls delivers nothing; the time-out lets a stop request in.
