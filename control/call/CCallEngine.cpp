@@ -11,8 +11,10 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <climits>
 #include <cstddef>
+#include <utility>
 
 using namespace Tavrino;
 
@@ -135,6 +137,11 @@ void CCallEngine::PlayVoiceFrame(const uint8_t* frame) {
     m_playback.PlayQueued(m_stream);
 }
 
+int64_t CCallEngine::NowMs() const {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 // --- Call state helpers ----------------------------------------------------------------
 
 void CCallEngine::SetPeer(const std::string& address, int32_t port) {
@@ -156,11 +163,58 @@ void CCallEngine::ResetCallState() {
     m_activitySeen = true;
     m_callState = STATE_IDLE;
     m_ownToken = CCallToken();
+    m_secureCaller.reset(); // wipes the attempt's scalar and keys
+    m_secureCall = false;
+    SetChannel(nullptr);
+}
+
+void CCallEngine::SetChannel(std::unique_ptr<CSecureChannel> channel) {
+    std::unique_ptr<CSecureChannel> old;
+    {
+        std::lock_guard lock(m_sendMutex);
+        old = std::exchange(m_channel, std::move(channel));
+    }
+    // `old` wipes its keys here, outside the lock.
+}
+
+void CCallEngine::SendToPeer(uint8_t type, const uint8_t* payload, int length) {
+    // Sealed under the lock, whose counter the capture thread shares, and sent after it:
+    // the send may wait on name resolution, and the capture thread must not.
+    std::vector<uint8_t> sealed;
+    std::string address;
+    int port = -1;
+    {
+        std::lock_guard lock(m_sendMutex);
+        address = m_peerAddress;
+        port = m_peerPort;
+        if (m_channel) {
+            if (!m_channel->Seal(type, payload, length, &sealed))
+                return; // the counter is spent: nothing leaves in clear
+            type = PKT_SECURE_DATA;
+            payload = sealed.data();
+            length = static_cast<int>(sealed.size());
+        }
+    }
+    SendPacket(type, payload, length, address, port);
+}
+
+void CCallEngine::SendToPeerLocked(uint8_t type, const uint8_t* payload, int length) {
+    if (!m_channel) {
+        SendPacket(type, payload, length, m_peerAddress, m_peerPort);
+        return;
+    }
+    std::vector<uint8_t> sealed;
+    if (m_channel->Seal(type, payload, length, &sealed))
+        SendPacket(PKT_SECURE_DATA, sealed.data(), static_cast<int>(sealed.size()), m_peerAddress,
+                   m_peerPort);
 }
 
 // Each end of a call stops the two timers of the state it is named for, whatever the
 // state: a hang-up while calling leaves the time-out and the resend running.
 void CCallEngine::EndCall(const std::array<int, 2>& timers, int32_t status) {
+    if (IsCallingSecurely() && m_secureOutcome == SECURE_OUTCOME_NONE)
+        m_secureOutcome =
+            status == STATUS_TIMEOUT ? SECURE_OUTCOME_NO_ANSWER : SECURE_OUTCOME_ENDED;
     ResetCallState();
     StopTimer(timers[0]);
     StopTimer(timers[1]);
@@ -177,7 +231,7 @@ CCallEngine::Sender CCallEngine::SenderOf(const std::string& address, int port) 
     if (m_callState == STATE_CONNECTED)
         return address == m_peerAddress && port == m_peerPort ? Sender::Peer : Sender::Stranger;
     if (m_callState == STATE_PENDING && address == m_partyAddress && port == m_partyPort)
-        return m_ownToken.IsZero() ? Sender::AcceptedCaller : Sender::CalledStation;
+        return IsCalling() || IsCallingSecurely() ? Sender::CalledStation : Sender::AcceptedCaller;
     return Sender::Stranger;
 }
 
@@ -186,7 +240,12 @@ void CCallEngine::BecomePending() {
     PostStatus(STATUS_CALLING);
 }
 
-void CCallEngine::BecomeConnected(const std::string& address, int port) {
+void CCallEngine::BecomeConnected(const std::string& address, int port,
+                                  std::unique_ptr<CSecureChannel> channel) {
+    ClearSecureAttempts(); // the call is taken: other callers' attempts go
+    m_secureCaller.reset();
+    m_secureCall = channel != nullptr;
+    SetChannel(std::move(channel)); // before media: the first frame is already sealed
     StopTimer(TIMER_CALL_TIMEOUT);
     StopTimer(TIMER_RESEND);
     StartTimer(TIMER_KEEPALIVE, kKeepAlivePeriodMs);
@@ -218,6 +277,8 @@ bool CCallEngine::Initialize(int32_t port, const std::string& key) {
     m_ownToken = CCallToken();
     m_acceptedToken = CCallToken();
     m_rejectedToken = CCallToken();
+    m_answeredSids.clear();
+    m_secureOutcome = SECURE_OUTCOME_NONE;
 
     if (!CreateTaskWindow()) {
         UnInitialize();
@@ -258,8 +319,11 @@ bool CCallEngine::Disconnect() {
         // Media off first, under the lock the capture thread sends under: a frame it is
         // sending leaves before the hang-up, and none follows it.
         SetMediaActive(false);
-        SendPacket(PKT_HANGUP, nullptr, 0, m_peerAddress, m_peerPort);
+        SendToPeer(PKT_HANGUP, nullptr, 0);
     }
+    if (IsCallingSecurely())
+        m_secureOutcome = SECURE_OUTCOME_ENDED;
+    ClearSecureAttempts();
     StopTimer(TIMER_CALL_TIMEOUT);
     StopTimer(TIMER_RESEND);
     StopTimer(TIMER_SUPERVISION);
@@ -268,8 +332,7 @@ bool CCallEngine::Disconnect() {
     return true;
 }
 
-bool CCallEngine::Connect(const std::string& address, int32_t port, const std::string& userData,
-                          int32_t timeOut) {
+bool CCallEngine::RequireIdle() {
     if (!RequireInitialized())
         return false;
     if (m_callState == STATE_CONNECTED) {
@@ -280,6 +343,13 @@ bool CCallEngine::Connect(const std::string& address, int32_t port, const std::s
         Fail(ERR_CALL_PENDING);
         return false;
     }
+    return true;
+}
+
+bool CCallEngine::Connect(const std::string& address, int32_t port, const std::string& userData,
+                          int32_t timeOut) {
+    if (!RequireIdle())
+        return false;
     CCallToken token;
     if (!CCallToken::Draw(&token)) {
         // A token anyone could guess would let anyone take the call: none is placed.
@@ -288,6 +358,35 @@ bool CCallEngine::Connect(const std::string& address, int32_t port, const std::s
         return false;
     }
     m_ownToken = token;
+    m_requestType = PKT_CALL_REQUEST;
+    m_request = BuildCallRequestPayload(UpToFirstZero(userData), m_ownToken);
+    PlaceCall(address, port, timeOut);
+    return true;
+}
+
+bool CCallEngine::ConnectSecure(const std::string& address, int32_t port, const std::string& user,
+                                const std::string& password, int32_t timeOut,
+                                const std::string& fallbackUserData) {
+    if (!RequireIdle())
+        return false;
+    auto caller = std::make_unique<CSecureCaller>();
+    if (!caller->Start(user, password)) {
+        Fail(ERR_SECURE_UNAVAILABLE);
+        return false;
+    }
+    m_secureCaller = std::move(caller);
+    m_secureCall = true;
+    m_secureOutcome = SECURE_OUTCOME_NONE;
+    m_secureRequestsSent = 1; // the one PlaceCall sends
+    m_fallbackUserData = UpToFirstZero(fallbackUserData);
+    m_requestType = PKT_SECURE_REQUEST;
+    m_request = m_secureCaller->RequestPayload();
+    PlaceCall(address, port, timeOut);
+    return true;
+}
+
+void CCallEngine::PlaceCall(const std::string& address, int32_t port, int32_t timeOut) {
+    ClearSecureAttempts(); // a station that calls out takes no call meanwhile
     // Datagrams show their source as a dotted address, so a name is resolved once here,
     // with a bounded wait (a literal address never asks DNS), and the call's datagrams
     // all go to that address: no lookup per resend. An unresolvable name leaves no
@@ -295,28 +394,32 @@ bool CCallEngine::Connect(const std::string& address, int32_t port, const std::s
     m_partyAddress = CUdpSocket::DottedAddress(address);
     m_partyPort = port;
     SetPeer(m_partyAddress, port);
-    m_request = BuildCallRequestPayload(UpToFirstZero(userData), m_ownToken);
-    SendPacket(PKT_CALL_REQUEST, m_request.data(), static_cast<int>(m_request.size()),
-               m_peerAddress, m_peerPort);
+    SendPacket(m_requestType, m_request.data(), static_cast<int>(m_request.size()), m_peerAddress,
+               m_peerPort);
     StartTimer(TIMER_CALL_TIMEOUT, SecondsToTimerMs(timeOut));
     StartTimer(TIMER_RESEND, kResendPeriodMs);
     BecomePending();
-    return true;
+}
+
+void CCallEngine::FallBackToStatedRequest() {
+    CCallToken token;
+    if (!CCallToken::Draw(&token))
+        return; // the encrypted request goes on instead
+    m_secureCaller.reset();
+    m_secureCall = false;
+    m_secureOutcome = SECURE_OUTCOME_FELL_BACK;
+    m_ownToken = token;
+    m_requestType = PKT_CALL_REQUEST;
+    m_request = BuildCallRequestPayload(m_fallbackUserData, m_ownToken);
 }
 
 bool CCallEngine::AcceptIncomingCall(const std::string& address, int32_t port, int32_t timeOut) {
-    if (!RequireInitialized())
+    if (!RequireIdle())
         return false;
-    if (m_callState == STATE_CONNECTED) {
-        Fail(ERR_ALREADY_CONNECTED);
-        return false;
-    }
-    if (m_callState == STATE_PENDING) {
-        Fail(ERR_CALL_PENDING);
-        return false;
-    }
     CCallToken token;
-    if (!m_pendingCalls.TokenOf(address, port, &token)) {
+    // An encrypted request is answered only with the password (AcceptSecureCall).
+    if (!m_pendingCalls.TokenOf(address, port, &token) ||
+        m_pendingCalls.SecureRequestOf(address, port, nullptr)) {
         Fail(ERR_NO_SUCH_CALL);
         return false;
     }
@@ -335,6 +438,13 @@ bool CCallEngine::AcceptIncomingCall(const std::string& address, int32_t port, i
 bool CCallEngine::CancelIncomingCall(const std::string& address, int32_t port) {
     if (!RequireInitialized())
         return false;
+    if (CSecureCallee::Request request; m_pendingCalls.SecureRequestOf(address, port, &request)) {
+        RememberAnswered(request.sid);
+        SendPacket(PKT_SECURE_REJECT, request.sid.data(), static_cast<int>(request.sid.size()),
+                   address, port);
+        m_pendingCalls.Remove(address, port);
+        return true;
+    }
     CCallToken token;
     if (!m_pendingCalls.TokenOf(address, port, &token)) {
         Fail(ERR_NO_SUCH_CALL);
@@ -347,20 +457,85 @@ bool CCallEngine::CancelIncomingCall(const std::string& address, int32_t port) {
     return true;
 }
 
+bool CCallEngine::AcceptSecureCall(const std::string& address, int32_t port,
+                                   const std::string& password, int32_t timeOut) {
+    if (!RequireIdle())
+        return false;
+    CSecureCallee::Request request;
+    if (!m_pendingCalls.SecureRequestOf(address, port, &request)) {
+        Fail(ERR_NO_SUCH_CALL);
+        return false;
+    }
+    auto callee = std::make_unique<CSecureCallee>();
+    if (!callee->Start(request, password)) {
+        Fail(ERR_SECURE_UNAVAILABLE);
+        return false;
+    }
+    m_pendingCalls.Remove(address, port);
+    RememberAnswered(request.sid);
+    if (m_secureAttempts.size() >= kMaxSecureAttempts)
+        m_secureAttempts.pop_front();
+    const std::vector<uint8_t>& accept = callee->AcceptPayload();
+    m_secureAttempts.push_back(SecureAttempt{address, port, std::move(callee),
+                                             NowMs() + int64_t{SecondsToTimerMs(timeOut)}});
+    // The control stays idle: a guess that never confirms must not keep others out.
+    PostStatus(STATUS_CALLING);
+    for (int i = 0; i < kAcceptCopies; ++i)
+        SendPacket(PKT_SECURE_ACCEPT, accept.data(), static_cast<int>(accept.size()), address, port);
+    return true;
+}
+
+int32_t CCallEngine::GetRequestSecurity(const std::string& address, int32_t port) const {
+    if (!m_pendingCalls.Contains(address, port))
+        return SECURITY_NONE;
+    return m_pendingCalls.SecureRequestOf(address, port, nullptr) ? SECURITY_ENCRYPTED
+                                                                  : SECURITY_STATED;
+}
+
+int32_t CCallEngine::GetCallSecurity() const {
+    if (m_callState == STATE_IDLE)
+        return SECURITY_NONE;
+    return m_secureCall ? SECURITY_ENCRYPTED : SECURITY_STATED;
+}
+
+void CCallEngine::ClearSecureAttempts() {
+    m_secureAttempts.clear(); // each callee wipes its keys
+}
+
+void CCallEngine::RememberAnswered(const SecureCall::Sid& sid) {
+    if (m_answeredSids.size() >= kAnsweredSidsKept)
+        m_answeredSids.pop_front();
+    m_answeredSids.push_back(sid);
+}
+
+bool CCallEngine::IsAnswered(const SecureCall::Sid& sid) const {
+    return std::find(m_answeredSids.begin(), m_answeredSids.end(), sid) != m_answeredSids.end();
+}
+
+void CCallEngine::ExpireSecureAttempts() {
+    if (m_secureAttempts.empty())
+        return;
+    const int64_t now = NowMs();
+    std::erase_if(m_secureAttempts, [now](const SecureAttempt& a) { return now >= a.deadlineMs; });
+    // The last unconfirmed attempt ends as a stated acceptance does; it also counts
+    // as a failed password for the station, which counted it when it accepted.
+    if (m_secureAttempts.empty() && m_callState == STATE_IDLE)
+        PostStatus(STATUS_TIMEOUT);
+}
+
 bool CCallEngine::SendTextMsg(const std::string& text, const std::string& userData) {
     if (!RequireInitialized())
         return false;
     std::vector<uint8_t> payload = BuildTextPayload(UpToFirstZero(text), UpToFirstZero(userData));
     const int length = static_cast<int>(payload.size());
     if (!m_cryptographyEnabled) {
-        SendPacket(PKT_TEXT, payload.data(), length, m_peerAddress, m_peerPort);
+        SendToPeer(PKT_TEXT, payload.data(), length);
         return true;
     }
     if (m_key.empty())
         return true; // cannot happen (an empty key switches encryption off); never sent in clear
     const std::vector<uint8_t> encrypted = PayloadCipher::Encrypt(m_key, payload.data(), length);
-    SendPacket(PKT_TEXT_ENCRYPTED, encrypted.data(), static_cast<int>(encrypted.size()),
-               m_peerAddress, m_peerPort);
+    SendToPeer(PKT_TEXT_ENCRYPTED, encrypted.data(), static_cast<int>(encrypted.size()));
     return true;
 }
 
@@ -489,45 +664,46 @@ void CCallEngine::OnPacket(const std::string& address, int port, uint8_t type,
         return; // only an open socket delivers; nothing is filed for a closed engine
     if (!payload || length < 0)
         length = 0;
+    if (type >= PKT_SECURE_REQUEST && type <= PKT_SECURE_DATA) {
+        HandleSecurePacket(address, port, type, payload, length);
+        return;
+    }
+    if (type == PKT_CALL_REQUEST) {
+        HandleCallRequest(address, port, payload, length);
+        return;
+    }
     const Sender from = SenderOf(address, port);
+    // Nothing in clear speaks for an encrypted call, not even from its peer, but the
+    // called station's answer that it is busy or not available: that answer comes
+    // before any key exists.
+    if (m_secureCall && !(IsCallingSecurely() && from == Sender::CalledStation &&
+                          (type == PKT_BUSY || type == PKT_NOT_AVAILABLE)))
+        return;
     const bool peer = from == Sender::Peer;
     const bool party = from != Sender::Stranger;
     // A caller's first frames may overtake its confirmation.
     const bool voice = peer || from == Sender::AcceptedCaller;
     switch (type) {
-    case PKT_CALL_REQUEST:
-        HandleCallRequest(address, port, payload, length);
-        break;
     case PKT_KEEPALIVE:
-        if (peer)
-            m_activitySeen = true;
-        break;
     case PKT_TEXT:
-        if (peer)
-            HandleText(payload, length);
-        break;
     case PKT_TEXT_ENCRYPTED:
         if (peer)
-            HandleEncryptedText(payload, length);
+            HandleCallPacket(type, payload, length);
         break;
     case PKT_HANGUP:
-        if (!party)
-            break;
-        EndCall(kConnectedTimers, STATUS_REMOTE_DISCONNECTED);
+        if (party)
+            HandleCallPacket(type, payload, length);
+        break;
+    case PKT_VOICE_ENCRYPTED:
+    case PKT_VOICE:
+        if (voice)
+            HandleCallPacket(type, payload, length);
         break;
     case PKT_BUSY:
     case PKT_NOT_AVAILABLE:
         if (!party)
             break;
         EndCall(kCallingTimers, type == PKT_BUSY ? STATUS_REMOTE_BUSY : STATUS_REMOTE_NOT_AVAILABLE);
-        break;
-    case PKT_VOICE_ENCRYPTED:
-        if (voice)
-            HandleEncryptedVoice(payload, length);
-        break;
-    case PKT_VOICE:
-        if (voice)
-            HandleVoice(payload, length);
         break;
     case PKT_CONFIRM:
         if (from == Sender::AcceptedCaller)
@@ -548,6 +724,149 @@ void CCallEngine::OnPacket(const std::string& address, int port, uint8_t type,
     default:
         break;
     }
+}
+
+void CCallEngine::HandleCallPacket(uint8_t type, const uint8_t* payload, int length) {
+    switch (type) {
+    case PKT_KEEPALIVE:
+        m_activitySeen = true;
+        break;
+    case PKT_TEXT:
+        HandleText(payload, length);
+        break;
+    case PKT_TEXT_ENCRYPTED:
+        HandleEncryptedText(payload, length);
+        break;
+    case PKT_HANGUP:
+        EndCall(kConnectedTimers, STATUS_REMOTE_DISCONNECTED);
+        break;
+    case PKT_VOICE_ENCRYPTED:
+        HandleEncryptedVoice(payload, length);
+        break;
+    case PKT_VOICE:
+        HandleVoice(payload, length);
+        break;
+    default:
+        break; // a sealed packet can carry nothing else of the call
+    }
+}
+
+// --- The encrypted call ------------------------------------------------------------------
+
+// The sid stands in for the stated token: unguessable, it is what lets a caller take
+// an accept from any address, and what ties an answer to one attempt.
+void CCallEngine::HandleSecurePacket(const std::string& address, int port, uint8_t type,
+                                     const uint8_t* payload, int length) {
+    SecureCall::Sid sid{};
+    switch (type) {
+    case PKT_SECURE_REQUEST:
+        HandleSecureRequest(address, port, payload, length);
+        break;
+    case PKT_SECURE_ACCEPT:
+        if (IsCallingSecurely())
+            HandleSecureAccept(address, port, payload, length);
+        break;
+    case PKT_SECURE_CONFIRM:
+        HandleSecureConfirm(address, port, payload, length);
+        break;
+    case PKT_SECURE_REJECT:
+        if (IsCallingSecurely() && length == SecureCall::kRejectBytes &&
+            SecureCall::ReadSid(payload, length, &sid) && sid == m_secureCaller->SessionId())
+            EndCall(kCallingTimers, STATUS_CALL_REJECTED);
+        break;
+    case PKT_SECURE_DATA:
+        if (m_callState == STATE_CONNECTED && m_channel)
+            HandleSecureData(address, port, payload, length);
+        break;
+    default:
+        break;
+    }
+}
+
+void CCallEngine::HandleSecureRequest(const std::string& address, int port, const uint8_t* payload,
+                                      int length) {
+    // Busy and not available answer in clear, as they answer a stated request.
+    if (m_busy) {
+        SendPacket(PKT_BUSY, nullptr, 0, address, port);
+        return;
+    }
+    if (m_notAvailable) {
+        SendPacket(PKT_NOT_AVAILABLE, nullptr, 0, address, port);
+        return;
+    }
+    CSecureCallee::Request request;
+    if (!CSecureCallee::ParseRequest(payload, length, &request))
+        return;
+    // A copy of an accepted request whose accept may have been lost: one accept more,
+    // to that caller only.
+    for (const SecureAttempt& attempt : m_secureAttempts) {
+        if (attempt.callee->SessionId() != request.sid)
+            continue;
+        if (attempt.address == address && attempt.port == port) {
+            const std::vector<uint8_t>& accept = attempt.callee->AcceptPayload();
+            SendPacket(PKT_SECURE_ACCEPT, accept.data(), static_cast<int>(accept.size()), address,
+                       port);
+        }
+        return;
+    }
+    if (IsAnswered(request.sid) || !Cpace::ShareDecodes(request.share))
+        return;
+    m_pendingCalls.FileSecure(address, port, request);
+    // Announced like a stated request, without a password: admission stays with the
+    // station, which answers with the password it holds.
+    PostConnection(address, port, "ID=" + request.user);
+}
+
+void CCallEngine::HandleSecureAccept(const std::string& address, int port, const uint8_t* payload,
+                                     int length) {
+    switch (m_secureCaller->OnAccept(payload, length)) {
+    case CSecureCaller::Answer::Ignored:
+        return;
+    case CSecureCaller::Answer::WrongPassword:
+        // Only a station holding this attempt's sid answers it, and its tag says it
+        // holds another password for this user.
+        m_secureOutcome = SECURE_OUTCOME_PASSWORD_REFUSED;
+        EndCall(kCallingTimers, STATUS_CALL_REJECTED);
+        return;
+    case CSecureCaller::Answer::Accepted:
+        break;
+    }
+    const std::vector<uint8_t> confirm = m_secureCaller->ConfirmPayload();
+    std::unique_ptr<CSecureChannel> channel = m_secureCaller->TakeChannel();
+    for (int i = 0; i < kConfirmCopies; ++i)
+        SendPacket(PKT_SECURE_CONFIRM, confirm.data(), static_cast<int>(confirm.size()), address,
+                   port);
+    m_secureOutcome = SECURE_OUTCOME_CONNECTED;
+    BecomeConnected(address, port, std::move(channel));
+}
+
+void CCallEngine::HandleSecureConfirm(const std::string& address, int port, const uint8_t* payload,
+                                      int length) {
+    if (m_callState == STATE_CONNECTED || IsCalling() || IsCallingSecurely())
+        return;
+    // Only from the accepted caller's own address and port, and only with the tag that
+    // shows it derived the same keys, that is, knew the password.
+    const auto it = std::find_if(m_secureAttempts.begin(), m_secureAttempts.end(),
+                                 [&](const SecureAttempt& a) {
+                                     return a.address == address && a.port == port &&
+                                            a.callee->CheckConfirm(payload, length);
+                                 });
+    if (it == m_secureAttempts.end())
+        return;
+    std::unique_ptr<CSecureChannel> channel = it->callee->TakeChannel();
+    BecomeConnected(address, port, std::move(channel));
+}
+
+void CCallEngine::HandleSecureData(const std::string& address, int port, const uint8_t* payload,
+                                   int length) {
+    CSecureChannel::Opened opened;
+    if (!m_channel->Open(payload, length, &opened))
+        return; // forged, replayed or too old: dropped without a word
+    // A peer whose NAT gave it a new address or port is followed there, but only by its
+    // newest packet: an old one that took a slower path never moves the call back.
+    if (opened.newest && (address != m_peerAddress || port != m_peerPort))
+        SetPeer(address, port);
+    HandleCallPacket(opened.type, opened.payload.data(), static_cast<int>(opened.payload.size()));
 }
 
 void CCallEngine::HandleCallRequest(const std::string& address, int port, const uint8_t* payload,
@@ -615,6 +934,7 @@ void CCallEngine::OnTimerTick(int id) {
     case TIMER_RATE:
         m_playback.CheckIdleStreams();
         m_socket->ClosePeriod();
+        ExpireSecureAttempts();
         break;
     case TIMER_CALL_TIMEOUT:
         EndCall(kCallingTimers, STATUS_TIMEOUT);
@@ -627,12 +947,18 @@ void CCallEngine::OnTimerTick(int id) {
         }
         break;
     case TIMER_RESEND:
-        SendPacket(PKT_CALL_REQUEST, m_request.data(), static_cast<int>(m_request.size()),
+        // A call that may fall back does so once its encrypted requests went unanswered.
+        if (IsCallingSecurely() && !m_fallbackUserData.empty() &&
+            m_secureRequestsSent >= kSecureRequestsBeforeFallback)
+            FallBackToStatedRequest();
+        SendPacket(m_requestType, m_request.data(), static_cast<int>(m_request.size()),
                    m_peerAddress, m_peerPort);
+        if (m_requestType == PKT_SECURE_REQUEST)
+            ++m_secureRequestsSent;
         break;
     case TIMER_KEEPALIVE:
         for (int i = 0; i < kKeepAliveCopies; ++i)
-            SendPacket(PKT_KEEPALIVE, nullptr, 0, m_peerAddress, m_peerPort);
+            SendToPeer(PKT_KEEPALIVE, nullptr, 0);
         break;
     case TIMER_PENDING_AGE:
         m_pendingCalls.Age();
@@ -684,12 +1010,11 @@ void CCallEngine::SendVoiceFrame(int silent, const uint8_t* frame, int length) {
     if (!m_mediaActive)
         return;
     if (!m_cryptographyEnabled) {
-        SendPacket(PKT_VOICE, frame, length, m_peerAddress, m_peerPort);
+        SendToPeerLocked(PKT_VOICE, frame, length);
         return;
     }
     if (m_key.empty())
         return; // never sent unencrypted while encryption is on, never keyed with nothing
     const std::vector<uint8_t> encrypted = PayloadCipher::Encrypt(m_key, frame, length);
-    SendPacket(PKT_VOICE_ENCRYPTED, encrypted.data(), static_cast<int>(encrypted.size()),
-               m_peerAddress, m_peerPort);
+    SendToPeerLocked(PKT_VOICE_ENCRYPTED, encrypted.data(), static_cast<int>(encrypted.size()));
 }

@@ -6,6 +6,9 @@
 #include "CCaptureHolder.h"
 #include "CPendingCallList.h"
 #include "CPlaybackDevice.h"
+#include "CSecureCallee.h"
+#include "CSecureCaller.h"
+#include "CSecureChannel.h"
 #include "CTaskWnd.h"
 #include "ICallEventSink.h"
 #include "IVoiceFrameSink.h"
@@ -13,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,7 +31,9 @@ class CPlaybackStream;
 // made safe as follows: detection enabled and cryptography enabled are atomics; media
 // active, the peer address, peer port and key are written under m_sendMutex, and the
 // capture thread holds the same lock from its check of media active through its send
-// (so nothing follows a hang-up). The socket's Send is thread-safe.
+// (so nothing follows a hang-up). The channel of an encrypted call is set and dropped
+// under the same lock, which also keeps its sealing counter to one thread at a time;
+// its opening side is the control's thread's alone. The socket's Send is thread-safe.
 // Everything else is touched by the control's thread only.
 //
 // The engine reaches its platform through a few protected virtual seams (send a
@@ -45,6 +51,14 @@ public:
     static constexpr int kAcceptCopies = 5;
     static constexpr int kConfirmCopies = 5;
     static constexpr int kKeepAliveCopies = 3;
+    // Encrypted requests that get no answer at all before a call that may fall back
+    // sends the stated request: 6 s, at the resend period.
+    static constexpr int kSecureRequestsBeforeFallback = 2;
+    // Encrypted requests answered (accepted or refused) whose later copies are ignored.
+    static constexpr std::size_t kAnsweredSidsKept = 32;
+    // Encrypted attempts accepted and awaiting their confirmation at once; a flood of
+    // accepted guesses cannot grow it (the oldest goes).
+    static constexpr std::size_t kMaxSecureAttempts = 16;
 
     explicit CCallEngine(ICallEventSink* sink = nullptr);
     ~CCallEngine() override;
@@ -60,6 +74,17 @@ public:
     bool AcceptIncomingCall(const std::string& address, int32_t port, int32_t timeOut);
     bool CancelIncomingCall(const std::string& address, int32_t port);
     bool SendTextMsg(const std::string& text, const std::string& userData);
+    // The encrypted call (see DISPID_CONNECT_SECURE and its neighbours).
+    bool ConnectSecure(const std::string& address, int32_t port, const std::string& user,
+                       const std::string& password, int32_t timeOut,
+                       const std::string& fallbackUserData);
+    bool AcceptSecureCall(const std::string& address, int32_t port, const std::string& password,
+                          int32_t timeOut);
+    int32_t GetRequestSecurity(const std::string& address, int32_t port) const;
+    int32_t GetCallSecurity() const;
+    int32_t GetSecureOutcome() const { return m_secureOutcome; }
+    std::string GetPeerAddress() const { return m_peerAddress; }
+    int32_t GetPeerPort() const { return m_peerPort; }
     void EnableBusyState() { m_busy = true; }
     void DisableBusyState() { m_busy = false; }
     void EnableNotAvailableState() { m_notAvailable = true; }
@@ -116,6 +141,7 @@ public:
     const CCallToken& AcceptedToken() const { return m_acceptedToken; }
     const CCallToken& RejectedToken() const { return m_rejectedToken; }
     const CPendingCallList& PendingCalls() const { return m_pendingCalls; }
+    std::size_t SecureAttempts() const { return m_secureAttempts.size(); }
     CCallSocket* Socket() const { return m_socket.get(); }
 
     // Milliseconds for a timer of `seconds`, kept inside what a timer can take.
@@ -140,12 +166,15 @@ protected:
                                 const std::string& userData);
     // One accepted 195-byte GSM frame: decode, queue and play.
     virtual void PlayVoiceFrame(const uint8_t* frame);
+    // Milliseconds of a clock that never goes back; the encrypted attempts' deadlines.
+    virtual int64_t NowMs() const;
 
 private:
     // Who a received datagram comes from, as far as the call is concerned.
     enum class Sender { Stranger, Peer, CalledStation, AcceptedCaller };
     Sender SenderOf(const std::string& address, int port) const;
     bool IsCalling() const { return m_callState == STATE_PENDING && !m_ownToken.IsZero(); }
+    bool IsCallingSecurely() const { return m_callState == STATE_PENDING && m_secureCaller; }
 
     void ResetCallState();
     // Ends the call without a word to the other party: reset, `timers` stopped, `status` posted.
@@ -155,7 +184,20 @@ private:
     // False, with the object error set, while not initialised.
     bool RequireInitialized();
     void BecomePending();
-    void BecomeConnected(const std::string& address, int port);
+    // With a channel the call is encrypted from now on.
+    void BecomeConnected(const std::string& address, int port,
+                         std::unique_ptr<CSecureChannel> channel = nullptr);
+    // Keep-alive, hang-up and text to the peer: sealed during an encrypted call.
+    void SendToPeer(uint8_t type, const uint8_t* payload, int length);
+    // Sends one stated packet of the call (sealed when `m_channel` is set); the caller
+    // holds m_sendMutex.
+    void SendToPeerLocked(uint8_t type, const uint8_t* payload, int length);
+    // False, with the object error set, unless a call may be placed or accepted now.
+    bool RequireIdle();
+    // Sends m_request to the station called and becomes pending.
+    void PlaceCall(const std::string& address, int32_t port, int32_t timeOut);
+    void FallBackToStatedRequest();
+    void SetChannel(std::unique_ptr<CSecureChannel> channel);
     void SetPeer(const std::string& address, int32_t port);
     void SetMediaActive(bool active);
     void Fail(int32_t error) { m_objectError = error; }
@@ -165,6 +207,22 @@ private:
     void HandleEncryptedText(const uint8_t* payload, int length);
     void HandleVoice(const uint8_t* payload, int length);
     void HandleEncryptedVoice(const uint8_t* payload, int length);
+    // One stated packet of the call, from the peer or opened from a sealed one.
+    void HandleCallPacket(uint8_t type, const uint8_t* payload, int length);
+    void HandleSecurePacket(const std::string& address, int port, uint8_t type,
+                            const uint8_t* payload, int length);
+    void HandleSecureRequest(const std::string& address, int port, const uint8_t* payload,
+                             int length);
+    void HandleSecureAccept(const std::string& address, int port, const uint8_t* payload,
+                            int length);
+    void HandleSecureConfirm(const std::string& address, int port, const uint8_t* payload,
+                             int length);
+    void HandleSecureData(const std::string& address, int port, const uint8_t* payload,
+                          int length);
+    void ExpireSecureAttempts();
+    void ClearSecureAttempts();
+    void RememberAnswered(const SecureCall::Sid& sid);
+    bool IsAnswered(const SecureCall::Sid& sid) const;
     // Hands one report to the sink; the host's handler may destroy the control meanwhile.
     template <typename Fire> void FireThroughSink(Fire&& fire);
 
@@ -176,6 +234,7 @@ private:
     std::vector<std::unique_ptr<CTaskWnd>> m_retiredTaskWnds;
     std::unique_ptr<CCallSocket> m_socket;
     std::vector<uint8_t> m_request; // payload of the last call request sent
+    uint8_t m_requestType = 1;      // and its type: stated (1) or encrypted (20)
     CAcmCodec m_decoder;
     CPendingCallList m_pendingCalls;
 
@@ -201,6 +260,26 @@ private:
     std::atomic<bool> m_mediaActive{false};
     bool m_busy = false;
     bool m_notAvailable = false;
+
+    // The encrypted call. Caller: the attempt while our request is out, the stated user
+    // data it may fall back to (empty: never) and the requests sent so far.
+    std::unique_ptr<CSecureCaller> m_secureCaller;
+    std::string m_fallbackUserData;
+    int m_secureRequestsSent = 0;
+    int32_t m_secureOutcome = 0; // SecureOutcome of the last ConnectSecure
+    // Callee: accepted requests awaiting their confirmation; the first to confirm wins.
+    struct SecureAttempt {
+        std::string address;
+        int32_t port = -1;
+        std::unique_ptr<CSecureCallee> callee;
+        int64_t deadlineMs = 0;
+    };
+    std::deque<SecureAttempt> m_secureAttempts;
+    std::deque<SecureCall::Sid> m_answeredSids;
+    // The call is encrypted: placed securely (and not fallen back), or connected with a
+    // channel. Then nothing in clear counts but a busy or not-available answer.
+    bool m_secureCall = false;
+    std::unique_ptr<CSecureChannel> m_channel; // set and dropped under m_sendMutex
 
     // Depth of reports being fired and ticks being handled: the task window is on the
     // call stack while it is above zero.

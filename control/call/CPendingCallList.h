@@ -2,9 +2,11 @@
 #pragma once
 
 #include "CCallToken.h"
+#include "CSecureCallee.h"
 
 #include <cstddef>
 #include <list>
+#include <optional>
 #include <string>
 
 // An entry is identified by the caller's address (compared byte for byte, exactly as
@@ -20,6 +22,9 @@
 // flood slower than kMaxEntries new senders per repetition, and is re-filed (and
 // announced again) at its next copy otherwise.
 //
+// An entry holds either a stated request's token or an encrypted request (whose sid
+// plays the token's role); the caller's latest request decides which.
+//
 // Threads: used only on the control's thread.
 class CPendingCallList {
 public:
@@ -29,6 +34,12 @@ public:
     void Add(const std::string& address, int port, const CCallToken& token);
     void Refresh(const std::string& address, int port, const CCallToken& token);
     bool TokenOf(const std::string& address, int port, CCallToken* token) const;
+    // The encrypted request of (address, port); false when there is none, or the
+    // caller's latest request was a stated one.
+    bool SecureRequestOf(const std::string& address, int port,
+                         CSecureCallee::Request* request) const;
+    // Files or refreshes an encrypted request, as Add and Refresh do a stated one.
+    void FileSecure(const std::string& address, int port, const CSecureCallee::Request& request);
     void Remove(const std::string& address, int port);
     void Age();
     void Clear();
@@ -41,6 +52,7 @@ private:
         CCallToken token;
         std::string address;
         int port = 0;
+        std::optional<CSecureCallee::Request> secure;
     };
     using List = std::list<PendingCall>;
 

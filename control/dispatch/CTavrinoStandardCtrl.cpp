@@ -223,6 +223,9 @@ template <typename R, typename... P> struct Signature<R (CCallEngine::*)(P...)> 
         if constexpr (std::is_void_v<R>) {
             (engine.*Member)(Take<std::decay_t<P>>(a[I])...);
             return {};
+        } else if constexpr (std::is_same_v<R, std::string>) {
+            const std::string text = (engine.*Member)(Take<std::decay_t<P>>(a[I])...);
+            return DecodeLocalText(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
         } else {
             return QVariant((engine.*Member)(Take<std::decay_t<P>>(a[I])...));
         }
@@ -279,21 +282,46 @@ constexpr std::array<Served, kMethods.size()> kServed{{
     Serve<&CCallEngine::DisableVoiceActivityDetection>(DISPID_DISABLE_VOICE_ACTIVITY_DETECTION),
 }};
 
+// In the order of kSecureMethods.
+constexpr std::array<Served, kSecureMethods.size()> kSecureServed{{
+    Serve<&CCallEngine::ConnectSecure>(DISPID_CONNECT_SECURE),
+    Serve<&CCallEngine::AcceptSecureCall>(DISPID_ACCEPT_SECURE_CALL),
+    Serve<&CCallEngine::GetRequestSecurity>(DISPID_GET_REQUEST_SECURITY),
+    Serve<&CCallEngine::GetCallSecurity>(DISPID_GET_CALL_SECURITY),
+    Serve<&CCallEngine::GetSecureOutcome>(DISPID_GET_SECURE_OUTCOME),
+    Serve<&CCallEngine::GetPeerAddress>(DISPID_GET_PEER_ADDRESS),
+    Serve<&CCallEngine::GetPeerPort>(DISPID_GET_PEER_PORT),
+}};
+
 constexpr bool SameLetters(const char* a, const char* b) {
     for (; *a != '\0' && *a == *b; ++a, ++b) {
     }
     return *a == *b;
 }
 
-constexpr bool ServesTheTable() {
-    for (std::size_t i = 0; i < kMethods.size(); ++i) {
-        if (kServed[i].dispid != kMethods[i].dispid || kServed[i].result != kMethods[i].result ||
-            !SameLetters(kServed[i].params, kMethods[i].params))
+template <std::size_t N>
+constexpr bool ServesTheTable(const std::array<Served, N>& served,
+                              const std::array<MethodInfo, N>& methods) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (served[i].dispid != methods[i].dispid || served[i].result != methods[i].result ||
+            !SameLetters(served[i].params, methods[i].params))
             return false;
     }
     return true;
 }
-static_assert(ServesTheTable(), "every method of kMethods runs the engine member of its signature");
+static_assert(ServesTheTable(kServed, kMethods),
+              "every method of kMethods runs the engine member of its signature");
+static_assert(ServesTheTable(kSecureServed, kSecureMethods),
+              "every method of kSecureMethods runs the engine member of its signature");
+
+// The engine member that serves `method`, or null for a method served elsewhere.
+const Served* ServedFor(const MethodInfo* method) {
+    if (method >= kMethods.data() && method < kMethods.data() + kMethods.size())
+        return &kServed[static_cast<std::size_t>(method - kMethods.data())];
+    if (method >= kSecureMethods.data() && method < kSecureMethods.data() + kSecureMethods.size())
+        return &kSecureServed[static_cast<std::size_t>(method - kSecureMethods.data())];
+    return nullptr;
+}
 
 } // namespace
 
@@ -327,8 +355,9 @@ QVariant CTavrinoStandardCtrl::Dispatch(qint32 dispid, const QVariantList& args,
     if (!method || !Coerce(*method, args, &a))
         return {};
 
-    // The extensions are served apart from the engine's table.
-    if (dispid >= DISPID_GET_AUDIO_DEVICES) {
+    const Served* served = ServedFor(method);
+    // The audio extensions are served apart from the engine's tables.
+    if (!served) {
         std::vector<int32_t> numbers;
         std::vector<std::string> texts;
         for (const Arg& arg : a) {
@@ -341,8 +370,7 @@ QVariant CTavrinoStandardCtrl::Dispatch(qint32 dispid, const QVariantList& args,
         return result;
     }
 
-    const Served& served = kServed[static_cast<std::size_t>(method - kMethods.data())];
-    QVariant result = served.run(Engine(), a);
+    QVariant result = served->run(Engine(), a);
     if (ok)
         *ok = true;
     return result;

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-// A datagram is one type byte followed by the payload; types 0, 2 and 14..255 are never sent.
+// A datagram is one type byte followed by the payload. Types 20..24 belong to the
+// encrypted call, which only two stations of ours negotiate (an older peer ignores
+// them); types 0, 2, 14..19 and 25..255 are never sent.
 enum PacketType : uint8_t {
     PKT_CALL_REQUEST = 1,
     PKT_KEEPALIVE = 3,
@@ -21,7 +23,12 @@ enum PacketType : uint8_t {
     PKT_VOICE = 10,
     PKT_CONFIRM = 11,
     PKT_ACCEPT = 12,
-    PKT_REJECT = 13
+    PKT_REJECT = 13,
+    PKT_SECURE_REQUEST = 20,
+    PKT_SECURE_ACCEPT = 21,
+    PKT_SECURE_CONFIRM = 22,
+    PKT_SECURE_REJECT = 23,
+    PKT_SECURE_DATA = 24
 };
 
 constexpr int VOICE_FRAME_BYTES = VoiceFrame::kGsmBytes;

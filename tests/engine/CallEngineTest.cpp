@@ -36,26 +36,6 @@ std::vector<uint8_t> Frame(uint8_t seed) {
     return f;
 }
 
-// Carries what two engines send to each other's address, both ways, until quiet.
-void Pump(FakeCallEngine& a, const std::string& aIp, int aPort, FakeCallEngine& b,
-          const std::string& bIp, int bPort) {
-    for (bool moved = true; moved;) {
-        moved = false;
-        for (auto [from, fromIp, fromPort, to, toIp, toPort] :
-             {std::tuple{&a, aIp, aPort, &b, bIp, bPort},
-              std::tuple{&b, bIp, bPort, &a, aIp, aPort}}) {
-            const auto sent = from->Sent();
-            from->ClearSent();
-            for (const auto& p : sent) {
-                if (p.address == toIp && p.port == toPort) {
-                    to->Receive(fromIp, fromPort, p.type, p.payload);
-                    moved = true;
-                }
-            }
-        }
-    }
-}
-
 class EngineTest : public testing::Test {
 protected:
     void SetUp() override {

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 struct SentPacket {
@@ -157,6 +158,7 @@ protected:
     void PlayVoiceFrame(const uint8_t* frame) override {
         played.emplace_back(frame, frame + VOICE_FRAME_BYTES);
     }
+    int64_t NowMs() const override { return m_now; }
 
 private:
     struct Timer {
@@ -168,3 +170,23 @@ private:
     mutable std::mutex m_sentMutex; // SendVoiceFrame runs on other threads in some tests
     std::vector<SentPacket> m_sent;
 };
+
+// Carries what two engines send to each other's address, both ways, until quiet.
+inline void Pump(FakeCallEngine& a, const std::string& aIp, int aPort, FakeCallEngine& b,
+                 const std::string& bIp, int bPort) {
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (auto [from, fromIp, fromPort, to, toIp, toPort] :
+             {std::tuple{&a, aIp, aPort, &b, bIp, bPort},
+              std::tuple{&b, bIp, bPort, &a, aIp, aPort}}) {
+            const auto sent = from->Sent();
+            from->ClearSent();
+            for (const auto& p : sent) {
+                if (p.address == toIp && p.port == toPort) {
+                    to->Receive(fromIp, fromPort, p.type, p.payload);
+                    moved = true;
+                }
+            }
+        }
+    }
+}

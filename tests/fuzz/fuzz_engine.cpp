@@ -1,11 +1,15 @@
 // fuzz_engine: arbitrary packets, method calls, ticks and voice frames through the state machine.
 #include "CCallEngine.h"
 #include "Packets.h"
+#include "TavrinoStandardApi.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdlib>
+#include <deque>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -23,6 +27,10 @@ public:
     int32_t mediaError = 0;
     long sent = 0;
     long reports = 0;
+    int64_t now = 0;
+    // The latest datagrams sent, for a second engine to receive.
+    std::deque<std::pair<uint8_t, std::vector<uint8_t>>> outbox;
+    std::vector<std::pair<std::string, int32_t>> announced;
 
     void CheckInvariants() const {
         const int32_t state = State();
@@ -38,6 +46,8 @@ public:
             Check(OwnToken().IsZero());
         if (!IsInitialized())
             Check(state == STATE_IDLE && PendingCalls().Size() == 0);
+        Check((state == STATE_IDLE) == (GetCallSecurity() == Tavrino::SECURITY_NONE));
+        Check(SecureAttempts() <= kMaxSecureAttempts);
     }
 
 protected:
@@ -50,12 +60,16 @@ protected:
                     int) override {
         Check(length >= 0);
         Check(length == 0 || payload != nullptr);
-        Check(type >= PKT_CALL_REQUEST && type <= PKT_REJECT && type != 2);
+        Check((type >= PKT_CALL_REQUEST && type <= PKT_REJECT && type != 2) ||
+              (type >= PKT_SECURE_REQUEST && type <= PKT_SECURE_DATA));
         // Touch every byte so ASan sees an overread of the payload.
         volatile uint8_t sink = 0;
         for (int i = 0; i < length; ++i)
             sink = sink ^ payload[i];
         ++sent;
+        if (outbox.size() >= 16)
+            outbox.pop_front();
+        outbox.emplace_back(type, std::vector<uint8_t>(payload, payload + length));
     }
     void StartTimer(int id, int periodMs) override {
         Check(id >= 0 && id <= 7);
@@ -67,10 +81,13 @@ protected:
         ++reports;
     }
     void PostText(const std::string&, const std::string&) override { ++reports; }
-    void PostConnection(const std::string&, int32_t, const std::string& userData) override {
+    void PostConnection(const std::string& address, int32_t port,
+                        const std::string& userData) override {
         Check(userData.find('\0') == std::string::npos);
         ++reports;
+        announced.emplace_back(address, port);
     }
+    int64_t NowMs() const override { return now; }
     void PlayVoiceFrame(const uint8_t* frame) override {
         volatile uint8_t sink = 0;
         for (int i = 0; i < VOICE_FRAME_BYTES; ++i)
@@ -96,17 +113,37 @@ int PickPort(FuzzedDataProvider& in) {
                             : in.ConsumeIntegral<int>();
 }
 
+// Hands what `from` sent to `to`, as coming from `address`:40000, until both are quiet;
+// the one answering accepts every encrypted caller it hears with `password`.
+void Exchange(FuzzEngine& from, FuzzEngine& to, const std::string& password) {
+    for (int round = 0; round < 8 && (!from.outbox.empty() || !to.outbox.empty()); ++round) {
+        for (auto [a, b, address] : {std::tuple{&from, &to, "10.0.0.1"},
+                                     std::tuple{&to, &from, "10.0.0.2"}}) {
+            auto box = std::move(a->outbox);
+            a->outbox.clear();
+            for (const auto& [type, bytes] : box)
+                b->OnPacket(address, 40000, type, bytes.empty() ? nullptr : bytes.data(),
+                            static_cast<int>(bytes.size()));
+            for (const auto& [ip, port] : b->announced)
+                b->AcceptSecureCall(ip, port, password, 20);
+            b->announced.clear();
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     FuzzEngine engine;
+    // The far end of encrypted calls: its sealed packets reach the engine with keys.
+    std::unique_ptr<FuzzEngine> peer;
     if (in.ConsumeBool())
         engine.Initialize(in.ConsumeIntegralInRange<int>(0, 65535),
                           in.ConsumeRandomLengthString(8));
 
     while (in.remaining_bytes() > 0) {
-        switch (in.ConsumeIntegralInRange<int>(0, 15)) {
+        switch (in.ConsumeIntegralInRange<int>(0, 19)) {
         case 0:
         case 1:
         case 2:
@@ -123,6 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case 5:
+            engine.now += in.ConsumeIntegralInRange<int>(0, 30000);
             engine.OnTimerTick(in.ConsumeIntegralInRange<int>(-1, 9));
             break;
         case 6: {
@@ -193,6 +231,54 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 14: {
             const std::string text = in.ConsumeRandomLengthString(64);
             engine.SendTextMsg(text, in.ConsumeRandomLengthString(64));
+            break;
+        }
+        case 16: { // an encrypted call placed or answered, with the right password or not
+            const std::string password = in.ConsumeBool() ? "pw" : in.ConsumeRandomLengthString(8);
+            if (in.ConsumeBool())
+                engine.ConnectSecure(PickAddress(in), PickPort(in), in.ConsumeRandomLengthString(8),
+                                     password, in.ConsumeIntegral<int32_t>(),
+                                     in.ConsumeBool() ? "ID=u&Password=pw" : "");
+            else
+                engine.AcceptSecureCall(PickAddress(in), PickPort(in), password,
+                                        in.ConsumeIntegral<int32_t>());
+            break;
+        }
+        case 17: { // a whole handshake with a real far end, engine calling or answering
+            peer = std::make_unique<FuzzEngine>();
+            peer->Initialize(40000, "");
+            engine.outbox.clear();
+            const std::string password = in.ConsumeBool() ? "pw" : "other";
+            if (in.ConsumeBool()) {
+                engine.ConnectSecure("10.0.0.2", 40000, "u", "pw", 20, "");
+                Exchange(engine, *peer, password);
+            } else {
+                peer->ConnectSecure("10.0.0.1", 40000, "u", "pw", 20, "");
+                Exchange(*peer, engine, password);
+            }
+            break;
+        }
+        case 18: { // the far end's next sealed packet, changed or not, from where it likes
+            if (!peer)
+                break;
+            peer->outbox.clear();
+            const std::vector<uint8_t> frame(VOICE_FRAME_BYTES, in.ConsumeIntegral<uint8_t>());
+            if (in.ConsumeBool())
+                peer->SendVoiceFrame(0, frame.data(), VOICE_FRAME_BYTES);
+            else
+                peer->SendTextMsg(in.ConsumeRandomLengthString(16), "");
+            if (peer->outbox.empty())
+                break;
+            auto [type, bytes] = peer->outbox.back();
+            if (!bytes.empty() && in.ConsumeBool())
+                bytes[in.ConsumeIntegralInRange<size_t>(0, bytes.size() - 1)] ^=
+                    in.ConsumeIntegralInRange<uint8_t>(1, 255);
+            const std::string address = in.ConsumeBool() ? "10.0.0.2" : PickAddress(in);
+            const int port = in.ConsumeBool() ? 40000 : PickPort(in);
+            // Delivered twice: the copy must be refused by the replay window.
+            for (int copy = 0; copy < 2; ++copy)
+                engine.OnPacket(address, port, type, bytes.empty() ? nullptr : bytes.data(),
+                                static_cast<int>(bytes.size()));
             break;
         }
         default: { // many callers at once

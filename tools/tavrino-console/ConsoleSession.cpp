@@ -18,12 +18,22 @@
 
 namespace {
 
-const Tavrino::MethodInfo* FindByName(const QString& name) {
+template <std::size_t N>
+const Tavrino::MethodInfo* FindIn(const std::array<Tavrino::MethodInfo, N>& table,
+                                  const QString& name) {
     // Dispatch names are matched without regard to case, as late binding does.
-    for (const auto& m : Tavrino::kMethods)
+    for (const auto& m : table)
         if (name.compare(QLatin1String(m.name), Qt::CaseInsensitive) == 0)
             return &m;
     return nullptr;
+}
+
+const Tavrino::MethodInfo* FindByName(const QString& name) {
+    if (const auto* m = FindIn(Tavrino::kMethods, name))
+        return m;
+    if (const auto* m = FindIn(Tavrino::kExtensionMethods, name))
+        return m;
+    return FindIn(Tavrino::kSecureMethods, name);
 }
 
 } // namespace
