@@ -67,6 +67,22 @@ AdmissionLimiter::Failure AdmissionLimiter::Fail(const QString& address, const Q
     return Failure::Blocking;
 }
 
+void AdmissionLimiter::Forgive(const QString& address, const QString& userData) {
+    const auto it = m_records.find(address);
+    if (it == m_records.end())
+        return;
+    const size_t attempt = qHash(userData, m_seed);
+    Record& record = *it;
+    const auto end = record.attempts.begin() + record.count;
+    const auto found = std::find(record.attempts.begin(), end, attempt);
+    if (found == end)
+        return;
+    const auto at = found - record.attempts.begin();
+    std::move(found + 1, end, found);
+    std::move(record.at.begin() + at + 1, record.at.begin() + record.count, record.at.begin() + at);
+    --record.count;
+}
+
 void AdmissionLimiter::MakeRoom(qint64 now) {
     for (auto it = m_records.begin(); it != m_records.end();)
         it = Live(*it, now) ? std::next(it) : m_records.erase(it);

@@ -1,4 +1,5 @@
-// AdmissionLimiter: the host's brake on password guessing, by the caller's address.
+// AdmissionLimiter: the host's brake on password guessing, by the caller's address (or
+// by any other key: the host also keeps one by user name).
 #pragma once
 
 #include <QHash>
@@ -50,6 +51,9 @@ public:
         Blocking, // a new attempt that blocks the address from now on
     };
     Failure Fail(const QString& address, const QString& userData);
+    // Takes back an attempt counted by Fail that turned out well (an encrypted call
+    // counts from its accept until its confirmation arrives).
+    void Forgive(const QString& address, const QString& userData);
 
     const Limits& Limit() const { return m_limits; }
     int Followed() const { return static_cast<int>(m_records.size()); }

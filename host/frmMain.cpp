@@ -10,6 +10,7 @@
 #include "modConsoleLog.h"
 #include "modFormCommon.h"
 #include "modHost.h"
+#include "modHostOptions.h"
 #include "modHvnIPAddress.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
@@ -85,6 +86,11 @@ frmMain::frmMain(QWidget* parent) : StationWindow(HostProfile(), parent) {
     mnuRunRouterPort->setObjectName(QStringLiteral("mnuRunRouterPort"));
     mnuRunRouterPort->setCheckable(true);
     connect(mnuRunRouterPort, &QAction::triggered, this, &frmMain::mnuRunRouterPort_Click);
+    mnuRunAcceptUnencrypted = mnuRun->addAction(QString());
+    mnuRunAcceptUnencrypted->setObjectName(QStringLiteral("mnuRunAcceptUnencrypted"));
+    mnuRunAcceptUnencrypted->setCheckable(true);
+    connect(mnuRunAcceptUnencrypted, &QAction::triggered, this,
+            &frmMain::mnuRunAcceptUnencrypted_Click);
     CreateControls();
 }
 
@@ -205,7 +211,23 @@ bool frmMain::Form_Load() {
     StartLamps();
     mnuRunRouterPort->setChecked(RouterPortOptionOn());
     mnuRunRouterPort->setEnabled(RouterPortAllowedByEnvironment());
+    mnuRunAcceptUnencrypted->setChecked(AcceptUnencryptedCallsOption());
+    m_admission.CurrentPolicy().acceptUnencrypted = mnuRunAcceptUnencrypted->isChecked();
+    m_admission.CurrentPolicy().pinnedUsers = PinnedUsers();
     return true;
+}
+
+void frmMain::RefuseUnencryptedCalls() {
+    m_refuseUnencryptedForRun = true;
+    mnuRunAcceptUnencrypted->setChecked(false);
+    mnuRunAcceptUnencrypted->setEnabled(false); // the command line decides for this run
+    m_admission.CurrentPolicy().acceptUnencrypted = false;
+}
+
+void frmMain::mnuRunAcceptUnencrypted_Click() {
+    const bool on = mnuRunAcceptUnencrypted->isChecked() && !m_refuseUnencryptedForRun;
+    m_admission.CurrentPolicy().acceptUnencrypted = on;
+    SetAcceptUnencryptedCallsOption(on);
 }
 
 void frmMain::StartOnline() {
@@ -217,6 +239,8 @@ void frmMain::ApplyLanguage() {
     StationWindow::ApplyLanguage();
     mnuRunRouterPort->setText(Tr(QStringLiteral("Open the Port on the Router by &UPnP"),
                                  QStringLiteral("UPnPでルーターのポートを開く(&U)")));
+    mnuRunAcceptUnencrypted->setText(Tr(QStringLiteral("Accept Unencrypted Calls"),
+                                        QStringLiteral("暗号化されていない通話を受け付ける")));
     fraLocalSettings->setTitle(
         Tr(QStringLiteral("Local Settings"), QStringLiteral("ローカル設定")));
     lblListenPortNumber->setText(
@@ -351,64 +375,72 @@ void frmMain::ResetPeer() {
 
 void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
     ShowStatus(statusCode);
-    if (statusCode != STATUS_CALLING && statusCode != STATUS_CONNECTED)
+    if (statusCode == STATUS_CONNECTED)
+        ShowConnectedCaller();
+    else if (statusCode != STATUS_CALLING)
         ResetPeer();
 }
 
-void frmMain::RefuseUnknownCaller(const QString& ip, qint32 port, const QString& userData) {
-    // No answer. Logged once per attempt, not for each copy of its request: a flood of
-    // guesses must not flood the log as well.
-    const AdmissionLimiter::Failure failure = m_admissions.Fail(ip, userData);
-    if (failure == AdmissionLimiter::Failure::Repeated)
-        return;
-    ConsoleLog(QStringLiteral("call from %1:%2 not answered: unknown user").arg(ip).arg(port));
-    if (failure == AdmissionLimiter::Failure::Blocking)
-        ConsoleLog(QStringLiteral("calls from %1 not answered for %2 s: %3 failed attempts")
-                       .arg(ip)
-                       .arg(m_admissions.Limit().blockMs / 1000)
-                       .arg(m_admissions.Limit().failures));
+void frmMain::ShowConnectedCaller() {
+    // The control knows who confirmed: with encrypted attempts under way, the call goes
+    // to whoever proves the password first.
+    const QString ip = TavrinoStandard->CallString(DISPID_GET_PEER_ADDRESS);
+    const qint32 port = TavrinoStandard->CallLong(DISPID_GET_PEER_PORT);
+    const CallAdmission::Caller caller = m_admission.Connected(ip, port);
+    if (!caller.known)
+        return; // the labels of a stated acceptance stay as they are
+    if (caller.newlyPinned)
+        SavePinnedUsers(m_admission.CurrentPolicy().pinnedUsers);
+    txtConnectedIpAddress->setText(ip);
+    txtForwardingPort->setText(QString::number(port));
+    txtUserName->setText(caller.userName);
+    chkRejectConnectionRequest->setEnabled(false);
+    TavrinoStandard->CallVoid(DISPID_ENABLE_BUSY_STATE);
 }
 
 void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
                                                 const QString& userData) {
-    // Whoever it claims to be: the right password must not show through a block.
-    if (m_admissions.IsBlocked(ip))
-        return;
-    // Data without the credentials' shape names nobody and, like an unknown caller, gets no
-    // answer.
-    QString userName;
-    QString password;
-    const qint16 index =
-        ParseUserData(userData, &userName, &password) ? FindUser(userName, password) : qint16(-1);
-    if (index == -1) {
-        RefuseUnknownCaller(ip, port, userData);
-        return;
-    }
+    const bool secure = TavrinoStandard->CallLong(DISPID_GET_REQUEST_SECURITY, {ip, port}) ==
+                        SECURITY_ENCRYPTED;
+    const CallAdmission::Decision decision = m_admission.Decide(ip, port, userData, secure);
+    for (const QString& line : decision.log)
+        ConsoleLog(line);
 
-    if (IsUserDisabled(index)) {
+    switch (decision.action) {
+    case CallAdmission::Action::Ignore:
+        return;
+    case CallAdmission::Action::Refuse:
         if (TavrinoStandard->CallBool(DISPID_CANCEL_INCOMING_CALL, {ip, port})) {
-            ConsoleLog(QStringLiteral("call from %1:%2 refused: user %3 is disabled")
-                           .arg(ip)
-                           .arg(port)
-                           .arg(userName));
             txtConnectedIpAddress->clear();
             txtForwardingPort->clear();
         } else {
             ShowObjectError();
         }
         return;
-    }
-
-    if (TavrinoStandard->CallBool(DISPID_ACCEPT_INCOMING_CALL, {ip, port, kAcceptTimeOutSeconds})) {
-        ConsoleLog(
-            QStringLiteral("call from %1:%2 accepted: user %3").arg(ip).arg(port).arg(userName));
+    case CallAdmission::Action::AcceptSecure:
+        // Nothing shows yet and the host stays free for others: this may be a guess.
+        if (!TavrinoStandard->CallBool(DISPID_ACCEPT_SECURE_CALL,
+                                       {ip, port, decision.password, kAcceptTimeOutSeconds})) {
+            ShowObjectError();
+            return;
+        }
+        for (const QString& line : m_admission.Accepted(decision, ip, port))
+            ConsoleLog(line);
+        return;
+    case CallAdmission::Action::AcceptStated:
+        if (!TavrinoStandard->CallBool(DISPID_ACCEPT_INCOMING_CALL,
+                                       {ip, port, kAcceptTimeOutSeconds})) {
+            ShowObjectError();
+            return;
+        }
+        for (const QString& line : m_admission.Accepted(decision, ip, port))
+            ConsoleLog(line);
         txtConnectedIpAddress->setText(ip);
         txtForwardingPort->setText(QString::number(port));
-        txtUserName->setText(g_udtUsers[static_cast<size_t>(index)].UserName);
+        txtUserName->setText(decision.userName);
         chkRejectConnectionRequest->setEnabled(false);
         TavrinoStandard->CallVoid(DISPID_ENABLE_BUSY_STATE);
-    } else {
-        ShowObjectError();
+        return;
     }
 }
 

@@ -2,7 +2,7 @@
 // call admission from the user list, the status line and the lamps.
 #pragma once
 
-#include "AdmissionLimiter.h"
+#include "CallAdmission.h"
 #include "StationWindow.h"
 
 #include <QString>
@@ -32,6 +32,8 @@ public:
 
     // Goes online as the operator's click on the online button does.
     void StartOnline();
+    // For this run only, whatever the Run menu says: stated requests get no answer.
+    void RefuseUnencryptedCalls();
 
     // The listen port text as loaded from the settings file, and afterwards
     // the last accepted content of the port field; saved at exit.
@@ -63,13 +65,17 @@ private:
     void mnuRunRouterPort_Click();
     void RouterPort_Changed(const PortMapReport& report);
     void OpenRouterPort();
+    void mnuRunAcceptUnencrypted_Click();
+    // The caller connected (status 53): its labels, the busy state, its pin.
+    void ShowConnectedCaller();
 
     bool GoOnline();
     void SetOnlineState(int state);
     void ResetPeer();
-    void RefuseUnknownCaller(const QString& ip, qint32 port, const QString& userData);
 
     QAction* mnuRunRouterPort = nullptr;
+    QAction* mnuRunAcceptUnencrypted = nullptr;
+    bool m_refuseUnencryptedForRun = false;
 
     // Controls
     QFrame* fraMain = nullptr;
@@ -89,5 +95,5 @@ private:
     QLabel* imgHalvornLogo = nullptr;
     std::unique_ptr<CPortMapper> m_router;
 
-    AdmissionLimiter m_admissions;
+    CallAdmission m_admission;
 };

@@ -29,6 +29,11 @@ int main(int argc, char* argv[]) {
         QStringLiteral("online"),
         QStringLiteral("Go online right after start, as a click on the Online button does."));
     parser.addOption(online);
+    const QCommandLineOption refuseUnencrypted(
+        QStringLiteral("refuse-unencrypted"),
+        QStringLiteral("Answer only encrypted calls during this run, whatever Run > Accept "
+                       "Unencrypted Calls says."));
+    parser.addOption(refuseUnencrypted);
     parser.process(app);
     UseStationFolder(folder, QCoreApplication::applicationDirPath(),
                      {QString::fromLatin1(kUserListFileName),
@@ -39,6 +44,8 @@ int main(int argc, char* argv[]) {
     frmMain form;
     if (!form.Form_Load())
         return 1;
+    if (parser.isSet(refuseUnencrypted))
+        form.RefuseUnencryptedCalls();
 
     // SIGINT and SIGTERM end the program as File > Exit does.
     SignalWatcher closeSignals;

@@ -99,6 +99,16 @@ qint16 FindUser(const QString& userName, const QString& password) {
     return -1;
 }
 
+qint16 FindUserByName(const QString& userName) {
+    if (userName.isEmpty())
+        return -1;
+    const QByteArray name = Tavrino::EncodeLocalText(userName);
+    for (int i = 1; i <= g_intUserCount; ++i)
+        if (Tavrino::EncodeLocalText(g_udtUsers[static_cast<size_t>(i)].UserName) == name)
+            return static_cast<qint16>(i);
+    return -1;
+}
+
 bool IsUserDisabled(qint16 index) {
     if (index < 1 || index > g_intUserCount)
         return false;

@@ -30,6 +30,11 @@ inline constexpr const char* kHostSettingsFileName = "TESSORA-H.ini";
 // for byte in the locale's encoding, or -1 (also when either text is empty).
 qint16 FindUser(const QString& userName, const QString& password);
 
+// Index of the first user of that name, compared as FindUser does, or -1 (also for an
+// empty name). An encrypted call names its user only: this record's password is the
+// one the call must prove.
+qint16 FindUserByName(const QString& userName);
+
 // False for an index outside 1..g_intUserCount, else whether that user's
 // flag is set.
 bool IsUserDisabled(qint16 index);

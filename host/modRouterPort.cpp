@@ -2,27 +2,21 @@
 #include "modRouterPort.h"
 
 #include "NatPmpGateway.h"
+#include "modHostOptions.h"
 #include "modHvnRegistry.h"
-
-#include <QSettings>
 
 namespace {
 
 const QString kOptionKey = QStringLiteral("Router/OpenPortByUPnP");
 
-QSettings UserSettings() {
-    return QSettings(QSettings::UserScope, QStringLiteral("HALVORN Corporation"),
-                     QStringLiteral("TESSORA-H"));
-}
-
 } // namespace
 
 bool RouterPortOptionOn() {
-    return UserSettings().value(kOptionKey, true).toBool();
+    return HostUserSettings().value(kOptionKey, true).toBool();
 }
 
 void SetRouterPortOption(bool on) {
-    QSettings settings = UserSettings();
+    QSettings settings = HostUserSettings();
     settings.setValue(kOptionKey, on);
     settings.sync();
 }

@@ -23,14 +23,18 @@ const QString kKey = QStringLiteral("Granite Granite Purple Moon");
 // A remote station's control, driven directly.
 class Caller {
 public:
-    explicit Caller(int port) : m_port(port) {
+    // `bindAddress`: the loopback address the caller's socket binds, "" for all.
+    explicit Caller(int port, const QByteArray& bindAddress = {}) : m_port(port) {
         loaded = client.Load();
         if (!loaded)
             return;
         QObject::connect(&client, &TavrinoClient::OnStatusEvent,
                          [this](qint32 code) { statuses.push_back(code); });
+        if (!bindAddress.isEmpty())
+            qputenv("TAVRINO_BIND_ADDRESS", bindAddress);
         initialised = client.CallBool(DISPID_INITIALIZE, {port, kKey}) &&
                       client.CallBool(DISPID_DISABLE_CRYPTOGRAPHY);
+        qunsetenv("TAVRINO_BIND_ADDRESS");
     }
     ~Caller() {
         client.CallBool(DISPID_DISCONNECT);
@@ -40,6 +44,12 @@ public:
     bool Call(int hostPort, const QString& userData, int timeOutSeconds = 20) {
         return client.CallBool(DISPID_CONNECT,
                                {QStringLiteral("127.0.0.1"), hostPort, userData, timeOutSeconds});
+    }
+    bool CallSecurely(int hostPort, const QString& password, int timeOutSeconds = 20) {
+        statuses.clear();
+        return client.CallBool(DISPID_CONNECT_SECURE,
+                               {QStringLiteral("127.0.0.1"), hostPort, QStringLiteral("alice"),
+                                password, timeOutSeconds, QString()});
     }
     bool WaitFor(qint32 code, int ms) {
         return ::WaitFor([this, code] { return statuses.contains(code); }, ms);
@@ -91,8 +101,8 @@ protected:
         ASSERT_TRUE(Online()->isChecked()) << boxes.Texts().join(" | ").toStdString();
     }
 
-    std::unique_ptr<Caller> NewCaller(int port) {
-        auto caller = std::make_unique<Caller>(port);
+    std::unique_ptr<Caller> NewCaller(int port, const QByteArray& bindAddress = {}) {
+        auto caller = std::make_unique<Caller>(port, bindAddress);
         EXPECT_TRUE(caller->loaded) << caller->client.LoadError().toStdString();
         EXPECT_TRUE(caller->initialised) << "caller port " << port;
         return caller;
@@ -271,4 +281,29 @@ TEST_F(HostCalls, ExitDuringACallHangsUpAndSaves) {
 
 int main(int argc, char** argv) {
     return RunHostTests(argc, argv);
+}
+
+TEST_F(HostCalls, GuessesFromOneAddressGetNoAnswerAfterTheLimitWhileAnotherConnectsEncrypted) {
+    StartHost(kHostPortBase + 7);
+    auto guesser = NewCaller(46291);
+    // Each wrong password is told at once (the host's accept fails its tag) and counts.
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(guesser->CallSecurely(m_hostPort, QStringLiteral("guess %1").arg(i)));
+        ASSERT_TRUE(guesser->WaitFor(STATUS_CALL_REJECTED, 5000)) << i;
+        EXPECT_EQ(guesser->client.CallLong(DISPID_GET_SECURE_OUTCOME),
+                  SECURE_OUTCOME_PASSWORD_REFUSED);
+    }
+    // Then that address gets no answer, not even with the right password.
+    ASSERT_TRUE(guesser->CallSecurely(m_hostPort, QStringLiteral("Secret"), 3));
+    ASSERT_TRUE(guesser->WaitFor(STATUS_TIMEOUT, 6000));
+    EXPECT_EQ(guesser->client.CallLong(DISPID_GET_SECURE_OUTCOME), SECURE_OUTCOME_NO_ANSWER);
+    EXPECT_FALSE(PeerShown()); // nothing showed for the guesses
+
+    auto other = NewCaller(46292, "127.0.0.5");
+    ASSERT_TRUE(other->CallSecurely(m_hostPort, QStringLiteral("Secret")));
+    ASSERT_TRUE(other->WaitFor(STATUS_CONNECTED, 5000));
+    ASSERT_TRUE(WaitFor([this] { return Text("txtUserName") == "alice"; }, 5000));
+    EXPECT_EQ(Text("txtConnectedIpAddress"), "127.0.0.5");
+    EXPECT_EQ(Text("lblCallSecurity"), "Encrypted");
+    EXPECT_EQ(other->client.CallLong(DISPID_GET_CALL_SECURITY), SECURITY_ENCRYPTED);
 }
