@@ -3,12 +3,15 @@
 
 #include "LocalTextValidator.h"
 #include "SetupListDialog.h"
+#include "modConnectionSecurity.h"
 #include "modControlCommon.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
 #include "modHvnRegistry.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +66,24 @@ frmDetailedSetup::frmDetailedSetup(int recordIndex, QWidget* parent)
     }
     txtDescription->setMinimumWidth(280);
 
+    chkAllowUnencrypted = new QCheckBox(this);
+    chkAllowUnencrypted->setObjectName(QStringLiteral("chkAllowUnencrypted"));
+    grid->addWidget(chkAllowUnencrypted, row++, 0, 1, 2);
+    lblPin = new QLabel(this);
+    lblPin->setObjectName(QStringLiteral("lblPin"));
+    lblPin->setWordWrap(true);
+    btnClearPin = new QPushButton(this);
+    btnClearPin->setObjectName(QStringLiteral("btnClearPin"));
+    btnClearPin->setAutoDefault(false);
+    auto* pinRow = new QHBoxLayout;
+    pinRow->addWidget(lblPin, 1);
+    pinRow->addWidget(btnClearPin);
+    grid->addLayout(pinRow, row++, 0, 1, 2);
+    connect(btnClearPin, &QPushButton::clicked, this, [this] {
+        m_pinned = false;
+        ShowPin();
+    });
+
     for (QLineEdit* box : {txtConnectionName, txtDescription, txtIpAddress, txtUserName})
         box->setValidator(new LocalTextValidator(kNoSeparator, box));
     for (QLineEdit* box : {txtPassword, txtRetypePassword}) {
@@ -88,7 +109,9 @@ frmDetailedSetup::frmDetailedSetup(int recordIndex, QWidget* parent)
     QWidget::setTabOrder(txtPortNumber, txtUserName);
     QWidget::setTabOrder(txtUserName, txtPassword);
     QWidget::setTabOrder(txtPassword, txtRetypePassword);
-    QWidget::setTabOrder(txtRetypePassword, btnOk);
+    QWidget::setTabOrder(txtRetypePassword, chkAllowUnencrypted);
+    QWidget::setTabOrder(chkAllowUnencrypted, btnClearPin);
+    QWidget::setTabOrder(btnClearPin, btnOk);
     QWidget::setTabOrder(btnOk, btnCancel);
 
     // Load order: fonts and buttons, captions, help, the record in edit mode, then OK.
@@ -110,7 +133,11 @@ frmDetailedSetup::frmDetailedSetup(int recordIndex, QWidget* parent)
         SetWholeText(txtRetypePassword, r.Password);
         // The name is the lookup key: editing never renames.
         DetailedSetup::LockKeyField(txtConnectionName, Qt::ClickFocus);
+        const ConnectionSecurity security = LoadConnectionSecurity(r.ConnectName);
+        chkAllowUnencrypted->setChecked(security.allowUnencrypted);
+        m_pinned = security.pinned;
     }
+    ShowPin();
 
     for (QLineEdit* box : {txtConnectionName, txtDescription, txtIpAddress, txtPortNumber,
                            txtUserName, txtPassword, txtRetypePassword}) {
@@ -164,6 +191,30 @@ void frmDetailedSetup::ApplyLanguage() {
         f.box->setToolTip(Tr(QString::fromUtf16(f.tipEn), QString::fromUtf16(f.tipJa)));
     }
     DetailedSetup::ApplyButtonCaptions(btnOk, btnCancel);
+    chkAllowUnencrypted->setText(Tr(QStringLiteral("Allow unencrypted calls (older hosts)"),
+                                    QStringLiteral("暗号化されていない通話を許可する（古いホスト）")));
+    chkAllowUnencrypted->setToolTip(
+        Tr(QStringLiteral("When the host does not answer an encrypted call, call it the old way: "
+                          "the password and the voice then travel in clear."),
+           QStringLiteral("ホストが暗号化された通話に応答しないとき、従来の方法で接続します。"
+                          "そのときパスワードと音声は平文で送られます。")));
+    btnClearPin->setText(Tr(QStringLiteral("C&lear Pin"), QStringLiteral("ピンを解除(&L)")));
+    ShowPin();
+}
+
+void frmDetailedSetup::ShowPin() {
+    if (!lblPin)
+        return;
+    lblPin->setText(
+        m_pinned ? Tr(QStringLiteral("Pinned: this host has answered an encrypted call, so the "
+                                     "connection never falls back to an unencrypted one."),
+                      QStringLiteral("ピン留め：このホストは暗号化された通話に応答したため、"
+                                     "この接続が暗号化されていない通話に戻ることはありません。"))
+                 : Tr(QStringLiteral("Not pinned: this host has not answered an encrypted call "
+                                     "yet."),
+                      QStringLiteral("ピン留めなし：このホストはまだ暗号化された通話に応答して"
+                                     "いません。")));
+    btnClearPin->setEnabled(m_pinned);
 }
 
 void frmDetailedSetup::showEvent(QShowEvent* event) {
@@ -192,6 +243,14 @@ void frmDetailedSetup::btnOk_Click() {
     // Enter reaches the default button even while it is disabled in some styles.
     if (!btnOk->isEnabled())
         return;
+    const QString name = g_intEditMode == EDIT_MODE_EDIT &&
+                                 m_recordIndex >= 0 && m_recordIndex <= g_intLastConnectionIndex
+                             ? g_udtConnections[static_cast<size_t>(m_recordIndex)].ConnectName
+                             : txtConnectionName->text();
+    // A new connection starts unpinned, whatever a deleted one of the same name left.
+    SetAllowUnencrypted(name, chkAllowUnencrypted->isChecked());
+    if (!m_pinned)
+        SetPinned(name, false);
     if (g_intEditMode == EDIT_MODE_EDIT) {
         if (m_recordIndex >= 0 && m_recordIndex <= g_intLastConnectionIndex) {
             ConnectionRecord& r = g_udtConnections[static_cast<size_t>(m_recordIndex)];

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,6 +26,7 @@ private:
     void ApplyLanguage();
     void UpdateOkButton();
     void btnOk_Click();
+    void ShowPin();
 
     int m_recordIndex;
     QLabel* lblConnectionName = nullptr;
@@ -41,6 +43,12 @@ private:
     QLineEdit* txtUserName = nullptr;
     QLineEdit* txtPassword = nullptr;
     QLineEdit* txtRetypePassword = nullptr;
+    // Encrypted calls: the fallback choice and the pin, kept beside the record (never in
+    // it: older stations read the same file).
+    QCheckBox* chkAllowUnencrypted = nullptr;
+    QLabel* lblPin = nullptr;
+    QPushButton* btnClearPin = nullptr;
+    bool m_pinned = false;
     QPushButton* btnOk = nullptr;
     QPushButton* btnCancel = nullptr;
 };

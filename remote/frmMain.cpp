@@ -6,6 +6,7 @@
 #include "TavrinoClient.h"
 #include "frmAbout.h"
 #include "frmSetup.h"
+#include "modConnectionSecurity.h"
 #include "modControlCommon.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
@@ -185,17 +186,24 @@ bool frmMain::OpenConnection() {
     const ConnectionRecord record =
         g_udtConnections[static_cast<size_t>(cboConnectionName->currentIndex())];
     txtPortNumber->setText(record.PortNo);
-    const QString userData = BuildUserData(record.UserName, record.Password);
     const qint32 port = record.PortNo.toInt();
+    // Encrypted always; the stated request, with the password in clear, only where the
+    // operator allows it for a host that never answered an encrypted call.
+    const QString fallback =
+        FallbackUserData(LoadConnectionSecurity(record.ConnectName), m_allowUnencryptedForRun,
+                         record.UserName, record.Password);
 
     // The remote listens on the same port number as the host port it calls.
     if (!InitializeControl(port))
         return false;
-    if (!TavrinoStandard->CallBool(DISPID_CONNECT,
-                                   {record.IpAddress, port, userData, kConnectTimeoutSeconds})) {
+    if (!TavrinoStandard->CallBool(DISPID_CONNECT_SECURE,
+                                   {record.IpAddress, port, record.UserName, record.Password,
+                                    kConnectTimeoutSeconds, fallback})) {
         ShowObjectError();
         return false;
     }
+    m_callingName = record.ConnectName;
+    m_secureOutcome = SECURE_OUTCOME_NONE;
     return true;
 }
 
@@ -222,11 +230,52 @@ void frmMain::chkConnect_Click(bool checked) {
 }
 
 void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
+    // Read before the control is torn down below.
+    m_secureOutcome = TavrinoStandard->CallLong(DISPID_GET_SECURE_OUTCOME);
+    if (statusCode == STATUS_CONNECTED && m_secureOutcome == SECURE_OUTCOME_CONNECTED &&
+        !m_callingName.isEmpty() && !LoadConnectionSecurity(m_callingName).pinned)
+        SetPinned(m_callingName, true); // this host speaks encrypted: never fall back again
     if (EndsTheCall(statusCode)) {
         g_blnConnectionActive = false;
         chkConnect->setChecked(false);
     }
     ShowStatus(statusCode);
+}
+
+QString frmMain::StatusBox(qint32 statusCode) const {
+    const QString br = QStringLiteral("\r\n");
+    if (statusCode == STATUS_CALL_REJECTED && m_secureOutcome == SECURE_OUTCOME_PASSWORD_REFUSED)
+        return Tr(QStringLiteral("The host did not accept the password") + br +
+                      QStringLiteral("The host station holds another password for this user "
+                                     "name.") +
+                      br +
+                      QStringLiteral("Check the user name and the password in this "
+                                     "connection's settings (File > Setup)."),
+                  QStringLiteral("ホストがパスワードを受け付けませんでした") + br +
+                      QStringLiteral("ホスト・ステーションには、このユーザー名に別のパスワードが"
+                                     "登録されています。") +
+                      br +
+                      QStringLiteral("この接続の設定（ファイル > 設定）でユーザー名とパスワードを"
+                                     "確認してください。"));
+    if (statusCode == STATUS_TIMEOUT && m_secureOutcome == SECURE_OUTCOME_NO_ANSWER)
+        return Tr(QStringLiteral("The host did not answer the encrypted call.") + br + br +
+                      QStringLiteral("Possibilities include:") + br +
+                      QStringLiteral("The User Name, IP address or/and the Port number is "
+                                     "incorrect.") +
+                      br + QStringLiteral("The host station does not operate.") + br +
+                      QStringLiteral("The host station is an older TESSORA-H, which cannot take "
+                                     "encrypted calls. If you trust every network between the "
+                                     "two stations, allow unencrypted calls in this "
+                                     "connection's settings (File > Setup)."),
+                  QStringLiteral("ホストが暗号化された通話に応答しませんでした。") + br + br +
+                      QStringLiteral("考えられる理由:") + br +
+                      QStringLiteral("ユーザー名、IPアドレス、ポート番号が間違っている。") + br +
+                      QStringLiteral("ホスト・ステーションが稼働していない。") + br +
+                      QStringLiteral("ホスト・ステーションが暗号化された通話を受けられない古い"
+                                     "TESSORA-Hである。二つのステーションの間のネットワークを"
+                                     "すべて信頼できる場合は、この接続の設定（ファイル > 設定）で"
+                                     "暗号化されていない通話を許可してください。"));
+    return StationWindow::StatusBox(statusCode);
 }
 
 void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,

@@ -25,6 +25,9 @@ public:
     // Selects the first stored connection called `name` and presses Connect. False, and
     // nothing pressed, when no connection has that name.
     bool ConnectTo(const QString& name);
+    // For this run only: a connection that is not pinned may fall back to an
+    // unencrypted call, as "Allow unencrypted calls (older hosts)" lets it.
+    void AllowUnencryptedCalls() { m_allowUnencryptedForRun = true; }
 
 protected:
     void ApplyLanguage() override;
@@ -35,6 +38,7 @@ protected:
     void mnuFileSetup_Click() override;
     AboutInfo StationAboutInfo() const override;
     void SaveStationFiles() override;
+    QString StatusBox(qint32 statusCode) const override;
 
 private:
     void CreateControls();
@@ -54,4 +58,8 @@ private:
     QLabel* txtPortNumber = nullptr;
     QPushButton* chkConnect = nullptr;
     QLabel* imgHalvornLogo = nullptr;
+
+    bool m_allowUnencryptedForRun = false;
+    QString m_callingName;     // the connection of the call under way
+    qint32 m_secureOutcome = 0; // how its encrypted attempt ended, read at its last status
 };

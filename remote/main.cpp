@@ -32,6 +32,12 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Select the stored connection NAME and press Connect right after start."),
         QStringLiteral("NAME"));
     parser.addOption(connectOption);
+    const QCommandLineOption allowUnencrypted(
+        QStringLiteral("allow-unencrypted"),
+        QStringLiteral("Let a connection that is not pinned fall back to an unencrypted call "
+                       "during this run, as its \"Allow unencrypted calls (older hosts)\" "
+                       "setting does."));
+    parser.addOption(allowUnencrypted);
     parser.process(app);
     UseStationFolder(folder, QCoreApplication::applicationDirPath(),
                      {QString::fromLatin1(kConnectionListFile), QString::fromLatin1(kSettingsFile)});
@@ -41,6 +47,8 @@ int main(int argc, char* argv[]) {
     frmMain window;
     SetConsoleLogEnabled(true);
     QObject::connect(&watcher, &SignalWatcher::closeRequested, &window, &frmMain::CloseFromSignal);
+    if (parser.isSet(allowUnencrypted))
+        window.AllowUnencryptedCalls();
 
     if (parser.isSet(connectOption)) {
         const QString name = parser.value(connectOption);
