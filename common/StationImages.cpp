@@ -1,6 +1,11 @@
 // The stations' icons and the maker's logo, built into the programs.
 #include "StationImages.h"
 
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPalette>
+#include <QPen>
+
 // Resources compiled into a static library are dropped by the linker unless
 // something names their initialiser. (Outside any namespace, as the macro
 // declares the initialiser where it stands.)
@@ -23,4 +28,29 @@ QPixmap HalvornLogo(int height) {
     InitResources();
     const QPixmap logo(QStringLiteral(":/tessora/halvorn-logo.png"));
     return logo.isNull() ? logo : logo.scaledToHeight(height, Qt::SmoothTransformation);
+}
+
+QPixmap LockPixmap(bool closed, int size) {
+    QPixmap picture(size, size);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink = QGuiApplication::palette().color(QPalette::WindowText);
+    const qreal unit = size / 16.0;
+    // The shackle: an arch over the body, lifted off its right side when open.
+    QPen shackle(ink, 1.8 * unit);
+    painter.setPen(shackle);
+    painter.setBrush(Qt::NoBrush);
+    const QRectF arch(4 * unit, 1.5 * unit, 8 * unit, 10 * unit);
+    painter.drawArc(arch, 0, 180 * 16);
+    painter.drawLine(QPointF(4 * unit, 6.5 * unit), QPointF(4 * unit, 8 * unit));
+    if (closed)
+        painter.drawLine(QPointF(12 * unit, 6.5 * unit), QPointF(12 * unit, 8 * unit));
+    // The body, with a keyhole.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(closed ? QColor(0x2e, 0x7d, 0x32) : QColor(0xc6, 0x28, 0x28));
+    painter.drawRoundedRect(QRectF(2 * unit, 7.5 * unit, 12 * unit, 8 * unit), unit, unit);
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(QPointF(8 * unit, 11 * unit), 1.3 * unit, 1.3 * unit);
+    return picture;
 }

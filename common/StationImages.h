@@ -10,3 +10,7 @@ QIcon StationIcon(const QString& programBase);
 
 // The maker's logo at the given height, keeping its proportions.
 QPixmap HalvornLogo(int height);
+
+// A padlock, closed for an encrypted call and open for one that is not, `size` pixels
+// square, drawn at run time in the palette's text colour.
+QPixmap LockPixmap(bool closed, int size);

@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -145,8 +146,15 @@ QGroupBox* StationWindow::CreateStatusFrame(QWidget* parent) {
     fraConnectionStatus->setObjectName(QStringLiteral("fraConnectionStatus"));
     m_statusLabel = NewLabel(fraConnectionStatus, m_profile.statusLabelName);
     m_statusLabel->setWordWrap(true);
+    imgCallSecurity = NewLabel(fraConnectionStatus, "imgCallSecurity");
+    lblCallSecurity = NewLabel(fraConnectionStatus, "lblCallSecurity");
+    auto* status = new QHBoxLayout;
+    status->addWidget(m_statusLabel, 1);
+    status->addWidget(imgCallSecurity);
+    status->addWidget(lblCallSecurity);
     auto* box = new QVBoxLayout(fraConnectionStatus);
-    box->addWidget(m_statusLabel);
+    box->addLayout(status);
+    ShowCallSecurity(SECURITY_NONE);
     return fraConnectionStatus;
 }
 
@@ -188,6 +196,35 @@ void StationWindow::ApplyLanguage() {
     lblTx->setText(Tr(QStringLiteral("Tx"), QStringLiteral("送信")));
     fraConnectionStatus->setTitle(
         Tr(QStringLiteral("Connection Status"), QStringLiteral("接続状況")));
+    ShowCallSecurity(m_callSecurity);
+}
+
+void StationWindow::ShowCallSecurity(qint32 security) {
+    m_callSecurity = security;
+    const bool shown = security == SECURITY_ENCRYPTED || security == SECURITY_STATED;
+    imgCallSecurity->setVisible(shown);
+    lblCallSecurity->setVisible(shown);
+    if (!shown)
+        return;
+    const bool encrypted = security == SECURITY_ENCRYPTED;
+    imgCallSecurity->setPixmap(LockPixmap(encrypted, 16));
+    lblCallSecurity->setText(encrypted ? Tr(QStringLiteral("Encrypted"), QStringLiteral("暗号化"))
+                                       : Tr(QStringLiteral("Not encrypted"),
+                                            QStringLiteral("暗号化なし")));
+    const QString tip =
+        encrypted
+            ? Tr(QStringLiteral("Encrypted end to end: a CPace key exchange (ristretto255, "
+                                "SHA-512) keyed by the shared password, then ChaCha20-Poly1305 "
+                                "on every packet. The password never travels."),
+                 QStringLiteral("エンドツーエンドで暗号化されています：共有パスワードによる"
+                                "CPace鍵交換（ristretto255、SHA-512）のあと、すべてのパケットを"
+                                "ChaCha20-Poly1305で保護します。パスワードは送られません。"))
+            : Tr(QStringLiteral("Not encrypted: the password and the voice of this call travel "
+                                "in clear, as an older station sends them."),
+                 QStringLiteral("暗号化されていません：この通話のパスワードと音声は、"
+                                "古いステーションと同じく平文で送られます。"));
+    imgCallSecurity->setToolTip(tip);
+    lblCallSecurity->setToolTip(tip);
 }
 
 void StationWindow::ShowToggleState(bool active) {
@@ -224,6 +261,7 @@ void StationWindow::SessionStarted() {
 }
 
 void StationWindow::HangUp() {
+    ShowCallSecurity(SECURITY_NONE);
     LogTraffic();
     TavrinoStandard->CallBool(DISPID_DISCONNECT);
     TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
@@ -260,13 +298,25 @@ void StationWindow::ShowObjectError() {
         ShowErrorBox(this, text);
 }
 
+QString StationWindow::StatusBox(qint32 statusCode) const {
+    return StatusBoxText(statusCode, m_profile.station);
+}
+
 void StationWindow::ShowStatus(qint32 statusCode) {
     const QString line = StatusText(statusCode, m_profile.station);
     if (line.isEmpty())
         return;
     m_statusLabel->setText(line);
     ConsoleLog(QStringLiteral("status %1: %2").arg(statusCode).arg(line));
-    const QString box = StatusBoxText(statusCode, m_profile.station);
+    if (statusCode == STATUS_CONNECTED) {
+        const qint32 security = TavrinoStandard->CallLong(DISPID_GET_CALL_SECURITY);
+        ShowCallSecurity(security);
+        ConsoleLog(security == SECURITY_ENCRYPTED ? QStringLiteral("security: encrypted")
+                                                  : QStringLiteral("security: not encrypted"));
+    } else if (statusCode != STATUS_CALLING) {
+        ShowCallSecurity(SECURITY_NONE);
+    }
+    const QString box = StatusBox(statusCode);
     if (!box.isEmpty())
         ShowWarningBox(this, box);
 }

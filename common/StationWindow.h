@@ -112,8 +112,14 @@ protected:
     void SessionStarted();
     virtual void HangUp();
     void ShowObjectError();
-    // The status line of a code, logged; with the box the station shows for it.
+    // The status line of a code, logged; with the box the station shows for it. At 53
+    // it also shows and logs whether the call is encrypted; every code that ends a
+    // call hides that again.
     void ShowStatus(qint32 statusCode);
+    // The box shown beside the status line of a code; empty for none.
+    virtual QString StatusBox(qint32 statusCode) const;
+    // The lock and its word: SECURITY_ENCRYPTED, SECURITY_STATED, or SECURITY_NONE to hide.
+    void ShowCallSecurity(qint32 security);
     bool IsUnloaded() const { return m_unloaded; }
 
     // What each station does itself.
@@ -155,6 +161,8 @@ protected:
     QLabel* picTxBlack = nullptr;
     QGroupBox* fraConnectionStatus = nullptr;
     QLabel* m_statusLabel = nullptr; // lblConnectionStatus / lblStatus
+    QLabel* imgCallSecurity = nullptr; // the lock, while a call stands
+    QLabel* lblCallSecurity = nullptr; // "Encrypted" / "Not encrypted"
 
 private:
     struct FileMenuItem {
@@ -175,4 +183,5 @@ private:
     bool m_sessionStarted = false; // traffic not logged yet
     bool m_unloaded = false;
     bool m_lampErrorShowing = false;
+    qint32 m_callSecurity = -1; // what the lock shows, for a change of language
 };

@@ -74,4 +74,10 @@ qint32 TavrinoClient::CallLong(qint32 dispid, const QVariantList& args) {
     return ok ? r.toInt() : 0;
 }
 
+QString TavrinoClient::CallString(qint32 dispid, const QVariantList& args) {
+    bool ok = false;
+    const QVariant r = Invoke(dispid, args, &ok);
+    return ok ? r.toString() : QString();
+}
+
 void TavrinoClient::CallVoid(qint32 dispid, const QVariantList& args) { Invoke(dispid, args); }

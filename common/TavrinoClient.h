@@ -32,9 +32,10 @@ public:
     // Late-bound call. `ok` is false for a wrong id or arguments, or when no
     // control is loaded; the result is then invalid.
     QVariant Invoke(qint32 dispid, const QVariantList& args = {}, bool* ok = nullptr);
-    // Convenience wrappers: FALSE / 0 when the call itself fails.
+    // Convenience wrappers: FALSE / 0 / "" when the call itself fails.
     bool CallBool(qint32 dispid, const QVariantList& args = {});
     qint32 CallLong(qint32 dispid, const QVariantList& args = {});
+    QString CallString(qint32 dispid, const QVariantList& args = {});
     void CallVoid(qint32 dispid, const QVariantList& args = {});
 
     // Destroys the control now (the destructor does the same).

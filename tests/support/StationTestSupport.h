@@ -63,11 +63,18 @@ public:
     QVector<RecordedBox> boxes;
 };
 
-// The program's files go to a fresh temporary folder.
+// The program's files go to a fresh temporary folder, and so does the user's own
+// configuration (the options and pins kept there), so no test sees another's.
 class TestFolder {
 public:
-    TestFolder() { SetProgramFolderForTesting(dir.path()); }
-    ~TestFolder() { SetProgramFolderForTesting({}); }
+    TestFolder() {
+        SetProgramFolderForTesting(dir.path());
+        qputenv("XDG_CONFIG_HOME", File(QStringLiteral("config")).toLocal8Bit());
+    }
+    ~TestFolder() {
+        SetProgramFolderForTesting({});
+        qunsetenv("XDG_CONFIG_HOME");
+    }
     TestFolder(const TestFolder&) = delete;
     TestFolder& operator=(const TestFolder&) = delete;
 
