@@ -69,7 +69,9 @@ e2e_prepare() {
 e2e_station() {
   local program="$1" dir="$2" addr="$3" mic="$4" out="$5" logfile="$6"
   shift 6
-  ${E2E_WRAP[@]+"${E2E_WRAP[@]}"} env XDG_CONFIG_DIRS="$E2E_DIR/xdg" TAVRINO_BIND_ADDRESS="$addr" \
+  # The user's own configuration (options, pins) of this run alone; a test may set its own.
+  ${E2E_WRAP[@]+"${E2E_WRAP[@]}"} env XDG_CONFIG_DIRS="$E2E_DIR/xdg" XDG_CONFIG_HOME="$E2E_DIR/config" \
+    TAVRINO_BIND_ADDRESS="$addr" \
     TAVRINO_CAPTURE="$mic" TAVRINO_PLAYBACK="$out" TAVRINO_TIMING_LOG="$E2E_DIR/timing.log" \
     TESSORA_UPNP="${TESSORA_UPNP:-off}" \
     ${E2E_ENV[@]+"${E2E_ENV[@]}"} stdbuf -oL "$dir/$program" "$@" >"$logfile" 2>"$logfile.err" &

@@ -4,12 +4,17 @@
 //
 //   udp-impair --front ADDR:PORT --back ADDR:PORT --to ADDR:PORT
 //              [--loss P] [--delay-ms D] [--jitter-ms J] [--seed S]
+//              [--drop-type T]... [--record FILE]
 //
 // Datagrams that reach FRONT are sent on from BACK to TO; datagrams that come
 // back from TO to BACK are sent on from FRONT to the last sender seen at FRONT.
 // Each datagram is lost with probability P (0..1); the others leave after
 // D + uniform(0, J) milliseconds, so jitter can reorder them as a real link
-// does. On SIGINT or SIGTERM it prints its counts and exits 0.
+// does. --drop-type drops every datagram whose first byte (the packet type) is T, in
+// both directions (the option may be repeated), standing in for a path that loses
+// one kind of packet. --record writes every datagram that arrives, before loss, one
+// line each: ">" (front to TO) or "<", then its bytes in hex. On SIGINT or SIGTERM it
+// prints its counts and exits 0.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -24,6 +29,7 @@
 #include <cstring>
 #include <queue>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -73,6 +79,8 @@ int main(int argc, char** argv) {
     bool haveFront = false, haveBack = false, haveTo = false;
     double loss = 0, delayMs = 0, jitterMs = 0;
     unsigned seed = 1;
+    std::set<int> dropTypes;
+    FILE* record = nullptr;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string k = argv[i];
         if (k == "--front")
@@ -89,10 +97,17 @@ int main(int argc, char** argv) {
             jitterMs = std::atof(argv[i + 1]);
         else if (k == "--seed")
             seed = static_cast<unsigned>(std::atoi(argv[i + 1]));
+        else if (k == "--drop-type")
+            dropTypes.insert(std::atoi(argv[i + 1]));
+        else if (k == "--record" && !(record = std::fopen(argv[i + 1], "w"))) {
+            std::perror("udp-impair: --record");
+            return 1;
+        }
     }
     if (!haveFront || !haveBack || !haveTo) {
         std::fprintf(stderr, "usage: udp-impair --front A:P --back A:P --to A:P [--loss P] "
-                             "[--delay-ms D] [--jitter-ms J] [--seed S]\n");
+                             "[--delay-ms D] [--jitter-ms J] [--seed S] [--drop-type T]... "
+                             "[--record FILE]\n");
         return 2;
     }
     const int frontFd = BoundSocket(front), backFd = BoundSocket(back);
@@ -135,7 +150,14 @@ int main(int argc, char** argv) {
             } else if (!haveClient) {
                 continue; // nobody to hand it to yet
             }
-            if (unit(rng) < loss) {
+            if (record) {
+                std::fputc(side == 0 ? '>' : '<', record);
+                for (ssize_t i = 0; i < n; ++i)
+                    std::fprintf(record, "%02x", static_cast<unsigned char>(buf[i]));
+                std::fputc('\n', record);
+                std::fflush(record);
+            }
+            if ((n > 0 && dropTypes.count(static_cast<unsigned char>(buf[0]))) || unit(rng) < loss) {
                 ++dropped[side];
                 continue;
             }
@@ -154,6 +176,8 @@ int main(int argc, char** argv) {
     }
     std::printf("forwarded: %ld %ld\ndropped: %ld %ld\n", forwarded[0], forwarded[1], dropped[0],
                 dropped[1]);
+    if (record)
+        std::fclose(record);
     close(frontFd);
     close(backFd);
     return 0;
