@@ -40,6 +40,10 @@ log "starting the remote station on $E2E_REMOTE_ADDR, calling connection \"Demo\
 e2e_start_remote Demo "file:$remote_mic" "file:$remote_heard"
 e2e_wait_for "$scratch/remote.log" 'Successfully connected' 30
 e2e_wait_for "$scratch/host.log" 'Successfully connected' 10
+# The stations negotiate the encrypted call by themselves; each says so once.
+e2e_wait_for "$scratch/remote.log" '^security: encrypted$' 5
+e2e_wait_for "$scratch/host.log" '^security: encrypted$' 5
+log "the call is encrypted (CPace key exchange, ChaCha20-Poly1305 on every packet)"
 
 log "in call for $SECONDS_IN_CALL s: both sides talk at once"
 sleep "$SECONDS_IN_CALL"
@@ -53,6 +57,8 @@ sleep 0.3
 kill "$tail_pid" 2>/dev/null || true
 
 echo
+log "security"
+grep -h '^security' "$scratch/remote.log" "$scratch/host.log" | sed 's/^/  /' || true
 log "traffic"
 grep -h 'traffic' "$scratch/remote.log" "$scratch/host.log" || true
 echo

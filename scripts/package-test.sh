@@ -170,6 +170,10 @@ station remote "$remote_addr" "file:$said_by_remote" "file:$remote_heard" tessor
 remote_pid=$STATION_PID
 e2e_wait_for "$scratch/remote.log" '^status 53: ' 20 || fail "the remote does not get connected"
 e2e_wait_for "$scratch/host.log" '^status 53: ' 5 || fail "the host does not get connected"
+for side in remote host; do
+  e2e_wait_for "$scratch/$side.log" '^security: encrypted$' 5 || fail "the $side's call is not encrypted"
+done
+step "the call is encrypted on both sides"
 sleep "${PACKAGE_TEST_CALL_SECONDS:-10}"
 e2e_stop "$remote_pid" && [ "$E2E_EXIT" = 0 ] || fail "the remote did not close on SIGTERM"
 e2e_wait_for "$scratch/host.log" '^status 54: ' 5 || fail "the remote's hang-up does not reach the host"

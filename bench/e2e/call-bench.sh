@@ -26,6 +26,9 @@
 # rig adds its own delay: run BENCH_AUDIO=rig to read it through a 20 ms
 # PulseAudio loopback instead of a call. BENCH_AUDIO=pulse is the same rig with the
 # stations on the control's own PulseAudio devices (pulse:NAME) instead of ALSA's.
+# The call is encrypted, as the stations place it by default; BENCH_SECURITY=stated
+# makes it a stated one (the relay drops the encrypted request, and the remote may
+# fall back), so the two can be compared on the same devices in one run.
 # Aims: delay within 30 ms of the design's 240 ms floor, each station under
 # 1 % of one core and under 60 MiB resident during a call.
 set -euo pipefail
@@ -58,7 +61,10 @@ trap 'exit 143' TERM INT
 
 e2e_prepare "$scratch" "$BUILD_DIR"
 "$E2E_TOOLS/udp-impair" --front "$RELAY_FRONT:$E2E_PORT" --back "$RELAY_BACK:$E2E_PORT" \
-  --to "$E2E_HOST_ADDR:$E2E_PORT" --loss 0 >"$scratch/relay.out" 2>&1 &
+  --to "$E2E_HOST_ADDR:$E2E_PORT" --loss 0 \
+  $([ "${BENCH_SECURITY:-encrypted}" = stated ] && echo --drop-type 20) >"$scratch/relay.out" 2>&1 &
+remote_args=()
+[ "${BENCH_SECURITY:-encrypted}" = stated ] && remote_args=(--allow-unencrypted)
 relay_pid=$!
 pids+=("$relay_pid")
 
@@ -120,11 +126,11 @@ fi
 pids+=("$E2E_HOST_PID")
 e2e_wait_for "$E2E_HOST_LOG" '^online on port' 15
 if [ "$real" = alsa ]; then
-  e2e_start_remote Demo alsa:default alsa:default
+  e2e_start_remote Demo alsa:default alsa:default "${remote_args[@]}"
 elif [ "$real" = pulse ]; then
-  e2e_start_remote Demo "pulse:$PIPE_MIC" pulse
+  e2e_start_remote Demo "pulse:$PIPE_MIC" pulse "${remote_args[@]}"
 else
-  e2e_start_remote Demo "file:$remote_says" "file:$remote_heard"
+  e2e_start_remote Demo "file:$remote_says" "file:$remote_heard" "${remote_args[@]}"
 fi
 pids+=("$E2E_REMOTE_PID")
 e2e_wait_for "$E2E_REMOTE_LOG" '^status 53:' 15
@@ -184,7 +190,7 @@ remote_cpu=$(cpu "$(cpu_ns "$scratch/remote-threads0" "$scratch/remote-threads1"
 verdict() { awk -v v="$1" -v max="$2" 'BEGIN { print (v + 0 <= max + 0 ? "aim met" : "AIM MISSED") }'; }
 
 echo
-say "call of $(awk -v ns="$elapsed_ns" 'BEGIN { printf "%.1f", ns / 1e9 }') s through udp-impair (no loss)"
+say "call of $(awk -v ns="$elapsed_ns" 'BEGIN { printf "%.1f", ns / 1e9 }') s through udp-impair (no loss), $(grep -h -m1 '^security:' "$E2E_REMOTE_LOG")"
 printf '%-34s %12s %12s   %s\n' "" "remote->host" "host->remote" "aim"
 printf '%-34s %12s %12s   %s / %s\n' "mouth-to-ear delay (ms)" "$up_delay" "$down_delay" \
   "$(verdict "$up_delay" 270)" "$(verdict "$down_delay" 270)"
