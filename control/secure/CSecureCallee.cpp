@@ -1,0 +1,83 @@
+// CSecureCallee: the called station's side of the CPace exchange.
+#include "CSecureCallee.h"
+
+#include "CpaceSide.h"
+
+#include <algorithm>
+
+namespace {
+
+// What our accepts carry: version 1, flags 0.
+constexpr CpaceSide::Ad kAcceptAd = {SecureCall::kVersion, 0};
+
+} // namespace
+
+bool CSecureCallee::ParseRequest(const uint8_t* payload, int length, Request* out) {
+    constexpr int kFixed = SecureCall::kRequestFixedBytes;
+    if (payload == nullptr || length < kFixed + 2 ||
+        length > kFixed + SecureCall::kMaxUserBytes + 1)
+        return false;
+    const uint8_t* user = payload + kFixed;
+    const uint8_t* end = payload + length - 1; // the terminator
+    if (payload[0] != SecureCall::kVersion || *end != 0 || std::find(user, end, 0) != end)
+        return false;
+    out->version = payload[0];
+    out->flags = payload[1];
+    std::copy_n(payload + 2, out->sid.size(), out->sid.begin());
+    std::copy_n(payload + 2 + out->sid.size(), out->share.size(), out->share.begin());
+    out->user.assign(user, end);
+    return true;
+}
+
+bool CSecureCallee::Start(const Request& request, const std::string& password) {
+    Cpace::Scalar scalar;
+    Cpace::RandomScalar(&scalar);
+    return StartWith(request, password, scalar.data());
+}
+
+bool CSecureCallee::StartWith(const Request& request, const std::string& password,
+                              const uint8_t scalar[SecureCall::kScalarBytes]) {
+    Clear();
+    Cpace::Scalar yb;
+    std::copy_n(scalar, SecureCall::kScalarBytes, yb.data());
+    SecureCall::Share ownShare;
+    SecretBytes<32> k;
+    if (!SecureCall::Ready() ||
+        !CpaceSide::OwnShare(password, request.user, request.sid, yb, &ownShare) ||
+        !Cpace::ScalarMult(yb, request.share, &k))
+        return false;
+
+    CpaceSide::Secrets secrets;
+    secrets.Derive(request.sid, k, request.share, {request.version, request.flags}, ownShare,
+                   kAcceptAd);
+    m_sid = request.sid;
+    m_expectedTa = secrets.ta;
+    m_accept.assign(m_sid.begin(), m_sid.end());
+    m_accept.insert(m_accept.end(), kAcceptAd.begin(), kAcceptAd.end());
+    m_accept.insert(m_accept.end(), ownShare.begin(), ownShare.end());
+    m_accept.insert(m_accept.end(), secrets.tb.begin(), secrets.tb.end());
+    m_channel = secrets.Channel(CSecureChannel::Role::Callee);
+    m_started = true;
+    return true;
+}
+
+bool CSecureCallee::CheckConfirm(const uint8_t* payload, int length) const {
+    if (!m_started || payload == nullptr || length != SecureCall::kConfirmBytes ||
+        !std::equal(m_sid.begin(), m_sid.end(), payload))
+        return false;
+    Cpace::Tag ta;
+    std::copy_n(payload + SecureCall::kSidBytes, ta.size(), ta.begin());
+    return Cpace::TagsEqual(ta, m_expectedTa);
+}
+
+std::unique_ptr<CSecureChannel> CSecureCallee::TakeChannel() {
+    return std::move(m_channel);
+}
+
+void CSecureCallee::Clear() {
+    m_started = false;
+    m_sid.fill(0);
+    m_expectedTa.fill(0);
+    m_accept.clear();
+    m_channel.reset();
+}
