@@ -21,6 +21,10 @@ source scripts/start-audio.sh
 trap stop_audio EXIT
 
 export QT_QPA_PLATFORM=offscreen
+# The user's own configuration (options, pins) of this run: a test never reads or
+# writes the real user's.
+XDG_CONFIG_HOME="$(mktemp -d /tmp/tessora-test-config.XXXXXX)"
+export XDG_CONFIG_HOME
 status=0
 
 log "build (g++)"

@@ -19,7 +19,7 @@ remote_pid=$E2E_REMOTE_PID
 expect "$E2E_REMOTE_LOG" '^status 53: Successfully connected\.' 15 "the remote gets connected"
 connected_ms=$(now_ms)
 expect "$E2E_HOST_LOG" '^status 53: Successfully connected\.' 5 "the host gets connected"
-expect "$E2E_HOST_LOG" "^call from $E2E_REMOTE_ADDR:$E2E_PORT accepted: user demo\$" 1 \
+expect "$E2E_HOST_LOG" "^call from $E2E_REMOTE_ADDR:$E2E_PORT accepted: user demo \\(encrypted\\)\$" 1 \
   "the host admits the demo user from the remote's address and port"
 
 # A second caller during the call: the host is busy, and its control says so
@@ -68,7 +68,8 @@ for pair in "$REMOTE_SAYS $host_heard remote->host" "$HOST_SAYS $remote_heard ho
 done
 
 # Traffic: every datagram one side sent, the other received (loopback loses
-# none), and the amount is one 196-byte voice datagram per 120 ms of call.
+# none), and the amount is one voice datagram per 120 ms of call: 221 bytes
+# sealed, as this call is, 196 in clear.
 # Each side counts until it closes, so the one that closed first may miss
 # what the other sent in the same moment, and the host also counts the busy
 # caller's request and its answer: two datagrams of slack.
@@ -76,9 +77,11 @@ read -r r_sent r_recv < <(sed -n 's/^traffic: sent \([0-9]*\) bytes, received \(
 read -r h_sent h_recv < <(sed -n 's/^traffic: sent \([0-9]*\) bytes, received \([0-9]*\) bytes$/\1 \2/p' "$E2E_HOST_LOG")
 [ -n "${r_sent:-}" ] && [ -n "${h_sent:-}" ] || fail "a station did not log its traffic"
 e2e_log "traffic: remote sent $r_sent, received $r_recv; host sent $h_sent, received $h_recv; call $call_ms ms"
-((h_recv >= r_sent && h_recv - r_sent <= 2 * 196)) || fail "the host received $h_recv bytes of the remote's $r_sent"
-((h_sent >= r_recv && h_sent - r_recv <= 2 * 196)) || fail "the remote received $r_recv bytes of the host's $h_sent"
-expected=$((call_ms * 196 / 120))
+grep -q '^security: encrypted$' "$E2E_REMOTE_LOG" || fail "the call was not encrypted"
+frame=221
+((h_recv >= r_sent && h_recv - r_sent <= 2 * frame)) || fail "the host received $h_recv bytes of the remote's $r_sent"
+((h_sent >= r_recv && h_sent - r_recv <= 2 * frame)) || fail "the remote received $r_recv bytes of the host's $h_sent"
+expected=$((call_ms * frame / 120))
 for sent in "$r_sent" "$h_sent"; do
   awk -v s="$sent" -v e="$expected" 'BEGIN { exit !(s >= 0.85 * e && s <= 1.15 * e) }' ||
     fail "$sent bytes sent in a call of $call_ms ms: not one voice frame per 120 ms (about $expected)"

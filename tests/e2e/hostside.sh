@@ -64,7 +64,7 @@ E2E_REMOTE_LOG="$E2E_SCRATCH/remote2.log"
 remote Demo "file:$REMOTE_SAYS" "file:$E2E_SCRATCH/remote2-heard.wav"
 expect "$E2E_REMOTE_LOG" '^status 53:' 15 "the second remote gets connected"
 expect_count "$E2E_HOST_LOG" '^status 53:' 2 5 "the host gets connected again"
-expect_count "$E2E_HOST_LOG" "^call from $E2E_REMOTE_ADDR:$E2E_PORT accepted: user demo\$" 2 1 \
+expect_count "$E2E_HOST_LOG" "^call from $E2E_REMOTE_ADDR:$E2E_PORT accepted: user demo \\(encrypted\\)\$" 2 1 \
   "the host admits the caller again"
 sleep 8
 

@@ -39,7 +39,7 @@ E2E_REMOTE_LOG="$E2E_SCRATCH/remote2.log"
 remote Demo "file:$REMOTE_SAYS" "file:$E2E_SCRATCH/remote2-heard.wav"
 expect "$E2E_REMOTE_LOG" '^status 53:' 15 "the new remote gets connected"
 expect "$E2E_HOST_LOG" '^status 53:' 5 "the restarted host gets connected"
-expect "$E2E_HOST_LOG" "^call from $E2E_REMOTE_ADDR:$E2E_PORT accepted: user demo\$" 1 \
+expect "$E2E_HOST_LOG" "^call from $E2E_REMOTE_ADDR:$E2E_PORT accepted: user demo \\(encrypted\\)\$" 1 \
   "the restarted host admits the caller"
 sleep 7
 stop "$E2E_REMOTE_PID" "the second remote"

@@ -95,7 +95,7 @@ start_host host "file:$HOST_SAYS" "file:$E2E_SCRATCH/host-heard.wav"
 expect "$E2E_HOST_LOG" "^router: Port $E2E_PORT is open on the router at 11\.22\.33\.1\$" 20 "the host opens its port"
 expect_forwarding yes "the router does not forward the port"
 remote Demo "file:$REMOTE_SAYS" "file:$E2E_SCRATCH/remote-heard.wav"
-expect "$E2E_HOST_LOG" "^call from 11\.22\.33\.2:$E2E_PORT accepted: user demo\$" 20 "the host admits the caller"
+expect "$E2E_HOST_LOG" "^call from 11\.22\.33\.2:$E2E_PORT accepted: user demo \\(encrypted\\)\$" 20 "the host admits the caller"
 expect "$E2E_REMOTE_LOG" '^status 53:' 10 "the remote gets connected through the router"
 sleep 12
 rules during

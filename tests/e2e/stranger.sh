@@ -18,7 +18,7 @@ expect "$E2E_HOST_LOG" "^calls from $E2E_SPARE_ADDR not answered for 60 s" 5 "th
 remote Demo "file:$REMOTE_SAYS" "file:$E2E_SCRATCH/remote-heard.wav"
 expect "$E2E_REMOTE_LOG" '^status 53: ' 15 "the remote gets connected"
 connected_ms=$(now_ms)
-expect "$E2E_HOST_LOG" "^call from $E2E_REMOTE_ADDR:$E2E_PORT accepted: user demo\$" 5 "the host admits the remote"
+expect "$E2E_HOST_LOG" "^call from $E2E_REMOTE_ADDR:$E2E_PORT accepted: user demo \\(encrypted\\)\$" 5 "the host admits the remote"
 expect "$E2E_HOST_LOG" '^status 53: ' 5 "the host gets connected"
 sleep $((CALL_SECONDS - ($(now_ms) - connected_ms) / 1000))
 for log in "$E2E_HOST_LOG" "$E2E_REMOTE_LOG"; do

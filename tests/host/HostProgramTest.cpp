@@ -57,6 +57,7 @@ public:
         env.insert("TAVRINO_CAPTURE", "silence");
         env.insert("TAVRINO_PLAYBACK", "null");
         env.insert("XDG_CONFIG_DIRS", dir.path()); // no language value: English
+        env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
         process.setProcessEnvironment(env);
         process.start();
         return &process;

@@ -92,6 +92,7 @@ void ProgramTest::StartProgram(QProcess& program, const QStringList& arguments) 
     env.insert(QStringLiteral("TAVRINO_CAPTURE"), QStringLiteral("silence"));
     env.insert(QStringLiteral("TAVRINO_PLAYBACK"), QStringLiteral("null"));
     env.insert(QStringLiteral("XDG_CONFIG_DIRS"), QDir(m_folder).filePath(QStringLiteral("xdg")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir(m_folder).filePath(QStringLiteral("config")));
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(m_folder);
     program.start(QDir(m_folder).filePath(QStringLiteral("TESSORAR")), arguments);
@@ -141,8 +142,9 @@ void ProgramTest::connectOptionCallsAndSigtermHangsUp() {
     StartProgram(program, {QStringLiteral("--connect"), QStringLiteral("Demo")});
     const QByteArray announced = host.TakeLine("! OnConnectionEvent", 15000);
     QCOMPARE(announced, "! OnConnectionEvent \"127.0.0.3\" " + QByteArray::number(port) +
-                            " \"ID=demo&Password=demo&pass=word\"");
-    QCOMPARE(host.Call("AcceptIncomingCall \"127.0.0.3\" " + QByteArray::number(port) + " 20"),
+                            " \"ID=demo\"");
+    QCOMPARE(host.Call("AcceptSecureCall \"127.0.0.3\" " + QByteArray::number(port) +
+                       " \"demo&pass=word\" 20"),
              QByteArray("= TRUE"));
     QByteArray output;
     QVERIFY2(WaitForOutput(program, output, "status 53: Successfully connected.", 10000),

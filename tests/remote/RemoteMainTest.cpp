@@ -5,6 +5,7 @@
 #include "TavrinoClient.h"
 #include "frmMain.h"
 #include "frmSetup.h"
+#include "modConnectionSecurity.h"
 #include "modControlCommon.h"
 
 #include <QAction>
@@ -146,11 +147,13 @@ void RemoteMainTest::callConnectsAndHangsUp() {
     QCOMPARE(Find<QAction>(window.get(), "mnuRunConnect")->text(), QStringLiteral("&Disconnect"));
     QTRY_COMPARE(status->text(), QStringLiteral("Connecting..."));
 
-    // The host sees the user data exactly as built, from the remote's address and port.
+    // The host sees the user name exactly as stored, from the remote's address and port,
+    // and connects only with the very password.
     const QByteArray announced = host.TakeLine("! OnConnectionEvent");
     QCOMPARE(announced, "! OnConnectionEvent \"127.0.0.3\" " + QByteArray::number(port) + ' ' +
-                            Quoted(QStringLiteral("ID=ユーザー=1&Password=p&ss=wo&rd")));
-    QCOMPARE(host.Call("AcceptIncomingCall \"127.0.0.3\" " + QByteArray::number(port) + " 20"),
+                            Quoted(QStringLiteral("ID=ユーザー=1")));
+    QCOMPARE(host.Call("AcceptSecureCall \"127.0.0.3\" " + QByteArray::number(port) +
+                       " \"p&ss=wo&rd\" 20"),
              QByteArray("= TRUE"));
     QTRY_COMPARE(status->text(), QStringLiteral("Successfully connected."));
     QVERIFY(toggle->isChecked());
@@ -190,7 +193,7 @@ void RemoteMainTest::endingStatuses_data() {
     QTest::addColumn<QString>("message");
 
     const QList<QByteArray> plain{"DisableCryptography"};
-    const QByteArray accept = "AcceptIncomingCall \"127.0.0.3\" %1 20";
+    const QByteArray accept = "AcceptSecureCall \"127.0.0.3\" %1 \"pw\" 20";
     const QByteArray cancel = "CancelIncomingCall \"127.0.0.3\" %1";
     const QString br = QStringLiteral("\r\n");
 
@@ -463,6 +466,7 @@ void RemoteMainTest::userDataOnTheWireAndIncomingCallsCancelled() {
     const QString user = QStringLiteral("Ünïcode=ユーザー");
     const QString password = QStringLiteral("&Password=x&ID=y=");
     StoreConnection(QStringLiteral("Wire"), port, user, password);
+    SetAllowUnencrypted(QStringLiteral("Wire"), true);
     // A bare socket stands in for the host: it sees the request exactly as sent.
     QUdpSocket hostSocket;
     QVERIFY(hostSocket.bind(kHostAddress, port));
@@ -475,9 +479,25 @@ void RemoteMainTest::userDataOnTheWireAndIncomingCallsCancelled() {
     QVERIFY(toggle->isChecked());
 
     QTRY_VERIFY(hostSocket.hasPendingDatagrams());
-    const QNetworkDatagram request = hostSocket.receiveDatagram();
-    QCOMPARE(request.senderAddress(), kRemoteAddress);
-    QCOMPARE(request.senderPort(), port);
+    const QNetworkDatagram secure = hostSocket.receiveDatagram();
+    QCOMPARE(secure.senderAddress(), kRemoteAddress);
+    QCOMPARE(secure.senderPort(), port);
+    // First encrypted: version 1, flags 0, sid, share, the user name; never the password.
+    const QByteArray name = user.toLocal8Bit();
+    QCOMPARE(secure.data().left(3), QByteArray("\x14\x01\x00", 3));
+    QCOMPARE(secure.data().size(), 3 + 16 + 32 + name.size() + 1);
+    QCOMPARE(secure.data().right(name.size() + 1), name + '\0');
+    QVERIFY(!secure.data().contains(password.toLocal8Bit()));
+    // Unanswered, a connection that may fall back sends the stated request 6 s on.
+    QNetworkDatagram request;
+    QVERIFY(WaitFor(
+        [&] {
+            while (hostSocket.hasPendingDatagrams())
+                if ((request = hostSocket.receiveDatagram()).data().startsWith('\x01'))
+                    return true;
+            return false;
+        },
+        10000));
     const QByteArray userData =
         (QStringLiteral("ID=") + user + QStringLiteral("&Password=") + password).toLocal8Bit();
     const QByteArray bytes = request.data();
@@ -488,7 +508,7 @@ void RemoteMainTest::userDataOnTheWireAndIncomingCallsCancelled() {
     const QByteArray token = bytes.right(8);
     const quint32 seconds = quint8(token[0]) | quint8(token[1]) << 8 | quint8(token[2]) << 16 |
                             quint32(quint8(token[3])) << 24;
-    QVERIFY(seconds >= before && seconds <= before + 5);
+    QVERIFY(seconds >= before + 5 && seconds <= before + 10);
 
     // A station calling the remote is turned away with its own token; the call goes on.
     QUdpSocket caller;
@@ -598,7 +618,7 @@ void RemoteMainTest::closingHangsUpAndSaves() {
     Find<QComboBox>(window.get(), "cboConnectionName")->setCurrentIndex(1);
     Press(window.get());
     QVERIFY(!host.TakeLine("! OnConnectionEvent").isEmpty());
-    host.Call("AcceptIncomingCall \"127.0.0.3\" " + QByteArray::number(port) + " 20");
+    host.Call("AcceptSecureCall \"127.0.0.3\" " + QByteArray::number(port) + " \"a&b\" 20");
     QVERIFY(!host.TakeLine("! OnStatusEvent 53").isEmpty());
 
     QVERIFY(window->close());

@@ -4,6 +4,7 @@
 #include "RemoteTestSupport.h"
 #include "TavrinoClient.h"
 #include "frmMain.h"
+#include "modConnectionSecurity.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,10 +19,11 @@
 
 namespace {
 
-std::unique_ptr<frmMain> CallHost(int port) {
+std::unique_ptr<frmMain> CallHost(int port, bool allowUnencrypted = false) {
     AddConnection(MakeRecord(QStringLiteral("Host"), QStringLiteral("pw"), QString::number(port)));
     if (!SaveConnectionList())
         return nullptr;
+    SetAllowUnencrypted(QStringLiteral("Host"), allowUnencrypted);
     ClearConnections();
     g_blnConnectionActive = false;
     auto window = std::make_unique<frmMain>();
@@ -50,9 +52,23 @@ void SlowStatusTest::initTestCase() {
 
 void SlowStatusTest::unansweredCallTimesOut_data() {
     QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("allowUnencrypted");
     QTest::addColumn<QString>("statusLine");
     QTest::addColumn<QString>("message");
-    QTest::newRow("Japanese") << QStringLiteral("Japanese")
+    // Encrypted only: the host did not answer the encrypted call, and what to do.
+    QTest::newRow("encrypted") << QStringLiteral("English") << false
+                               << QStringLiteral("Failed to connect.")
+                               << QStringLiteral(
+                                      "The host did not answer the encrypted call.\r\n\r\n"
+                                      "Possibilities include:\r\n"
+                                      "The User Name, IP address or/and the Port number is "
+                                      "incorrect.\r\nThe host station does not operate.\r\n"
+                                      "The host station is an older TESSORA-H, which cannot take "
+                                      "encrypted calls. If you trust every network between the "
+                                      "two stations, allow unencrypted calls in this "
+                                      "connection's settings (File > Setup).");
+    // Fallen back to the stated request, unanswered too: the stated box.
+    QTest::newRow("fallen back, Japanese") << QStringLiteral("Japanese") << true
                               << QStringLiteral("接続に失敗しました。")
                               << QStringLiteral("ネットワーク・エラーが検出されました。\r\n\r\n"
                                                 "考えられる理由:\r\n"
@@ -63,6 +79,7 @@ void SlowStatusTest::unansweredCallTimesOut_data() {
 
 void SlowStatusTest::unansweredCallTimesOut() {
     QFETCH(QString, language);
+    QFETCH(bool, allowUnencrypted);
     QFETCH(QString, statusLine);
     QFETCH(QString, message);
     RemoteSandbox sandbox(language);
@@ -71,12 +88,14 @@ void SlowStatusTest::unansweredCallTimesOut() {
     // A host that hears the requests and never answers.
     QUdpSocket silentHost;
     QVERIFY(silentHost.bind(QHostAddress(QStringLiteral("127.0.0.2")), port));
-    auto window = CallHost(port);
+    auto window = CallHost(port, allowUnencrypted);
     QVERIFY(window);
     auto* toggle = Find<QPushButton>(window.get(), "chkConnect");
     auto* status = Find<QLabel>(window.get(), "lblStatus");
     QVERIFY(toggle->isChecked());
-    QTRY_COMPARE(status->text(), QStringLiteral("接続中..."));
+    QTRY_COMPARE(status->text(),
+                 language == QLatin1String("Japanese") ? QStringLiteral("接続中...")
+                                                       : QStringLiteral("Connecting..."));
 
     // The call is given 20 seconds.
     QTest::qWait(15000);
@@ -101,7 +120,8 @@ void SlowStatusTest::silentCallIsLost() {
     auto window = CallHost(port);
     QVERIFY(window);
     QVERIFY(!host.TakeLine("! OnConnectionEvent").isEmpty());
-    QCOMPARE(host.Call("AcceptIncomingCall \"127.0.0.3\" " + QByteArray::number(port) + " 20"),
+    QCOMPARE(host.Call("AcceptSecureCall \"127.0.0.3\" " + QByteArray::number(port) +
+                       " \"pw\" 20"),
              QByteArray("= TRUE"));
     auto* status = Find<QLabel>(window.get(), "lblStatus");
     QTRY_COMPARE(status->text(), QStringLiteral("Successfully connected."));
