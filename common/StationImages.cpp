@@ -37,15 +37,15 @@ QPixmap LockPixmap(bool closed, int size) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor ink = QGuiApplication::palette().color(QPalette::WindowText);
     const qreal unit = size / 16.0;
-    // The shackle: an arch over the body, lifted off its right side when open.
+    // The shackle: an arch over the body; open, it is lifted and its right end hangs free.
     QPen shackle(ink, 1.8 * unit);
     painter.setPen(shackle);
     painter.setBrush(Qt::NoBrush);
-    const QRectF arch(4 * unit, 1.5 * unit, 8 * unit, 10 * unit);
-    painter.drawArc(arch, 0, 180 * 16);
-    painter.drawLine(QPointF(4 * unit, 6.5 * unit), QPointF(4 * unit, 8 * unit));
+    const qreal top = closed ? 2 * unit : 0;
+    painter.drawArc(QRectF(4 * unit, top, 8 * unit, 8 * unit), 0, 180 * 16);
+    painter.drawLine(QPointF(4 * unit, top + 4 * unit), QPointF(4 * unit, 8 * unit));
     if (closed)
-        painter.drawLine(QPointF(12 * unit, 6.5 * unit), QPointF(12 * unit, 8 * unit));
+        painter.drawLine(QPointF(12 * unit, top + 4 * unit), QPointF(12 * unit, 8 * unit));
     // The body, with a keyhole.
     painter.setPen(Qt::NoPen);
     painter.setBrush(closed ? QColor(0x2e, 0x7d, 0x32) : QColor(0xc6, 0x28, 0x28));
