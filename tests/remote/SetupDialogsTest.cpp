@@ -2,11 +2,13 @@
 // its limit and its context menu, in both languages.
 #include "RemoteTestSupport.h"
 #include "frmDetailedSetup.h"
+#include "modConnectionSecurity.h"
 #include "frmSetup.h"
 #include "modControlCommon.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -201,9 +203,15 @@ void SetupDialogsTest::editModeLocksTheNameAndWritesTheRest() {
     AddConnection(MakeRecord(QStringLiteral("A")));
     AddConnection({QStringLiteral("B"), QString(130, u'd'), QStringLiteral("10.1.1.1"),
                    QStringLiteral("4000"), QStringLiteral("bob"), QStringLiteral("x&y")});
+    SetPinned(QStringLiteral("B"), true); // its host answered encrypted once
     g_intEditMode = EDIT_MODE_EDIT;
     frmDetailedSetup dialog(1);
     QCOMPARE(Box(&dialog, "txtConnectionName")->text(), QStringLiteral("B"));
+    auto* allow = Find<QCheckBox>(&dialog, "chkAllowUnencrypted");
+    QVERIFY(!allow->isChecked());
+    QVERIFY(Find<QLabel>(&dialog, "lblPin")->text().startsWith(QStringLiteral("Pinned")));
+    allow->setChecked(true);
+    Find<QPushButton>(&dialog, "btnClearPin")->click();
     QCOMPARE(Box(&dialog, "txtDescription")->text(), QString(130, u'd')); // over its limit, whole
     QCOMPARE(Box(&dialog, "txtIpAddress")->text(), QStringLiteral("10.1.1.1"));
     QCOMPARE(Box(&dialog, "txtPortNumber")->text(), QStringLiteral("4000"));
@@ -240,6 +248,8 @@ void SetupDialogsTest::editModeLocksTheNameAndWritesTheRest() {
     QCOMPARE(r.UserName, QStringLiteral("robert"));
     QCOMPARE(r.Password, QStringLiteral("new=pw"));
     QCOMPARE(g_udtConnections[0].UserName, QStringLiteral("user"));
+    const ConnectionSecurity security = LoadConnectionSecurity(QStringLiteral("B"));
+    QVERIFY(security.allowUnencrypted && !security.pinned); // beside the record, not in it
 }
 
 void SetupDialogsTest::listShowsEveryRecordInOrder() {

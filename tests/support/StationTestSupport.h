@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -69,7 +70,10 @@ class TestFolder {
 public:
     TestFolder() {
         SetProgramFolderForTesting(dir.path());
+        // The variable for programs the test starts; QSettings itself reads it only once.
         qputenv("XDG_CONFIG_HOME", File(QStringLiteral("config")).toLocal8Bit());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           File(QStringLiteral("config")));
     }
     ~TestFolder() {
         SetProgramFolderForTesting({});
