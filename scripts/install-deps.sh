@@ -21,8 +21,8 @@ PACKAGES=(
   qt6-tools-dev qt6-tools-dev-tools libqt6help6 qt6-documentation-tools
   # the Debian package: built with debhelper, checked with lintian and appstreamcli
   debhelper dpkg-dev fakeroot lintian appstream desktop-file-utils
-  # test and benchmark frameworks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  # test and benchmark frameworks; line and branch coverage of the suite (scripts/coverage.sh)
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libssl-dev gcovr
   # headless audio through ALSA's pulse plugin
   pulseaudio pulseaudio-utils alsa-utils libasound2-plugins
   # independent decoders and speech for the audio tests, the demo sample
