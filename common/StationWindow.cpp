@@ -6,6 +6,7 @@
 #include "TavrinoClient.h"
 #include "frmAbout.h"
 #include "frmAudioSettings.h"
+#include "modAccessibility.h"
 #include "modConsoleLog.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
@@ -186,6 +187,8 @@ void StationWindow::ApplyLanguage() {
     fraVoIp->setTitle(Tr(QStringLiteral("VoIP"), QStringLiteral("VoIP")));
     lblRx->setText(Tr(QStringLiteral("Rx"), QStringLiteral("受信")));
     lblTx->setText(Tr(QStringLiteral("Tx"), QStringLiteral("送信")));
+    DescribeLamp(Lamp::Receive, picRx, picRxBlack, !picRx->isHidden());
+    DescribeLamp(Lamp::Transmit, picTx, picTxBlack, !picTx->isHidden());
     fraConnectionStatus->setTitle(
         Tr(QStringLiteral("Connection Status"), QStringLiteral("接続状況")));
 }
@@ -280,6 +283,7 @@ bool StationWindow::SetLamp(qint32 dispid, QLabel* lit, QLabel* dark) {
     const bool on = ok && rate.toInt() != 0;
     lit->setVisible(on);
     dark->setVisible(!on);
+    DescribeLamp(lit == picRx ? Lamp::Receive : Lamp::Transmit, lit, dark, on);
     return true;
 }
 

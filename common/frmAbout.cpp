@@ -2,6 +2,7 @@
 #include "frmAbout.h"
 
 #include "StationImages.h"
+#include "modAccessibility.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
 #include "modHvnFileOperation.h"
@@ -127,6 +128,8 @@ void frmAbout::ApplyLanguage() {
                             QDir::toNativeSeparators(ProgramFolder()));
     btnOk->setText(Tr(QStringLiteral("&OK"), QStringLiteral("OK(&O)")));
     btnOk->setToolTip(Tr(QStringLiteral("OK"), QStringLiteral("OK")));
+    DescribeStationIcon(imgIcon, m_info.programTitle, m_info.modelLine);
+    DescribeLogo(imgHalvornLogo);
 }
 
 void frmAbout::ShowLocalAddress() {

@@ -7,6 +7,7 @@
 #include "TavrinoClient.h"
 #include "frmAbout.h"
 #include "frmSetup.h"
+#include "modAccessibility.h"
 #include "modConsoleLog.h"
 #include "modFormCommon.h"
 #include "modHost.h"
@@ -233,6 +234,7 @@ void frmMain::ApplyLanguage() {
         Tr(QStringLiteral("Reject &Connection Request"), QStringLiteral("接続要求を拒否する(&C)")));
     chkRejectConnectionRequest->setToolTip(
         Tr(QStringLiteral("Reject Connection Request"), QStringLiteral("接続要求を拒否する")));
+    DescribeLogo(imgHalvornLogo);
 }
 
 void frmMain::chkOnline_Click(bool checked) {

@@ -6,6 +6,7 @@
 #include "TavrinoClient.h"
 #include "frmAbout.h"
 #include "frmSetup.h"
+#include "modAccessibility.h"
 #include "modControlCommon.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
@@ -158,6 +159,8 @@ void frmMain::ApplyLanguage() {
         Tr(QStringLiteral("Connection &Name:"), QStringLiteral("接続名(&N)：")));
     cboConnectionName->setToolTip(Tr(QStringLiteral("Connection Name"), QStringLiteral("接続名")));
     lblPortNumber->setText(Tr(QStringLiteral("Port Number:"), QStringLiteral("ポート番号：")));
+    NameForReaders(cboConnectionName, cboConnectionName->toolTip());
+    DescribeLogo(imgHalvornLogo);
 }
 
 void frmMain::FillConnectionNames() {

@@ -1,0 +1,130 @@
+// Every window and dialog of a station, in both languages, read as a screen reader reads
+// it (QAccessible interfaces): each interactive widget and menu item has a name, each picture
+// a name and a description. Built once per station (TESSORA_STATION_HOST or _REMOTE).
+#include "StationTestSupport.h"
+#include "TavrinoClient.h"
+#include "frmAbout.h"
+#include "frmDetailedSetup.h"
+#include "frmMain.h"
+#include "frmSetup.h"
+#ifdef TESSORA_STATION_HOST
+#include "HelpViewer.h"
+#include "frmAudioSettings.h"
+#include "frmMessage.h"
+#include "modHelpConst.h"
+#include "modHost.h"
+#else
+#include "modControlCommon.h"
+#endif
+
+#include <QAccessible>
+#include <QMenu>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Window {
+    const char* name;
+    std::function<QWidget*(QWidget* main)> open; // the main window itself when null
+};
+
+// Roles an operator works with, which a reader must be able to name.
+bool Interactive(QAccessible::Role role) {
+    switch (role) {
+    case QAccessible::PushButton: case QAccessible::CheckBox: case QAccessible::RadioButton:
+    case QAccessible::ComboBox: case QAccessible::EditableText: case QAccessible::SpinBox:
+    case QAccessible::List: case QAccessible::Tree: case QAccessible::Table:
+    case QAccessible::PageTab: case QAccessible::MenuItem: case QAccessible::ProgressBar:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// What a reader could not tell about `node` and everything below it; `walked` counts them.
+void Walk(QAccessibleInterface* node, const QString& path, QStringList* faults, int* walked) {
+    for (int i = 0; node != nullptr && i < node->childCount(); ++i) {
+        QAccessibleInterface* child = node->child(i);
+        if (child == nullptr || qobject_cast<QMenu*>(child->object()))
+            continue; // menus are walked as windows of their own
+        // Qt's own parts that show only when needed (a tool bar's overflow button).
+        if (child->state().invisible && child->object() &&
+            child->object()->objectName().startsWith("qt_"))
+            continue;
+        ++*walked;
+        const QString name = child->text(QAccessible::Name);
+        const QString where = path + '/' + (child->object() && !child->object()->objectName().isEmpty()
+                                                ? child->object()->objectName()
+                                                : QString::number(i));
+        if (Interactive(child->role()) && name.isEmpty() &&
+            !child->state().disabled /* separators */)
+            *faults << where + " has no name";
+        if (child->role() == QAccessible::Graphic &&
+            (name.isEmpty() || child->text(QAccessible::Description).isEmpty()))
+            *faults << where + " is a picture without a name or description";
+        Walk(child, where, faults, walked);
+    }
+}
+
+class Accessibility : public ::testing::TestWithParam<const char*> {};
+
+} // namespace
+
+TEST_P(Accessibility, EveryWidgetOfEveryWindowCanBeNamedByAReader) {
+    TestFolder folder;
+    LanguageSetting language{GetParam()};
+#ifdef TESSORA_STATION_HOST
+    auto main = std::make_unique<frmMain>();
+    ASSERT_TRUE(main->Form_Load());
+    g_udtUsers = {UserRecord{}, UserRecord{"alice", "pw", 1, "desk"}}; // a disabled user's mark
+    g_intUserCount = 1;
+    const std::vector<Window> windows = {
+        {"frmMain", nullptr},
+        {"frmSetup", [](QWidget* m) { return new frmSetup(m); }},
+        {"frmDetailedSetup add", [](QWidget* m) { g_intEditMode = 1; return new frmDetailedSetup(0, m); }},
+        {"frmDetailedSetup edit", [](QWidget* m) { g_intEditMode = 2; return new frmDetailedSetup(1, m); }},
+        {"frmAbout", [](QWidget* m) { return new frmAbout(HostAboutInfo({}), m); }},
+        {"frmAudioSettings", [](QWidget* m) {
+             return new frmAudioSettings(m->findChild<TavrinoClient*>("TavrinoStandard"), false, {}, m); }},
+        {"frmMessage", [](QWidget* m) { return new frmMessage(m); }},
+        {"HelpViewer", [](QWidget*) {
+             HelpViewer::Instance()->ShowContents(HelpFilePath("TESSORAH"));
+             return HelpViewer::Instance(); }},
+    };
+#else
+    auto main = std::make_unique<frmMain>();
+    g_udtConnections = {ConnectionRecord{"Office", "desk", "127.0.0.1", "33550", "bob", "pw"}};
+    g_intLastConnectionIndex = 0;
+    const std::vector<Window> windows = {
+        {"frmMain", nullptr},
+        {"frmSetup", [](QWidget* m) { return new frmSetup(m); }},
+        {"frmDetailedSetup add", [](QWidget* m) { g_intEditMode = 1; return new frmDetailedSetup(-1, m); }},
+        {"frmDetailedSetup edit", [](QWidget* m) { g_intEditMode = 2; return new frmDetailedSetup(0, m); }},
+        {"frmAbout", [](QWidget* m) { return new frmAbout(RemoteAboutInfo({}), m); }},
+    };
+#endif
+    main->show();
+    int walked = 0;
+    for (const Window& w : windows) {
+        QWidget* window = w.open ? w.open(main.get()) : main.get();
+        window->show();
+        QStringList faults;
+        QList<QWidget*> roots{window};
+        for (QMenu* menu : window->findChildren<QMenu*>())
+            roots << menu;
+        for (QWidget* root : roots)
+            Walk(QAccessible::queryAccessibleInterface(root), root->objectName(), &faults, &walked);
+        EXPECT_TRUE(faults.isEmpty()) << w.name << ":\n  " << faults.join("\n  ").toStdString();
+        if (window != main.get())
+            window->close(); // deleted with the main window, the viewer with the application
+    }
+    std::printf("%s: %zu windows, %d accessible objects read\n", GetParam(), windows.size(), walked);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLanguages, Accessibility, ::testing::Values("English", "Japanese"));
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
