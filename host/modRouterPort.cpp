@@ -3,28 +3,20 @@
 
 #include "NatPmpGateway.h"
 #include "modHvnRegistry.h"
-
-#include <QSettings>
+#include "modUserSettings.h"
 
 namespace {
 
 const QString kOptionKey = QStringLiteral("Router/OpenPortByUPnP");
 
-QSettings UserSettings() {
-    return QSettings(QSettings::UserScope, QStringLiteral("HALVORN Corporation"),
-                     QStringLiteral("TESSORA-H"));
-}
-
 } // namespace
 
 bool RouterPortOptionOn() {
-    return UserSettings().value(kOptionKey, true).toBool();
+    return UserOption(QStringLiteral("TESSORA-H"), kOptionKey, true);
 }
 
 void SetRouterPortOption(bool on) {
-    QSettings settings = UserSettings();
-    settings.setValue(kOptionKey, on);
-    settings.sync();
+    SetUserOption(QStringLiteral("TESSORA-H"), kOptionKey, on);
 }
 
 bool RouterPortAllowedByEnvironment() {

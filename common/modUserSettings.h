@@ -1,0 +1,10 @@
+// The operator's own options of a station, kept in the user's configuration
+// ("HALVORN Corporation/TESSORA-H.conf" or ".../TESSORA-R.conf" under $XDG_CONFIG_HOME),
+// never in the station's files.
+#pragma once
+
+#include <QString>
+
+// `programTitle` is "TESSORA-H" or "TESSORA-R"; `key` for instance "Tray/HideWindow".
+bool UserOption(const QString& programTitle, const QString& key, bool byDefault);
+void SetUserOption(const QString& programTitle, const QString& key, bool on);
