@@ -2,6 +2,7 @@
 #include "StationWindow.h"
 
 #include "AudioSettings.h"
+#include "StationDesktop.h"
 #include "StationImages.h"
 #include "TavrinoClient.h"
 #include "frmAbout.h"
@@ -58,8 +59,12 @@ StationWindow::StationWindow(Profile profile, QWidget* parent)
 
     TavrinoStandard = new TavrinoClient(this);
     TavrinoStandard->setObjectName(QStringLiteral("TavrinoStandard"));
-    connect(TavrinoStandard, &TavrinoClient::OnStatusEvent, this,
-            [this](qint32 code) { TavrinoStandard_OnStatusEvent(code); });
+    m_desktop = new StationDesktop(this, m_profile.station, m_profile.programBase, m_profile.title,
+                                   [this] { return CallPeerName(); });
+    connect(TavrinoStandard, &TavrinoClient::OnStatusEvent, this, [this](qint32 code) {
+        m_desktop->StatusArrived(code); // before the station clears what the call showed
+        TavrinoStandard_OnStatusEvent(code);
+    });
     connect(TavrinoStandard, &TavrinoClient::OnConnectionEvent, this,
             [this](const QString& ip, qint32 port, const QString& userData) {
                 TavrinoStandard_OnConnectionEvent(ip, port, userData);
@@ -157,6 +162,7 @@ void StationWindow::SetToggle(QPushButton* toggle) {
 }
 
 void StationWindow::LoadWindow() {
+    m_desktop->Create(mnuRunToggle, mnuFileExit, mnuRun);
     SetMainFormFonts(this, m_toggle);
     ApplyLanguage();
     m_helpFile = HelpFilePath(m_profile.programBase);
@@ -191,6 +197,7 @@ void StationWindow::ApplyLanguage() {
     DescribeLamp(Lamp::Transmit, picTx, picTxBlack, !picTx->isHidden());
     fraConnectionStatus->setTitle(
         Tr(QStringLiteral("Connection Status"), QStringLiteral("接続状況")));
+    m_desktop->ApplyLanguage();
 }
 
 void StationWindow::ShowToggleState(bool active) {
@@ -198,6 +205,11 @@ void StationWindow::ShowToggleState(bool active) {
     m_toggle->setText(texts.caption.Text());
     m_toggle->setToolTip(texts.toolTip.Text());
     mnuRunToggle->setText(texts.caption.Text());
+    m_desktop->ToggleShown(active);
+}
+
+void StationWindow::ShowWindowAtStart(bool inTray) {
+    m_desktop->ShowWindowAtStart(inTray);
 }
 
 bool StationWindow::LoadControl(const QString& path) {

@@ -3,6 +3,8 @@
 #include "frmMain.h"
 
 #include "CPortMapper.h"
+#include "StartAtLogin.h"
+#include "StationDesktop.h"
 #include "StationImages.h"
 #include "TavrinoClient.h"
 #include "frmAbout.h"
@@ -86,6 +88,7 @@ frmMain::frmMain(QWidget* parent) : StationWindow(HostProfile(), parent) {
     mnuRunRouterPort->setObjectName(QStringLiteral("mnuRunRouterPort"));
     mnuRunRouterPort->setCheckable(true);
     connect(mnuRunRouterPort, &QAction::triggered, this, &frmMain::mnuRunRouterPort_Click);
+    m_startAtLogin = new StartAtLogin(mnuRun, this);
     CreateControls();
 }
 
@@ -218,6 +221,7 @@ void frmMain::ApplyLanguage() {
     StationWindow::ApplyLanguage();
     mnuRunRouterPort->setText(Tr(QStringLiteral("Open the Port on the Router by &UPnP"),
                                  QStringLiteral("UPnPでルーターのポートを開く(&U)")));
+    m_startAtLogin->ApplyLanguage();
     fraLocalSettings->setTitle(
         Tr(QStringLiteral("Local Settings"), QStringLiteral("ローカル設定")));
     lblListenPortNumber->setText(
@@ -269,6 +273,10 @@ void frmMain::chkOnline_Click(bool checked) {
 
 bool frmMain::CallStands() const {
     return !txtConnectedIpAddress->text().isEmpty(); // a caller's address shows
+}
+
+QString frmMain::CallPeerName() const {
+    return txtUserName->text();
 }
 
 void frmMain::ReopenAudioDevices() {
@@ -364,11 +372,14 @@ void frmMain::RefuseUnknownCaller(const QString& ip, qint32 port, const QString&
     if (failure == AdmissionLimiter::Failure::Repeated)
         return;
     ConsoleLog(QStringLiteral("call from %1:%2 not answered: unknown user").arg(ip).arg(port));
-    if (failure == AdmissionLimiter::Failure::Blocking)
+    if (failure == AdmissionLimiter::Failure::Blocking) {
         ConsoleLog(QStringLiteral("calls from %1 not answered for %2 s: %3 failed attempts")
                        .arg(ip)
                        .arg(m_admissions.Limit().blockMs / 1000)
                        .arg(m_admissions.Limit().failures));
+        Desktop()->AddressBlocked(ip, m_admissions.Limit().blockMs / 1000,
+                                  m_admissions.Limit().failures);
+    }
 }
 
 void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
@@ -468,4 +479,6 @@ void frmMain::RouterPort_Changed(const PortMapReport& report) {
     lblRouterStatus->setText(text);
     if (!text.isEmpty())
         ConsoleLog(QStringLiteral("router: ") + text);
+    if (report.state == PortMapReport::State::Refused || report.state == PortMapReport::State::Taken)
+        Desktop()->RouterRefused(text);
 }

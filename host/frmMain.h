@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class CPortMapper;
+class StartAtLogin;
 struct PortMapReport;
 
 class frmMain : public StationWindow {
@@ -49,6 +50,7 @@ protected:
     AboutInfo StationAboutInfo() const override;
     void SaveStationFiles() override;
     bool CallStands() const override;
+    QString CallPeerName() const override;
     void ReopenAudioDevices() override;
 
 private:
@@ -70,6 +72,7 @@ private:
     void RefuseUnknownCaller(const QString& ip, qint32 port, const QString& userData);
 
     QAction* mnuRunRouterPort = nullptr;
+    StartAtLogin* m_startAtLogin = nullptr; // Run > "Start at Login", child of the window
 
     // Controls
     QFrame* fraMain = nullptr;

@@ -262,6 +262,10 @@ bool frmMain::ConnectTo(const QString& name) {
     return true;
 }
 
+QString frmMain::CallPeerName() const {
+    return cboConnectionName->currentText();
+}
+
 void frmMain::SaveStationFiles() {
     SaveConnectionList();
     g_strSelectItem = cboConnectionName->currentText();

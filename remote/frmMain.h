@@ -35,6 +35,7 @@ protected:
     void mnuFileSetup_Click() override;
     AboutInfo StationAboutInfo() const override;
     void SaveStationFiles() override;
+    QString CallPeerName() const override;
 
 private:
     void CreateControls();

@@ -32,6 +32,10 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Select the stored connection NAME and press Connect right after start."),
         QStringLiteral("NAME"));
     parser.addOption(connectOption);
+    const QCommandLineOption tray(
+        QStringLiteral("tray"),
+        QStringLiteral("Start hidden in the desktop's tray, where there is one."));
+    parser.addOption(tray);
     parser.process(app);
     UseStationFolder(folder, QCoreApplication::applicationDirPath(),
                      {QString::fromLatin1(kConnectionListFile), QString::fromLatin1(kSettingsFile)});
@@ -57,6 +61,6 @@ int main(int argc, char* argv[]) {
             SetMessageBoxesAlsoToStandardError(false);
         });
     }
-    window.show();
+    window.ShowWindowAtStart(parser.isSet(tray));
     return QApplication::exec();
 }
