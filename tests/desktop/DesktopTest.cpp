@@ -65,12 +65,11 @@ protected:
         form = std::make_unique<frmMain>();
         ASSERT_TRUE(form->Form_Load());
     }
-    void TearDown() override {
-        form.reset();
-        ClearUsers();
-    }
     template <typename T = QAction> T* Part(const char* name) { return Find<T>(form.get(), name); }
     QString Tip() { return Part<QSystemTrayIcon>("trayIcon")->toolTip(); }
+    bool TipSays(const QString& state) {
+        return WaitFor([&] { return Tip() == "TESSORA-H\n" + state; }, 5000);
+    }
 
     // A remote station's control calls the host as alice, talks a while, and hangs up.
     void Call(int port, const Words& words) {
@@ -79,19 +78,19 @@ protected:
         ASSERT_TRUE(caller.CallBool(DISPID_INITIALIZE, {port + 1, QStringLiteral("k")}));
         ASSERT_TRUE(caller.CallBool(DISPID_CONNECT, {QStringLiteral("127.0.0.1"), port,
                                                      QStringLiteral("ID=alice&Password=pw"), 20}));
-        EXPECT_TRUE(WaitFor([&] { return Tip() == "TESSORA-H\n" + words.inCall; }, 5000)) << Tip().toStdString();
+        EXPECT_TRUE(TipSays(words.inCall)) << Tip().toStdString();
         auto* rx = Part<QLabel>("picRxBlack");
         EXPECT_TRUE(WaitFor([&] { return rx->accessibleDescription() == words.receiving; }, 5000));
         caller.CallBool(DISPID_DISCONNECT);
         caller.CallVoid(DISPID_UNINITIALIZE);
-        EXPECT_TRUE(WaitFor([&] { return Tip() == "TESSORA-H\n" + words.waiting; }, 5000)) << Tip().toStdString();
+        EXPECT_TRUE(TipSays(words.waiting)) << Tip().toStdString();
         EXPECT_TRUE(WaitFor([&] { return rx->accessibleDescription() == words.notReceiving; }, 5000));
     }
 
     TestFolder folder;
     MessageBoxRecorder boxes;
     std::unique_ptr<LanguageSetting> m_language;
-    std::unique_ptr<frmMain> form;
+    std::unique_ptr<frmMain> form; // last: it goes before its folder and language
 };
 
 } // namespace
@@ -102,10 +101,10 @@ TEST_P(HostDesktop, TheTrayIconAndTheNotificationsFollowTheCalls) {
     Start(GetParam(), port);
     form->ShowWindowAtStart(false);
     auto* icon = Part<QSystemTrayIcon>("trayIcon");
-    ASSERT_TRUE(WaitFor([icon] { return QSystemTrayIcon::isSystemTrayAvailable() && icon->isVisible(); }, 10000));
-    EXPECT_EQ(Tip(), "TESSORA-H\n" + words.offline);
+    ASSERT_TRUE(WaitFor([icon] { return icon->isSystemTrayAvailable() && icon->isVisible(); }, 10000));
+    EXPECT_TRUE(TipSays(words.offline));
     Part<QPushButton>("chkOnline")->click();
-    EXPECT_EQ(Tip(), "TESSORA-H\n" + words.waiting);
+    EXPECT_TRUE(TipSays(words.waiting));
 
     // In front, the window shows the call itself: nothing is notified.
     form->activateWindow();
@@ -122,7 +121,7 @@ TEST_P(HostDesktop, TheTrayIconAndTheNotificationsFollowTheCalls) {
     EXPECT_EQ(Notifications().mid(0, 2), QStringList({words.ended, words.admitted}));
 
     Part<QPushButton>("chkOnline")->click();
-    EXPECT_EQ(Tip(), "TESSORA-H\n" + words.offline);
+    EXPECT_TRUE(TipSays(words.offline));
     Part("cmsTrayShowWindow")->trigger();
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(boxes.boxes.isEmpty());
@@ -160,7 +159,6 @@ TEST_F(HostDesktop, NoTrayLeavesTheWindowAsItIs) {
     form->showMinimized();
     QTest::qWait(300);
     EXPECT_TRUE(form->isVisible()) << "minimised, not hidden";
-    hide->setChecked(false);
 }
 
 int main(int argc, char** argv) {

@@ -21,7 +21,7 @@ trap cleanup EXIT
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-[ -s "$scratch/display" ] || { echo "Xvfb did not start" >&2; cat "$scratch/xvfb.log" >&2; exit 1; }
+[ -s "$scratch/display" ] || { cat "$scratch/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$scratch/display")"
 
 read -r DBUS_SESSION_BUS_ADDRESS DBUS_PID < <(dbus-daemon --session --fork --print-address=1 \
@@ -38,7 +38,4 @@ if [ "$tray" = 1 ]; then
 fi
 # The notification service owns its name; the test itself waits for the tray.
 for _ in $(seq 100); do dunstctl is-paused >/dev/null 2>&1 && break; sleep 0.1; done
-set +e
-QT_QPA_PLATFORM=xcb "$@"
-status=$?
-exit "$status"
+QT_QPA_PLATFORM=xcb "$@" # the trap keeps its status
