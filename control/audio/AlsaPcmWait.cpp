@@ -5,9 +5,9 @@
 
 #include <poll.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
-#include <vector>
 
 namespace {
 
@@ -30,12 +30,13 @@ int StateError(snd_pcm_t* pcm) {
 int WaitForPcm(snd_pcm_t* pcm, snd_pcm_uframes_t enough, const DeviceWake& wake, int timeoutMs) {
     if (wake.Raised())
         return 0;
+    // On the stack: the device thread waits here for every period, and may not throw.
+    std::array<pollfd, 16> fds{};
     const int count = snd_pcm_poll_descriptors_count(pcm);
-    std::vector<pollfd> fds(count > 0 ? static_cast<size_t>(count) + 1 : 0);
-    if (count <= 0 || wake.Descriptor() < 0 ||
+    if (count <= 0 || count >= static_cast<int>(fds.size()) || wake.Descriptor() < 0 ||
         snd_pcm_poll_descriptors(pcm, fds.data(), static_cast<unsigned>(count)) != count)
         return snd_pcm_wait(pcm, timeoutMs);
-    fds.back() = pollfd{wake.Descriptor(), POLLIN, 0};
+    fds[static_cast<size_t>(count)] = pollfd{wake.Descriptor(), POLLIN, 0};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         // Descriptors signal a change, not a level: audio already there would not wake us.
@@ -48,7 +49,7 @@ int WaitForPcm(snd_pcm_t* pcm, snd_pcm_uframes_t enough, const DeviceWake& wake,
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return 0;
-        const int rc = poll(fds.data(), static_cast<nfds_t>(fds.size()), static_cast<int>(left.count()));
+        const int rc = poll(fds.data(), static_cast<nfds_t>(count + 1), static_cast<int>(left.count()));
         if (rc < 0 && errno != EINTR)
             return -errno;
         if (rc == 0 || wake.Raised())
