@@ -3,6 +3,7 @@
 
 #include "HelpBrowser.h"
 #include "HelpFile.h"
+#include "modAccessibility.h"
 #include "modHvnRegistry.h"
 
 #include <QAction>
@@ -66,6 +67,8 @@ HelpViewer::HelpViewer() {
     mnuForward->setShortcut(QKeySequence::Forward);
     mnuHome = toolbar->addAction(QString());
     mnuHome->setObjectName(QStringLiteral("mnuHome"));
+    // As in web browsers; the tool bar itself takes no keyboard focus.
+    mnuHome->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Home));
 
     auto* splitter = new QSplitter(this);
     setCentralWidget(splitter);
@@ -144,6 +147,8 @@ void HelpViewer::ApplyLanguage() {
         label->setText(Tr(QStringLiteral("&Type in the keyword to find:"),
                           QStringLiteral("検索するキーワードを入力してください(&T):")));
     btnDisplay->setText(Tr(QStringLiteral("&Display"), QStringLiteral("表示(&D)")));
+    NameForReaders(tvwContents, Tr(QStringLiteral("Contents"), QStringLiteral("目次")));
+    NameForReaders(lstKeywords, Tr(QStringLiteral("Keywords"), QStringLiteral("キーワード")));
     txtTopic->SetMissingPageText(
         Tr(QStringLiteral("The page %1 is not in this help file."),
            QStringLiteral("ページ %1 はこのヘルプ・ファイルにありません。")));

@@ -2,10 +2,12 @@
 #include "StationWindow.h"
 
 #include "AudioSettings.h"
+#include "StationDesktop.h"
 #include "StationImages.h"
 #include "TavrinoClient.h"
 #include "frmAbout.h"
 #include "frmAudioSettings.h"
+#include "modAccessibility.h"
 #include "modConsoleLog.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
@@ -58,8 +60,12 @@ StationWindow::StationWindow(Profile profile, QWidget* parent)
 
     TavrinoStandard = new TavrinoClient(this);
     TavrinoStandard->setObjectName(QStringLiteral("TavrinoStandard"));
-    connect(TavrinoStandard, &TavrinoClient::OnStatusEvent, this,
-            [this](qint32 code) { TavrinoStandard_OnStatusEvent(code); });
+    m_desktop = new StationDesktop(this, m_profile.station, m_profile.programBase, m_profile.title,
+                                   [this] { return CallPeerName(); });
+    connect(TavrinoStandard, &TavrinoClient::OnStatusEvent, this, [this](qint32 code) {
+        m_desktop->StatusArrived(code); // before the station clears what the call showed
+        TavrinoStandard_OnStatusEvent(code);
+    });
     connect(TavrinoStandard, &TavrinoClient::OnConnectionEvent, this,
             [this](const QString& ip, qint32 port, const QString& userData) {
                 TavrinoStandard_OnConnectionEvent(ip, port, userData);
@@ -164,6 +170,7 @@ void StationWindow::SetToggle(QPushButton* toggle) {
 }
 
 void StationWindow::LoadWindow() {
+    m_desktop->Create(mnuRunToggle, mnuFileExit, mnuRun);
     SetMainFormFonts(this, m_toggle);
     ApplyLanguage();
     m_helpFile = HelpFilePath(m_profile.programBase);
@@ -194,9 +201,12 @@ void StationWindow::ApplyLanguage() {
     fraVoIp->setTitle(Tr(QStringLiteral("VoIP"), QStringLiteral("VoIP")));
     lblRx->setText(Tr(QStringLiteral("Rx"), QStringLiteral("受信")));
     lblTx->setText(Tr(QStringLiteral("Tx"), QStringLiteral("送信")));
+    DescribeLamp(Lamp::Receive, picRx, picRxBlack, !picRx->isHidden());
+    DescribeLamp(Lamp::Transmit, picTx, picTxBlack, !picTx->isHidden());
     fraConnectionStatus->setTitle(
         Tr(QStringLiteral("Connection Status"), QStringLiteral("接続状況")));
     ShowCallSecurity(m_callSecurity);
+    m_desktop->ApplyLanguage();
 }
 
 void StationWindow::ShowCallSecurity(qint32 security) {
@@ -204,8 +214,10 @@ void StationWindow::ShowCallSecurity(qint32 security) {
     const bool shown = security == SECURITY_ENCRYPTED || security == SECURITY_STATED;
     imgCallSecurity->setVisible(shown);
     lblCallSecurity->setVisible(shown);
-    if (!shown)
+    if (!shown) {
+        m_desktop->SetExtraCallLine(QString());
         return;
+    }
     const bool encrypted = security == SECURITY_ENCRYPTED;
     imgCallSecurity->setPixmap(LockPixmap(encrypted, 16));
     lblCallSecurity->setText(encrypted ? Tr(QStringLiteral("Encrypted"), QStringLiteral("暗号化"))
@@ -225,6 +237,7 @@ void StationWindow::ShowCallSecurity(qint32 security) {
                                 "古いステーションと同じく平文で送られます。"));
     imgCallSecurity->setToolTip(tip);
     lblCallSecurity->setToolTip(tip);
+    m_desktop->SetExtraCallLine(lblCallSecurity->text()); // the tray's tooltip says it too
 }
 
 void StationWindow::ShowToggleState(bool active) {
@@ -232,6 +245,11 @@ void StationWindow::ShowToggleState(bool active) {
     m_toggle->setText(texts.caption.Text());
     m_toggle->setToolTip(texts.toolTip.Text());
     mnuRunToggle->setText(texts.caption.Text());
+    m_desktop->ToggleShown(active);
+}
+
+void StationWindow::ShowWindowAtStart(bool inTray) {
+    m_desktop->ShowWindowAtStart(inTray);
 }
 
 bool StationWindow::LoadControl(const QString& path) {
@@ -330,6 +348,7 @@ bool StationWindow::SetLamp(qint32 dispid, QLabel* lit, QLabel* dark) {
     const bool on = ok && rate.toInt() != 0;
     lit->setVisible(on);
     dark->setVisible(!on);
+    DescribeLamp(lit == picRx ? Lamp::Receive : Lamp::Transmit, lit, dark, on);
     return true;
 }
 

@@ -29,6 +29,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
+class StationDesktop;
 class TavrinoClient;
 struct AboutInfo;
 
@@ -72,6 +73,12 @@ public:
     // dialogs and message boxes are closed first so nothing blocks the close,
     // and what the close reports goes to standard error, not to a box.
     void CloseFromSignal();
+
+    // Shows the window at start; `inTray` (--tray) keeps it hidden in the desktop's tray
+    // where there is one.
+    void ShowWindowAtStart(bool inTray);
+    // The tray icon and the desktop notifications.
+    StationDesktop* Desktop() const { return m_desktop; }
 
     // The number a lamp tick shows when a call on the voice control fails.
     static constexpr int kErrControlUnavailable = 424;
@@ -134,6 +141,8 @@ protected:
     // Audio Settings: while a call stands the choice waits for the next one; otherwise a
     // station whose devices are open but idle reopens them at once.
     virtual bool CallStands() const { return m_sessionStarted; }
+    // The other side of the call being set up or standing, for the tray and notifications.
+    virtual QString CallPeerName() const { return {}; }
     virtual void ReopenAudioDevices() {}
 
     void closeEvent(QCloseEvent* event) override;
@@ -178,6 +187,7 @@ private:
     const Profile m_profile;
     QPushButton* m_toggle = nullptr;
     QTimer* m_lampTimer = nullptr;
+    StationDesktop* m_desktop = nullptr; // child of the window
     std::vector<FileMenuItem> m_fileItems;
     bool m_controlLoaded = false;  // a load succeeded: a failing call is then a fault
     bool m_sessionStarted = false; // traffic not logged yet

@@ -2,6 +2,7 @@
 #include "frmAbout.h"
 
 #include "StationImages.h"
+#include "modAccessibility.h"
 #include "modFormCommon.h"
 #include "modHelpConst.h"
 #include "modHvnFileOperation.h"
@@ -67,6 +68,7 @@ frmAbout::frmAbout(const AboutInfo& info, QWidget* parent) : QDialog(parent), m_
     linLine->setFrameShadow(QFrame::Sunken);
     lblCopyright = new QLabel(this);
     lblCopyright->setObjectName(QStringLiteral("lblCopyright"));
+    lblCopyright->setWordWrap(true);
     lblTavrino = new QLabel(this);
     lblTavrino->setObjectName(QStringLiteral("lblTavrino"));
     lblTavrino->setWordWrap(true);
@@ -120,13 +122,21 @@ void frmAbout::ApplyLanguage() {
                       m_info.programTitle + QStringLiteral("について")));
     lblModelName->setText(m_info.programTitle + QLatin1Char(' ') + m_info.modelLine);
     lblVersion->setText(FormatVersion(m_info.versionMajor, m_info.versionMinor));
-    lblCopyright->setText(QStringLiteral("Copyright © HALVORN Corporation. All rights reserved."));
+    lblCopyright->setText(
+        Tr(QStringLiteral("Copyright © 2026 HALVORN Corporation.\n"
+                          "Free software under the GNU General Public License, version 3 or "
+                          "later (COPYING); it comes with no warranty."),
+           QStringLiteral("Copyright © 2026 HALVORN Corporation.\n"
+                          "GNU一般公衆利用許諾書バージョン3以降の下で配布されるフリー・"
+                          "ソフトウェアです（COPYING）。無保証です。")));
     lblTavrino->setText(
         QStringLiteral("Voice engine: TavrinoStandard VoIP control (GSM 06.10 voice over UDP)."));
     lblFilesFolder->setText(Tr(QStringLiteral("Files: "), QStringLiteral("ファイル: ")) +
                             QDir::toNativeSeparators(ProgramFolder()));
     btnOk->setText(Tr(QStringLiteral("&OK"), QStringLiteral("OK(&O)")));
     btnOk->setToolTip(Tr(QStringLiteral("OK"), QStringLiteral("OK")));
+    DescribeStationIcon(imgIcon, m_info.programTitle, m_info.modelLine);
+    DescribeLogo(imgHalvornLogo);
 }
 
 void frmAbout::ShowLocalAddress() {

@@ -2,10 +2,12 @@
 #include "frmAudioSettings.h"
 
 #include "TavrinoClient.h"
+#include "modAccessibility.h"
 #include "modHelpConst.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -120,6 +122,10 @@ void frmAudioSettings::ApplyLanguage() {
     lblMicrophone->setText(Tr(QStringLiteral("&Microphone:"), QStringLiteral("マイク(&M)：")));
     lblInputLevel->setText(Tr(QStringLiteral("Input level:"), QStringLiteral("入力レベル：")));
     lblSpeaker->setText(Tr(QStringLiteral("&Speaker:"), QStringLiteral("スピーカー(&S)：")));
+    // The labels name the boxes; these name what no label is the buddy of.
+    NameForReaders(prgInputLevel, Tr(QStringLiteral("Input level"), QStringLiteral("入力レベル")));
+    cboMicrophone->view()->setAccessibleName(Tr(QStringLiteral("Microphone"), QStringLiteral("マイク")));
+    cboSpeaker->view()->setAccessibleName(Tr(QStringLiteral("Speaker"), QStringLiteral("スピーカー")));
     cmdTestSpeaker->setText(Tr(QStringLiteral("&Test speaker"), QStringLiteral("スピーカーのテスト(&T)")));
     chkEchoCancellation->setText(
         Tr(QStringLiteral("&Echo cancellation"), QStringLiteral("エコーキャンセル(&E)")));

@@ -1,7 +1,9 @@
 // The timed message window: an exclamation icon and one message, above all windows.
 #include "frmMessage.h"
 
+#include "modAccessibility.h"
 #include "modFormCommon.h"
+#include "modHvnRegistry.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -35,6 +37,8 @@ frmMessage::frmMessage(QWidget* parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     SetFormFonts();
+    DescribePicture(picIcon, Tr(QStringLiteral("Warning"), QStringLiteral("警告")),
+                    Tr(QStringLiteral("Exclamation mark"), QStringLiteral("感嘆符")));
 }
 
 void frmMessage::SetFormFonts() {

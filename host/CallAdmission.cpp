@@ -45,8 +45,10 @@ CallAdmission::Decision CallAdmission::Unknown(const QString& ip, qint32 port,
     if (failure == AdmissionLimiter::Failure::Repeated)
         return decision;
     decision.log << QStringLiteral("call from %1 not answered: unknown user").arg(Who(ip, port));
-    if (failure == AdmissionLimiter::Failure::Blocking)
+    if (failure == AdmissionLimiter::Failure::Blocking) {
         decision.log << BlockLine(QStringLiteral("calls from %1").arg(ip), m_byAddress.Limit());
+        decision.addressBlocked = true;
+    }
     return decision;
 }
 
@@ -105,9 +107,9 @@ CallAdmission::Decision CallAdmission::Decide(const QString& ip, qint32 port,
     return decision;
 }
 
-QStringList CallAdmission::Accepted(const Decision& decision, const QString& ip, qint32 port) {
+void CallAdmission::Accepted(Decision& decision, const QString& ip, qint32 port) {
     Attempt attempt{ip, port, decision.userName, decision.action == Action::AcceptSecure, {}};
-    QStringList log;
+    QStringList& log = decision.log;
     log << QStringLiteral("call from %1 accepted: user %2%3")
                .arg(Who(ip, port), decision.userName,
                     attempt.secure ? QStringLiteral(" (encrypted)") : QString());
@@ -115,8 +117,10 @@ QStringList CallAdmission::Accepted(const Decision& decision, const QString& ip,
         // Failed until its confirmation says otherwise; a key of its own, so every
         // attempt counts, although all of a user's requests carry the same user data.
         attempt.key = QStringLiteral("encrypted attempt %1").arg(++m_secureAttempts);
-        if (m_byAddress.Fail(ip, attempt.key) == AdmissionLimiter::Failure::Blocking)
+        if (m_byAddress.Fail(ip, attempt.key) == AdmissionLimiter::Failure::Blocking) {
             log << BlockLine(QStringLiteral("calls from %1").arg(ip), m_byAddress.Limit());
+            decision.addressBlocked = true;
+        }
         if (m_byUser.Fail(decision.userName, attempt.key) == AdmissionLimiter::Failure::Blocking)
             log << BlockLine(QStringLiteral("calls for user %1 from new addresses")
                                  .arg(decision.userName),
@@ -125,7 +129,6 @@ QStringList CallAdmission::Accepted(const Decision& decision, const QString& ip,
     if (m_attempts.size() >= kMaxAttempts)
         m_attempts.pop_front();
     m_attempts.push_back(std::move(attempt));
-    return log;
 }
 
 CallAdmission::Caller CallAdmission::Connected(const QString& ip, qint32 port) {

@@ -49,6 +49,7 @@ public:
         QString userName;
         QString password; // for AcceptSecure
         QStringList log;  // lines for standard output; none for a repeated copy
+        bool addressBlocked = false; // this attempt blocked its address (worth a notification)
     };
 
     static constexpr AdmissionLimits kUserLimits{8, 600000, 600000, 256};
@@ -61,8 +62,10 @@ public:
     // "ID=" and the user name).
     Decision Decide(const QString& ip, qint32 port, const QString& userData, bool secure);
 
-    // The control took the accept Decide asked for; returns lines for standard output.
-    QStringList Accepted(const Decision& decision, const QString& ip, qint32 port);
+    // The control took the accept Decide asked for: counts it where it must, adding to
+    // the decision's log and block.
+    void Accepted(Decision& decision, const QString& ip, qint32 port);
+    const AdmissionLimits& AddressLimits() const { return m_byAddress.Limit(); }
 
     struct Caller {
         bool known = false;

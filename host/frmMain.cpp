@@ -3,10 +3,13 @@
 #include "frmMain.h"
 
 #include "CPortMapper.h"
+#include "StartAtLogin.h"
+#include "StationDesktop.h"
 #include "StationImages.h"
 #include "TavrinoClient.h"
 #include "frmAbout.h"
 #include "frmSetup.h"
+#include "modAccessibility.h"
 #include "modConsoleLog.h"
 #include "modFormCommon.h"
 #include "modHost.h"
@@ -91,6 +94,7 @@ frmMain::frmMain(QWidget* parent) : StationWindow(HostProfile(), parent) {
     mnuRunAcceptUnencrypted->setCheckable(true);
     connect(mnuRunAcceptUnencrypted, &QAction::triggered, this,
             &frmMain::mnuRunAcceptUnencrypted_Click);
+    m_startAtLogin = new StartAtLogin(mnuRun, this);
     CreateControls();
 }
 
@@ -241,6 +245,7 @@ void frmMain::ApplyLanguage() {
                                  QStringLiteral("UPnPでルーターのポートを開く(&U)")));
     mnuRunAcceptUnencrypted->setText(Tr(QStringLiteral("Accept Unencrypted Calls"),
                                         QStringLiteral("暗号化されていない通話を受け付ける")));
+    m_startAtLogin->ApplyLanguage();
     fraLocalSettings->setTitle(
         Tr(QStringLiteral("Local Settings"), QStringLiteral("ローカル設定")));
     lblListenPortNumber->setText(
@@ -257,6 +262,7 @@ void frmMain::ApplyLanguage() {
         Tr(QStringLiteral("Reject &Connection Request"), QStringLiteral("接続要求を拒否する(&C)")));
     chkRejectConnectionRequest->setToolTip(
         Tr(QStringLiteral("Reject Connection Request"), QStringLiteral("接続要求を拒否する")));
+    DescribeLogo(imgHalvornLogo);
 }
 
 void frmMain::chkOnline_Click(bool checked) {
@@ -291,6 +297,10 @@ void frmMain::chkOnline_Click(bool checked) {
 
 bool frmMain::CallStands() const {
     return !txtConnectedIpAddress->text().isEmpty(); // a caller's address shows
+}
+
+QString frmMain::CallPeerName() const {
+    return txtUserName->text();
 }
 
 void frmMain::ReopenAudioDevices() {
@@ -402,13 +412,11 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
                                                 const QString& userData) {
     const bool secure = TavrinoStandard->CallLong(DISPID_GET_REQUEST_SECURITY, {ip, port}) ==
                         SECURITY_ENCRYPTED;
-    const CallAdmission::Decision decision = m_admission.Decide(ip, port, userData, secure);
-    for (const QString& line : decision.log)
-        ConsoleLog(line);
-
+    CallAdmission::Decision decision = m_admission.Decide(ip, port, userData, secure);
+    bool accepted = false;
     switch (decision.action) {
     case CallAdmission::Action::Ignore:
-        return;
+        break;
     case CallAdmission::Action::Refuse:
         if (TavrinoStandard->CallBool(DISPID_CANCEL_INCOMING_CALL, {ip, port})) {
             txtConnectedIpAddress->clear();
@@ -416,32 +424,35 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
         } else {
             ShowObjectError();
         }
-        return;
+        break;
     case CallAdmission::Action::AcceptSecure:
         // Nothing shows yet and the host stays free for others: this may be a guess.
-        if (!TavrinoStandard->CallBool(DISPID_ACCEPT_SECURE_CALL,
-                                       {ip, port, decision.password, kAcceptTimeOutSeconds})) {
-            ShowObjectError();
-            return;
-        }
-        for (const QString& line : m_admission.Accepted(decision, ip, port))
-            ConsoleLog(line);
-        return;
+        accepted = TavrinoStandard->CallBool(DISPID_ACCEPT_SECURE_CALL,
+                                             {ip, port, decision.password, kAcceptTimeOutSeconds});
+        break;
     case CallAdmission::Action::AcceptStated:
-        if (!TavrinoStandard->CallBool(DISPID_ACCEPT_INCOMING_CALL,
-                                       {ip, port, kAcceptTimeOutSeconds})) {
-            ShowObjectError();
-            return;
+        accepted = TavrinoStandard->CallBool(DISPID_ACCEPT_INCOMING_CALL,
+                                             {ip, port, kAcceptTimeOutSeconds});
+        if (accepted) {
+            txtConnectedIpAddress->setText(ip);
+            txtForwardingPort->setText(QString::number(port));
+            txtUserName->setText(decision.userName);
+            chkRejectConnectionRequest->setEnabled(false);
+            TavrinoStandard->CallVoid(DISPID_ENABLE_BUSY_STATE);
         }
-        for (const QString& line : m_admission.Accepted(decision, ip, port))
-            ConsoleLog(line);
-        txtConnectedIpAddress->setText(ip);
-        txtForwardingPort->setText(QString::number(port));
-        txtUserName->setText(decision.userName);
-        chkRejectConnectionRequest->setEnabled(false);
-        TavrinoStandard->CallVoid(DISPID_ENABLE_BUSY_STATE);
-        return;
+        break;
     }
+    const bool accepting = decision.action == CallAdmission::Action::AcceptSecure ||
+                           decision.action == CallAdmission::Action::AcceptStated;
+    if (accepting && accepted)
+        m_admission.Accepted(decision, ip, port);
+    else if (accepting)
+        ShowObjectError();
+    for (const QString& line : decision.log)
+        ConsoleLog(line);
+    if (decision.addressBlocked)
+        Desktop()->AddressBlocked(ip, static_cast<int>(m_admission.AddressLimits().blockMs / 1000),
+                                  m_admission.AddressLimits().failures);
 }
 
 void frmMain::mnuFileSetup_Click() {
@@ -498,4 +509,6 @@ void frmMain::RouterPort_Changed(const PortMapReport& report) {
     lblRouterStatus->setText(text);
     if (!text.isEmpty())
         ConsoleLog(QStringLiteral("router: ") + text);
+    if (report.state == PortMapReport::State::Refused || report.state == PortMapReport::State::Taken)
+        Desktop()->RouterRefused(text);
 }

@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class CPortMapper;
+class StartAtLogin;
 struct PortMapReport;
 
 class frmMain : public StationWindow {
@@ -51,6 +52,7 @@ protected:
     AboutInfo StationAboutInfo() const override;
     void SaveStationFiles() override;
     bool CallStands() const override;
+    QString CallPeerName() const override;
     void ReopenAudioDevices() override;
 
 private:
@@ -76,6 +78,7 @@ private:
     QAction* mnuRunRouterPort = nullptr;
     QAction* mnuRunAcceptUnencrypted = nullptr;
     bool m_refuseUnencryptedForRun = false;
+    StartAtLogin* m_startAtLogin = nullptr; // Run > "Start at Login", child of the window
 
     // Controls
     QFrame* fraMain = nullptr;

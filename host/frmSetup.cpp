@@ -3,6 +3,7 @@
 #include "frmSetup.h"
 
 #include "frmDetailedSetup.h"
+#include "modAccessibility.h"
 #include "modHelpConst.h"
 #include "modHost.h"
 #include "modHvnRegistry.h"
@@ -74,6 +75,9 @@ void frmSetup::ApplyLanguage() {
     SetupListDialog::ApplyLanguage();
     fraUserList->setTitle(Tr(QStringLiteral("&User List"), QStringLiteral("ユーザー・リスト(&U)")));
     lvwUserList->setToolTip(Tr(QStringLiteral("User List"), QStringLiteral("ユーザー・リスト")));
+    NameForReaders(lvwUserList, lvwUserList->toolTip());
+    DescribePicture(picDisabled, Tr(QStringLiteral("Disabled"), QStringLiteral("無効")),
+                    Tr(QStringLiteral("Marks a disabled user"), QStringLiteral("無効にされたユーザーの印")));
     lvwUserList->setHeaderLabels({Tr(QStringLiteral("User Name"), QStringLiteral("ユーザー名")),
                                   Tr(QStringLiteral("Password"), QStringLiteral("パスワード")),
                                   Tr(QStringLiteral("Description"), QStringLiteral("説明"))});
@@ -92,6 +96,10 @@ void frmSetup::RefreshUserList() {
         row->setText(0, user.UserName);
         if (user.Disabled == 1)
             row->setIcon(0, ilsIcon.value(kDisabledIconKey));
+        // What the mark says, for screen readers.
+        row->setData(0, Qt::AccessibleDescriptionRole,
+                     user.Disabled == 1 ? picDisabled->accessibleName()
+                                        : Tr(QStringLiteral("Enabled"), QStringLiteral("有効")));
         row->setText(1, kPasswordMask);
         row->setText(2, user.Description);
     }

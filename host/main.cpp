@@ -34,6 +34,10 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Answer only encrypted calls during this run, whatever Run > Accept "
                        "Unencrypted Calls says."));
     parser.addOption(refuseUnencrypted);
+    const QCommandLineOption tray(
+        QStringLiteral("tray"),
+        QStringLiteral("Start hidden in the desktop's tray, where there is one."));
+    parser.addOption(tray);
     parser.process(app);
     UseStationFolder(folder, QCoreApplication::applicationDirPath(),
                      {QString::fromLatin1(kUserListFileName),
@@ -52,7 +56,7 @@ int main(int argc, char* argv[]) {
     QObject::connect(&closeSignals, &SignalWatcher::closeRequested, &form,
                      &frmMain::CloseFromSignal);
 
-    form.show();
+    form.ShowWindowAtStart(parser.isSet(tray));
     // From inside the event loop, where a close signal is heard while a box about a
     // failure is open; the failure also goes to standard error for unattended hosts.
     if (parser.isSet(online)) {

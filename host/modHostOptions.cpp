@@ -1,6 +1,8 @@
 // The host's options kept in the user's own configuration.
 #include "modHostOptions.h"
 
+#include "modUserSettings.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -9,33 +11,27 @@ namespace {
 
 const QString kAcceptUnencryptedKey = QStringLiteral("Security/AcceptUnencryptedCalls");
 const QString kPinnedUsersKey = QStringLiteral("Security/PinnedUsers");
+const QString kHost = QStringLiteral("TESSORA-H");
 
 } // namespace
 
-QSettings HostUserSettings() {
-    return QSettings(QSettings::UserScope, QStringLiteral("HALVORN Corporation"),
-                     QStringLiteral("TESSORA-H"));
-}
-
 bool AcceptUnencryptedCallsOption() {
-    return HostUserSettings().value(kAcceptUnencryptedKey, true).toBool();
+    return UserOption(kHost, kAcceptUnencryptedKey, true);
 }
 
 void SetAcceptUnencryptedCallsOption(bool on) {
-    QSettings settings = HostUserSettings();
-    settings.setValue(kAcceptUnencryptedKey, on);
-    settings.sync();
+    SetUserOption(kHost, kAcceptUnencryptedKey, on);
 }
 
 QSet<QString> PinnedUsers() {
-    const QStringList users = HostUserSettings().value(kPinnedUsersKey).toStringList();
+    const QStringList users = UserSettings(kHost).value(kPinnedUsersKey).toStringList();
     return QSet<QString>(users.begin(), users.end());
 }
 
 void SavePinnedUsers(const QSet<QString>& users) {
     QStringList sorted(users.begin(), users.end());
     std::sort(sorted.begin(), sorted.end()); // a stable file for the operator to read
-    QSettings settings = HostUserSettings();
+    QSettings settings = UserSettings(kHost);
     settings.setValue(kPinnedUsersKey, sorted);
     settings.sync();
 }

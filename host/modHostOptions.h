@@ -4,10 +4,7 @@
 #pragma once
 
 #include <QSet>
-#include <QSettings>
 #include <QString>
-
-QSettings HostUserSettings();
 
 // Run > Accept Unencrypted Calls; on by default, so older remotes keep working.
 bool AcceptUnencryptedCallsOption();

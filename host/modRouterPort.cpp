@@ -2,8 +2,8 @@
 #include "modRouterPort.h"
 
 #include "NatPmpGateway.h"
-#include "modHostOptions.h"
 #include "modHvnRegistry.h"
+#include "modUserSettings.h"
 
 namespace {
 
@@ -12,13 +12,11 @@ const QString kOptionKey = QStringLiteral("Router/OpenPortByUPnP");
 } // namespace
 
 bool RouterPortOptionOn() {
-    return HostUserSettings().value(kOptionKey, true).toBool();
+    return UserOption(QStringLiteral("TESSORA-H"), kOptionKey, true);
 }
 
 void SetRouterPortOption(bool on) {
-    QSettings settings = HostUserSettings();
-    settings.setValue(kOptionKey, on);
-    settings.sync();
+    SetUserOption(QStringLiteral("TESSORA-H"), kOptionKey, on);
 }
 
 bool RouterPortAllowedByEnvironment() {

@@ -7,6 +7,7 @@
 #include "frmAbout.h"
 #include "frmSetup.h"
 #include "modConnectionSecurity.h"
+#include "modAccessibility.h"
 #include "modControlCommon.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
@@ -159,6 +160,8 @@ void frmMain::ApplyLanguage() {
         Tr(QStringLiteral("Connection &Name:"), QStringLiteral("接続名(&N)：")));
     cboConnectionName->setToolTip(Tr(QStringLiteral("Connection Name"), QStringLiteral("接続名")));
     lblPortNumber->setText(Tr(QStringLiteral("Port Number:"), QStringLiteral("ポート番号：")));
+    NameForReaders(cboConnectionName, cboConnectionName->toolTip());
+    DescribeLogo(imgHalvornLogo);
 }
 
 void frmMain::FillConnectionNames() {
@@ -306,6 +309,10 @@ bool frmMain::ConnectTo(const QString& name) {
     cboConnectionName->setCurrentIndex(index);
     chkConnect->setChecked(true);
     return true;
+}
+
+QString frmMain::CallPeerName() const {
+    return cboConnectionName->currentText();
 }
 
 void frmMain::SaveStationFiles() {

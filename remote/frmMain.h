@@ -39,6 +39,7 @@ protected:
     AboutInfo StationAboutInfo() const override;
     void SaveStationFiles() override;
     QString StatusBox(qint32 statusCode) const override;
+    QString CallPeerName() const override;
 
 private:
     void CreateControls();

@@ -2,6 +2,7 @@
 #include "frmSetup.h"
 
 #include "frmDetailedSetup.h"
+#include "modAccessibility.h"
 #include "modControlCommon.h"
 #include "modHelpConst.h"
 #include "modHvnRegistry.h"
@@ -52,6 +53,7 @@ void frmSetup::ApplyLanguage() {
     SetupListDialog::ApplyLanguage();
     fraSettingList->setTitle(Tr(QStringLiteral("&Setting List"), QStringLiteral("設定リスト(&S)")));
     lvwSettingList->setToolTip(Tr(QStringLiteral("Setting List"), QStringLiteral("設定リスト")));
+    NameForReaders(lvwSettingList, lvwSettingList->toolTip());
     cmsMenuEdit->setText(Tr(QStringLiteral("&Edit..."), QStringLiteral("編集(&E)...")));
     cmsMenuDelete->setText(Tr(QStringLiteral("&Delete"), QStringLiteral("削除(&D)")));
 }

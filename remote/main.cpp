@@ -38,6 +38,10 @@ int main(int argc, char* argv[]) {
                        "during this run, as its \"Allow unencrypted calls (older hosts)\" "
                        "setting does."));
     parser.addOption(allowUnencrypted);
+    const QCommandLineOption tray(
+        QStringLiteral("tray"),
+        QStringLiteral("Start hidden in the desktop's tray, where there is one."));
+    parser.addOption(tray);
     parser.process(app);
     UseStationFolder(folder, QCoreApplication::applicationDirPath(),
                      {QString::fromLatin1(kConnectionListFile), QString::fromLatin1(kSettingsFile)});
@@ -65,6 +69,6 @@ int main(int argc, char* argv[]) {
             SetMessageBoxesAlsoToStandardError(false);
         });
     }
-    window.show();
+    window.ShowWindowAtStart(parser.isSet(tray));
     return QApplication::exec();
 }

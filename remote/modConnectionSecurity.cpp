@@ -2,16 +2,13 @@
 #include "modConnectionSecurity.h"
 
 #include "modUserData.h"
+#include "modUserSettings.h"
 
-#include <QSettings>
 #include <QUrl>
 
 namespace {
 
-QSettings UserSettings() {
-    return QSettings(QSettings::UserScope, QStringLiteral("HALVORN Corporation"),
-                     QStringLiteral("TESSORA-R"));
-}
+const QString kRemote = QStringLiteral("TESSORA-R");
 
 // A name may hold "/" and other characters with a meaning to QSettings keys.
 QString Key(const QString& connectName, const char* value) {
@@ -19,26 +16,19 @@ QString Key(const QString& connectName, const char* value) {
         .arg(QString::fromLatin1(QUrl::toPercentEncoding(connectName)), QLatin1String(value));
 }
 
-void Set(const QString& key, bool value) {
-    QSettings settings = UserSettings();
-    settings.setValue(key, value);
-    settings.sync();
-}
-
 } // namespace
 
 ConnectionSecurity LoadConnectionSecurity(const QString& connectName) {
-    const QSettings settings = UserSettings();
-    return {settings.value(Key(connectName, "AllowUnencryptedCalls"), false).toBool(),
-            settings.value(Key(connectName, "Pinned"), false).toBool()};
+    return {UserOption(kRemote, Key(connectName, "AllowUnencryptedCalls"), false),
+            UserOption(kRemote, Key(connectName, "Pinned"), false)};
 }
 
 void SetAllowUnencrypted(const QString& connectName, bool allow) {
-    Set(Key(connectName, "AllowUnencryptedCalls"), allow);
+    SetUserOption(kRemote, Key(connectName, "AllowUnencryptedCalls"), allow);
 }
 
 void SetPinned(const QString& connectName, bool pinned) {
-    Set(Key(connectName, "Pinned"), pinned);
+    SetUserOption(kRemote, Key(connectName, "Pinned"), pinned);
 }
 
 QString FallbackUserData(const ConnectionSecurity& security, bool allowedForRun,

@@ -31,6 +31,9 @@ PACKAGES=(
   xvfb xauth fonts-noto-cjk x11-apps imagemagick
   # keys pressed in a station's window by the end-to-end tests
   xdotool
+  # the desktop test: a private session bus, a real X11 tray (trayer) and a real
+  # notification server (dunst, read back with dunstctl)
+  dbus-daemon trayer dunst
   # network namespaces and impairment for the end-to-end tests
   iproute2 iputils-ping procps psmisc
   # the host opens its port on the home router by UPnP IGD, or NAT-PMP

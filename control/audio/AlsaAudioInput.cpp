@@ -1,6 +1,8 @@
 // Capture input on an ALSA PCM device: S16_LE, mono, 8000 Hz, in 20 ms periods.
 #include "AlsaAudioInput.h"
 
+#include "AlsaPcmWait.h"
+
 #include <algorithm>
 #include <cerrno>
 
@@ -23,7 +25,7 @@ bool AlsaAudioInput::OpenDevice() {
         m_pcm = nullptr;
         return false;
     }
-    // Reads never block: the device thread blocks in snd_pcm_wait instead, which has a
+    // Reads never block: the device thread blocks in WaitForPcm instead, which has a
     // time-out, so a device that stalls mid-buffer cannot hold up Reset.
     if (snd_pcm_nonblock(m_pcm, 1) < 0 || !Configure()) {
         CloseDevice();
@@ -114,7 +116,7 @@ int AlsaAudioInput::Capture(uint8_t* buffer, int length) {
             if (!WaitForSamples(static_cast<long long>(frames - got) - avail))
                 return static_cast<int>(got) * BYTES_PER_SAMPLE;
         }
-        const int ready = snd_pcm_wait(m_pcm, WAIT_MS);
+        const int ready = WaitForPcm(m_pcm, std::max(m_wakeUp, m_period), Wake(), WAIT_MS);
         if (ready == 0)
             continue;
         if (ready < 0) {

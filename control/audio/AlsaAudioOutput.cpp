@@ -1,6 +1,8 @@
 // Output to an ALSA playback device: S16_LE, mono, 8000 Hz, in 20 ms periods.
 #include "AlsaAudioOutput.h"
 
+#include "AlsaPcmWait.h"
+
 namespace {
 // Three periods of 20 ms: the device adds at most 60 ms to the playback delay. (PulseAudio's
 // ALSA plugin wants at least three periods, so 2 x 20 ms is not on offer.)
@@ -125,9 +127,12 @@ long AlsaAudioOutput::NextPeriod(std::string* error) {
     // error cannot hold the thread (and Close) for ever; the write below then does not
     // block for long.
     for (;;) {
-        const int rc = snd_pcm_wait(m_pcm, STALL_MS);
+        const int rc = WaitForPcm(m_pcm, m_periodFrames, Wake(), STALL_MS);
         if (rc > 0) {
             return static_cast<long>(m_periodFrames);
+        }
+        if (rc == 0 && StopRequested()) {
+            return 0;
         }
         if (rc == 0) {
             const snd_pcm_state_t state = snd_pcm_state(m_pcm);

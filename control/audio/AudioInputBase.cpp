@@ -16,6 +16,7 @@ bool AudioInputBase::Open(FilledCallback onFilled) {
         m_queue.clear();
         m_deviceFailed = false;
     }
+    m_deviceWake.Lower();
     if (!OpenDevice())
         return false;
     m_onFilled = std::move(onFilled);
@@ -46,6 +47,7 @@ bool AudioInputBase::Start() {
             return true;
         m_stopRequested = false;
     }
+    m_deviceWake.Lower();
     if (!StartDevice())
         return false;
     try {
@@ -122,6 +124,7 @@ void AudioInputBase::JoinDeviceThread() {
         m_stopRequested = true;
     }
     m_wake.notify_all();
+    m_deviceWake.Raise();
     m_deviceThread.join();
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AudioInput.h"
+#include "DeviceWake.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -47,6 +48,8 @@ protected:
     virtual int Capture(uint8_t* buffer, int length) = 0;
 
     bool StopRequested() const;
+    // Raised with a stop request: a device thread polling its device polls this too.
+    const DeviceWake& Wake() const { return m_deviceWake; }
     // Sleeps until `deadline` or a stop request; false on a stop request.
     bool WaitUntil(Clock::time_point deadline);
     // Sleeps for as long as `samples` take to record, or until a stop request; false on a
@@ -70,5 +73,6 @@ private:
     std::condition_variable m_wake;
     std::deque<Buffer> m_queue; // front is the buffer being filled
     bool m_stopRequested = false;
+    DeviceWake m_deviceWake;
     bool m_deviceFailed = false;
 };

@@ -15,6 +15,7 @@ AudioOutputStreamer::~AudioOutputStreamer() {
     // Derived classes have closed already; this only guards against a thread left behind.
     m_stop = true;
     m_wake.notify_all();
+    m_deviceWake.Raise();
     if (m_thread.joinable()) {
         m_thread.join();
     }
@@ -23,6 +24,7 @@ AudioOutputStreamer::~AudioOutputStreamer() {
 bool AudioOutputStreamer::Open() {
     Close();
     SetError({});
+    m_deviceWake.Lower();
     std::string error;
     if (!OpenSink(&error)) {
         SetError(error);
@@ -55,6 +57,7 @@ void AudioOutputStreamer::Close() {
         m_stop = true;
     }
     m_wake.notify_all();
+    m_deviceWake.Raise();
     m_thread.join();
     m_running = false;
     CloseSink();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AudioOutput.h"
+#include "DeviceWake.h"
 
 #include <atomic>
 #include <chrono>
@@ -57,6 +58,8 @@ protected:
     // Owner's thread, in Open: the clock of the stream starts now (sample 0).
     virtual void StreamStarted() {}
     bool StopRequested() const { return m_stop.load(); }
+    // Raised with the stop flag: a device thread polling its device polls this too.
+    const DeviceWake& Wake() const { return m_deviceWake; }
 
 private:
     void Run();
@@ -71,6 +74,7 @@ private:
 
     std::mutex m_wakeMutex;
     std::condition_variable m_wake; // Close wakes a clock wait
+    DeviceWake m_deviceWake;        // and a wait on the device
 
     // Device thread only.
     std::chrono::steady_clock::time_point m_clockStart;

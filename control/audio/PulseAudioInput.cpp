@@ -16,9 +16,9 @@ PulseAudioInput::~PulseAudioInput() {
 bool PulseAudioInput::OpenDevice() {
     int error = 0;
     m_silent = false;
-    m_stream = PulseStream::Open(true, m_source, PERIOD_BYTES, 0, &error);
+    m_stream = PulseStream::Open(true, m_source, PERIOD_BYTES, 0, &error, &Wake());
     if (m_stream == nullptr && !m_source.empty() && PulseStream::NoSuchDevice(error)) {
-        m_stream = PulseStream::Open(true, {}, PERIOD_BYTES, 0, &error);
+        m_stream = PulseStream::Open(true, {}, PERIOD_BYTES, 0, &error, &Wake());
         if (m_stream != nullptr)
             AudioChoice::Instance().Notify(Tavrino::NOTICE_CAPTURE_MISSING);
     }
@@ -41,7 +41,7 @@ bool PulseAudioInput::StartDevice() {
 void PulseAudioInput::Recover() {
     CloseDevice();
     int error = 0;
-    m_stream = PulseStream::Open(true, {}, PERIOD_BYTES, 0, &error);
+    m_stream = PulseStream::Open(true, {}, PERIOD_BYTES, 0, &error, &Wake());
     if (m_stream != nullptr) {
         AudioChoice::Instance().Notify(Tavrino::NOTICE_CAPTURE_LOST);
         return;

@@ -26,9 +26,9 @@ PulseAudioOutput::~PulseAudioOutput() {
 bool PulseAudioOutput::OpenSink(std::string* error) {
     int code = 0;
     m_silent = false;
-    m_stream = PulseStream::Open(false, m_sink, PERIOD_BYTES, BUFFER_BYTES, &code);
+    m_stream = PulseStream::Open(false, m_sink, PERIOD_BYTES, BUFFER_BYTES, &code, &Wake());
     if (m_stream == nullptr && !m_sink.empty() && PulseStream::NoSuchDevice(code)) {
-        m_stream = PulseStream::Open(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code);
+        m_stream = PulseStream::Open(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code, &Wake());
         if (m_stream != nullptr)
             AudioChoice::Instance().Notify(Tavrino::NOTICE_PLAYBACK_MISSING);
     }
@@ -47,7 +47,7 @@ void PulseAudioOutput::CloseSink() {
 void PulseAudioOutput::Recover() {
     CloseSink();
     int code = 0;
-    m_stream = PulseStream::Open(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code);
+    m_stream = PulseStream::Open(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code, &Wake());
     if (m_stream != nullptr) {
         AudioChoice::Instance().Notify(Tavrino::NOTICE_PLAYBACK_LOST);
         return;

@@ -1,6 +1,8 @@
 // One voice stream on the PulseAudio server, read or written with time-outs.
 #include "PulseStream.h"
 
+#include "DeviceWake.h"
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -19,14 +21,22 @@ Clock::time_point After(int ms) {
 } // namespace
 
 std::unique_ptr<PulseStream> PulseStream::Open(bool capture, const std::string& device, int periodBytes,
-                                               int bufferBytes, int* error, int timeoutMs) {
+                                               int bufferBytes, int* error, const DeviceWake* wake,
+                                               int timeoutMs) {
     *error = PA_ERR_CONNECTIONREFUSED;
     std::unique_ptr<PulseStream> s(new PulseStream);
     s->m_capture = capture;
     s->m_loop = pa_mainloop_new();
     if (s->m_loop == nullptr)
         return nullptr;
-    s->m_context = pa_context_new(pa_mainloop_get_api(s->m_loop), "TESSORA");
+    pa_mainloop_api* api = pa_mainloop_get_api(s->m_loop);
+    s->m_wake = wake;
+    // Readable while raised, so the poll of any wait returns at once; nothing to handle.
+    if (wake != nullptr && wake->Descriptor() >= 0)
+        s->m_wakeEvent = api->io_new(api, wake->Descriptor(), PA_IO_EVENT_INPUT,
+                                     [](pa_mainloop_api*, pa_io_event*, int, pa_io_event_flags_t, void*) {},
+                                     nullptr);
+    s->m_context = pa_context_new(api, "TESSORA");
     if (s->m_context == nullptr)
         return nullptr;
     if (pa_context_connect(s->m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
@@ -76,7 +86,7 @@ std::unique_ptr<PulseStream> PulseStream::Open(bool capture, const std::string& 
                 break;
             }
         }
-        if (!s->RunUntil(deadline)) {
+        if (s->WakeRaised() || !s->RunUntil(deadline)) {
             *error = PA_ERR_TIMEOUT;
             break;
         }
@@ -99,6 +109,8 @@ PulseStream::~PulseStream() {
         pa_context_disconnect(m_context);
         pa_context_unref(m_context);
     }
+    if (m_wakeEvent != nullptr)
+        pa_mainloop_get_api(m_loop)->io_free(m_wakeEvent);
     pa_mainloop_free(m_loop);
 }
 
@@ -108,6 +120,10 @@ bool PulseStream::RunUntil(Clock::time_point deadline) {
         return false;
     return pa_mainloop_prepare(m_loop, static_cast<int>(left.count())) >= 0 && pa_mainloop_poll(m_loop) >= 0 &&
            pa_mainloop_dispatch(m_loop) >= 0;
+}
+
+bool PulseStream::WakeRaised() const {
+    return m_wake != nullptr && m_wake->Raised();
 }
 
 void PulseStream::RunPending() {
@@ -160,7 +176,7 @@ int PulseStream::Read(uint8_t* data, int bytes, int timeoutMs) {
             m_fragmentOffset = 0;
             pa_stream_drop(m_stream);
         }
-        if (got < bytes && !RunUntil(deadline))
+        if (got < bytes && (WakeRaised() || !RunUntil(deadline)))
             break;
     }
     return got;
@@ -182,7 +198,7 @@ int PulseStream::Write(const uint8_t* data, int bytes, int timeoutMs) {
         const size_t n = room >= rest ? rest : attr != nullptr && room >= attr->tlength ? room : 0;
         if (n > 0 && pa_stream_write(m_stream, data + done, n, nullptr, 0, PA_SEEK_RELATIVE) == 0)
             done += static_cast<int>(n);
-        if (done < bytes && !RunUntil(deadline))
+        if (done < bytes && (WakeRaised() || !RunUntil(deadline)))
             break;
     }
     RunPending(); // on its way to the server now, not at the next wait

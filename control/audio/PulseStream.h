@@ -7,7 +7,9 @@
 #include <memory>
 #include <string>
 
+class DeviceWake;
 struct pa_context;
+struct pa_io_event;
 struct pa_stream;
 struct pa_mainloop;
 
@@ -29,16 +31,18 @@ public:
     // The voice format (8 kHz mono S16LE; the server resamples for the device) on `device`
     // ("" for the server's default), moving `periodBytes` at a time, with `bufferBytes`
     // of playback buffered. Null, with libpulse's error code in `error`, when the server
-    // or the device cannot be had within `timeoutMs`.
+    // or the device cannot be had within `timeoutMs`. Every wait of the stream, its
+    // opening included, ends early once `wake` (which outlives the stream) is raised.
     static std::unique_ptr<PulseStream> Open(bool capture, const std::string& device, int periodBytes,
-                                             int bufferBytes, int* error, int timeoutMs = 2000);
+                                             int bufferBytes, int* error, const DeviceWake* wake,
+                                             int timeoutMs = 2000);
 
     // Reads `bytes`, waiting at most `timeoutMs` in all. Returns what was read (fewer on a
-    // time-out), or -1 once the stream or the server is gone.
+    // time-out or a raised wake), or -1 once the stream or the server is gone.
     int Read(uint8_t* data, int bytes, int timeoutMs);
     // Writes `bytes` once there is room for them all (in pieces only when they exceed the
-    // whole buffer), waiting at most `timeoutMs` in all. Returns what was written, or -1
-    // once the stream or the server is gone.
+    // whole buffer), waiting at most `timeoutMs` in all. Returns what was written (fewer on
+    // a time-out or a raised wake), or -1 once the stream or the server is gone.
     int Write(const uint8_t* data, int bytes, int timeoutMs);
     // Bytes that can be read, or written, at once, after taking in what the server sent;
     // -1 once the stream or the server is gone.
@@ -59,12 +63,15 @@ private:
     // Handles what the server sent, waiting for it until `deadline` at most; false on
     // the deadline or when the mainloop cannot run.
     bool RunUntil(std::chrono::steady_clock::time_point deadline);
+    bool WakeRaised() const;
     // Handles everything pending without waiting (sends what was written).
     void RunPending();
 
     pa_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;
     pa_stream* m_stream = nullptr;
+    const DeviceWake* m_wake = nullptr;
+    pa_io_event* m_wakeEvent = nullptr; // the wake's descriptor among the mainloop's
     bool m_capture = false;
     std::atomic<bool> m_moved{false};
     size_t m_fragmentOffset = 0; // of the fragment at the head of the capture stream, read already

@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QSemaphore>
-#include <QThread>
 
 #include <cstring>
 
@@ -94,7 +93,6 @@ void CMicDeviceThread::CloseDevice() {
     m_deviceOpen.store(0);
     m_input->Reset();
     m_input->Stop();
-    QThread::msleep(CLOSE_SETTLE_MS);
     ReleaseDevice();
 }
 

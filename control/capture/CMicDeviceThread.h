@@ -37,8 +37,6 @@ public:
     };
     static constexpr int BUFFER_COUNT = 5;
     static constexpr int BUFFER_BYTES = CAcmCodec::PCM_FRAME_SIZE;
-    // How long CloseDevice lets the device settle before closing it.
-    static constexpr int CLOSE_SETTLE_MS = 1000;
 
     using InputFactory = std::function<std::unique_ptr<AudioInput>()>;
 
@@ -50,7 +48,9 @@ public:
 
     // Runs on the starting thread: encoder, input, five buffers queued, recording started.
     bool OpenDevice();
-    // Runs on the capture thread.
+    // Runs on the capture thread. Returns once the device is closed: the input's Stop
+    // has joined its device thread, so nothing writes into the buffers any more and no
+    // settle time is needed.
     void CloseDevice();
 
     // Any thread; each posts an event to the capture thread.

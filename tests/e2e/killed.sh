@@ -19,8 +19,7 @@ kill -KILL "$E2E_HOST_PID"
 killed_ms=$(now_ms)
 wait "$E2E_HOST_PID" 2>/dev/null || true
 # The remote logs the call's traffic the moment the call ends, before it
-# tears its control down (a second, for the microphone to settle) and shows
-# the status line.
+# tears its control down and shows the status line.
 expect "$E2E_REMOTE_LOG" '^traffic: ' 32 "the remote notices the lost host"
 lost_ms=$(($(now_ms) - killed_ms))
 expect "$E2E_REMOTE_LOG" '^status 52: Connection is lost\.$' 5 "the remote reports the lost call"

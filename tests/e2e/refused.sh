@@ -26,8 +26,7 @@ expect "$E2E_REMOTE_LOG" '^status 51: Connecting\.\.\.$' 10 "the unknown user's 
 calling_ms=$(now_ms)
 expect "$E2E_HOST_LOG" "^call from $caller not answered: unknown user\$" 5 "the host hears the unknown user"
 # The remote logs the call's traffic the moment the call ends, before it
-# tears its control down (which takes a second, for the microphone to
-# settle) and shows the status line.
+# tears its control down and shows the status line.
 expect "$E2E_REMOTE_LOG" '^traffic: ' 25 "the unknown user's call times out"
 timeout_ms=$(($(now_ms) - calling_ms))
 expect "$E2E_REMOTE_LOG" '^status 50: Failed to connect\.$' 5 "the remote reports the time-out"

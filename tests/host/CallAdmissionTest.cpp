@@ -19,7 +19,7 @@ protected:
     Action Ask(const QString& ip, const QString& userData, bool secure, qint32 port = 40000) {
         last = admission.Decide(ip, port, userData, secure);
         if (last.action == Action::AcceptSecure || last.action == Action::AcceptStated)
-            last.log += admission.Accepted(last, ip, port);
+            admission.Accepted(last, ip, port);
         return last.action;
     }
 

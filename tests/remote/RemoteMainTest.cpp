@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QNetworkDatagram>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -146,6 +147,8 @@ void RemoteMainTest::callConnectsAndHangsUp() {
     QCOMPARE(toggle->toolTip(), QStringLiteral("Click to Disconnect"));
     QCOMPARE(Find<QAction>(window.get(), "mnuRunConnect")->text(), QStringLiteral("&Disconnect"));
     QTRY_COMPARE(status->text(), QStringLiteral("Connecting..."));
+    auto* tray = Find<QSystemTrayIcon>(window.get(), "trayIcon");
+    QCOMPARE(tray->toolTip(), QStringLiteral("TESSORA-R\nConnecting with Host..."));
 
     // The host sees the user name exactly as stored, from the remote's address and port,
     // and connects only with the very password.
@@ -159,6 +162,7 @@ void RemoteMainTest::callConnectsAndHangsUp() {
     QVERIFY(toggle->isChecked());
     QVERIFY(!combo->isEnabled());
     QVERIFY(!host.TakeLine("! OnStatusEvent 53").isEmpty());
+    QCOMPARE(tray->toolTip(), QStringLiteral("TESSORA-R\nIn a call with Host"));
 
     // Both sides send voice frames now: both lamps light, each in place of its dark twin.
     for (const char* lit : {"picTx", "picRx"})
@@ -177,6 +181,7 @@ void RemoteMainTest::callConnectsAndHangsUp() {
     QCOMPARE(toggle->text(), QStringLiteral("&Connect"));
     QCOMPARE(toggle->toolTip(), QStringLiteral("Click to Connect"));
     QCOMPARE(Find<QAction>(window.get(), "mnuRunConnect")->text(), QStringLiteral("&Connect"));
+    QCOMPARE(tray->toolTip(), QStringLiteral("TESSORA-R\nNot connected"));
     QVERIFY(!ControlInitialised(window.get()));
     QTRY_VERIFY_WITH_TIMEOUT(Find<QLabel>(window.get(), "picTxBlack")->isVisible(), 3000);
     QVERIFY(!Find<QLabel>(window.get(), "picTx")->isVisible());
