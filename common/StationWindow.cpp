@@ -237,6 +237,8 @@ void StationWindow::ShowCallSecurity(qint32 security) {
                                 "古いステーションと同じく平文で送られます。"));
     imgCallSecurity->setToolTip(tip);
     lblCallSecurity->setToolTip(tip);
+    DescribePicture(imgCallSecurity, Tr(QStringLiteral("Call security"), QStringLiteral("通話の保護")),
+                    lblCallSecurity->text());
     m_desktop->SetExtraCallLine(lblCallSecurity->text()); // the tray's tooltip says it too
 }
 

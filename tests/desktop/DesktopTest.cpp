@@ -28,11 +28,11 @@ struct Words {
 };
 const std::map<QString, Words> kWords = {
     {"English",
-     {"Offline", "Online, waiting for calls", "In a call with alice", "Receiving", "Not receiving",
+     {"Offline", "Online, waiting for calls", "In a call with alice\nNot encrypted", "Receiving", "Not receiving",
       "Call admitted|User: alice",
       "Call with alice ended|Connection is disconnected by the remote station."}},
     {"Japanese",
-     {"オフライン", "オンライン、着信待ち", "aliceと通話中", "受信中", "受信していません",
+     {"オフライン", "オンライン、着信待ち", "aliceと通話中\n暗号化なし", "受信中", "受信していません",
       "通話を受け付けました|ユーザー: alice",
       "aliceとの通話が終了しました|接続がリモート・ステーションから切断されました。"}},
 };

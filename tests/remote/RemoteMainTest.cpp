@@ -162,7 +162,7 @@ void RemoteMainTest::callConnectsAndHangsUp() {
     QVERIFY(toggle->isChecked());
     QVERIFY(!combo->isEnabled());
     QVERIFY(!host.TakeLine("! OnStatusEvent 53").isEmpty());
-    QCOMPARE(tray->toolTip(), QStringLiteral("TESSORA-R\nIn a call with Host"));
+    QCOMPARE(tray->toolTip(), QStringLiteral("TESSORA-R\nIn a call with Host\nEncrypted"));
 
     // Both sides send voice frames now: both lamps light, each in place of its dark twin.
     for (const char* lit : {"picTx", "picRx"})
