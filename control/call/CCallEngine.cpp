@@ -3,6 +3,7 @@
 
 #include "CCallSocket.h"
 #include "MixerControl.h"
+#include "NetAddress.h"
 #include "Packets.h"
 #include "PayloadCipher.h"
 #include "TavrinoStandardApi.h"
@@ -125,6 +126,10 @@ void CCallEngine::PostConnection(const std::string& address, int32_t port,
         m_taskWnd->PostConnection(address, port, userData);
 }
 
+std::vector<std::string> CCallEngine::AddressesOf(const std::string& address) {
+    return m_socket->AddressesOf(address);
+}
+
 void CCallEngine::PlayVoiceFrame(const uint8_t* frame) {
     if (!m_stream)
         return;
@@ -153,6 +158,7 @@ void CCallEngine::ResetCallState() {
     SetPeer(std::string(), -1);
     m_partyAddress.clear();
     m_partyPort = -1;
+    m_candidates.Reset();
     m_activitySeen = true;
     m_callState = STATE_IDLE;
     m_ownToken = CCallToken();
@@ -174,11 +180,22 @@ bool CCallEngine::RequireInitialized() {
 }
 
 CCallEngine::Sender CCallEngine::SenderOf(const std::string& address, int port) const {
+    // Addresses, not their spellings: an IPv6 address has several.
     if (m_callState == STATE_CONNECTED)
-        return address == m_peerAddress && port == m_peerPort ? Sender::Peer : Sender::Stranger;
-    if (m_callState == STATE_PENDING && address == m_partyAddress && port == m_partyPort)
-        return m_ownToken.IsZero() ? Sender::AcceptedCaller : Sender::CalledStation;
-    return Sender::Stranger;
+        return Tavrino::SameAddress(address, m_peerAddress) && port == m_peerPort
+                   ? Sender::Peer
+                   : Sender::Stranger;
+    if (m_callState != STATE_PENDING || port != m_partyPort)
+        return Sender::Stranger;
+    if (m_ownToken.IsZero())
+        return Tavrino::SameAddress(address, m_partyAddress) ? Sender::AcceptedCaller
+                                                             : Sender::Stranger;
+    return m_candidates.Contains(address) ? Sender::CalledStation : Sender::Stranger;
+}
+
+void CCallEngine::SendRequest(const std::string& address) {
+    SendPacket(PKT_CALL_REQUEST, m_request.data(), static_cast<int>(m_request.size()), address,
+               m_peerPort);
 }
 
 void CCallEngine::BecomePending() {
@@ -288,18 +305,20 @@ bool CCallEngine::Connect(const std::string& address, int32_t port, const std::s
         return false;
     }
     m_ownToken = token;
-    // Datagrams show their source as a dotted address, so a name is resolved once here,
-    // with a bounded wait (a literal address never asks DNS), and the call's datagrams
-    // all go to that address: no lookup per resend. An unresolvable name leaves no
-    // party and no peer address: nothing can leave, and the call times out.
-    m_partyAddress = CUdpSocket::DottedAddress(address);
+    // Datagrams show their source as an address, so a name is resolved once here, with
+    // a bounded wait (a literal address never asks DNS), and the call's datagrams all
+    // go to its addresses: no lookup per resend. An unresolvable name leaves no party
+    // and no peer address: nothing can leave, and the call times out.
+    m_candidates.Reset(AddressesOf(address));
+    m_partyAddress = m_candidates.First();
     m_partyPort = port;
     SetPeer(m_partyAddress, port);
     m_request = BuildCallRequestPayload(UpToFirstZero(userData), m_ownToken);
-    SendPacket(PKT_CALL_REQUEST, m_request.data(), static_cast<int>(m_request.size()),
-               m_peerAddress, m_peerPort);
+    SendRequest(m_peerAddress);
     StartTimer(TIMER_CALL_TIMEOUT, SecondsToTimerMs(timeOut));
     StartTimer(TIMER_RESEND, kResendPeriodMs);
+    if (m_candidates.HasNext())
+        StartTimer(TIMER_NEXT_ADDRESS, CCallCandidates::kNextAddressDelayMs);
     BecomePending();
     return true;
 }
@@ -627,8 +646,17 @@ void CCallEngine::OnTimerTick(int id) {
         }
         break;
     case TIMER_RESEND:
-        SendPacket(PKT_CALL_REQUEST, m_request.data(), static_cast<int>(m_request.size()),
-                   m_peerAddress, m_peerPort);
+        // Every address brought in; after a reset, the (empty) peer as ever.
+        if (m_candidates.Tried().empty())
+            SendRequest(m_peerAddress);
+        for (const std::string& address : m_candidates.Tried())
+            SendRequest(address);
+        break;
+    case TIMER_NEXT_ADDRESS:
+        if (IsCalling() && m_candidates.HasNext())
+            SendRequest(m_candidates.BringInNext());
+        if (!IsCalling() || !m_candidates.HasNext())
+            StopTimer(TIMER_NEXT_ADDRESS);
         break;
     case TIMER_KEEPALIVE:
         for (int i = 0; i < kKeepAliveCopies; ++i)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CAcmCodec.h"
+#include "CCallCandidates.h"
 #include "CCallToken.h"
 #include "CCaptureHolder.h"
 #include "CPendingCallList.h"
@@ -140,6 +141,8 @@ protected:
                                 const std::string& userData);
     // One accepted 195-byte GSM frame: decode, queue and play.
     virtual void PlayVoiceFrame(const uint8_t* frame);
+    // The addresses a call to `address` goes to, in order (CUdpSocket::AddressesOf).
+    virtual std::vector<std::string> AddressesOf(const std::string& address);
 
 private:
     // Who a received datagram comes from, as far as the call is concerned.
@@ -154,6 +157,7 @@ private:
     static constexpr std::array<int, 2> kConnectedTimers{TIMER_SUPERVISION, TIMER_KEEPALIVE};
     // False, with the object error set, while not initialised.
     bool RequireInitialized();
+    void SendRequest(const std::string& address); // the stored call request, to the peer port
     void BecomePending();
     void BecomeConnected(const std::string& address, int port);
     void SetPeer(const std::string& address, int32_t port);
@@ -187,6 +191,8 @@ private:
     // The call's other party while pending (see PartyAddress); empty and -1 otherwise.
     std::string m_partyAddress;
     int32_t m_partyPort = -1;
+    // While calling: the called station's addresses; the party is the first of them.
+    CCallCandidates m_candidates;
 
     std::atomic<bool> m_detectionEnabled{false};
     CPlaybackStream* m_stream = nullptr; // owned by m_playback

@@ -42,6 +42,7 @@ public:
     std::atomic<int> inFlight{0};
     std::atomic<int> sendDelayUs{0};
     bool refuseBuffers = false;
+    bool noIpv6 = false;
 
     void SendBytes(const std::vector<uint8_t>& datagram, int port,
                    const std::string& address = kLoopback) {
@@ -65,18 +66,26 @@ protected:
         received.push_back(std::move(d));
     }
 
-    int SendToSystem(int fd, const uint8_t* data, int length, const sockaddr_in& to) override {
+    int SendToSystem(int fd, const uint8_t* data, int length, const sockaddr* to,
+                     socklen_t toLength) override {
         ++attempts;
         ++inFlight;
         if (sendDelayUs > 0) {
             ::usleep(static_cast<useconds_t>(sendDelayUs.load()));
         }
-        const int result = blockSends ? EAGAIN : CUdpSocket::SendToSystem(fd, data, length, to);
+        const int result = blockSends ? EAGAIN : CUdpSocket::SendToSystem(fd, data, length, to, toLength);
         --inFlight;
         return result;
     }
     bool SetBufferSizes(int fd) override {
         return !refuseBuffers && CUdpSocket::SetBufferSizes(fd);
+    }
+    int NewDescriptor(int family) override {
+        if (family == AF_INET6 && noIpv6) {
+            errno = EAFNOSUPPORT; // as a kernel booted with ipv6.disable=1 answers
+            return -1;
+        }
+        return CUdpSocket::NewDescriptor(family);
     }
 };
 
@@ -462,4 +471,59 @@ TEST(UdpSocketOpen, BindsTheConfiguredAddressOrFails) {
     EXPECT_FALSE(second.Open(socket.LocalPort()));
     EXPECT_FALSE(second.IsOpen());
     second.Close();
+}
+
+// One socket for both families: each peer is heard and answered, and seen in the one text
+// of its address (an IPv4 peer dotted, never ::ffff:), whatever spelling a send names it
+// by. Without IPv6 in the kernel it is the IPv4 socket; a bind address keeps to its family.
+TEST(UdpSocketFamilies, ServesBothFamiliesOnOneSocketOrWhatItCan) {
+    const RawPeer v4, v6(true);
+    if (v6.Port() < 0) {
+        GTEST_SKIP() << "this machine has no ::1";
+    }
+    struct Reached {
+        const RawPeer* peer;
+        std::string shown, sendTo;
+    };
+    const Reached four{&v4, "127.0.0.1", "::ffff:127.0.0.1"}, six{&v6, "::1", "[0:0:0:0:0:0:0:1]"};
+    const struct {
+        const char* what;
+        bool noIpv6;
+        const char* bind;
+        int reach;
+        std::vector<Reached> reached, unreached;
+    } cases[] = {
+        {"dual stack", false, nullptr, CUdpSocket::REACH_V4 | CUdpSocket::REACH_V6, {four, six}, {}},
+        {"no IPv6 in the kernel", true, nullptr, CUdpSocket::REACH_V4, {four}, {six}},
+        {"bound to [::1]", false, "[::1]", CUdpSocket::REACH_V6, {six}, {four}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestSocket socket;
+        socket.noIpv6 = c.noIpv6;
+        if (c.bind != nullptr) {
+            ::setenv("TAVRINO_BIND_ADDRESS", c.bind, 1);
+        }
+        const bool opened = socket.Open(0);
+        ::unsetenv("TAVRINO_BIND_ADDRESS");
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(socket.Reachable(), c.reach);
+        for (const Reached& r : c.reached) {
+            ASSERT_TRUE(r.peer->SendTo(socket.LocalPort(), Bytes({PKT_KEEPALIVE})));
+            ASSERT_TRUE(WaitForDatagrams(socket, 1));
+            EXPECT_EQ(socket.received.back().address, r.shown);
+            EXPECT_EQ(socket.received.back().port, r.peer->Port());
+            socket.received.clear();
+            socket.SendBytes(Bytes({PKT_HANGUP}), r.peer->Port(), r.sendTo);
+            EXPECT_EQ(r.peer->Receive(), Bytes({PKT_HANGUP})) << r.sendTo;
+            EXPECT_EQ(socket.AddressesOf(r.sendTo), std::vector<std::string>{r.shown});
+        }
+        for (const Reached& r : c.unreached) {
+            r.peer->SendTo(socket.LocalPort(), Bytes({PKT_KEEPALIVE}));
+            socket.SendBytes(Bytes({PKT_HANGUP}), r.peer->Port(), r.sendTo);
+            EXPECT_FALSE(r.peer->Receive(200)) << r.sendTo;
+            EXPECT_TRUE(socket.received.empty()) << r.shown;
+            EXPECT_TRUE(socket.AddressesOf(r.sendTo).empty());
+        }
+    }
 }
