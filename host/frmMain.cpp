@@ -17,6 +17,8 @@
 #include "modRouterPort.h"
 #include "modUserData.h"
 
+#include "NetAddress.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QGridLayout>
@@ -32,6 +34,11 @@
 using namespace Tavrino;
 
 namespace {
+
+// "10.0.0.7:33550", "[2001:db8::7]:33550": where a call comes from, for the log.
+QString Caller(const QString& ip, qint32 port) {
+    return QString::fromStdString(AddressWithPort(ip.toStdString(), port));
+}
 
 const QString kDefaultListenPort = QStringLiteral("33550");
 constexpr int kAcceptTimeOutSeconds = 20;
@@ -361,7 +368,7 @@ void frmMain::RefuseUnknownCaller(const QString& ip, qint32 port, const QString&
     const AdmissionLimiter::Failure failure = m_admissions.Fail(ip, userData);
     if (failure == AdmissionLimiter::Failure::Repeated)
         return;
-    ConsoleLog(QStringLiteral("call from %1:%2 not answered: unknown user").arg(ip).arg(port));
+    ConsoleLog(QStringLiteral("call from %1 not answered: unknown user").arg(Caller(ip, port)));
     if (failure == AdmissionLimiter::Failure::Blocking)
         ConsoleLog(QStringLiteral("calls from %1 not answered for %2 s: %3 failed attempts")
                        .arg(ip)
@@ -387,10 +394,8 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
 
     if (IsUserDisabled(index)) {
         if (TavrinoStandard->CallBool(DISPID_CANCEL_INCOMING_CALL, {ip, port})) {
-            ConsoleLog(QStringLiteral("call from %1:%2 refused: user %3 is disabled")
-                           .arg(ip)
-                           .arg(port)
-                           .arg(userName));
+            ConsoleLog(QStringLiteral("call from %1 refused: user %2 is disabled")
+                           .arg(Caller(ip, port), userName));
             txtConnectedIpAddress->clear();
             txtForwardingPort->clear();
         } else {
@@ -400,8 +405,7 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
     }
 
     if (TavrinoStandard->CallBool(DISPID_ACCEPT_INCOMING_CALL, {ip, port, kAcceptTimeOutSeconds})) {
-        ConsoleLog(
-            QStringLiteral("call from %1:%2 accepted: user %3").arg(ip).arg(port).arg(userName));
+        ConsoleLog(QStringLiteral("call from %1 accepted: user %2").arg(Caller(ip, port), userName));
         txtConnectedIpAddress->setText(ip);
         txtForwardingPort->setText(QString::number(port));
         txtUserName->setText(g_udtUsers[static_cast<size_t>(index)].UserName);
