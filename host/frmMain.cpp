@@ -466,8 +466,11 @@ void frmMain::mnuRunRouterPort_Click() {
 }
 
 void frmMain::RouterPort_Changed(const PortMapReport& report) {
+    const QStringList before = lblRouterStatus->text().split(QLatin1Char('\n'));
     const QString text = RouterPortText(report);
     lblRouterStatus->setText(text);
-    if (!text.isEmpty())
-        ConsoleLog(QStringLiteral("router: ") + text);
+    // The forwarding's and the pinhole's lines are logged as each changes.
+    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (!before.contains(line))
+            ConsoleLog(QStringLiteral("router: ") + line);
 }

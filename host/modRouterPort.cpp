@@ -2,6 +2,7 @@
 #include "modRouterPort.h"
 
 #include "NatPmpGateway.h"
+#include "UpnpPinholeGateway.h"
 #include "modHvnRegistry.h"
 
 #include <QSettings>
@@ -33,7 +34,54 @@ bool RouterPortAllowedByEnvironment() {
              value == QLatin1String("no") || value == QLatin1String("false"));
 }
 
+namespace {
+
+QString PinholeText(quint16 number, const PortMapReport::Pinhole& pinhole) {
+    using State = PortMapReport::State;
+    const QString port = QString::number(number);
+    switch (pinhole.state) {
+    case State::Off:
+    case State::Taken: // a pinhole is never another machine's
+        return {};
+    case State::Open:
+        return Tr(QStringLiteral("IPv6 port %1 is open in the router's firewall for %2")
+                      .arg(port, pinhole.address),
+                  QStringLiteral("ルーターのファイアウォールでIPv6のポート%1を %2 に開きました")
+                      .arg(port, pinhole.address));
+    case State::Closed:
+        return Tr(QStringLiteral("IPv6 port %1 is closed in the router's firewall.").arg(port),
+                  QStringLiteral("ルーターのファイアウォールでIPv6のポート%1を閉じました。").arg(port));
+    case State::NoGateway:
+        return Tr(QStringLiteral("IPv6 port %1 is not open in the router's firewall: the router "
+                                 "offers no IPv6 pinholes.")
+                      .arg(port),
+                  QStringLiteral("ルーターのファイアウォールでIPv6のポート%1は開いていません。"
+                                 "ルーターはIPv6のピンホールに対応していません。")
+                      .arg(port));
+    case State::Refused:
+        return Tr(QStringLiteral("IPv6 port %1 is not open in the router's firewall: the router "
+                                 "refused (error %2).")
+                      .arg(port)
+                      .arg(pinhole.code),
+                  QStringLiteral("ルーターのファイアウォールでIPv6のポート%1は開いていません。"
+                                 "ルーターに拒否されました（エラー%2）。")
+                      .arg(port)
+                      .arg(pinhole.code));
+    }
+    return {};
+}
+
+} // namespace
+
 QString RouterPortText(const PortMapReport& report) {
+    const QString forwarding = ForwardingText(report);
+    const QString pinhole = PinholeText(report.port, report.pinhole);
+    if (forwarding.isEmpty() || pinhole.isEmpty())
+        return forwarding + pinhole;
+    return forwarding + QLatin1Char('\n') + pinhole;
+}
+
+QString ForwardingText(const PortMapReport& report) {
     using State = PortMapReport::State;
     const QString port = QString::number(report.port);
     switch (report.state) {
@@ -93,5 +141,7 @@ std::unique_ptr<CPortMapper> NewRouterPortMapper(QObject* parent) {
         ways.push_back(NewNatPmpGateway());
         return NewFirstFoundGateway(std::move(ways));
     };
-    return std::make_unique<CPortMapper>(makeGateway, timing, parent);
+    // The IPv6 firewall only by UPnP IGD 2: NAT-PMP has no pinholes.
+    const auto makePinholes = [bindAddress] { return NewUpnpPinholeGateway(bindAddress); };
+    return std::make_unique<CPortMapper>(makeGateway, timing, makePinholes, parent);
 }

@@ -1,5 +1,6 @@
 // The router port mapper against a fake router: what it reports, what it
-// leaves on the router, and that a router that never answers cannot hold it.
+// leaves on the router (forwarding and IPv6 pinhole), and that a router that
+// never answers cannot hold it.
 // (Mending, removal on offline and exit: tests/e2e/router.sh, on a real router.)
 #include "CPortMapper.h"
 #include "UpnpGateway.h"
@@ -24,6 +25,9 @@ struct Router { // shared by the test and the mapper's worker
     bool present = true, lies = false, hang = false, searching = false;
     int addError = 0;
     std::map<quint16, GatewayMapping> table;
+    IPinholeGateway::Found ipv6 = IPinholeGateway::Found::Router;
+    int pinholeError = 0, nextHole = 1;
+    std::map<QString, quint16> holes; // by id
     template <class F> auto Locked(F f) {
         const std::lock_guard lock(mutex);
         return f(*this);
@@ -58,11 +62,39 @@ struct FakeGateway final : IGateway {
     }
 };
 
+const QString kUs6 = QStringLiteral("2001:db8:1::2");
+
+struct FakePinholes final : IPinholeGateway {
+    std::shared_ptr<Router> r;
+    explicit FakePinholes(std::shared_ptr<Router> router) : r(std::move(router)) {}
+    Found Discover(int) override { return r->Locked([](Router& x) { return x.ipv6; }); }
+    QString LocalAddress() const override { return kUs6; }
+    int AddPinhole(quint16 p, const QString&, int, QString* id) override {
+        return r->Locked([&](Router& x) {
+            if (x.pinholeError == 0)
+                x.holes[*id = QString::number(x.nextHole++)] = p;
+            return x.pinholeError;
+        });
+    }
+    int UpdatePinhole(const QString& id, int) override { return CheckPinhole(id); }
+    int CheckPinhole(const QString& id) override {
+        return r->Locked([&](Router& x) { return x.holes.count(id) ? 0 : kUpnpNoSuchPinhole; });
+    }
+    int DeletePinhole(const QString& id) override {
+        return r->Locked([&](Router& x) { return x.holes.erase(id), 0; });
+    }
+};
+
 struct Fixture {
+    explicit Fixture(bool pinholes = false)
+        : mapper(std::make_unique<CPortMapper>(
+              [r = router] { return std::make_unique<FakeGateway>(r); },
+              PortMapperTiming{10, 50, 3600, 3000},
+              pinholes ? CPortMapper::PinholeFactory(
+                             [r = router] { return std::make_unique<FakePinholes>(r); })
+                       : CPortMapper::PinholeFactory())) {}
     std::shared_ptr<Router> router = std::make_shared<Router>();
-    std::unique_ptr<CPortMapper> mapper =
-        std::make_unique<CPortMapper>([r = router] { return std::make_unique<FakeGateway>(r); },
-                                      PortMapperTiming{10, 50, 3600, 3000});
+    std::unique_ptr<CPortMapper> mapper;
     QSignalSpy spy{mapper.get(), &CPortMapper::Changed};
 };
 
@@ -96,6 +128,40 @@ TEST(PortMapper, ReportsWhatTheRouterDid) {
         EXPECT_EQ(f.mapper->PublicAddress(), c.expected.state == State::Open ? "11.22.33.1" : "");
         EXPECT_TRUE(c.holder.isEmpty() ? !f.router->Holds(kUs) : f.router->Holds(c.holder))
             << c.what;
+    }
+}
+
+TEST(PortMapper, KeepsAPinholeInTheIpv6FirewallBesideTheForwarding) {
+    using Pinhole = PortMapReport::Pinhole;
+    using Found = IPinholeGateway::Found;
+    const struct {
+        const char* what;
+        std::function<void(Router&)> setUp;
+        Pinhole expected;
+    } cases[] = {
+        {"opened", [](Router&) {}, {State::Open, kUs6, 0}},
+        {"no IPv6 address here", [](Router& r) { r.ipv6 = Found::NothingToOpen; }, {}},
+        {"no IPv6 firewall", [](Router& r) { r.ipv6 = Found::NoRouter; }, {State::NoGateway, {}, 0}},
+        {"refused", [](Router& r) { r.pinholeError = 606; }, {State::Refused, {}, 606}},
+    };
+    for (const auto& c : cases) {
+        Fixture f(true);
+        c.setUp(*f.router);
+        f.mapper->Start(kPort);
+        ASSERT_TRUE(f.spy.wait(5000)) << c.what;
+        EXPECT_EQ(f.mapper->Report().pinhole, c.expected) << c.what;
+        EXPECT_EQ(f.mapper->Report().state, State::Open) << c.what; // the forwarding as ever
+        EXPECT_EQ(f.router->Locked([](Router& r) { return r.holes.size(); }),
+                  c.expected.state == State::Open ? 1u : 0u)
+            << c.what;
+        if (c.expected.state != State::Open)
+            continue;
+        // Lost on the router: asked for again at the next check. Offline: removed.
+        f.router->Locked([](Router& r) { return r.holes.clear(), 0; });
+        QTRY_COMPARE(f.router->Locked([](Router& r) { return r.holes.size(); }), 1u);
+        f.mapper->Stop();
+        QTRY_COMPARE(f.mapper->Report().pinhole.state, State::Closed);
+        EXPECT_TRUE(f.router->Locked([](Router& r) { return r.holes.empty(); }));
     }
 }
 
