@@ -93,8 +93,9 @@ std::vector<Ipv6Entry> ListIpv6Addresses() {
         return entries;
     // "20010db8000000000000000000000005 02 40 00 80 eth0": address, interface index,
     // prefix length, scope and flags in hex, interface name.
-    while (!file.atEnd()) {
-        const QList<QByteArray> fields = file.readLine().simplified().split(' ');
+    // Read whole: a /proc file has no size, so QFile::atEnd holds from the start.
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() < 5 || fields[0].size() != 32)
             continue;
         const QByteArray bytes = QByteArray::fromHex(fields[0]);

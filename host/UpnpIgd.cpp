@@ -5,15 +5,21 @@
 
 namespace {
 constexpr unsigned char kMulticastTtl = 2;
+constexpr const char* kIpv6FirewallService = "urn:schemas-upnp-org:service:WANIPv6FirewallControl:1";
 }
 
 bool UpnpIgd::Discover(int timeoutMs, const QByteArray& multicastInterface, bool ipv6,
                        bool connected) {
     Forget();
     int error = 0;
-    UPNPDev* devices = upnpDiscover(
-        timeoutMs, multicastInterface.isEmpty() ? nullptr : multicastInterface.constData(),
-        nullptr, UPNP_LOCAL_PORT_ANY, ipv6 ? 1 : 0, kMulticastTtl, &error);
+    const char* interface = multicastInterface.isEmpty() ? nullptr : multicastInterface.constData();
+    // Over IPv6 only the firewall service is of use, and one search type waits once:
+    // upnpDiscover waits timeoutMs for each of its four types when nobody answers.
+    UPNPDev* devices =
+        ipv6 ? upnpDiscoverDevice(kIpv6FirewallService, timeoutMs, interface, nullptr,
+                                  UPNP_LOCAL_PORT_ANY, 1, kMulticastTtl, &error)
+             : upnpDiscover(timeoutMs, interface, nullptr, UPNP_LOCAL_PORT_ANY, 0, kMulticastTtl,
+                            &error);
     if (devices == nullptr)
         return false;
     std::array<char, 64> lan{};

@@ -2,6 +2,7 @@
 #include "modHvnIPAddress.h"
 #include "modHvnRegistry.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -117,8 +118,10 @@ TEST(GlobalIpv6Address, TheFirstStableGlobalAddressElseATemporaryOne) {
     for (const auto& c : cases)
         EXPECT_EQ(GetGlobalIPv6Address([&] { return c.entries; }), c.shown);
     // The kernel's own list reads: ::1 is on it wherever IPv6 is on.
+    if (!QFile::exists(QStringLiteral("/proc/net/if_inet6")))
+        return;
     const auto listed = ListIpv6Addresses();
-    EXPECT_TRUE(listed.empty() || std::any_of(listed.begin(), listed.end(), [](const Ipv6Entry& e) {
-                    return e.bytes[15] == 1 && e.scope == 0x10;
-                }));
+    EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [](const Ipv6Entry& e) {
+        return e.bytes[15] == 1 && e.scope == 0x10;
+    }));
 }
