@@ -49,8 +49,8 @@ private:
         return (m_mapped != 0 && m_mapped != port) || (m_holePort != 0 && m_holePort != port);
     }
 
-    std::unique_ptr<IGateway> m_gateway;
-    std::unique_ptr<IPinholeGateway> m_pinholes; // may be null
+    std::unique_ptr<IGateway> m_gateway;         // null: no forwarding is asked for
+    std::unique_ptr<IPinholeGateway> m_pinholes; // null: no pinhole is asked for
     quint16 m_holePort = 0; // the pinhole's port while it stands
     QString m_holeId;
     QString m_holeClient;
@@ -144,6 +144,8 @@ PortMapReport Worker::Open(quint16 port) {
 }
 
 PortMapReport Worker::Check(quint16 port) {
+    if (!m_gateway)
+        return {}; // nothing to forward: Off
     // Not forwarded (the last attempt failed), gone (router restarted, lease
     // lost, someone removed it), or not renewed: ask again.
     if (m_mapped == 0 || !StandsForUs(port)) {

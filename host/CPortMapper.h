@@ -63,7 +63,8 @@ public:
     using GatewayFactory = std::function<std::unique_ptr<IGateway>()>;
     using PinholeFactory = std::function<std::unique_ptr<IPinholeGateway>()>;
 
-    // Without makePinholes no pinhole is asked for.
+    // Without makePinholes no pinhole is asked for; a makeGateway that gives no
+    // gateway asks for no forwarding.
     explicit CPortMapper(GatewayFactory makeGateway, PortMapperTiming timing = {},
                          PinholeFactory makePinholes = {}, QObject* parent = nullptr);
     ~CPortMapper() override;

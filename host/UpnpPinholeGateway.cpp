@@ -7,19 +7,41 @@
 
 #include <miniupnpc/upnpcommands.h>
 
+#include <ifaddrs.h>
+#include <netinet/in.h>
+
 #include <array>
 
 namespace {
 
 constexpr const char* kUdpProtocolNumber = "17"; // pinholes name protocols by number
 
+// The interface that holds `address`; empty when none does.
+QByteArray InterfaceOf(const Tavrino::IpAddress& address) {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return {};
+    QByteArray name;
+    for (const ifaddrs* entry = list; entry != nullptr && name.isEmpty(); entry = entry->ifa_next) {
+        const auto found = entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET6
+                               ? Tavrino::FromSocketAddress(entry->ifa_addr, sizeof(sockaddr_in6))
+                               : std::nullopt;
+        if (found && found->bytes == address.bytes)
+            name = entry->ifa_name;
+    }
+    ::freeifaddrs(list);
+    return name;
+}
+
 class MiniUpnpPinholeGateway final : public IPinholeGateway {
 public:
     explicit MiniUpnpPinholeGateway(const QByteArray& bindAddress) {
         const auto parsed = Tavrino::ParseIpAddress(bindAddress.toStdString());
         m_ipv4Only = parsed && parsed->family == Tavrino::IpAddress::V4;
-        if (parsed && !m_ipv4Only)
+        if (parsed && !m_ipv4Only) {
             m_client = QString::fromStdString(Tavrino::AddressText(*parsed));
+            m_interface = InterfaceOf(*parsed);
+        }
     }
 
     Found Discover(int timeoutMs) override {
@@ -27,7 +49,7 @@ public:
         // Without a global address no caller could use a pinhole.
         if (m_ipv4Only || GetGlobalIPv6Address().isEmpty())
             return Found::NothingToOpen;
-        if (!m_igd.Discover(timeoutMs, {}, true, false) || m_igd.Urls().controlURL_6FC == nullptr ||
+        if (!m_igd.Discover(timeoutMs, m_interface, true, false) || m_igd.Urls().controlURL_6FC == nullptr ||
             m_igd.Data().IPv6FC.servicetype[0] == '\0')
             return Found::NoRouter;
         return Found::Router;
@@ -79,7 +101,8 @@ private:
     const char* ServiceType() const { return m_igd.Data().IPv6FC.servicetype; }
 
     bool m_ipv4Only = false;
-    QString m_client; // the bound IPv6 address, else empty
+    QString m_client;       // the bound IPv6 address, else empty
+    QByteArray m_interface; // where that address is: the search goes out there
     UpnpIgd m_igd;
 };
 

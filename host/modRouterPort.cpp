@@ -2,6 +2,7 @@
 #include "modRouterPort.h"
 
 #include "NatPmpGateway.h"
+#include "NetAddress.h"
 #include "UpnpPinholeGateway.h"
 #include "modHvnRegistry.h"
 
@@ -134,8 +135,13 @@ std::unique_ptr<CPortMapper> NewRouterPortMapper(QObject* parent) {
     const int checkSeconds = qEnvironmentVariableIntValue("TESSORA_UPNP_CHECK_SECONDS", &ok);
     if (ok && checkSeconds > 0)
         timing.checkMs = checkSeconds * 1000;
+    // A host bound to an IPv6 address takes no IPv4 calls: nothing to forward.
+    const auto bound = Tavrino::ParseIpAddress(bindAddress.toStdString());
+    const bool ipv6Only = bound && bound->family == Tavrino::IpAddress::V6;
     // UPnP first, which most home routers speak; NAT-PMP where it is missing.
-    const auto makeGateway = [bindAddress] {
+    const auto makeGateway = [bindAddress, ipv6Only]() -> std::unique_ptr<IGateway> {
+        if (ipv6Only)
+            return nullptr;
         std::vector<std::unique_ptr<IGateway>> ways;
         ways.push_back(NewUpnpGateway(bindAddress));
         ways.push_back(NewNatPmpGateway());

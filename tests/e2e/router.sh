@@ -31,8 +31,7 @@ for a in "$lan l0 10.1.0.2" "$rtr l1 10.1.0.1" "$rtr w0 11.22.33.1" "$wan w1 11.
   ip -n "$1" addr add "$3/24" dev "$2" && ip -n "$1" link set "$2" up
 done
 for a in "$lan l0 1::2" "$rtr l1 1::1" "$rtr w0 2::1" "$wan w1 2::2" "$wan w1 2::3"; do
-  set -- $a
-  ip -n "$1" addr add "2001:db8:$3/64" dev "$2" nodad
+  set -- $a && ip -n "$1" addr add "2001:db8:$3/64" dev "$2" nodad
 done
 ip -n "$lan" route add default via 10.1.0.1
 ip -n "$lan" -6 route add default via 2001:db8:1::1
@@ -85,9 +84,6 @@ expect_pinhole() { expect_rule pinholed "$@"; }
 # The same host called at its own IPv6 address, brackets and all as an operator types it.
 printf 'ConnectName=Six&Description=Over IPv6&IP Address=[2001:db8:1::2]&PortNo=%s&UserName=demo&Password=%s\r\n' \
   "$E2E_PORT" "$E2E_PASSWORD" >>"$E2E_REMOTE_DIR/Connect.dat"
-call6() { # LOG: a remote on 2001:db8:2::2 calls the host over IPv6
-  E2E_REMOTE_ADDR=2001:db8:2::2 E2E_REMOTE_LOG="$E2E_SCRATCH/$1.log" remote Six silence null
-}
 option() { local d="$E2E_SCRATCH/home/HALVORN Corporation"; mkdir -p "$d"; printf '[Router]\nOpenPortByUPnP=%s\n' "$1" >"$d/TESSORA-H.conf"; }
 start_host() { E2E_HOST_LOG="$E2E_SCRATCH/$1.log"; host "${@:2}"; host_pid=$E2E_HOST_PID; }
 export TESSORA_UPNP=on
@@ -133,7 +129,7 @@ expect_heard "$REMOTE_SAYS" "$E2E_SCRATCH/host-heard.wav" "$HOST_SAYS" "the host
 expect_heard "$HOST_SAYS" "$E2E_SCRATCH/remote-heard.wav" "$REMOTE_SAYS" "the remote heard the host" 8 0.9
 
 e2e_log "a remote outside calls the host's IPv6 address through the pinhole"
-call6 remote6
+E2E_REMOTE_ADDR=2001:db8:2::2 E2E_REMOTE_LOG="$E2E_SCRATCH/remote6.log" remote Six silence null
 expect "$E2E_HOST_LOG" "^call from \[2001:db8:2::2\]:$E2E_PORT accepted: user demo\$" 20 "the host admits the IPv6 caller"
 expect "$E2E_REMOTE_LOG" '^status 53:' 10 "the remote gets connected through the pinhole"
 stop "$E2E_REMOTE_PID" "the IPv6 remote"

@@ -121,20 +121,16 @@ TEST_F(AboutTest, WithoutASeamTheBoxShowsTheMachinesAddress) {
 }
 
 TEST_F(AboutTest, IPv6LineOnlyWhereTheComputerHasAGlobalAddress) {
-    const std::pair<const char*, QString> rows[] = {
-        {"English", QStringLiteral("IPv6 Address: 2001:db8::5")},
-        {"Japanese", QStringLiteral("IPv6アドレス: 2001:db8::5")}};
-    for (const auto& [language, shown] : rows) {
+    for (const auto& [language, shown] : {std::pair{"English", QStringLiteral("IPv6 Address: 2001:db8::5")},
+                                          std::pair{"Japanese", QStringLiteral("IPv6アドレス: 2001:db8::5")}}) {
         g_strLanguage = QString::fromLatin1(language);
         for (const QString& ipv6 : {QStringLiteral("2001:db8::5"), QString()}) {
             AboutInfo info = WithAddress(HostAboutInfo(HelpFilePath("TESSORAH")), "10.0.0.7");
             info.globalIpv6Address = [ipv6] { return ipv6; };
             frmAbout box(info);
             box.show();
-            const auto* line = box.findChild<QLabel*>("lblIpv6Address");
-            ASSERT_NE(line, nullptr);
-            EXPECT_EQ(line->isVisible(), !ipv6.isEmpty()) << language;
-            EXPECT_EQ(line->text(), ipv6.isEmpty() ? QString() : shown) << language;
+            EXPECT_EQ(box.findChild<QLabel*>("lblIpv6Address")->isVisible(), !ipv6.isEmpty());
+            EXPECT_EQ(Text(box, "lblIpv6Address"), ipv6.isEmpty() ? QString() : shown) << language;
         }
     }
 }

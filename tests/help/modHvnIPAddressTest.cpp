@@ -95,33 +95,23 @@ TEST_F(LocalAddressTest, ThisMachineGivesUnknownOrAReachableAddress) {
 } // namespace
 
 TEST(GlobalIpv6Address, TheFirstStableGlobalAddressElseATemporaryOne) {
-    const auto entry = [](quint8 first, quint8 last, int scope, unsigned flags) {
-        Ipv6Entry e;
-        e.bytes = {first, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, last};
-        e.scope = scope;
-        e.flags = flags;
-        return e;
+    // 2001:db8::N (fe01:db8::N, fd01:db8::N for the first byte given) with scope and flags.
+    const auto at = [](quint8 first, quint8 last, int scope, unsigned flags) {
+        return Ipv6Entry{{first, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, last}, scope, flags};
     };
-    const Ipv6Entry loopback = entry(0, 1, 0x10, 0x80), linkLocal = entry(0xfe, 2, 0x20, 0x80),
-                    ula = entry(0xfd, 3, 0, 0x80), temporary = entry(0x20, 4, 0, 0x01),
-                    deprecated = entry(0x20, 5, 0, 0x20), tentative = entry(0x20, 6, 0, 0x40),
-                    stable = entry(0x20, 7, 0, 0x80);
-    const struct {
-        std::vector<Ipv6Entry> entries;
-        const char* shown;
-    } cases[] = {
-        {{loopback, linkLocal, ula, temporary, deprecated, tentative, stable}, "2001:db8::7"},
-        {{loopback, temporary, deprecated}, "2001:db8::4"},
-        {{loopback, linkLocal, ula, deprecated, tentative}, ""},
-        {{}, ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(GetGlobalIPv6Address([&] { return c.entries; }), c.shown);
+    const Ipv6Entry linkLocal = at(0xfe, 2, 0x20, 0x80), ula = at(0xfd, 3, 0, 0x80),
+                    temporary = at(0x20, 4, 0, 0x01), deprecated = at(0x20, 5, 0, 0x20),
+                    tentative = at(0x20, 6, 0, 0x40), stable = at(0x20, 7, 0, 0x80);
+    const std::pair<std::vector<Ipv6Entry>, const char*> cases[] = {
+        {{linkLocal, ula, temporary, deprecated, tentative, stable}, "2001:db8::7"},
+        {{temporary, deprecated}, "2001:db8::4"},
+        {{linkLocal, ula, deprecated, tentative}, ""}};
+    for (const auto& [entries, shown] : cases)
+        EXPECT_EQ(GetGlobalIPv6Address([&] { return entries; }), shown);
     // The kernel's own list reads: ::1 is on it wherever IPv6 is on.
-    if (!QFile::exists(QStringLiteral("/proc/net/if_inet6")))
-        return;
-    const auto listed = ListIpv6Addresses();
-    EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [](const Ipv6Entry& e) {
-        return e.bytes[15] == 1 && e.scope == 0x10;
-    }));
+    if (QFile::exists(QStringLiteral("/proc/net/if_inet6"))) {
+        const auto listed = ListIpv6Addresses();
+        EXPECT_TRUE(std::any_of(listed.begin(), listed.end(),
+                                [](const Ipv6Entry& e) { return e.bytes[15] == 1 && e.scope == 0x10; }));
+    }
 }

@@ -25,7 +25,7 @@ struct Router { // shared by the test and the mapper's worker
     bool present = true, lies = false, hang = false, searching = false;
     int addError = 0;
     std::map<quint16, GatewayMapping> table;
-    IPinholeGateway::Found ipv6 = IPinholeGateway::Found::Router;
+    IPinholeGateway::Found ipv6 = IPinholeGateway::Found::NothingToOpen;
     int pinholeError = 0, nextHole = 1;
     std::map<QString, quint16> holes; // by id
     template <class F> auto Locked(F f) {
@@ -71,9 +71,7 @@ struct FakePinholes final : IPinholeGateway {
     QString LocalAddress() const override { return kUs6; }
     int AddPinhole(quint16 p, const QString&, int, QString* id) override {
         return r->Locked([&](Router& x) {
-            if (x.pinholeError == 0)
-                x.holes[*id = QString::number(x.nextHole++)] = p;
-            return x.pinholeError;
+            return x.pinholeError ? x.pinholeError : (x.holes[*id = QString::number(x.nextHole++)] = p, 0);
         });
     }
     int UpdatePinhole(const QString& id, int) override { return CheckPinhole(id); }
@@ -86,15 +84,10 @@ struct FakePinholes final : IPinholeGateway {
 };
 
 struct Fixture {
-    explicit Fixture(bool pinholes = false)
-        : mapper(std::make_unique<CPortMapper>(
-              [r = router] { return std::make_unique<FakeGateway>(r); },
-              PortMapperTiming{10, 50, 3600, 3000},
-              pinholes ? CPortMapper::PinholeFactory(
-                             [r = router] { return std::make_unique<FakePinholes>(r); })
-                       : CPortMapper::PinholeFactory())) {}
     std::shared_ptr<Router> router = std::make_shared<Router>();
-    std::unique_ptr<CPortMapper> mapper;
+    std::unique_ptr<CPortMapper> mapper = std::make_unique<CPortMapper>(
+        [r = router] { return std::make_unique<FakeGateway>(r); }, PortMapperTiming{10, 50, 3600, 3000},
+        [r = router] { return std::make_unique<FakePinholes>(r); });
     QSignalSpy spy{mapper.get(), &CPortMapper::Changed};
 };
 
@@ -132,37 +125,43 @@ TEST(PortMapper, ReportsWhatTheRouterDid) {
 }
 
 TEST(PortMapper, KeepsAPinholeInTheIpv6FirewallBesideTheForwarding) {
-    using Pinhole = PortMapReport::Pinhole;
     using Found = IPinholeGateway::Found;
-    const struct {
-        const char* what;
-        std::function<void(Router&)> setUp;
-        Pinhole expected;
-    } cases[] = {
-        {"opened", [](Router&) {}, {State::Open, kUs6, 0}},
-        {"no IPv6 address here", [](Router& r) { r.ipv6 = Found::NothingToOpen; }, {}},
+    const auto holes = [](Fixture& f) { return f.router->Locked([](Router& r) { return r.holes.size(); }); };
+    const std::tuple<const char*, std::function<void(Router&)>, PortMapReport::Pinhole> cases[] = {
+        {"opened", [](Router& r) { r.ipv6 = Found::Router; }, {State::Open, kUs6, 0}},
+        {"no IPv6 address here", [](Router&) {}, {}},
         {"no IPv6 firewall", [](Router& r) { r.ipv6 = Found::NoRouter; }, {State::NoGateway, {}, 0}},
-        {"refused", [](Router& r) { r.pinholeError = 606; }, {State::Refused, {}, 606}},
+        {"refused", [](Router& r) { r.ipv6 = Found::Router, r.pinholeError = 606; }, {State::Refused, {}, 606}},
     };
-    for (const auto& c : cases) {
-        Fixture f(true);
-        c.setUp(*f.router);
+    for (const auto& [what, setUp, expected] : cases) {
+        Fixture f;
+        setUp(*f.router);
         f.mapper->Start(kPort);
-        ASSERT_TRUE(f.spy.wait(5000)) << c.what;
-        EXPECT_EQ(f.mapper->Report().pinhole, c.expected) << c.what;
-        EXPECT_EQ(f.mapper->Report().state, State::Open) << c.what; // the forwarding as ever
-        EXPECT_EQ(f.router->Locked([](Router& r) { return r.holes.size(); }),
-                  c.expected.state == State::Open ? 1u : 0u)
-            << c.what;
-        if (c.expected.state != State::Open)
+        ASSERT_TRUE(f.spy.wait(5000)) << what;
+        EXPECT_EQ(f.mapper->Report().pinhole, expected) << what;
+        EXPECT_EQ(f.mapper->Report().state, State::Open) << what; // the forwarding as ever
+        EXPECT_EQ(holes(f), expected.state == State::Open ? 1u : 0u) << what;
+        if (expected.state != State::Open)
             continue;
         // Lost on the router: asked for again at the next check. Offline: removed.
         f.router->Locked([](Router& r) { return r.holes.clear(), 0; });
-        QTRY_COMPARE(f.router->Locked([](Router& r) { return r.holes.size(); }), 1u);
+        QTRY_COMPARE(holes(f), 1u);
         f.mapper->Stop();
         QTRY_COMPARE(f.mapper->Report().pinhole.state, State::Closed);
-        EXPECT_TRUE(f.router->Locked([](Router& r) { return r.holes.empty(); }));
+        EXPECT_EQ(holes(f), 0u);
     }
+    // A host bound to an IPv6 address asks for no forwarding, only for the pinhole.
+    Fixture f;
+    f.router->ipv6 = Found::Router;
+    f.mapper = std::make_unique<CPortMapper>([] { return std::unique_ptr<IGateway>(); },
+                                             PortMapperTiming{10, 50, 3600, 3000},
+                                             [r = f.router] { return std::make_unique<FakePinholes>(r); });
+    QSignalSpy spy(f.mapper.get(), &CPortMapper::Changed);
+    f.mapper->Start(kPort);
+    ASSERT_TRUE(spy.wait(5000));
+    EXPECT_EQ(f.mapper->Report().state, State::Off);
+    EXPECT_EQ(f.mapper->Report().pinhole.state, State::Open);
+    EXPECT_FALSE(f.router->Holds(kUs));
 }
 
 TEST(PortMapper, ARouterThatNeverAnswersHoldsNeitherStopNorExit) {

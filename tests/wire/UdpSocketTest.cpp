@@ -473,57 +473,48 @@ TEST(UdpSocketOpen, BindsTheConfiguredAddressOrFails) {
     second.Close();
 }
 
-// One socket for both families: each peer is heard and answered, and seen in the one text
-// of its address (an IPv4 peer dotted, never ::ffff:), whatever spelling a send names it
-// by. Without IPv6 in the kernel it is the IPv4 socket; a bind address keeps to its family.
+// One socket for both families: each peer is heard and answered, and shown in the one text
+// of its address (an IPv4 peer dotted, never ::ffff:) whatever spelling a send uses. Without
+// IPv6 in the kernel it is the IPv4 socket; a bind address keeps to its family.
 TEST(UdpSocketFamilies, ServesBothFamiliesOnOneSocketOrWhatItCan) {
     const RawPeer v4, v6(true);
     if (v6.Port() < 0) {
         GTEST_SKIP() << "this machine has no ::1";
     }
-    struct Reached {
-        const RawPeer* peer;
-        std::string shown, sendTo;
+    struct Peer {
+        const RawPeer* raw;
+        const char *shown, *sendTo;
     };
-    const Reached four{&v4, "127.0.0.1", "::ffff:127.0.0.1"}, six{&v6, "::1", "[0:0:0:0:0:0:0:1]"};
-    const struct {
-        const char* what;
-        bool noIpv6;
-        const char* bind;
-        int reach;
-        std::vector<Reached> reached, unreached;
-    } cases[] = {
-        {"dual stack", false, nullptr, CUdpSocket::REACH_V4 | CUdpSocket::REACH_V6, {four, six}, {}},
-        {"no IPv6 in the kernel", true, nullptr, CUdpSocket::REACH_V4, {four}, {six}},
-        {"bound to [::1]", false, "[::1]", CUdpSocket::REACH_V6, {six}, {four}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    const Peer four{&v4, "127.0.0.1", "::ffff:127.0.0.1"}, six{&v6, "::1", "[0:0:0:0:0:0:0:1]"};
+    using S = CUdpSocket;
+    // No IPv6 in the kernel, the bind address (empty: all), what is reached and what not.
+    const std::tuple<bool, const char*, int, std::vector<Peer>, std::vector<Peer>> cases[] = {
+        {false, "", S::REACH_V4 | S::REACH_V6, {four, six}, {}},
+        {true, "", S::REACH_V4, {four}, {six}},
+        {false, "[::1]", S::REACH_V6, {six}, {four}}};
+    for (const auto& [noIpv6, bind, reach, reached, unreached] : cases) {
         TestSocket socket;
-        socket.noIpv6 = c.noIpv6;
-        if (c.bind != nullptr) {
-            ::setenv("TAVRINO_BIND_ADDRESS", c.bind, 1);
-        }
+        socket.noIpv6 = noIpv6;
+        ::setenv("TAVRINO_BIND_ADDRESS", bind, 1);
         const bool opened = socket.Open(0);
         ::unsetenv("TAVRINO_BIND_ADDRESS");
         ASSERT_TRUE(opened);
-        EXPECT_EQ(socket.Reachable(), c.reach);
-        for (const Reached& r : c.reached) {
-            ASSERT_TRUE(r.peer->SendTo(socket.LocalPort(), Bytes({PKT_KEEPALIVE})));
+        EXPECT_EQ(socket.Reachable(), reach) << bind;
+        for (const Peer& p : reached) {
+            ASSERT_TRUE(p.raw->SendTo(socket.LocalPort(), Bytes({PKT_KEEPALIVE})));
             ASSERT_TRUE(WaitForDatagrams(socket, 1));
-            EXPECT_EQ(socket.received.back().address, r.shown);
-            EXPECT_EQ(socket.received.back().port, r.peer->Port());
+            EXPECT_EQ(socket.received.back().address, p.shown);
+            EXPECT_EQ(socket.received.back().port, p.raw->Port());
             socket.received.clear();
-            socket.SendBytes(Bytes({PKT_HANGUP}), r.peer->Port(), r.sendTo);
-            EXPECT_EQ(r.peer->Receive(), Bytes({PKT_HANGUP})) << r.sendTo;
-            EXPECT_EQ(socket.AddressesOf(r.sendTo), std::vector<std::string>{r.shown});
+            socket.SendBytes(Bytes({PKT_HANGUP}), p.raw->Port(), p.sendTo);
+            EXPECT_EQ(p.raw->Receive(), Bytes({PKT_HANGUP})) << p.sendTo;
+            EXPECT_EQ(socket.AddressesOf(p.sendTo), std::vector<std::string>{p.shown});
         }
-        for (const Reached& r : c.unreached) {
-            r.peer->SendTo(socket.LocalPort(), Bytes({PKT_KEEPALIVE}));
-            socket.SendBytes(Bytes({PKT_HANGUP}), r.peer->Port(), r.sendTo);
-            EXPECT_FALSE(r.peer->Receive(200)) << r.sendTo;
-            EXPECT_TRUE(socket.received.empty()) << r.shown;
-            EXPECT_TRUE(socket.AddressesOf(r.sendTo).empty());
+        for (const Peer& p : unreached) {
+            p.raw->SendTo(socket.LocalPort(), Bytes({PKT_KEEPALIVE}));
+            socket.SendBytes(Bytes({PKT_HANGUP}), p.raw->Port(), p.sendTo);
+            EXPECT_FALSE(p.raw->Receive(200)) << p.sendTo;
+            EXPECT_TRUE(socket.received.empty() && socket.AddressesOf(p.sendTo).empty()) << p.shown;
         }
     }
 }

@@ -7,25 +7,19 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-RawPeer::RawPeer(bool ipv6) : m_ipv6(ipv6) {
+RawPeer::RawPeer(bool ipv6) {
     m_fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_storage local{};
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&local);
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&local);
-    if (ipv6) {
-        v6->sin6_family = AF_INET6;
-        v6->sin6_addr = in6addr_loopback;
-    } else {
-        v4->sin_family = AF_INET;
-        v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    }
-    socklen_t length = ipv6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
-    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), length) != 0)
+    m_local.ss_family = ipv6 ? AF_INET6 : AF_INET;
+    ::inet_pton(m_local.ss_family, ipv6 ? "::1" : "127.0.0.1",
+                ipv6 ? static_cast<void*>(&reinterpret_cast<sockaddr_in6*>(&m_local)->sin6_addr)
+                     : &reinterpret_cast<sockaddr_in*>(&m_local)->sin_addr);
+    m_length = ipv6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&m_local), m_length) != 0)
         return;
     const int size = 4 << 20;
     ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length);
-    m_port = ntohs(ipv6 ? v6->sin6_port : v4->sin_port);
+    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&m_local), &m_length);
+    m_port = ntohs(reinterpret_cast<sockaddr_in*>(&m_local)->sin_port); // where both keep it
 }
 
 RawPeer::~RawPeer() {
@@ -33,22 +27,11 @@ RawPeer::~RawPeer() {
 }
 
 bool RawPeer::SendTo(int port, const std::vector<uint8_t>& datagram) const {
-    sockaddr_storage to{};
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&to);
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&to);
-    if (m_ipv6) {
-        v6->sin6_family = AF_INET6;
-        v6->sin6_addr = in6addr_loopback;
-        v6->sin6_port = htons(static_cast<uint16_t>(port));
-    } else {
-        v4->sin_family = AF_INET;
-        v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        v4->sin_port = htons(static_cast<uint16_t>(port));
-    }
+    sockaddr_storage to = m_local; // the peer's own loopback, another port
+    reinterpret_cast<sockaddr_in*>(&to)->sin_port = htons(static_cast<uint16_t>(port));
     return ::sendto(m_fd, datagram.data(), datagram.size(), 0,
                     reinterpret_cast<const sockaddr*>(&to),
-                    m_ipv6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in)) ==
-           static_cast<ssize_t>(datagram.size());
+                    m_length) == static_cast<ssize_t>(datagram.size());
 }
 
 std::optional<std::vector<uint8_t>> RawPeer::Receive(int timeoutMs) const {

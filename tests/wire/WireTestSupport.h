@@ -1,6 +1,8 @@
 // Helpers for the wire tests: a plain POSIX UDP peer on 127.0.0.1 or ::1.
 #pragma once
 
+#include <sys/socket.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,7 +25,8 @@ public:
 private:
     int m_fd = -1;
     int m_port = -1;
-    bool m_ipv6 = false;
+    sockaddr_storage m_local{};
+    socklen_t m_length = 0;
 };
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> values);
