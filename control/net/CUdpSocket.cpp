@@ -51,28 +51,30 @@ bool CUdpSocket::Open(int port) {
         }
     }
     int fd = -1;
+    int reach = REACH_V4 | REACH_V6;
+    bool dualStack = false;
     if (bindAddress) {
         const bool v4 = bindAddress->family == IpAddress::V4;
         fd = OpenDescriptor(v4 ? AF_INET : AF_INET6, &*bindAddress, port);
-        m_reach = v4 ? REACH_V4 : REACH_V6;
-        m_dualStack = false;
+        reach = v4 ? REACH_V4 : REACH_V6;
     } else {
         fd = OpenDescriptor(AF_INET6, nullptr, port);
-        m_reach = REACH_V4 | REACH_V6;
-        m_dualStack = true;
+        dualStack = true;
         // A kernel without IPv6 (ipv6.disable=1) has no AF_INET6 sockets, or none that
         // binds: the IPv4 socket then serves as it always did. A port in use is no
         // such case and fails as it is.
         if (fd < 0 && (errno == EAFNOSUPPORT || errno == EPROTONOSUPPORT ||
                        errno == EADDRNOTAVAIL || errno == ENOPROTOOPT)) {
             fd = OpenDescriptor(AF_INET, nullptr, port);
-            m_reach = REACH_V4;
-            m_dualStack = false;
+            reach = REACH_V4;
+            dualStack = false;
         }
     }
     if (fd < 0) {
         return false;
     }
+    m_reach = reach;
+    m_dualStack = dualStack;
 
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -149,6 +151,8 @@ void CUdpSocket::Close() {
         fd = m_fd;
         m_fd = -1;
     }
+    m_reach = REACH_V4 | REACH_V6;
+    m_dualStack = false;
     for (QSocketNotifier** notifier : {&m_readNotifier, &m_writeNotifier}) {
         if (*notifier != nullptr) {
             (*notifier)->setEnabled(false);
