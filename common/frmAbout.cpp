@@ -141,8 +141,9 @@ void frmAbout::ShowLocalAddress() {
     const QString ipv6 =
         m_info.globalIpv6Address ? m_info.globalIpv6Address() : GetGlobalIPv6Address();
     lblIpv6Address->setText(
-        ipv6.isEmpty() ? QString()
-                       : Tr(QStringLiteral("IPv6 Address: "), QStringLiteral("IPv6アドレス: ")) + ipv6);
+        ipv6.isEmpty()
+            ? QString()
+            : Tr(QStringLiteral("IPv6 Address: "), QStringLiteral("IPv6アドレス: ")) + ipv6);
     lblIpv6Address->setVisible(!ipv6.isEmpty());
 }
 

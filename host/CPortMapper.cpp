@@ -51,7 +51,7 @@ private:
 
     std::unique_ptr<IGateway> m_gateway;         // null: no forwarding is asked for
     std::unique_ptr<IPinholeGateway> m_pinholes; // null: no pinhole is asked for
-    quint16 m_holePort = 0; // the pinhole's port while it stands
+    quint16 m_holePort = 0;                      // the pinhole's port while it stands
     QString m_holeId;
     QString m_holeClient;
     Clock::time_point m_holeRenewAt{};
@@ -237,8 +237,8 @@ CPortMapper::CPortMapper(GatewayFactory makeGateway, PortMapperTiming timing,
         QMetaObject::invokeMethod(
             this, [this, report] { Deliver(report); }, Qt::QueuedConnection);
     };
-    auto worker = std::make_shared<Worker>(
-        makeGateway(), makePinholes ? makePinholes() : nullptr, timing);
+    auto worker =
+        std::make_shared<Worker>(makeGateway(), makePinholes ? makePinholes() : nullptr, timing);
     m_worker = std::thread([shared = m_shared, worker] { worker->Run(shared); });
 }
 
@@ -274,6 +274,10 @@ void CPortMapper::Stop() {
 
 QString CPortMapper::PublicAddress() const {
     return m_report.state == State::Open ? m_report.address : QString();
+}
+
+QString CPortMapper::PinholeAddress() const {
+    return m_report.pinhole.state == State::Open ? m_report.pinhole.address : QString();
 }
 
 void CPortMapper::Deliver(const PortMapReport& report) {

@@ -79,6 +79,8 @@ public:
     const PortMapReport& Report() const { return m_report; }
     // The public address while a forwarding stands, else empty.
     QString PublicAddress() const;
+    // The IPv6 address the pinhole lets calls reach while it stands, else empty.
+    QString PinholeAddress() const;
 
     // What the worker thread shares with this object (defined with the worker).
     struct Shared;

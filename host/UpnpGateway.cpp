@@ -33,8 +33,8 @@ public:
         if (!m_igd.Found())
             return -1;
         std::array<char, 64> text{}; // 16 bytes are written at most
-        const int rc =
-            UPNP_GetExternalIPAddress(m_igd.Urls().controlURL, m_igd.Data().first.servicetype, text.data());
+        const int rc = UPNP_GetExternalIPAddress(m_igd.Urls().controlURL,
+                                                 m_igd.Data().first.servicetype, text.data());
         if (rc == 0)
             *address = QString::fromLatin1(text.data());
         return rc;
@@ -49,9 +49,9 @@ public:
         std::array<char, 8> enabled{};
         std::array<char, 32> lease{};
         const int rc = UPNP_GetSpecificPortMappingEntry(
-            m_igd.Urls().controlURL, m_igd.Data().first.servicetype, Number(externalPort).constData(),
-            kProtocol, nullptr, client.data(), port.data(), description.data(), enabled.data(),
-            lease.data());
+            m_igd.Urls().controlURL, m_igd.Data().first.servicetype,
+            Number(externalPort).constData(), kProtocol, nullptr, client.data(), port.data(),
+            description.data(), enabled.data(), lease.data());
         if (rc == 0) {
             found->internalClient = QString::fromLatin1(client.data());
             found->internalPort = static_cast<quint16>(QByteArray(port.data()).toUInt());
@@ -63,9 +63,9 @@ public:
         if (!m_igd.Found())
             return -1;
         const QByteArray port = Number(externalPort);
-        return UPNP_AddPortMapping(m_igd.Urls().controlURL, m_igd.Data().first.servicetype, port.constData(),
-                                   port.constData(), client.toLatin1().constData(), kDescription,
-                                   kProtocol, nullptr,
+        return UPNP_AddPortMapping(m_igd.Urls().controlURL, m_igd.Data().first.servicetype,
+                                   port.constData(), port.constData(),
+                                   client.toLatin1().constData(), kDescription, kProtocol, nullptr,
                                    QByteArray::number(leaseSeconds).constData());
     }
 

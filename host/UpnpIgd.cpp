@@ -5,8 +5,9 @@
 
 namespace {
 constexpr unsigned char kMulticastTtl = 2;
-constexpr const char* kIpv6FirewallService = "urn:schemas-upnp-org:service:WANIPv6FirewallControl:1";
-}
+constexpr const char* kIpv6FirewallService =
+    "urn:schemas-upnp-org:service:WANIPv6FirewallControl:1";
+} // namespace
 
 bool UpnpIgd::Discover(int timeoutMs, const QByteArray& multicastInterface, bool ipv6,
                        bool connected) {
@@ -15,19 +16,19 @@ bool UpnpIgd::Discover(int timeoutMs, const QByteArray& multicastInterface, bool
     const char* interface = multicastInterface.isEmpty() ? nullptr : multicastInterface.constData();
     // Over IPv6 only the firewall service is of use, and one search type waits once:
     // upnpDiscover waits timeoutMs for each of its four types when nobody answers.
-    UPNPDev* devices =
-        ipv6 ? upnpDiscoverDevice(kIpv6FirewallService, timeoutMs, interface, nullptr,
-                                  UPNP_LOCAL_PORT_ANY, 1, kMulticastTtl, &error)
-             : upnpDiscover(timeoutMs, interface, nullptr, UPNP_LOCAL_PORT_ANY, 0, kMulticastTtl,
-                            &error);
+    UPNPDev* devices = ipv6
+                           ? upnpDiscoverDevice(kIpv6FirewallService, timeoutMs, interface, nullptr,
+                                                UPNP_LOCAL_PORT_ANY, 1, kMulticastTtl, &error)
+                           : upnpDiscover(timeoutMs, interface, nullptr, UPNP_LOCAL_PORT_ANY, 0,
+                                          kMulticastTtl, &error);
     if (devices == nullptr)
         return false;
     std::array<char, 64> lan{};
 #if MINIUPNPC_API_VERSION >= 18
     std::array<char, 64> wan{};
-    const int found = UPNP_GetValidIGD(devices, &m_urls, &m_data, lan.data(),
-                                       static_cast<int>(lan.size()), wan.data(),
-                                       static_cast<int>(wan.size()));
+    const int found =
+        UPNP_GetValidIGD(devices, &m_urls, &m_data, lan.data(), static_cast<int>(lan.size()),
+                         wan.data(), static_cast<int>(wan.size()));
     // 1 connected, 2 connected behind another NAT, 3 not connected.
     const bool usable = connected ? found >= 1 && found <= 3 : found >= 1;
 #else

@@ -49,15 +49,15 @@ public:
         // Without a global address no caller could use a pinhole.
         if (m_ipv4Only || GetGlobalIPv6Address().isEmpty())
             return Found::NothingToOpen;
-        if (!m_igd.Discover(timeoutMs, m_interface, true, false) || m_igd.Urls().controlURL_6FC == nullptr ||
-            m_igd.Data().IPv6FC.servicetype[0] == '\0')
+        if (!m_igd.Discover(timeoutMs, m_interface, true, false) ||
+            m_igd.Urls().controlURL_6FC == nullptr || m_igd.Data().IPv6FC.servicetype[0] == '\0')
             return Found::NoRouter;
         return Found::Router;
     }
 
     QString LocalAddress() const override {
-        return m_client.isEmpty() ? QString::fromStdString(Tavrino::CanonicalAddress(
-                                        m_igd.LanAddress().toStdString()))
+        return m_client.isEmpty() ? QString::fromStdString(
+                                        Tavrino::CanonicalAddress(m_igd.LanAddress().toStdString()))
                                   : m_client;
     }
 
@@ -66,10 +66,10 @@ public:
             return -1;
         std::array<char, 16> unique{};
         // Any remote address and port: a remote calls from wherever it is.
-        const int rc = UPNP_AddPinhole(
-            ControlUrl(), ServiceType(), "", "0", client.toLatin1().constData(),
-            QByteArray::number(port).constData(), kUdpProtocolNumber,
-            QByteArray::number(leaseSeconds).constData(), unique.data());
+        const int rc =
+            UPNP_AddPinhole(ControlUrl(), ServiceType(), "", "0", client.toLatin1().constData(),
+                            QByteArray::number(port).constData(), kUdpProtocolNumber,
+                            QByteArray::number(leaseSeconds).constData(), unique.data());
         if (rc == 0)
             *id = QString::fromLatin1(unique.data());
         return rc;

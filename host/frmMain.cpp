@@ -405,7 +405,8 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
     }
 
     if (TavrinoStandard->CallBool(DISPID_ACCEPT_INCOMING_CALL, {ip, port, kAcceptTimeOutSeconds})) {
-        ConsoleLog(QStringLiteral("call from %1 accepted: user %2").arg(Caller(ip, port), userName));
+        ConsoleLog(
+            QStringLiteral("call from %1 accepted: user %2").arg(Caller(ip, port), userName));
         txtConnectedIpAddress->setText(ip);
         txtForwardingPort->setText(QString::number(port));
         txtUserName->setText(g_udtUsers[static_cast<size_t>(index)].UserName);
@@ -427,6 +428,11 @@ AboutInfo frmMain::StationAboutInfo() const {
     info.localAddress = [this] {
         const QString address = m_router ? m_router->PublicAddress() : QString();
         return address.isEmpty() ? GetLocalIPAddress() : address;
+    };
+    // And the address the router's pinhole lets them reach, which may not be the first.
+    info.globalIpv6Address = [this] {
+        const QString address = m_router ? m_router->PinholeAddress() : QString();
+        return address.isEmpty() ? GetGlobalIPv6Address() : address;
     };
     return info;
 }

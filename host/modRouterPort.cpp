@@ -50,8 +50,9 @@ QString PinholeText(quint16 number, const PortMapReport::Pinhole& pinhole) {
                   QStringLiteral("ルーターのファイアウォールでIPv6のポート%1を %2 に開きました")
                       .arg(port, pinhole.address));
     case State::Closed:
-        return Tr(QStringLiteral("IPv6 port %1 is closed in the router's firewall.").arg(port),
-                  QStringLiteral("ルーターのファイアウォールでIPv6のポート%1を閉じました。").arg(port));
+        return Tr(
+            QStringLiteral("IPv6 port %1 is closed in the router's firewall.").arg(port),
+            QStringLiteral("ルーターのファイアウォールでIPv6のポート%1を閉じました。").arg(port));
     case State::NoGateway:
         return Tr(QStringLiteral("IPv6 port %1 is not open in the router's firewall: the router "
                                  "offers no IPv6 pinholes.")

@@ -51,8 +51,8 @@ bool IsHostName(std::string_view text) {
     std::string_view last;
     for (size_t start = 0;;) {
         const size_t dot = text.find('.', start);
-        const std::string_view label =
-            text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+        const std::string_view label = text.substr(
+            start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
         if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-')
             return false;
         for (const unsigned char c : label)

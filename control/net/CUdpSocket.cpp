@@ -243,7 +243,8 @@ void CUdpSocket::Flush(std::unique_lock<std::mutex>& lock) {
 
 int CUdpSocket::SendToSystem(int fd, const uint8_t* data, int length, const sockaddr* to,
                              socklen_t toLength) {
-    const ssize_t sent = ::sendto(fd, data, static_cast<size_t>(length), MSG_NOSIGNAL, to, toLength);
+    const ssize_t sent =
+        ::sendto(fd, data, static_cast<size_t>(length), MSG_NOSIGNAL, to, toLength);
     return sent < 0 ? errno : 0;
 }
 
@@ -293,8 +294,8 @@ std::vector<IpAddress> CUdpSocket::LookUpName(const std::string& name) {
             for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
                 const std::optional<IpAddress> address =
                     FromSocketAddress(entry->ai_addr, entry->ai_addrlen);
-                if (address && std::find(addresses.begin(), addresses.end(), *address) ==
-                                   addresses.end()) {
+                if (address &&
+                    std::find(addresses.begin(), addresses.end(), *address) == addresses.end()) {
                     addresses.push_back(*address);
                 }
             }

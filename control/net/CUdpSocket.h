@@ -118,11 +118,11 @@ private:
     static std::vector<Tavrino::IpAddress> LookUpName(const std::string& name);
 
     int m_fd = -1;                              // written only by Open/Close on the owner's thread
-    // Written by Open only, before a Send can see the socket open.
-    std::atomic<int> m_reach{REACH_V4 | REACH_V6};
-    std::atomic<bool> m_dualStack{false};
     QSocketNotifier* m_readNotifier = nullptr;  // child of this
     QSocketNotifier* m_writeNotifier = nullptr; // child of this; enabled only while not writable
+    // Written by Open and Close only, while no Send can be flushing.
+    std::atomic<int> m_reach{REACH_V4 | REACH_V6};
+    std::atomic<bool> m_dualStack{false};
 
     mutable std::mutex m_mutex;
     std::condition_variable m_flushDone;

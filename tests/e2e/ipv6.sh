@@ -39,8 +39,6 @@ done
 mkdir -p "/etc/netns/$ns_remote"
 E2E_CLEANUPS+=("rm -rf /etc/netns/$ns_remote; rmdir /etc/netns 2>/dev/null")
 printf 'fd00:77::1 tessora-host\nfd00:77::3 tessora-host\n' >"/etc/netns/$ns_remote/hosts"
-first=$(ip netns exec "$ns_remote" getent ahosts tessora-host | awk 'NR == 1 { print $1 }')
-[ "$first" = fd00:77::3 ] || skip "the resolver puts $first first, not the dead address"
 
 E2E_HOST_WRAP=(ip netns exec "$ns_host") E2E_REMOTE_WRAP=(ip netns exec "$ns_remote")
 E2E_HOST_ENV=(TAVRINO_BIND_ADDRESS=)
@@ -51,12 +49,11 @@ remote Demo "file:$REMOTE_SAYS" "file:$remote_heard"
 expect "$E2E_HOST_LOG" "^call from \[fd00:77::2\]:$E2E_PORT accepted: user demo\$" 20 "the host admits the IPv6 caller"
 expect "$E2E_REMOTE_LOG" '^status 53:' 10 "the remote gets connected over IPv6"
 # The request went to the dead address first: the remote asked who has it.
-ip -n "$ns_remote" -6 neigh show fd00:77::3 | grep -q . || fail "the remote never tried the first address"
+ip -n "$ns_remote" -6 neigh show fd00:77::3 | grep -q . || fail "the remote never tried fd00:77::3, the first address of the name"
 
 e2e_log "in call over IPv6 for $CALL_SECONDS s"
 sleep "$CALL_SECONDS"
 stop "$E2E_REMOTE_PID" "the remote"
-expect "$E2E_HOST_LOG" '^status 54:' 5 "the remote's hang-up reaches the host"
 stop "$E2E_HOST_PID" "the host"
 for side in host remote; do sed "s/^/  $side: /" "$E2E_SCRATCH/$side.log"; done
 expect_heard "$REMOTE_SAYS" "$host_heard" "$HOST_SAYS" "the host heard the remote" $((CALL_SECONDS - 3)) 0.9

@@ -256,7 +256,7 @@ TEST_F(EngineTest, StationCalledByNameIsResolvedOnceAndSentToByAddress) {
     ASSERT_TRUE(engine.Connect("localhost", kHostPort, "u", 20));
     engine.Advance(2 * CCallEngine::kResendPeriodMs);
     const auto requests = engine.SentOfType(PKT_CALL_REQUEST);
-    ASSERT_GE(requests.size(), 3u); // more when localhost is ::1 as well
+    ASSERT_GE(requests.size(), 3u);      // more when localhost is ::1 as well
     for (const auto& request : requests) // no name left for a send to look up
         EXPECT_TRUE(ParseIpAddress(request.address)) << request.address;
 }
@@ -561,9 +561,9 @@ TEST(EngineSenderTest, OnlyTheCallsOtherPartyIsHeardInEveryState) {
                 std::array{kHostIp, std::string("127.0.0.1"), kCallerIp, kHostIp}[phase];
             const int port = phase == kAnswering ? kCallerPort : kHostPort;
             // And the party's address spelt as a dual-stack socket might have shown it.
-            for (const auto& [fromIp, fromPort] : {std::pair{ip, port}, std::pair{ip, port + 1},
-                                                   std::pair{std::string("10.6.6.6"), port},
-                                                   std::pair{"::ffff:" + ip, port}}) {
+            for (const auto& [fromIp, fromPort] :
+                 {std::pair{ip, port}, std::pair{ip, port + 1},
+                  std::pair{std::string("10.6.6.6"), port}, std::pair{"::ffff:" + ip, port}}) {
                 SCOPED_TRACE(testing::Message() << "type " << int(type) << " phase " << phase
                                                 << " from " << fromIp << ":" << fromPort);
                 FakeCallEngine e;

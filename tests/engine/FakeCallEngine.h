@@ -59,7 +59,7 @@ public:
     std::vector<Announcement> announcements;
     std::vector<std::vector<uint8_t>> played;
     bool taskWndExists = false;
-    std::function<void(uint8_t type)> afterSend; // runs after each recorded packet
+    std::function<void(uint8_t type)> afterSend;           // runs after each recorded packet
     std::map<std::string, std::vector<std::string>> names; // what a name resolves to
     std::atomic<bool> socketOpen{false}; // read by SendPacket on the capture thread
     int socketPort = -1;

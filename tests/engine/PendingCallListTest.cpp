@@ -16,8 +16,7 @@ TEST(PendingCallListTest, EntriesMatchByAddressAndPort) {
     EXPECT_FALSE(list.Contains("localhost", 5000));
     EXPECT_FALSE(list.Contains("127.0.0.1", 5002));
     list.Add("2001:db8::5", 5000, CCallToken{4, 4});
-    EXPECT_TRUE(list.Contains("2001:DB8:0:0::5", 5000));
-    EXPECT_TRUE(list.Contains("::ffff:127.0.0.1", 5000));
+    EXPECT_TRUE(list.Contains("2001:DB8:0:0::5", 5000) && list.Contains("::ffff:127.0.0.1", 5000));
     list.Remove("[2001:db8:0::5]", 5000);
     EXPECT_FALSE(list.Contains("2001:db8::5", 5000));
 

@@ -121,17 +121,15 @@ TEST_F(AboutTest, WithoutASeamTheBoxShowsTheMachinesAddress) {
 }
 
 TEST_F(AboutTest, IPv6LineOnlyWhereTheComputerHasAGlobalAddress) {
-    for (const auto& [language, shown] : {std::pair{"English", QStringLiteral("IPv6 Address: 2001:db8::5")},
-                                          std::pair{"Japanese", QStringLiteral("IPv6アドレス: 2001:db8::5")}}) {
-        g_strLanguage = QString::fromLatin1(language);
-        for (const QString& ipv6 : {QStringLiteral("2001:db8::5"), QString()}) {
-            AboutInfo info = WithAddress(HostAboutInfo(HelpFilePath("TESSORAH")), "10.0.0.7");
-            info.globalIpv6Address = [ipv6] { return ipv6; };
-            frmAbout box(info);
-            box.show();
-            EXPECT_EQ(box.findChild<QLabel*>("lblIpv6Address")->isVisible(), !ipv6.isEmpty());
-            EXPECT_EQ(Text(box, "lblIpv6Address"), ipv6.isEmpty() ? QString() : shown) << language;
-        }
+    g_strLanguage = QStringLiteral("Japanese");
+    for (const QString& ipv6 : {QStringLiteral("2001:db8::5"), QString()}) {
+        AboutInfo info = WithAddress(HostAboutInfo(HelpFilePath("TESSORAH")), "10.0.0.7");
+        info.globalIpv6Address = [ipv6] { return ipv6; };
+        frmAbout box(info);
+        box.show();
+        EXPECT_EQ(box.findChild<QLabel*>("lblIpv6Address")->isVisible(), !ipv6.isEmpty());
+        EXPECT_EQ(Text(box, "lblIpv6Address"),
+                  ipv6.isEmpty() ? QString() : QStringLiteral("IPv6アドレス: ") + ipv6);
     }
 }
 

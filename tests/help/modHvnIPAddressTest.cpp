@@ -97,7 +97,8 @@ TEST_F(LocalAddressTest, ThisMachineGivesUnknownOrAReachableAddress) {
 TEST(GlobalIpv6Address, TheFirstStableGlobalAddressElseATemporaryOne) {
     // 2001:db8::N (fe01:db8::N, fd01:db8::N for the first byte given) with scope and flags.
     const auto at = [](quint8 first, quint8 last, int scope, unsigned flags) {
-        return Ipv6Entry{{first, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, last}, scope, flags};
+        return Ipv6Entry{
+            {first, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, last}, scope, flags};
     };
     const Ipv6Entry linkLocal = at(0xfe, 2, 0x20, 0x80), ula = at(0xfd, 3, 0, 0x80),
                     temporary = at(0x20, 4, 0, 0x01), deprecated = at(0x20, 5, 0, 0x20),
@@ -111,7 +112,8 @@ TEST(GlobalIpv6Address, TheFirstStableGlobalAddressElseATemporaryOne) {
     // The kernel's own list reads: ::1 is on it wherever IPv6 is on.
     if (QFile::exists(QStringLiteral("/proc/net/if_inet6"))) {
         const auto listed = ListIpv6Addresses();
-        EXPECT_TRUE(std::any_of(listed.begin(), listed.end(),
-                                [](const Ipv6Entry& e) { return e.bytes[15] == 1 && e.scope == 0x10; }));
+        EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [](const Ipv6Entry& e) {
+            return e.bytes[15] == 1 && e.scope == 0x10;
+        }));
     }
 }

@@ -26,6 +26,7 @@ struct Router { // shared by the test and the mapper's worker
     int addError = 0;
     std::map<quint16, GatewayMapping> table;
     IPinholeGateway::Found ipv6 = IPinholeGateway::Found::NothingToOpen;
+    bool ipv4 = true; // false: no IPv4 gateway at all
     int pinholeError = 0, nextHole = 1;
     std::map<QString, quint16> holes; // by id
     template <class F> auto Locked(F f) {
@@ -67,11 +68,14 @@ const QString kUs6 = QStringLiteral("2001:db8:1::2");
 struct FakePinholes final : IPinholeGateway {
     std::shared_ptr<Router> r;
     explicit FakePinholes(std::shared_ptr<Router> router) : r(std::move(router)) {}
-    Found Discover(int) override { return r->Locked([](Router& x) { return x.ipv6; }); }
+    Found Discover(int) override {
+        return r->Locked([](Router& x) { return x.ipv6; });
+    }
     QString LocalAddress() const override { return kUs6; }
     int AddPinhole(quint16 p, const QString&, int, QString* id) override {
         return r->Locked([&](Router& x) {
-            return x.pinholeError ? x.pinholeError : (x.holes[*id = QString::number(x.nextHole++)] = p, 0);
+            return x.pinholeError ? x.pinholeError
+                                  : (x.holes[*id = QString::number(x.nextHole++)] = p, 0);
         });
     }
     int UpdatePinhole(const QString& id, int) override { return CheckPinhole(id); }
@@ -85,9 +89,9 @@ struct FakePinholes final : IPinholeGateway {
 
 struct Fixture {
     std::shared_ptr<Router> router = std::make_shared<Router>();
-    std::unique_ptr<CPortMapper> mapper = std::make_unique<CPortMapper>(
-        [r = router] { return std::make_unique<FakeGateway>(r); }, PortMapperTiming{10, 50, 3600, 3000},
-        [r = router] { return std::make_unique<FakePinholes>(r); });
+    std::unique_ptr<CPortMapper> mapper =
+        std::make_unique<CPortMapper>([r = router] { return std::make_unique<FakeGateway>(r); },
+                                      PortMapperTiming{10, 50, 3600, 3000});
     QSignalSpy spy{mapper.get(), &CPortMapper::Changed};
 };
 
@@ -126,42 +130,47 @@ TEST(PortMapper, ReportsWhatTheRouterDid) {
 
 TEST(PortMapper, KeepsAPinholeInTheIpv6FirewallBesideTheForwarding) {
     using Found = IPinholeGateway::Found;
-    const auto holes = [](Fixture& f) { return f.router->Locked([](Router& r) { return r.holes.size(); }); };
-    const std::tuple<const char*, std::function<void(Router&)>, PortMapReport::Pinhole> cases[] = {
-        {"opened", [](Router& r) { r.ipv6 = Found::Router; }, {State::Open, kUs6, 0}},
-        {"no IPv6 address here", [](Router&) {}, {}},
-        {"no IPv6 firewall", [](Router& r) { r.ipv6 = Found::NoRouter; }, {State::NoGateway, {}, 0}},
-        {"refused", [](Router& r) { r.ipv6 = Found::Router, r.pinholeError = 606; }, {State::Refused, {}, 606}},
-    };
-    for (const auto& [what, setUp, expected] : cases) {
-        Fixture f;
-        setUp(*f.router);
-        f.mapper->Start(kPort);
-        ASSERT_TRUE(f.spy.wait(5000)) << what;
-        EXPECT_EQ(f.mapper->Report().pinhole, expected) << what;
-        EXPECT_EQ(f.mapper->Report().state, State::Open) << what; // the forwarding as ever
-        EXPECT_EQ(holes(f), expected.state == State::Open ? 1u : 0u) << what;
-        if (expected.state != State::Open)
-            continue;
-        // Lost on the router: asked for again at the next check. Offline: removed.
-        f.router->Locked([](Router& r) { return r.holes.clear(), 0; });
-        QTRY_COMPARE(holes(f), 1u);
-        f.mapper->Stop();
-        QTRY_COMPARE(f.mapper->Report().pinhole.state, State::Closed);
-        EXPECT_EQ(holes(f), 0u);
+    const std::tuple<const char*, std::function<void(Router&)>, PortMapReport::Pinhole, State>
+        cases[] = {
+            {"opened",
+             [](Router& r) { r.ipv6 = Found::Router; },
+             {State::Open, kUs6, 0},
+             State::Open},
+            {"no IPv6 address here", [](Router&) {}, {}, State::Open},
+            {"no IPv6 firewall",
+             [](Router& r) { r.ipv6 = Found::NoRouter; },
+             {State::NoGateway, {}, 0},
+             State::Open},
+            {"refused",
+             [](Router& r) { r.ipv6 = Found::Router, r.pinholeError = 606; },
+             {State::Refused, {}, 606},
+             State::Open},
+            {"bound to IPv6: nothing to forward",
+             [](Router& r) { r.ipv6 = Found::Router, r.ipv4 = false; },
+             {State::Open, kUs6, 0},
+             State::Off},
+        };
+    for (const auto& [what, setUp, pinhole, forwarding] : cases) {
+        const auto router = std::make_shared<Router>();
+        setUp(*router);
+        CPortMapper mapper(
+            [router]() -> std::unique_ptr<IGateway> {
+                return router->ipv4 ? std::make_unique<FakeGateway>(router) : nullptr;
+            },
+            PortMapperTiming{10, 50, 3600, 3000},
+            [router] { return std::make_unique<FakePinholes>(router); });
+        QSignalSpy spy(&mapper, &CPortMapper::Changed);
+        mapper.Start(kPort);
+        ASSERT_TRUE(spy.wait(5000)) << what;
+        EXPECT_EQ(mapper.Report().pinhole, pinhole) << what;
+        EXPECT_EQ(mapper.Report().state, forwarding) << what;
+        EXPECT_EQ(mapper.PinholeAddress(), pinhole.state == State::Open ? kUs6 : QString()) << what;
+        const auto holes = [&] { return router->Locked([](Router& r) { return r.holes.size(); }); };
+        EXPECT_EQ(holes(), pinhole.state == State::Open ? 1u : 0u) << what;
+        // Lost on the router: asked for again at the next check.
+        router->Locked([](Router& r) { return r.holes.clear(), 0; });
+        QTRY_COMPARE(holes(), pinhole.state == State::Open ? 1u : 0u);
     }
-    // A host bound to an IPv6 address asks for no forwarding, only for the pinhole.
-    Fixture f;
-    f.router->ipv6 = Found::Router;
-    f.mapper = std::make_unique<CPortMapper>([] { return std::unique_ptr<IGateway>(); },
-                                             PortMapperTiming{10, 50, 3600, 3000},
-                                             [r = f.router] { return std::make_unique<FakePinholes>(r); });
-    QSignalSpy spy(f.mapper.get(), &CPortMapper::Changed);
-    f.mapper->Start(kPort);
-    ASSERT_TRUE(spy.wait(5000));
-    EXPECT_EQ(f.mapper->Report().state, State::Off);
-    EXPECT_EQ(f.mapper->Report().pinhole.state, State::Open);
-    EXPECT_FALSE(f.router->Holds(kUs));
 }
 
 TEST(PortMapper, ARouterThatNeverAnswersHoldsNeitherStopNorExit) {
