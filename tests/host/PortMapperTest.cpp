@@ -26,7 +26,6 @@ struct Router { // shared by the test and the mapper's worker
     int addError = 0;
     std::map<quint16, GatewayMapping> table;
     IPinholeGateway::Found ipv6 = IPinholeGateway::Found::NothingToOpen;
-    bool ipv4 = true; // false: no IPv4 gateway at all
     int pinholeError = 0, nextHole = 1;
     std::map<QString, quint16> holes; // by id
     template <class F> auto Locked(F f) {
@@ -129,44 +128,33 @@ TEST(PortMapper, ReportsWhatTheRouterDid) {
 }
 
 TEST(PortMapper, KeepsAPinholeInTheIpv6FirewallBesideTheForwarding) {
-    using Found = IPinholeGateway::Found;
-    const std::tuple<const char*, std::function<void(Router&)>, PortMapReport::Pinhole, State>
-        cases[] = {
-            {"opened",
-             [](Router& r) { r.ipv6 = Found::Router; },
-             {State::Open, kUs6, 0},
-             State::Open},
-            {"no IPv6 address here", [](Router&) {}, {}, State::Open},
-            {"no IPv6 firewall",
-             [](Router& r) { r.ipv6 = Found::NoRouter; },
-             {State::NoGateway, {}, 0},
-             State::Open},
-            {"refused",
-             [](Router& r) { r.ipv6 = Found::Router, r.pinholeError = 606; },
-             {State::Refused, {}, 606},
-             State::Open},
-            {"bound to IPv6: nothing to forward",
-             [](Router& r) { r.ipv6 = Found::Router, r.ipv4 = false; },
-             {State::Open, kUs6, 0},
-             State::Off},
-        };
-    for (const auto& [what, setUp, pinhole, forwarding] : cases) {
+    using F = IPinholeGateway::Found;
+    // What the router's IPv6 side finds, its error, an IPv4 gateway or none (bound to IPv6).
+    const std::tuple<F, int, bool, PortMapReport::Pinhole, State> cases[] = {
+        {F::Router, 0, true, {State::Open, kUs6, 0}, State::Open},
+        {F::NothingToOpen, 0, true, {}, State::Open},
+        {F::NoRouter, 0, true, {State::NoGateway, {}, 0}, State::Open},
+        {F::Router, 606, true, {State::Refused, {}, 606}, State::Open},
+        {F::Router, 0, false, {State::Open, kUs6, 0}, State::Off},
+    };
+    for (const auto& [found, error, ipv4, pinhole, forwarding] : cases) {
         const auto router = std::make_shared<Router>();
-        setUp(*router);
+        router->ipv6 = found;
+        router->pinholeError = error;
         CPortMapper mapper(
-            [router]() -> std::unique_ptr<IGateway> {
-                return router->ipv4 ? std::make_unique<FakeGateway>(router) : nullptr;
+            [router, ipv4]() -> std::unique_ptr<IGateway> {
+                return ipv4 ? std::make_unique<FakeGateway>(router) : nullptr;
             },
             PortMapperTiming{10, 50, 3600, 3000},
             [router] { return std::make_unique<FakePinholes>(router); });
         QSignalSpy spy(&mapper, &CPortMapper::Changed);
         mapper.Start(kPort);
-        ASSERT_TRUE(spy.wait(5000)) << what;
-        EXPECT_EQ(mapper.Report().pinhole, pinhole) << what;
-        EXPECT_EQ(mapper.Report().state, forwarding) << what;
-        EXPECT_EQ(mapper.PinholeAddress(), pinhole.state == State::Open ? kUs6 : QString()) << what;
+        ASSERT_TRUE(spy.wait(5000));
+        EXPECT_EQ(mapper.Report().state, forwarding);
+        EXPECT_EQ(mapper.Report().pinhole, pinhole);
+        EXPECT_EQ(mapper.PinholeAddress(), pinhole.address);
         const auto holes = [&] { return router->Locked([](Router& r) { return r.holes.size(); }); };
-        EXPECT_EQ(holes(), pinhole.state == State::Open ? 1u : 0u) << what;
+        EXPECT_EQ(holes(), pinhole.state == State::Open ? 1u : 0u);
         // Lost on the router: asked for again at the next check.
         router->Locked([](Router& r) { return r.holes.clear(), 0; });
         QTRY_COMPARE(holes(), pinhole.state == State::Open ? 1u : 0u);

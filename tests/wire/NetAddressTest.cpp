@@ -1,4 +1,5 @@
-// Addresses of either family: the one comparison, the one text, and what an address field takes.
+// Addresses of either family: the one comparison and the one text of each (what an address
+// field takes: tests/remote/SetupDialogsTest.cpp).
 #include "NetAddress.h"
 
 #include <gtest/gtest.h>
@@ -32,26 +33,4 @@ TEST(NetAddress, WritesEachAddressInItsShortestForm) {
         EXPECT_EQ(CanonicalAddress(text), canonical) << text;
     EXPECT_EQ(AddressWithPort("2001:db8:0::5", 7), "[2001:db8::5]:7");
     EXPECT_EQ(AddressWithPort("::ffff:10.1.2.3", 7), "10.1.2.3:7");
-}
-
-TEST(NetAddress, TellsWhatAnAddressFieldHolds) {
-    using K = AddressKind;
-    const std::pair<const char*, AddressKind> cases[] = {{"192.0.2.7", K::Ipv4},
-                                                         {"2001:db8::7", K::Ipv6},
-                                                         {"[2001:db8::7]", K::Ipv6},
-                                                         {"::ffff:192.0.2.7", K::Ipv6},
-                                                         {"host-1.example.org.", K::HostName},
-                                                         {"localhost", K::HostName},
-                                                         {"192.168.1.300", K::Invalid},
-                                                         {"2001:db8::7::1", K::Invalid},
-                                                         {"[192.0.2.7]", K::Invalid},
-                                                         {"[2001:db8::7", K::Invalid},
-                                                         {"192.0.2.7:33550", K::Invalid},
-                                                         {"host name", K::Invalid},
-                                                         {"-host.example", K::Invalid},
-                                                         {"a..example", K::Invalid},
-                                                         {"", K::Invalid},
-                                                         {"ホスト.example", K::Invalid}};
-    for (const auto& [text, kind] : cases)
-        EXPECT_EQ(ClassifyAddress(text), kind) << text;
 }
