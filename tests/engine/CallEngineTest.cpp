@@ -283,7 +283,6 @@ TEST_F(EngineTest, ANamesAddressesAreTriedInTurnAndTheFirstToAnswerTakesTheCall)
     engine.Receive(host, kHostPort, PKT_ACCEPT, BuildTokenPayload(engine.OwnToken()));
     EXPECT_EQ(engine.statuses, (std::vector<int32_t>{STATUS_CALLING, STATUS_CONNECTED}));
     EXPECT_EQ(engine.PeerAddress(), host);
-    EXPECT_EQ(engine.SentOfType(PKT_CONFIRM).size(), 5u);
 
     // A call that ends before the next address is due brings in no more.
     ASSERT_TRUE(engine.Disconnect());

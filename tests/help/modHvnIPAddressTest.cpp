@@ -2,7 +2,6 @@
 #include "modHvnIPAddress.h"
 #include "modHvnRegistry.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -109,11 +108,6 @@ TEST(GlobalIpv6Address, TheFirstStableGlobalAddressElseATemporaryOne) {
         {{linkLocal, ula, deprecated, tentative}, ""}};
     for (const auto& [entries, shown] : cases)
         EXPECT_EQ(GetGlobalIPv6Address([&] { return entries; }), shown);
-    // The kernel's own list reads: ::1 is on it wherever IPv6 is on.
-    if (QFile::exists(QStringLiteral("/proc/net/if_inet6"))) {
-        const auto listed = ListIpv6Addresses();
-        EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [](const Ipv6Entry& e) {
-            return e.bytes[15] == 1 && e.scope == 0x10;
-        }));
-    }
+    // The kernel's own list (ListIpv6Addresses) is read in tests/e2e/router.sh, whose pinhole
+    // needs the address it finds.
 }

@@ -509,7 +509,6 @@ TEST(UdpSocketFamilies, ServesBothFamiliesOnOneSocketOrWhatItCan) {
             socket.received.clear();
             socket.SendBytes(Bytes({PKT_HANGUP}), p.raw->Port(), p.sendTo);
             EXPECT_EQ(p.raw->Receive(), Bytes({PKT_HANGUP})) << p.sendTo;
-            EXPECT_EQ(socket.AddressesOf(p.sendTo), std::vector<std::string>{p.shown});
         }
         for (const Peer& p : unreached) {
             socket.SendBytes(Bytes({PKT_HANGUP}), p.raw->Port(), p.sendTo);
