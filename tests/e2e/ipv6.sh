@@ -33,21 +33,18 @@ mkdir -p "/etc/netns/$ns_remote"
 E2E_CLEANUPS+=("rm -rf /etc/netns/$ns_remote; rmdir /etc/netns 2>/dev/null")
 printf 'fd00:77::1 tessora-host\nfd00:77::3 tessora-host\n' >"/etc/netns/$ns_remote/hosts"
 
-E2E_HOST_WRAP=(ip netns exec "$ns_host") E2E_REMOTE_WRAP=(ip netns exec "$ns_remote")
-E2E_HOST_ENV=(TAVRINO_BIND_ADDRESS=)
-host_heard="$E2E_SCRATCH/host-heard.wav" remote_heard="$E2E_SCRATCH/remote-heard.wav"
-host "file:$HOST_SAYS" "file:$host_heard"
+E2E_HOST_WRAP=(ip netns exec "$ns_host") E2E_REMOTE_WRAP=(ip netns exec "$ns_remote") E2E_HOST_ENV=(TAVRINO_BIND_ADDRESS=)
+host "file:$HOST_SAYS" "file:$E2E_SCRATCH/host-heard.wav"
 expect "$E2E_HOST_LOG" '^online on port' 15 "the host goes online without IPv4"
-remote Demo "file:$REMOTE_SAYS" "file:$remote_heard"
+remote Demo "file:$REMOTE_SAYS" "file:$E2E_SCRATCH/remote-heard.wav"
 expect "$E2E_HOST_LOG" "^call from \[fd00:77::2\]:$E2E_PORT accepted: user demo\$" 20 "the host admits the IPv6 caller"
 expect "$E2E_REMOTE_LOG" '^status 53:' 10 "the remote gets connected over IPv6"
 # The request went to the dead address first: the remote asked who has it.
 ip -n "$ns_remote" -6 neigh show fd00:77::3 | grep -q . || fail "the remote never tried fd00:77::3, the first address of the name"
 
-e2e_log "in call over IPv6 for 15 s"
-sleep 15
+sleep 15 # in call over IPv6
 stop "$E2E_REMOTE_PID" "the remote" && stop "$E2E_HOST_PID" "the host"
 for side in host remote; do sed "s/^/  $side: /" "$E2E_SCRATCH/$side.log"; done
-expect_heard "$REMOTE_SAYS" "$host_heard" "$HOST_SAYS" "the host heard the remote" 12 0.9
-expect_heard "$HOST_SAYS" "$remote_heard" "$REMOTE_SAYS" "the remote heard the host" 12 0.9
+expect_heard "$REMOTE_SAYS" "$E2E_SCRATCH/host-heard.wav" "$HOST_SAYS" "the host heard the remote" 12 0.9
+expect_heard "$HOST_SAYS" "$E2E_SCRATCH/remote-heard.wav" "$REMOTE_SAYS" "the remote heard the host" 12 0.9
 e2e_pass

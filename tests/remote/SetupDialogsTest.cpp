@@ -171,10 +171,9 @@ void SetupDialogsTest::fieldLimitsAndPasswordEcho() {
 
 void SetupDialogsTest::addressIsAnAddressOrAName() {
     const std::pair<const char*, bool> addresses[] = {
-        {"192.0.2.7", true},        {"[2001:db8::7]", true},   {"2001:db8::7", true},
-        {"host-1.example.", true},  {"192.0.2.300", false},    {"[192.0.2.7]", false},
-        {"192.0.2.7:33550", false}, {"2001:db8::7::1", false}, {"host name", false},
-        {"-host.example", false},   {"a..example", false},     {"ホスト.example", false}};
+        {"192.0.2.7", true},       {"[2001:db8::7]", true},   {"host-1.example.", true},
+        {"192.0.2.300", false},    {"[192.0.2.7]", false},    {"192.0.2.7:33550", false},
+        {"2001:db8::7::1", false}, {"-host..example", false}, {"ホスト.example", false}};
     for (const auto& [text, taken] : addresses) {
         const QString address = QString::fromUtf8(text);
         RemoteSandbox sandbox;

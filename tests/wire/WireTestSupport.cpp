@@ -1,6 +1,8 @@
 // Helpers for the wire tests: a plain POSIX UDP peer on 127.0.0.1 or ::1.
 #include "WireTestSupport.h"
 
+#include "NetAddress.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -9,11 +11,8 @@
 
 RawPeer::RawPeer(bool ipv6) {
     m_fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    m_local.ss_family = ipv6 ? AF_INET6 : AF_INET;
-    ::inet_pton(m_local.ss_family, ipv6 ? "::1" : "127.0.0.1",
-                ipv6 ? static_cast<void*>(&reinterpret_cast<sockaddr_in6*>(&m_local)->sin6_addr)
-                     : &reinterpret_cast<sockaddr_in*>(&m_local)->sin_addr);
-    m_length = ipv6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    Tavrino::ToSocketAddress(*Tavrino::ParseIpAddress(ipv6 ? "::1" : "127.0.0.1"), 0, false,
+                             &m_local, &m_length);
     if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&m_local), m_length) != 0)
         return;
     const int size = 4 << 20;
