@@ -2,6 +2,9 @@
 // write and compare them. Addresses travel as text everywhere (methods, events,
 // files), and an IPv6 address has many spellings, so every comparison of two
 // addresses goes through SameAddress, never through the strings.
+//
+// Threads: functions without state, safe on any thread (the capture thread's sends
+// use them too).
 #pragma once
 
 #include <array>
