@@ -62,6 +62,9 @@ frmAbout::frmAbout(const AboutInfo& info, QWidget* parent) : QDialog(parent), m_
     lblIpAddress->setObjectName(QStringLiteral("lblIpAddress"));
     // The operator reads this out or copies it for the other station.
     lblIpAddress->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblIpv6Address = new QLabel(this);
+    lblIpv6Address->setObjectName(QStringLiteral("lblIpv6Address"));
+    lblIpv6Address->setTextInteractionFlags(Qt::TextSelectableByMouse);
     linLine = new QFrame(this);
     linLine->setObjectName(QStringLiteral("linLine"));
     linLine->setFrameShape(QFrame::HLine);
@@ -82,10 +85,11 @@ frmAbout::frmAbout(const AboutInfo& info, QWidget* parent) : QDialog(parent), m_
     btnOk->setObjectName(QStringLiteral("btnOk"));
 
     auto* top = new QGridLayout;
-    top->addWidget(imgIcon, 0, 0, 3, 1);
+    top->addWidget(imgIcon, 0, 0, 4, 1);
     top->addWidget(lblModelName, 0, 1);
     top->addWidget(lblVersion, 1, 1);
     top->addWidget(lblIpAddress, 2, 1);
+    top->addWidget(lblIpv6Address, 3, 1);
     top->setColumnStretch(1, 1);
     top->setHorizontalSpacing(16);
     auto* bottom = new QHBoxLayout;
@@ -143,6 +147,14 @@ void frmAbout::ShowLocalAddress() {
     const QString address = m_info.localAddress ? m_info.localAddress() : GetLocalIPAddress();
     lblIpAddress->setText(Tr(QStringLiteral("IP Address: "), QStringLiteral("IPアドレス: ")) +
                           address);
+    // A caller can reach an IPv6 host directly, with no router in between to open.
+    const QString ipv6 =
+        m_info.globalIpv6Address ? m_info.globalIpv6Address() : GetGlobalIPv6Address();
+    lblIpv6Address->setText(
+        ipv6.isEmpty()
+            ? QString()
+            : Tr(QStringLiteral("IPv6 Address: "), QStringLiteral("IPv6アドレス: ")) + ipv6);
+    lblIpv6Address->setVisible(!ipv6.isEmpty());
 }
 
 void frmAbout::showEvent(QShowEvent* event) {

@@ -21,6 +21,8 @@ struct AboutInfo {
     QString programBase; // "TESSORAH" / "TESSORAR": names the icon
     // Where the address line comes from; GetLocalIPAddress when empty.
     std::function<QString()> localAddress;
+    // Where the IPv6 line comes from; GetGlobalIPv6Address when empty. No line for ''.
+    std::function<QString()> globalIpv6Address;
 };
 
 // The host's and the remote's about boxes.
@@ -51,6 +53,7 @@ private:
     QLabel* lblModelName = nullptr;
     QLabel* lblVersion = nullptr;
     QLabel* lblIpAddress = nullptr;
+    QLabel* lblIpv6Address = nullptr; // shown only where the computer has a global one
     QFrame* linLine = nullptr;
     QLabel* lblCopyright = nullptr;
     QLabel* lblTavrino = nullptr;

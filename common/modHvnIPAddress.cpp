@@ -1,7 +1,13 @@
-// The computer's own IPv4 address as text, for the operator to tell the other station.
+// The computer's own addresses as text, for the operator to tell the other station.
 #include "modHvnIPAddress.h"
 
+#include "NetAddress.h"
 #include "modHvnRegistry.h"
+
+#include <QFile>
+#include <QList>
+
+#include <linux/if_addr.h>
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -78,4 +84,57 @@ QString GetLocalIPAddress(const QByteArray& hostName, const Ipv4Resolver& resolv
 
 QString GetLocalIPAddress() {
     return GetLocalIPAddress(LocalHostName(), &ResolveIpv4);
+}
+
+std::vector<Ipv6Entry> ListIpv6Addresses() {
+    std::vector<Ipv6Entry> entries;
+    QFile file(QStringLiteral("/proc/net/if_inet6"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return entries;
+    // "20010db8000000000000000000000005 02 40 00 80 eth0": address, interface index,
+    // prefix length, scope and flags in hex, interface name.
+    // Read whole: a /proc file has no size, so QFile::atEnd holds from the start.
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 5 || fields[0].size() != 32)
+            continue;
+        const QByteArray bytes = QByteArray::fromHex(fields[0]);
+        bool scopeOk = false, flagsOk = false;
+        Ipv6Entry entry;
+        entry.scope = fields[3].toInt(&scopeOk, 16);
+        entry.flags = fields[4].toUInt(&flagsOk, 16);
+        if (bytes.size() != 16 || !scopeOk || !flagsOk)
+            continue;
+        std::memcpy(entry.bytes.data(), bytes.constData(), entry.bytes.size());
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+QString GetGlobalIPv6Address(const Ipv6Lister& list) {
+    if (!list)
+        return {};
+    const std::vector<Ipv6Entry> entries = list();
+    const Ipv6Entry* chosen = nullptr;
+    for (const Ipv6Entry& entry : entries) {
+        const bool global = entry.scope == 0 && (entry.bytes[0] & 0xe0) == 0x20;
+        if (!global || (entry.flags & (IFA_F_DEPRECATED | IFA_F_TENTATIVE | IFA_F_DADFAILED)))
+            continue;
+        if (!(entry.flags & IFA_F_TEMPORARY)) {
+            chosen = &entry;
+            break;
+        }
+        if (chosen == nullptr)
+            chosen = &entry;
+    }
+    if (chosen == nullptr)
+        return {};
+    Tavrino::IpAddress address;
+    address.family = Tavrino::IpAddress::V6;
+    address.bytes = chosen->bytes;
+    return QString::fromStdString(Tavrino::AddressText(address));
+}
+
+QString GetGlobalIPv6Address() {
+    return GetGlobalIPv6Address(&ListIpv6Addresses);
 }

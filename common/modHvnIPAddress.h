@@ -1,4 +1,4 @@
-// The computer's own IPv4 address as text, for the operator to tell the other station.
+// The computer's own addresses as text, for the operator to tell the other station.
 #pragma once
 
 #include <QByteArray>
@@ -33,3 +33,21 @@ std::vector<Ipv4Address> ResolveIpv4(const QByteArray& hostName);
 
 // "a.b.c.d", each byte unsigned decimal without leading zeros.
 QString FormatIpv4(const Ipv4Address& address);
+
+// One IPv6 address of this computer as the kernel lists it (/proc/net/if_inet6).
+struct Ipv6Entry {
+    std::array<quint8, 16> bytes{};
+    int scope = 0;      // 0 for global scope
+    unsigned flags = 0; // IFA_F_*
+};
+using Ipv6Lister = std::function<std::vector<Ipv6Entry>()>;
+
+// The computer's global IPv6 address for callers: the first global unicast one
+// (2000::/3) that is neither a temporary privacy address (they change by the day),
+// deprecated, tentative nor a failed duplicate; failing that, the first temporary
+// one. Empty when it has none. Looked up afresh on every call.
+QString GetGlobalIPv6Address();
+QString GetGlobalIPv6Address(const Ipv6Lister& list);
+
+// The kernel's list; empty where IPv6 is off.
+std::vector<Ipv6Entry> ListIpv6Addresses();

@@ -1,6 +1,8 @@
 // AdmissionLimiter: the host's brake on password guessing, by the caller's address.
 #include "AdmissionLimiter.h"
 
+#include "NetAddress.h"
+
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 
@@ -36,15 +38,27 @@ bool AdmissionLimiter::Live(Record& record, qint64 now) const {
     return record.count > 0 || now < record.blockedUntil;
 }
 
-bool AdmissionLimiter::IsBlocked(const QString& address) {
-    const auto it = m_records.find(address);
+QString AdmissionLimiter::CountedAs(const QString& address) {
+    std::optional<Tavrino::IpAddress> parsed = Tavrino::ParseIpAddress(address.toStdString());
+    if (!parsed)
+        return address;
+    if (parsed->family == Tavrino::IpAddress::V4)
+        return QString::fromStdString(Tavrino::AddressText(*parsed));
+    std::fill(parsed->bytes.begin() + 8, parsed->bytes.end(), 0);
+    parsed->scope = 0;
+    return QString::fromStdString(Tavrino::AddressText(*parsed)) + QStringLiteral("/64");
+}
+
+bool AdmissionLimiter::IsBlocked(const QString& caller) {
+    const auto it = m_records.find(CountedAs(caller));
     if (it == m_records.end())
         return false;
     it->lastSeen = m_clock(); // a blocked caller who keeps calling stays followed
     return it->lastSeen < it->blockedUntil;
 }
 
-AdmissionLimiter::Failure AdmissionLimiter::Fail(const QString& address, const QString& userData) {
+AdmissionLimiter::Failure AdmissionLimiter::Fail(const QString& caller, const QString& userData) {
+    const QString address = CountedAs(caller);
     const qint64 now = m_clock();
     if (!m_records.contains(address) && m_records.size() >= m_limits.addresses)
         MakeRoom(now);
@@ -67,8 +81,8 @@ AdmissionLimiter::Failure AdmissionLimiter::Fail(const QString& address, const Q
     return Failure::Blocking;
 }
 
-void AdmissionLimiter::Forgive(const QString& address, const QString& userData) {
-    const auto it = m_records.find(address);
+void AdmissionLimiter::Forgive(const QString& caller, const QString& userData) {
+    const auto it = m_records.find(CountedAs(caller));
     if (it == m_records.end())
         return;
     const size_t attempt = qHash(userData, m_seed);

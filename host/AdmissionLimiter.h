@@ -30,7 +30,11 @@ struct AdmissionLimits {
 // A caller repeats one request every 3 s until it is answered or gives up, and the
 // program sees each copy; the copies of one attempt carry the same user data, so an
 // attempt is known by its user data: a copy or a retry of the same wrong password
-// counts once, every new guess counts. At most `addresses` addresses are followed, so
+// counts once, every new guess counts. An address is compared as an address, not as
+// text; an IPv6 caller is counted by its /64, the block one computer is handed and can
+// pick any of its 2^64 addresses from, which would otherwise give a guesser a fresh
+// count per attempt (its neighbours on that link share its count, as a NAT's users do
+// for IPv4). At most `addresses` addresses are followed, so
 // a flood from spoofed addresses cannot grow it; when full, those with nothing left to
 // count go first, then the one heard from longest ago.
 //
@@ -43,14 +47,14 @@ public:
     // `clock` defaults to the monotonic clock.
     explicit AdmissionLimiter(Clock clock = {}, Limits limits = {});
 
-    bool IsBlocked(const QString& address);
+    bool IsBlocked(const QString& caller);
 
     enum class Failure {
         Repeated, // a copy of an attempt already counted
         Counted,  // a new attempt
         Blocking, // a new attempt that blocks the address from now on
     };
-    Failure Fail(const QString& address, const QString& userData);
+    Failure Fail(const QString& caller, const QString& userData);
     // Takes back an attempt counted by Fail that turned out well (an encrypted call
     // counts from its accept until its confirmation arrives).
     void Forgive(const QString& address, const QString& userData);
@@ -70,6 +74,8 @@ private:
     void Forget(Record& record, qint64 now) const; // attempts older than the window
     bool Live(Record& record, qint64 now) const;
     void MakeRoom(qint64 now);
+    // What an address is counted under: its one text, an IPv6 address's /64.
+    static QString CountedAs(const QString& address);
 
     Clock m_clock;
     Limits m_limits;

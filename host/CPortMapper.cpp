@@ -30,8 +30,9 @@ namespace {
 // The worker's side: one router, what stands on it, and the rules.
 class Worker {
 public:
-    Worker(std::unique_ptr<IGateway> gateway, const PortMapperTiming& timing)
-        : m_gateway(std::move(gateway)), m_timing(timing) {}
+    Worker(std::unique_ptr<IGateway> gateway, std::unique_ptr<IPinholeGateway> pinholes,
+           const PortMapperTiming& timing)
+        : m_gateway(std::move(gateway)), m_pinholes(std::move(pinholes)), m_timing(timing) {}
 
     // Serves `wanted` until quit; then removes what it made.
     void Run(const std::shared_ptr<CPortMapper::Shared>& shared);
@@ -41,8 +42,19 @@ private:
     PortMapReport Check(quint16 port);
     PortMapReport Close();
     bool StandsForUs(quint16 port, int* answer = nullptr);
+    PortMapReport::Pinhole OpenPinhole(quint16 port);
+    PortMapReport::Pinhole CheckPinhole(quint16 port);
+    // Whether a forwarding or pinhole stands on another port than `port` (any, for 0).
+    bool HoldsOtherThan(quint16 port) const {
+        return (m_mapped != 0 && m_mapped != port) || (m_holePort != 0 && m_holePort != port);
+    }
 
-    std::unique_ptr<IGateway> m_gateway;
+    std::unique_ptr<IGateway> m_gateway;         // null: no forwarding is asked for
+    std::unique_ptr<IPinholeGateway> m_pinholes; // null: no pinhole is asked for
+    quint16 m_holePort = 0;                      // the pinhole's port while it stands
+    QString m_holeId;
+    QString m_holeClient;
+    Clock::time_point m_holeRenewAt{};
     PortMapperTiming m_timing;
     quint16 m_mapped = 0; // the port we forwarded and believe in
     QString m_client;     // where it points
@@ -71,20 +83,22 @@ void Worker::Run(const std::shared_ptr<CPortMapper::Shared>& shared) {
         lock.unlock();
 
         PortMapReport report;
-        if (m_mapped != 0 && m_mapped != port)
+        if (HoldsOtherThan(port))
             report = Close();
         // Also a repeated request checks afresh, so that it gets its answer.
-        if (port != 0)
+        if (port != 0) {
             report = Check(port);
+            report.pinhole = CheckPinhole(port);
+        }
         nextCheck = port != 0 ? Clock::now() + std::chrono::milliseconds(m_timing.checkMs)
                               : Clock::time_point::max();
 
         lock.lock();
-        if (shared->sink && report.state != State::Off)
+        if (shared->sink && (report.state != State::Off || report.pinhole.state != State::Off))
             shared->sink(report);
     }
     lock.unlock();
-    if (m_mapped != 0)
+    if (HoldsOtherThan(0))
         Close();
     lock.lock();
     shared->ended = true;
@@ -130,6 +144,8 @@ PortMapReport Worker::Open(quint16 port) {
 }
 
 PortMapReport Worker::Check(quint16 port) {
+    if (!m_gateway)
+        return {}; // nothing to forward: Off
     // Not forwarded (the last attempt failed), gone (router restarted, lease
     // lost, someone removed it), or not renewed: ask again.
     if (m_mapped == 0 || !StandsForUs(port)) {
@@ -147,13 +163,59 @@ PortMapReport Worker::Check(quint16 port) {
 }
 
 PortMapReport Worker::Close() {
-    const quint16 port = m_mapped;
-    m_mapped = 0;
-    // Only our own forwarding is removed; one that has meanwhile gone to
-    // another machine stays.
-    if (StandsForUs(port))
-        m_gateway->DeleteMapping(port);
-    return {State::Closed, port, {}, 0};
+    PortMapReport report(State::Off, m_mapped != 0 ? m_mapped : m_holePort);
+    if (m_mapped != 0) {
+        const quint16 port = m_mapped;
+        m_mapped = 0;
+        // Only our own forwarding is removed; one that has meanwhile gone to
+        // another machine stays.
+        if (StandsForUs(port))
+            m_gateway->DeleteMapping(port);
+        report.state = State::Closed;
+    }
+    if (m_holePort != 0) {
+        m_holePort = 0;
+        m_pinholes->DeletePinhole(m_holeId); // a pinhole is ours alone, by its id
+        report.pinhole.state = State::Closed;
+    }
+    return report;
+}
+
+PortMapReport::Pinhole Worker::OpenPinhole(quint16 port) {
+    using Found = IPinholeGateway::Found;
+    switch (m_pinholes->Discover(m_timing.discoverMs)) {
+    case Found::NothingToOpen:
+        return {};
+    case Found::NoRouter:
+        return {State::NoGateway, {}, 0};
+    case Found::Router:
+        break;
+    }
+    m_holeClient = m_pinholes->LocalAddress();
+    const int rc = m_pinholes->AddPinhole(port, m_holeClient, m_timing.leaseSeconds, &m_holeId);
+    if (rc != 0)
+        return {State::Refused, {}, rc};
+    m_holePort = port;
+    m_holeRenewAt = Clock::now() + std::chrono::seconds(m_timing.leaseSeconds / 2);
+    return {State::Open, m_holeClient, 0};
+}
+
+PortMapReport::Pinhole Worker::CheckPinhole(quint16 port) {
+    if (!m_pinholes)
+        return {};
+    // As the forwarding: a pinhole that is not there, or is not renewed, is asked for again.
+    if (m_holePort == 0 || m_pinholes->CheckPinhole(m_holeId) != 0) {
+        m_holePort = 0;
+        return OpenPinhole(port);
+    }
+    if (Clock::now() >= m_holeRenewAt) {
+        if (m_pinholes->UpdatePinhole(m_holeId, m_timing.leaseSeconds) != 0) {
+            m_holePort = 0;
+            return OpenPinhole(port);
+        }
+        m_holeRenewAt = Clock::now() + std::chrono::seconds(m_timing.leaseSeconds / 2);
+    }
+    return {State::Open, m_holeClient, 0};
 }
 
 // `answer` gets the router's answer to the question, or kUpnpNoSuchEntry when
@@ -168,16 +230,16 @@ bool Worker::StandsForUs(quint16 port, int* answer) {
     return rc == 0;
 }
 
-CPortMapper::CPortMapper(GatewayFactory makeGateway, PortMapperTiming timing, QObject* parent)
+CPortMapper::CPortMapper(GatewayFactory makeGateway, PortMapperTiming timing,
+                         PinholeFactory makePinholes, QObject* parent)
     : QObject(parent), m_shared(std::make_shared<Shared>()), m_exitWaitMs(timing.exitWaitMs) {
     m_shared->sink = [this](const PortMapReport& report) {
         QMetaObject::invokeMethod(
             this, [this, report] { Deliver(report); }, Qt::QueuedConnection);
     };
-    m_worker =
-        std::thread([shared = m_shared, worker = std::make_shared<Worker>(makeGateway(), timing)] {
-            worker->Run(shared);
-        });
+    auto worker =
+        std::make_shared<Worker>(makeGateway(), makePinholes ? makePinholes() : nullptr, timing);
+    m_worker = std::thread([shared = m_shared, worker] { worker->Run(shared); });
 }
 
 CPortMapper::~CPortMapper() {
@@ -204,13 +266,18 @@ void CPortMapper::Start(quint16 port) {
 
 void CPortMapper::Stop() {
     Start(0);
-    // A forwarding that stands reports its removal; a failed one has nothing to undo.
-    if (m_report.state != State::Open)
+    // A forwarding or pinhole that stands reports its removal; a failed one has
+    // nothing to undo.
+    if (m_report.state != State::Open && m_report.pinhole.state != State::Open)
         Deliver({});
 }
 
 QString CPortMapper::PublicAddress() const {
     return m_report.state == State::Open ? m_report.address : QString();
+}
+
+QString CPortMapper::PinholeAddress() const {
+    return m_report.pinhole.state == State::Open ? m_report.pinhole.address : QString();
 }
 
 void CPortMapper::Deliver(const PortMapReport& report) {

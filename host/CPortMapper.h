@@ -1,6 +1,6 @@
 // Keeps the host's listen port forwarded on the home router while the host is
-// online: opens it, renews and checks it, and removes it when the host goes
-// offline or ends.
+// online, and open in its IPv6 firewall: opens it, renews and checks it, and
+// removes it when the host goes offline or ends.
 #pragma once
 
 #include <QObject>
@@ -11,6 +11,7 @@
 #include <thread>
 
 class IGateway;
+class IPinholeGateway;
 
 // What became of the port on the router.
 struct PortMapReport {
@@ -26,7 +27,20 @@ struct PortMapReport {
     quint16 port = 0;
     QString address;
     int code = 0;
+    // The IPv6 firewall's pinhole for the same port, kept beside the forwarding: Off
+    // (nothing to open, or not asked), Open (address: this machine's IPv6 address it
+    // lets calls reach), Closed, NoGateway (no router with an IPv6 firewall to open)
+    // or Refused (code).
+    struct Pinhole {
+        State state = State::Off;
+        QString address;
+        int code = 0;
+        bool operator==(const Pinhole&) const = default;
+    } pinhole;
 
+    PortMapReport() = default;
+    PortMapReport(State s, quint16 p, QString a = {}, int c = 0)
+        : state(s), port(p), address(std::move(a)), code(c) {}
     bool operator==(const PortMapReport&) const = default;
 };
 
@@ -47,9 +61,12 @@ class CPortMapper : public QObject {
     Q_OBJECT
 public:
     using GatewayFactory = std::function<std::unique_ptr<IGateway>()>;
+    using PinholeFactory = std::function<std::unique_ptr<IPinholeGateway>()>;
 
+    // Without makePinholes no pinhole is asked for; a makeGateway that gives no
+    // gateway asks for no forwarding.
     explicit CPortMapper(GatewayFactory makeGateway, PortMapperTiming timing = {},
-                         QObject* parent = nullptr);
+                         PinholeFactory makePinholes = {}, QObject* parent = nullptr);
     ~CPortMapper() override;
 
     // Asks for the port to be forwarded (a different port replaces the old
@@ -62,6 +79,8 @@ public:
     const PortMapReport& Report() const { return m_report; }
     // The public address while a forwarding stands, else empty.
     QString PublicAddress() const;
+    // The IPv6 address the pinhole lets calls reach while it stands, else empty.
+    QString PinholeAddress() const;
 
     // What the worker thread shares with this object (defined with the worker).
     struct Shared;

@@ -1,13 +1,15 @@
 // CallAdmission: the host's decision on every announced caller.
 #include "CallAdmission.h"
 
+#include "NetAddress.h"
 #include "modHost.h"
 #include "modUserData.h"
 
 namespace {
 
+// "10.0.0.7:33550", "[2001:db8::7]:33550": where a call comes from, for the log.
 QString Who(const QString& ip, qint32 port) {
-    return QStringLiteral("%1:%2").arg(ip).arg(port);
+    return QString::fromStdString(Tavrino::AddressWithPort(ip.toStdString(), port));
 }
 
 QString BlockLine(const QString& subject, const AdmissionLimits& limits) {

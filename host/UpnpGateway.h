@@ -41,6 +41,32 @@ public:
     virtual int DeleteMapping(quint16 externalPort) = 0;
 };
 
+// UPnP error code of a pinhole that is not (or no longer) there.
+constexpr int kUpnpNoSuchPinhole = 704;
+
+// The home router's IPv6 firewall (UPnP IGD 2, WANIPv6FirewallControl): a pinhole
+// lets datagrams from anywhere reach one UDP port of one IPv6 address of this
+// machine, for a lease. Calls block and run on the mapper's worker thread, with the
+// results of IGateway's calls.
+class IPinholeGateway {
+public:
+    virtual ~IPinholeGateway() = default;
+
+    enum class Found {
+        NothingToOpen, // this machine takes no calls over IPv6: nothing to ask for
+        NoRouter,      // no router answered that has an IPv6 firewall to open
+        Router,
+    };
+    virtual Found Discover(int timeoutMs) = 0;
+    // The IPv6 address the pinhole is asked for: this machine's, as the router sees it.
+    virtual QString LocalAddress() const = 0;
+    virtual int AddPinhole(quint16 port, const QString& client, int leaseSeconds, QString* id) = 0;
+    virtual int UpdatePinhole(const QString& id, int leaseSeconds) = 0;
+    // 0 while the pinhole stands, kUpnpNoSuchPinhole once it has gone.
+    virtual int CheckPinhole(const QString& id) = 0;
+    virtual int DeletePinhole(const QString& id) = 0;
+};
+
 // The router found by UPnP discovery (SSDP). multicastInterface, when not
 // empty, is the local IPv4 address the search goes out from: the address the
 // voice control is bound to, where the forwarding has to point.

@@ -21,6 +21,8 @@
 #include "modRouterPort.h"
 #include "modUserData.h"
 
+#include "NetAddress.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QGridLayout>
@@ -467,6 +469,11 @@ AboutInfo frmMain::StationAboutInfo() const {
         const QString address = m_router ? m_router->PublicAddress() : QString();
         return address.isEmpty() ? GetLocalIPAddress() : address;
     };
+    // And the address the router's pinhole lets them reach, which may not be the first.
+    info.globalIpv6Address = [this] {
+        const QString address = m_router ? m_router->PinholeAddress() : QString();
+        return address.isEmpty() ? GetGlobalIPv6Address() : address;
+    };
     return info;
 }
 
@@ -505,10 +512,13 @@ void frmMain::mnuRunRouterPort_Click() {
 }
 
 void frmMain::RouterPort_Changed(const PortMapReport& report) {
+    const QStringList before = lblRouterStatus->text().split(QLatin1Char('\n'));
     const QString text = RouterPortText(report);
     lblRouterStatus->setText(text);
-    if (!text.isEmpty())
-        ConsoleLog(QStringLiteral("router: ") + text);
+    // The forwarding's and the pinhole's lines are logged as each changes.
+    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (!before.contains(line))
+            ConsoleLog(QStringLiteral("router: ") + line);
     if (report.state == PortMapReport::State::Refused || report.state == PortMapReport::State::Taken)
         Desktop()->RouterRefused(text);
 }

@@ -2,6 +2,8 @@
 #include "modRouterPort.h"
 
 #include "NatPmpGateway.h"
+#include "NetAddress.h"
+#include "UpnpPinholeGateway.h"
 #include "modHvnRegistry.h"
 #include "modUserSettings.h"
 
@@ -25,7 +27,55 @@ bool RouterPortAllowedByEnvironment() {
              value == QLatin1String("no") || value == QLatin1String("false"));
 }
 
+namespace {
+
+QString PinholeText(quint16 number, const PortMapReport::Pinhole& pinhole) {
+    using State = PortMapReport::State;
+    const QString port = QString::number(number);
+    switch (pinhole.state) {
+    case State::Off:
+    case State::Taken: // a pinhole is never another machine's
+        return {};
+    case State::Open:
+        return Tr(QStringLiteral("IPv6 port %1 is open in the router's firewall for %2")
+                      .arg(port, pinhole.address),
+                  QStringLiteral("ルーターのファイアウォールでIPv6のポート%1を %2 に開きました")
+                      .arg(port, pinhole.address));
+    case State::Closed:
+        return Tr(
+            QStringLiteral("IPv6 port %1 is closed in the router's firewall.").arg(port),
+            QStringLiteral("ルーターのファイアウォールでIPv6のポート%1を閉じました。").arg(port));
+    case State::NoGateway:
+        return Tr(QStringLiteral("IPv6 port %1 is not open in the router's firewall: the router "
+                                 "offers no IPv6 pinholes.")
+                      .arg(port),
+                  QStringLiteral("ルーターのファイアウォールでIPv6のポート%1は開いていません。"
+                                 "ルーターはIPv6のピンホールに対応していません。")
+                      .arg(port));
+    case State::Refused:
+        return Tr(QStringLiteral("IPv6 port %1 is not open in the router's firewall: the router "
+                                 "refused (error %2).")
+                      .arg(port)
+                      .arg(pinhole.code),
+                  QStringLiteral("ルーターのファイアウォールでIPv6のポート%1は開いていません。"
+                                 "ルーターに拒否されました（エラー%2）。")
+                      .arg(port)
+                      .arg(pinhole.code));
+    }
+    return {};
+}
+
+} // namespace
+
 QString RouterPortText(const PortMapReport& report) {
+    const QString forwarding = ForwardingText(report);
+    const QString pinhole = PinholeText(report.port, report.pinhole);
+    if (forwarding.isEmpty() || pinhole.isEmpty())
+        return forwarding + pinhole;
+    return forwarding + QLatin1Char('\n') + pinhole;
+}
+
+QString ForwardingText(const PortMapReport& report) {
     using State = PortMapReport::State;
     const QString port = QString::number(report.port);
     switch (report.state) {
@@ -78,12 +128,19 @@ std::unique_ptr<CPortMapper> NewRouterPortMapper(QObject* parent) {
     const int checkSeconds = qEnvironmentVariableIntValue("TESSORA_UPNP_CHECK_SECONDS", &ok);
     if (ok && checkSeconds > 0)
         timing.checkMs = checkSeconds * 1000;
+    // A host bound to an IPv6 address takes no IPv4 calls: nothing to forward.
+    const auto bound = Tavrino::ParseIpAddress(bindAddress.toStdString());
+    const bool ipv6Only = bound && bound->family == Tavrino::IpAddress::V6;
     // UPnP first, which most home routers speak; NAT-PMP where it is missing.
-    const auto makeGateway = [bindAddress] {
+    const auto makeGateway = [bindAddress, ipv6Only]() -> std::unique_ptr<IGateway> {
+        if (ipv6Only)
+            return nullptr;
         std::vector<std::unique_ptr<IGateway>> ways;
         ways.push_back(NewUpnpGateway(bindAddress));
         ways.push_back(NewNatPmpGateway());
         return NewFirstFoundGateway(std::move(ways));
     };
-    return std::make_unique<CPortMapper>(makeGateway, timing, parent);
+    // The IPv6 firewall only by UPnP IGD 2: NAT-PMP has no pinholes.
+    const auto makePinholes = [bindAddress] { return NewUpnpPinholeGateway(bindAddress); };
+    return std::make_unique<CPortMapper>(makeGateway, timing, makePinholes, parent);
 }

@@ -18,11 +18,14 @@ void SetRouterPortOption(bool on);
 // for tests, which must not search the real network for a router.
 bool RouterPortAllowedByEnvironment();
 
-// The status text for a report, in the active language; empty for Off.
+// The status text for a report, in the active language: a line for the IPv4
+// forwarding and one for the IPv6 pinhole, each only when it has something to say.
 QString RouterPortText(const PortMapReport& report);
+// The forwarding's line alone; empty for Off.
+QString ForwardingText(const PortMapReport& report);
 
 // A mapper over the real router, searched for by UPnP (from the address the
 // voice control is bound to, TAVRINO_BIND_ADDRESS, when one is set), then by
-// NAT-PMP.
+// NAT-PMP; and over its IPv6 firewall, by UPnP over IPv6.
 // TESSORA_UPNP_CHECK_SECONDS shortens the check period.
 std::unique_ptr<CPortMapper> NewRouterPortMapper(QObject* parent = nullptr);

@@ -8,6 +8,9 @@
 #include "modFormCommon.h"
 #include "modHelpConst.h"
 #include "modHvnRegistry.h"
+#include "modMessage.h"
+
+#include "NetAddress.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -29,6 +32,15 @@ namespace {
 const QRegularExpression kNoSeparator(QStringLiteral("[^&\\r\\n]*"));
 const QRegularExpression kNoLineEnd(QStringLiteral("[^\\r\\n]*"));
 const QRegularExpression kDigits(QStringLiteral("[0-9]*"));
+
+QString AddressRefusedMessage() {
+    return Tr(QStringLiteral("The IP address must be an IPv4 address (192.0.2.7), an IPv6 address "
+                             "(2001:db8::7, with or without [ ]) or a host name "
+                             "(host.example.com)."),
+              QStringLiteral("IPアドレスには、IPv4アドレス（192.0.2.7）、IPv6アドレス"
+                             "（2001:db8::7、[ ] は付けても付けなくてもかまいません）、"
+                             "またはホスト名（host.example.com）を入力してください。"));
+}
 
 bool IsDecimalNumber(const QString& text) {
     return !text.isEmpty() &&
@@ -243,6 +255,14 @@ void frmDetailedSetup::btnOk_Click() {
     // Enter reaches the default button even while it is disabled in some styles.
     if (!btnOk->isEnabled())
         return;
+    // Text that is no address and no name could never be called; the field keeps what
+    // was typed, brackets and all, for the operator to mend.
+    if (Tavrino::ClassifyAddress(txtIpAddress->text().toStdString()) ==
+        Tavrino::AddressKind::Invalid) {
+        ShowWarningBox(this, AddressRefusedMessage());
+        txtIpAddress->setFocus();
+        return;
+    }
     const QString name = g_intEditMode == EDIT_MODE_EDIT &&
                                  m_recordIndex >= 0 && m_recordIndex <= g_intLastConnectionIndex
                              ? g_udtConnections[static_cast<size_t>(m_recordIndex)].ConnectName

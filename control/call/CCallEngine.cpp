@@ -3,6 +3,7 @@
 
 #include "CCallSocket.h"
 #include "MixerControl.h"
+#include "NetAddress.h"
 #include "Packets.h"
 #include "PayloadCipher.h"
 #include "TavrinoStandardApi.h"
@@ -127,6 +128,10 @@ void CCallEngine::PostConnection(const std::string& address, int32_t port,
         m_taskWnd->PostConnection(address, port, userData);
 }
 
+std::vector<std::string> CCallEngine::AddressesOf(const std::string& address) {
+    return m_socket->AddressesOf(address);
+}
+
 void CCallEngine::PlayVoiceFrame(const uint8_t* frame) {
     if (!m_stream)
         return;
@@ -160,6 +165,7 @@ void CCallEngine::ResetCallState() {
     SetPeer(std::string(), -1);
     m_partyAddress.clear();
     m_partyPort = -1;
+    m_candidates.Reset();
     m_activitySeen = true;
     m_callState = STATE_IDLE;
     m_ownToken = CCallToken();
@@ -228,11 +234,22 @@ bool CCallEngine::RequireInitialized() {
 }
 
 CCallEngine::Sender CCallEngine::SenderOf(const std::string& address, int port) const {
+    // Addresses, not their spellings: an IPv6 address has several.
     if (m_callState == STATE_CONNECTED)
-        return address == m_peerAddress && port == m_peerPort ? Sender::Peer : Sender::Stranger;
-    if (m_callState == STATE_PENDING && address == m_partyAddress && port == m_partyPort)
-        return IsCalling() || IsCallingSecurely() ? Sender::CalledStation : Sender::AcceptedCaller;
-    return Sender::Stranger;
+        return Tavrino::SameAddress(address, m_peerAddress) && port == m_peerPort
+                   ? Sender::Peer
+                   : Sender::Stranger;
+    if (m_callState != STATE_PENDING || port != m_partyPort)
+        return Sender::Stranger;
+    if (!IsCalling() && !IsCallingSecurely())
+        return Tavrino::SameAddress(address, m_partyAddress) ? Sender::AcceptedCaller
+                                                             : Sender::Stranger;
+    return m_candidates.Contains(address) ? Sender::CalledStation : Sender::Stranger;
+}
+
+void CCallEngine::SendRequest(const std::string& address) {
+    SendPacket(m_requestType, m_request.data(), static_cast<int>(m_request.size()), address,
+               m_peerPort);
 }
 
 void CCallEngine::BecomePending() {
@@ -387,17 +404,19 @@ bool CCallEngine::ConnectSecure(const std::string& address, int32_t port, const 
 
 void CCallEngine::PlaceCall(const std::string& address, int32_t port, int32_t timeOut) {
     ClearSecureAttempts(); // a station that calls out takes no call meanwhile
-    // Datagrams show their source as a dotted address, so a name is resolved once here,
-    // with a bounded wait (a literal address never asks DNS), and the call's datagrams
-    // all go to that address: no lookup per resend. An unresolvable name leaves no
-    // party and no peer address: nothing can leave, and the call times out.
-    m_partyAddress = CUdpSocket::DottedAddress(address);
+    // Datagrams show their source as an address, so a name is resolved once here, with
+    // a bounded wait (a literal address never asks DNS), and the call's datagrams all
+    // go to its addresses: no lookup per resend. An unresolvable name leaves no party
+    // and no peer address: nothing can leave, and the call times out.
+    m_candidates.Reset(AddressesOf(address));
+    m_partyAddress = m_candidates.First();
     m_partyPort = port;
     SetPeer(m_partyAddress, port);
-    SendPacket(m_requestType, m_request.data(), static_cast<int>(m_request.size()), m_peerAddress,
-               m_peerPort);
+    SendRequest(m_peerAddress);
     StartTimer(TIMER_CALL_TIMEOUT, SecondsToTimerMs(timeOut));
     StartTimer(TIMER_RESEND, kResendPeriodMs);
+    if (m_candidates.HasNext())
+        StartTimer(TIMER_NEXT_ADDRESS, CCallCandidates::kNextAddressDelayMs);
     BecomePending();
 }
 
@@ -802,7 +821,7 @@ void CCallEngine::HandleSecureRequest(const std::string& address, int port, cons
     for (const SecureAttempt& attempt : m_secureAttempts) {
         if (attempt.callee->SessionId() != request.sid)
             continue;
-        if (attempt.address == address && attempt.port == port) {
+        if (Tavrino::SameAddress(attempt.address, address) && attempt.port == port) {
             const std::vector<uint8_t>& accept = attempt.callee->AcceptPayload();
             SendPacket(PKT_SECURE_ACCEPT, accept.data(), static_cast<int>(accept.size()), address,
                        port);
@@ -848,7 +867,7 @@ void CCallEngine::HandleSecureConfirm(const std::string& address, int port, cons
     // shows it derived the same keys, that is, knew the password.
     const auto it = std::find_if(m_secureAttempts.begin(), m_secureAttempts.end(),
                                  [&](const SecureAttempt& a) {
-                                     return a.address == address && a.port == port &&
+                                     return Tavrino::SameAddress(a.address, address) && a.port == port &&
                                             a.callee->CheckConfirm(payload, length);
                                  });
     if (it == m_secureAttempts.end())
@@ -864,7 +883,7 @@ void CCallEngine::HandleSecureData(const std::string& address, int port, const u
         return; // forged, replayed or too old: dropped without a word
     // A peer whose NAT gave it a new address or port is followed there, but only by its
     // newest packet: an old one that took a slower path never moves the call back.
-    if (opened.newest && (address != m_peerAddress || port != m_peerPort))
+    if (opened.newest && (!Tavrino::SameAddress(address, m_peerAddress) || port != m_peerPort))
         SetPeer(address, port);
     HandleCallPacket(opened.type, opened.payload.data(), static_cast<int>(opened.payload.size()));
 }
@@ -951,10 +970,19 @@ void CCallEngine::OnTimerTick(int id) {
         if (IsCallingSecurely() && !m_fallbackUserData.empty() &&
             m_secureRequestsSent >= kSecureRequestsBeforeFallback)
             FallBackToStatedRequest();
-        SendPacket(m_requestType, m_request.data(), static_cast<int>(m_request.size()),
-                   m_peerAddress, m_peerPort);
         if (m_requestType == PKT_SECURE_REQUEST)
             ++m_secureRequestsSent;
+        // Every address brought in; after a reset, the (empty) peer as ever.
+        if (m_candidates.Tried().empty())
+            SendRequest(m_peerAddress);
+        for (const std::string& address : m_candidates.Tried())
+            SendRequest(address);
+        break;
+    case TIMER_NEXT_ADDRESS:
+        if ((IsCalling() || IsCallingSecurely()) && m_candidates.HasNext())
+            SendRequest(m_candidates.BringInNext());
+        if (!(IsCalling() || IsCallingSecurely()) || !m_candidates.HasNext())
+            StopTimer(TIMER_NEXT_ADDRESS);
         break;
     case TIMER_KEEPALIVE:
         for (int i = 0; i < kKeepAliveCopies; ++i)

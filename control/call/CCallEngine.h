@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CAcmCodec.h"
+#include "CCallCandidates.h"
 #include "CCallToken.h"
 #include "CCaptureHolder.h"
 #include "CPendingCallList.h"
@@ -168,6 +169,8 @@ protected:
     virtual void PlayVoiceFrame(const uint8_t* frame);
     // Milliseconds of a clock that never goes back; the encrypted attempts' deadlines.
     virtual int64_t NowMs() const;
+    // The addresses a call to `address` goes to, in order (CUdpSocket::AddressesOf).
+    virtual std::vector<std::string> AddressesOf(const std::string& address);
 
 private:
     // Who a received datagram comes from, as far as the call is concerned.
@@ -183,6 +186,7 @@ private:
     static constexpr std::array<int, 2> kConnectedTimers{TIMER_SUPERVISION, TIMER_KEEPALIVE};
     // False, with the object error set, while not initialised.
     bool RequireInitialized();
+    void SendRequest(const std::string& address); // the stored call request, to the peer port
     void BecomePending();
     // With a channel the call is encrypted from now on.
     void BecomeConnected(const std::string& address, int port,
@@ -246,6 +250,8 @@ private:
     // The call's other party while pending (see PartyAddress); empty and -1 otherwise.
     std::string m_partyAddress;
     int32_t m_partyPort = -1;
+    // While calling: the called station's addresses; the party is the first of them.
+    CCallCandidates m_candidates;
 
     std::atomic<bool> m_detectionEnabled{false};
     CPlaybackStream* m_stream = nullptr; // owned by m_playback

@@ -1,9 +1,11 @@
 // CPendingCallList: incoming call requests that have been announced but not yet answered.
 #include "CPendingCallList.h"
 
+#include "NetAddress.h"
+
 CPendingCallList::List::iterator CPendingCallList::Find(const std::string& address, int port) {
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
-        if (it->port == port && it->address == address)
+        if (it->port == port && Tavrino::SameAddress(it->address, address))
             return it;
     return m_entries.end();
 }
@@ -11,7 +13,7 @@ CPendingCallList::List::iterator CPendingCallList::Find(const std::string& addre
 CPendingCallList::List::const_iterator CPendingCallList::Find(const std::string& address,
                                                               int port) const {
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
-        if (it->port == port && it->address == address)
+        if (it->port == port && Tavrino::SameAddress(it->address, address))
             return it;
     return m_entries.end();
 }

@@ -9,8 +9,9 @@
 #include <optional>
 #include <string>
 
-// An entry is identified by the caller's address (compared byte for byte, exactly as
-// seen on the datagram) and port. Entries are unique: add() is only used for a caller
+// An entry is identified by the caller's address (compared as an address: the host may
+// answer with another spelling of an IPv6 address than the datagram showed) and port.
+// Entries are unique: add() is only used for a caller
 // that is not listed yet. Ageing uses a stale flag: an entry survives one age() after
 // its last refresh and is dropped by the next, so an unrepeated request is forgotten
 // 30 to 60 s after its last copy with a 30 s ageing period.

@@ -17,7 +17,8 @@ enum TimerId : int {
     TIMER_KEEPALIVE = 4,
     TIMER_PENDING_AGE = 5,
     TIMER_VAD_LEVEL = 6,
-    TIMER_VAD_SILENCE = 7
+    TIMER_VAD_SILENCE = 7,
+    TIMER_NEXT_ADDRESS = 8 // a call to a name: the next of its addresses is tried
 };
 enum : int { WM_VOIP_STATUS = 2024, WM_VOIP_TEXT = 2025, WM_VOIP_CONNECTION = 2026 };
 
@@ -54,7 +55,7 @@ public:
     bool IsCreated() const { return m_owner != nullptr; }
     int QueuedReports() const { return static_cast<int>(m_reports.size()); }
 
-    static constexpr int kTimerCount = 8;
+    static constexpr int kTimerCount = 9;
     static constexpr int kRatePeriodMs = 1000;
     static constexpr int kPendingAgePeriodMs = 30000;
     static constexpr int kVadLevelPeriodMs = 1000;

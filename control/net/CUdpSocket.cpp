@@ -4,7 +4,7 @@
 #include <QSocketNotifier>
 #include <QThread>
 
-#include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -14,6 +14,12 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+
+using Tavrino::AddressText;
+using Tavrino::FromSocketAddress;
+using Tavrino::IpAddress;
+using Tavrino::ParseIpAddress;
+using Tavrino::ToSocketAddress;
 
 CUdpSocket::CUdpSocket(QObject* parent) : QObject(parent) {}
 
@@ -35,29 +41,40 @@ bool CUdpSocket::Open(int port) {
     if (port < 0 || port > 65535) {
         return false;
     }
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<uint16_t>(port));
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    // Lets two stations share one computer, each on its own loopback address.
-    const char* bindAddress = std::getenv("TAVRINO_BIND_ADDRESS");
-    if (bindAddress != nullptr && *bindAddress != '\0' &&
-        inet_pton(AF_INET, bindAddress, &local.sin_addr) != 1) {
-        return false;
+    // Lets two stations share one computer, each on its own address.
+    const char* bindText = std::getenv("TAVRINO_BIND_ADDRESS");
+    std::optional<IpAddress> bindAddress;
+    if (bindText != nullptr && *bindText != '\0') {
+        bindAddress = ParseIpAddress(bindText);
+        if (!bindAddress) {
+            return false;
+        }
     }
-
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int fd = -1;
+    int reach = REACH_V4 | REACH_V6;
+    bool dualStack = false;
+    if (bindAddress) {
+        const bool v4 = bindAddress->family == IpAddress::V4;
+        fd = OpenDescriptor(v4 ? AF_INET : AF_INET6, &*bindAddress, port);
+        reach = v4 ? REACH_V4 : REACH_V6;
+    } else {
+        fd = OpenDescriptor(AF_INET6, nullptr, port);
+        dualStack = true;
+        // A kernel without IPv6 (ipv6.disable=1) has no AF_INET6 sockets, or none that
+        // binds: the IPv4 socket then serves as it always did. A port in use is no
+        // such case and fails as it is.
+        if (fd < 0 && (errno == EAFNOSUPPORT || errno == EPROTONOSUPPORT ||
+                       errno == EADDRNOTAVAIL || errno == ENOPROTOOPT)) {
+            fd = OpenDescriptor(AF_INET, nullptr, port);
+            reach = REACH_V4;
+            dualStack = false;
+        }
+    }
     if (fd < 0) {
         return false;
     }
-    // Bursts are absorbed by the kernel rather than lost. Linux may cap the size
-    // silently (net.core.rmem_max / wmem_max); only a refused call is a failure, and it
-    // leaves nothing open.
-    if (!SetBufferSizes(fd) ||
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        ::close(fd);
-        return false;
-    }
+    m_reach = reach;
+    m_dualStack = dualStack;
 
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -70,6 +87,45 @@ bool CUdpSocket::Open(int port) {
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &CUdpSocket::OnWriteReady);
     return true;
+}
+
+int CUdpSocket::NewDescriptor(int family) {
+    return ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+}
+
+int CUdpSocket::OpenDescriptor(int family, const IpAddress* bindAddress, int port) {
+    const int fd = NewDescriptor(family);
+    if (fd < 0) {
+        return -1;
+    }
+    IpAddress any;
+    any.family = family == AF_INET6 ? IpAddress::V6 : IpAddress::V4;
+    sockaddr_storage local{};
+    socklen_t localLength = 0;
+    ToSocketAddress(bindAddress != nullptr ? *bindAddress : any, port, false, &local, &localLength);
+    // Both families on one socket whatever net.ipv6.bindv6only says; an IPv6 bind
+    // address takes IPv6 alone.
+    const int v6Only = bindAddress != nullptr ? 1 : 0;
+    if (family == AF_INET6 &&
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6Only, sizeof v6Only) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    // Bursts are absorbed by the kernel rather than lost. Linux may cap the size
+    // silently (net.core.rmem_max / wmem_max); only a refused call is a failure, and it
+    // leaves nothing open.
+    if (!SetBufferSizes(fd)) {
+        ::close(fd);
+        errno = ENOBUFS;
+        return -1;
+    }
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), localLength) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
 }
 
 bool CUdpSocket::SetBufferSizes(int fd) {
@@ -95,6 +151,8 @@ void CUdpSocket::Close() {
         fd = m_fd;
         m_fd = -1;
     }
+    m_reach = REACH_V4 | REACH_V6;
+    m_dualStack = false;
     for (QSocketNotifier** notifier : {&m_readNotifier, &m_writeNotifier}) {
         if (*notifier != nullptr) {
             (*notifier)->setEnabled(false);
@@ -167,9 +225,11 @@ void CUdpSocket::Flush(std::unique_lock<std::mutex>& lock) {
         m_outboundPeriod += size;
         lock.unlock();
         int error = EDESTADDRREQ;
-        sockaddr_in to{};
-        if (Resolve(datagram.address, datagram.port, &to)) {
-            error = SendToSystem(fd, datagram.bytes.data(), static_cast<int>(size), to);
+        sockaddr_storage to{};
+        socklen_t toLength = 0;
+        if (Resolve(datagram.address, datagram.port, &to, &toLength)) {
+            error = SendToSystem(fd, datagram.bytes.data(), static_cast<int>(size),
+                                 reinterpret_cast<const sockaddr*>(&to), toLength);
         }
         lock.lock();
         if (error == EAGAIN || error == EWOULDBLOCK) {
@@ -181,70 +241,88 @@ void CUdpSocket::Flush(std::unique_lock<std::mutex>& lock) {
     }
 }
 
-int CUdpSocket::SendToSystem(int fd, const uint8_t* data, int length, const sockaddr_in& to) {
-    const ssize_t sent = ::sendto(fd, data, static_cast<size_t>(length), MSG_NOSIGNAL,
-                                  reinterpret_cast<const sockaddr*>(&to), sizeof to);
+int CUdpSocket::SendToSystem(int fd, const uint8_t* data, int length, const sockaddr* to,
+                             socklen_t toLength) {
+    const ssize_t sent =
+        ::sendto(fd, data, static_cast<size_t>(length), MSG_NOSIGNAL, to, toLength);
     return sent < 0 ? errno : 0;
 }
 
-bool CUdpSocket::Resolve(const std::string& address, int port, sockaddr_in* to) {
+bool CUdpSocket::Resolve(const std::string& address, int port, sockaddr_storage* to,
+                         socklen_t* toLength) const {
     // The engine may send to the empty peer address with port -1 (a resend or a
     // keep-alive after a reset, a text with no peer). Nothing relies on such a datagram
     // going anywhere, so it is dropped like an unresolvable name, without a send.
     if (address.empty() || port < 0 || port > 65535) {
         return false;
     }
-    to->sin_family = AF_INET;
-    to->sin_port = htons(static_cast<uint16_t>(port));
-    if (inet_pton(AF_INET, address.c_str(), &to->sin_addr) == 1) {
-        return true;
-    }
-    return LookUpName(address, &to->sin_addr);
+    const std::vector<IpAddress> found = Usable(address);
+    return !found.empty() && ToSocketAddress(found.front(), port, m_dualStack, to, toLength);
 }
 
-bool CUdpSocket::LookUpName(const std::string& name, in_addr* out) {
+std::vector<IpAddress> CUdpSocket::Usable(const std::string& address) const {
+    std::vector<IpAddress> found;
+    if (const std::optional<IpAddress> literal = ParseIpAddress(address)) {
+        found.push_back(*literal);
+    } else {
+        found = LookUpName(address);
+    }
+    const int reach = m_reach;
+    std::erase_if(found, [reach](const IpAddress& a) {
+        return (reach & (a.family == IpAddress::V4 ? REACH_V4 : REACH_V6)) == 0;
+    });
+    return found;
+}
+
+std::vector<IpAddress> CUdpSocket::LookUpName(const std::string& name) {
     // getaddrinfo has no time limit of its own, so it runs on a thread of its own and the
     // caller waits at most kLookupTimeoutMs; a lookup that overruns finishes unobserved.
     struct Lookup {
         std::mutex mutex;
         std::condition_variable done;
         bool finished = false;
-        bool found = false;
-        in_addr address{};
+        std::vector<IpAddress> addresses;
     };
     auto lookup = std::make_shared<Lookup>();
     std::thread([lookup, name] {
         addrinfo hints{};
-        hints.ai_family = AF_INET;
+        hints.ai_family = AF_UNSPEC; // both, sorted by the system's address selection
         hints.ai_socktype = SOCK_DGRAM;
         addrinfo* found = nullptr;
-        const bool ok = ::getaddrinfo(name.c_str(), nullptr, &hints, &found) == 0 && found;
-        std::lock_guard<std::mutex> lock(lookup->mutex);
-        if (ok) {
-            lookup->address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+        std::vector<IpAddress> addresses;
+        if (::getaddrinfo(name.c_str(), nullptr, &hints, &found) == 0) {
+            for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+                const std::optional<IpAddress> address =
+                    FromSocketAddress(entry->ai_addr, entry->ai_addrlen);
+                if (address &&
+                    std::find(addresses.begin(), addresses.end(), *address) == addresses.end()) {
+                    addresses.push_back(*address);
+                }
+            }
             ::freeaddrinfo(found);
         }
-        lookup->found = ok;
+        std::lock_guard<std::mutex> lock(lookup->mutex);
+        lookup->addresses = std::move(addresses);
         lookup->finished = true;
         lookup->done.notify_all();
     }).detach();
     std::unique_lock<std::mutex> lock(lookup->mutex);
     if (!lookup->done.wait_for(lock, std::chrono::milliseconds(kLookupTimeoutMs),
-                               [&] { return lookup->finished; }) ||
-        !lookup->found) {
-        return false;
+                               [&] { return lookup->finished; })) {
+        return {};
     }
-    *out = lookup->address;
-    return true;
+    return lookup->addresses;
 }
 
-std::string CUdpSocket::DottedAddress(const std::string& address) {
-    sockaddr_in resolved{};
-    char text[INET_ADDRSTRLEN] = {};
-    if (!Resolve(address, 0, &resolved) ||
-        inet_ntop(AF_INET, &resolved.sin_addr, text, sizeof text) == nullptr)
-        return {};
-    return text;
+std::vector<std::string> CUdpSocket::AddressesOf(const std::string& address) const {
+    std::vector<std::string> texts;
+    if (address.empty()) {
+        return texts;
+    }
+    for (const IpAddress& found : Usable(address)) {
+        texts.push_back(AddressText(found));
+    }
+    return texts;
 }
 
 void CUdpSocket::ArmWriteNotifier() {
@@ -292,16 +370,20 @@ void CUdpSocket::OnReadReady() {
     }
     // Zero-filled with spare bytes, so a text field read past the datagram meets a zero.
     std::vector<uint8_t> buffer(static_cast<size_t>(waiting) + kSpareBytes, 0);
-    sockaddr_in from{};
+    sockaddr_storage from{};
     socklen_t fromLength = sizeof from;
     const ssize_t received = ::recvfrom(fd, buffer.data(), static_cast<size_t>(waiting), 0,
                                         reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (received <= 0) {
         return;
     }
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
-    Dispatch(buffer.data(), static_cast<int>(received), text, ntohs(from.sin_port));
+    int fromPort = 0;
+    const std::optional<IpAddress> sender =
+        FromSocketAddress(reinterpret_cast<const sockaddr*>(&from), fromLength, &fromPort);
+    if (!sender) {
+        return;
+    }
+    Dispatch(buffer.data(), static_cast<int>(received), AddressText(*sender), fromPort);
 }
 
 void CUdpSocket::InjectDatagram(const uint8_t* data, int length, const std::string& address,
@@ -354,12 +436,14 @@ int CUdpSocket::LocalPort() const {
     if (m_fd < 0) {
         return -1;
     }
-    sockaddr_in local{};
+    sockaddr_storage local{};
     socklen_t size = sizeof local;
-    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
+    int port = -1;
+    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &size) != 0 ||
+        !FromSocketAddress(reinterpret_cast<const sockaddr*>(&local), size, &port)) {
         return -1;
     }
-    return ntohs(local.sin_port);
+    return port;
 }
 
 int CUdpSocket::QueuedCount() const {

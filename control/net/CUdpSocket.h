@@ -1,10 +1,13 @@
 // CUdpSocket: the control's one UDP socket, with its send queue and traffic counters.
 #pragma once
 
+#include "NetAddress.h"
+
 #include <QObject>
 
 #include <netinet/in.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +29,11 @@ class QSocketNotifier;
 // that may call Send (the engine stops the capture thread before it drops the socket).
 // The notifiers are Qt children; Close retires them with deleteLater because it may be
 // called from inside their own activation (a handler of OnDatagram).
+//
+// Families: without TAVRINO_BIND_ADDRESS one AF_INET6 socket with IPV6_V6ONLY off serves
+// IPv6 and IPv4 alike (an IPv4 peer shows as its dotted address, never ::ffff:); where
+// the kernel has no IPv6 it is the AF_INET socket of old, silently. A bind address
+// gives a socket of its own family only.
 class CUdpSocket : public QObject {
     Q_OBJECT
 public:
@@ -48,10 +56,17 @@ public:
     int QueuedCount() const; // datagrams waiting in the send queue
     bool IsWritable() const;
 
-    // `address` (dotted, or a name resolved as a send resolves it) in the dotted form a
-    // received datagram shows; empty when it cannot be resolved. A dotted address never
-    // asks DNS; a name waits for it at most kLookupTimeoutMs.
-    static std::string DottedAddress(const std::string& address);
+    // The families this socket can send to (Reach bits); both while closed, so a
+    // lookup made before Open loses nothing.
+    enum Reach : int { REACH_V4 = 1, REACH_V6 = 2 };
+    int Reachable() const { return m_reach; }
+
+    // Every address `address` stands for that this socket can reach, in the text a
+    // received datagram shows: a literal gives itself (brackets and spelling dropped),
+    // a name what the resolver gives, in its order (RFC 6724 address selection).
+    // Empty when nothing usable is found. A literal never asks DNS; a name waits for
+    // it at most kLookupTimeoutMs.
+    std::vector<std::string> AddressesOf(const std::string& address) const;
 
     // glibc's resolver gives a server 5 s before it tries the next: one such wait is the
     // most a lookup may hold its caller (the window, at Connect).
@@ -75,9 +90,12 @@ protected:
 
     // One attempt to send a datagram: 0 when sent, else the errno of the failure.
     // Runs on whichever thread flushes, outside the lock.
-    virtual int SendToSystem(int fd, const uint8_t* data, int length, const sockaddr_in& to);
+    virtual int SendToSystem(int fd, const uint8_t* data, int length, const sockaddr* to,
+                             socklen_t toLength);
     // Sets the 500000-byte receive and send buffers on a new descriptor; false if refused.
     virtual bool SetBufferSizes(int fd);
+    // A new non-blocking datagram descriptor of `family`, or -1 with errno set.
+    virtual int NewDescriptor(int family);
 
 private:
     struct QueuedDatagram {
@@ -92,12 +110,19 @@ private:
     void Flush(std::unique_lock<std::mutex>& lock);
     void ArmWriteNotifier();
     void ArmWriteNotifierHere();
-    static bool Resolve(const std::string& address, int port, sockaddr_in* to);
-    static bool LookUpName(const std::string& name, in_addr* out);
+    // -1 and errno when the socket cannot be made or bound.
+    int OpenDescriptor(int family, const Tavrino::IpAddress* bindAddress, int port);
+    bool Resolve(const std::string& address, int port, sockaddr_storage* to,
+                 socklen_t* toLength) const;
+    std::vector<Tavrino::IpAddress> Usable(const std::string& address) const;
+    static std::vector<Tavrino::IpAddress> LookUpName(const std::string& name);
 
     int m_fd = -1;                              // written only by Open/Close on the owner's thread
     QSocketNotifier* m_readNotifier = nullptr;  // child of this
     QSocketNotifier* m_writeNotifier = nullptr; // child of this; enabled only while not writable
+    // Written by Open and Close only, while no Send can be flushing.
+    std::atomic<int> m_reach{REACH_V4 | REACH_V6};
+    std::atomic<bool> m_dualStack{false};
 
     mutable std::mutex m_mutex;
     std::condition_variable m_flushDone;

@@ -60,7 +60,8 @@ public:
     std::vector<Announcement> announcements;
     std::vector<std::vector<uint8_t>> played;
     bool taskWndExists = false;
-    std::function<void(uint8_t type)> afterSend; // runs after each recorded packet
+    std::function<void(uint8_t type)> afterSend;           // runs after each recorded packet
+    std::map<std::string, std::vector<std::string>> names; // what a name resolves to
     std::atomic<bool> socketOpen{false}; // read by SendPacket on the capture thread
     int socketPort = -1;
 
@@ -154,6 +155,10 @@ protected:
                         const std::string& userData) override {
         if (taskWndExists)
             announcements.push_back(Announcement{address, port, userData});
+    }
+    std::vector<std::string> AddressesOf(const std::string& address) override {
+        const auto it = names.find(address);
+        return it != names.end() ? it->second : CCallEngine::AddressesOf(address);
     }
     void PlayVoiceFrame(const uint8_t* frame) override {
         played.emplace_back(frame, frame + VOICE_FRAME_BYTES);

@@ -1,19 +1,24 @@
-// Pending-call list tests: exact matching, refresh, ageing and the bound against floods.
+// Pending-call list tests: matching by address, refresh, ageing and the bound against floods.
 #include "CPendingCallList.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-TEST(PendingCallListTest, EntriesMatchByExactAddressBytesAndPort) {
+TEST(PendingCallListTest, EntriesMatchByAddressAndPort) {
     CPendingCallList list;
     list.Add("127.0.0.1", 5000, CCallToken{1, 1});
     list.Add("127.0.0.1", 5001, CCallToken{2, 2});
     EXPECT_TRUE(list.Contains("127.0.0.1", 5000));
-    // No resolution, no normalisation: another spelling is another caller.
+    // No resolution: a name or a malformed address is another caller, but another
+    // spelling of the address is the same one.
     EXPECT_FALSE(list.Contains("127.0.0.01", 5000));
     EXPECT_FALSE(list.Contains("localhost", 5000));
     EXPECT_FALSE(list.Contains("127.0.0.1", 5002));
+    list.Add("2001:db8::5", 5000, CCallToken{4, 4});
+    EXPECT_TRUE(list.Contains("2001:DB8:0:0::5", 5000) && list.Contains("::ffff:127.0.0.1", 5000));
+    list.Remove("[2001:db8:0::5]", 5000);
+    EXPECT_FALSE(list.Contains("2001:db8::5", 5000));
 
     CCallToken token;
     ASSERT_TRUE(list.TokenOf("127.0.0.1", 5001, &token));

@@ -72,10 +72,10 @@ protected:
         outbox.emplace_back(type, std::vector<uint8_t>(payload, payload + length));
     }
     void StartTimer(int id, int periodMs) override {
-        Check(id >= 0 && id <= 7);
+        Check(id >= 0 && id <= TIMER_NEXT_ADDRESS);
         Check(periodMs >= 0);
     }
-    void StopTimer(int id) override { Check(id >= 0 && id <= 7); }
+    void StopTimer(int id) override { Check(id >= 0 && id <= TIMER_NEXT_ADDRESS); }
     void PostStatus(int32_t code) override {
         Check(code >= 50 && code <= 58);
         ++reports;

@@ -120,6 +120,19 @@ TEST_F(AboutTest, WithoutASeamTheBoxShowsTheMachinesAddress) {
     EXPECT_EQ(Text(box, "lblIpAddress"), "IP Address: " + GetLocalIPAddress());
 }
 
+TEST_F(AboutTest, IPv6LineOnlyWhereTheComputerHasAGlobalAddress) {
+    g_strLanguage = QStringLiteral("Japanese");
+    for (const QString& ipv6 : {QStringLiteral("2001:db8::5"), QString()}) {
+        AboutInfo info = WithAddress(HostAboutInfo(HelpFilePath("TESSORAH")), "10.0.0.7");
+        info.globalIpv6Address = [ipv6] { return ipv6; };
+        frmAbout box(info);
+        box.show();
+        EXPECT_EQ(box.findChild<QLabel*>("lblIpv6Address")->isVisible(), !ipv6.isEmpty());
+        EXPECT_EQ(Text(box, "lblIpv6Address"),
+                  ipv6.isEmpty() ? QString() : QStringLiteral("IPv6アドレス: ") + ipv6);
+    }
+}
+
 TEST_F(AboutTest, EnterAndEscCloseTheBox) {
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
         frmAbout box(WithAddress(RemoteAboutInfo(HelpFilePath("TESSORAR")), "10.0.0.1"));

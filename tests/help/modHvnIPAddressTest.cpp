@@ -92,3 +92,22 @@ TEST_F(LocalAddressTest, ThisMachineGivesUnknownOrAReachableAddress) {
 }
 
 } // namespace
+
+TEST(GlobalIpv6Address, TheFirstStableGlobalAddressElseATemporaryOne) {
+    // 2001:db8::N (fe01:db8::N, fd01:db8::N for the first byte given) with scope and flags.
+    const auto at = [](quint8 first, quint8 last, int scope, unsigned flags) {
+        return Ipv6Entry{
+            {first, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, last}, scope, flags};
+    };
+    const Ipv6Entry linkLocal = at(0xfe, 2, 0x20, 0x80), ula = at(0xfd, 3, 0, 0x80),
+                    temporary = at(0x20, 4, 0, 0x01), deprecated = at(0x20, 5, 0, 0x20),
+                    tentative = at(0x20, 6, 0, 0x40), stable = at(0x20, 7, 0, 0x80);
+    const std::pair<std::vector<Ipv6Entry>, const char*> cases[] = {
+        {{linkLocal, ula, temporary, deprecated, tentative, stable}, "2001:db8::7"},
+        {{temporary, deprecated}, "2001:db8::4"},
+        {{linkLocal, ula, deprecated, tentative}, ""}};
+    for (const auto& [entries, shown] : cases)
+        EXPECT_EQ(GetGlobalIPv6Address([&] { return entries; }), shown);
+    // The kernel's own list (ListIpv6Addresses) is read in tests/e2e/router.sh, whose pinhole
+    // needs the address it finds.
+}

@@ -24,6 +24,12 @@ TEST(AdmissionLimiter, FiveNewAttemptsInAMinuteBlockTheAddressForAMinuteAndMemor
         EXPECT_EQ(limiter.IsBlocked("10.0.0.1"), at >= 60000 && at < 120000 && password != 5) << at;
     }
     EXPECT_FALSE(limiter.IsBlocked("10.0.0.2"));
+    // An address in any spelling is one caller; an IPv6 caller counts by its /64.
+    for (const char* guesser : {"2001:db8:1:2::5", "2001:DB8:1:2:0::5", "2001:db8:1:2::6",
+                                "2001:db8:1:2:ffff::1", "[2001:db8:1:2::5]"})
+        limiter.Fail(guesser, guesser);
+    EXPECT_TRUE(limiter.IsBlocked("2001:db8:1:2:aaaa::1"));
+    EXPECT_FALSE(limiter.IsBlocked("2001:db8:1:3::5"));
     // A flood from ever new addresses is bounded.
     for (int i = 0; i < 3000; ++i)
         limiter.Fail(QString::number(i), "x");

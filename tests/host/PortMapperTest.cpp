@@ -1,5 +1,6 @@
 // The router port mapper against a fake router: what it reports, what it
-// leaves on the router, and that a router that never answers cannot hold it.
+// leaves on the router (forwarding and IPv6 pinhole), and that a router that
+// never answers cannot hold it.
 // (Mending, removal on offline and exit: tests/e2e/router.sh, on a real router.)
 #include "CPortMapper.h"
 #include "UpnpGateway.h"
@@ -24,6 +25,9 @@ struct Router { // shared by the test and the mapper's worker
     bool present = true, lies = false, hang = false, searching = false;
     int addError = 0;
     std::map<quint16, GatewayMapping> table;
+    IPinholeGateway::Found ipv6 = IPinholeGateway::Found::NothingToOpen;
+    int pinholeError = 0, nextHole = 1;
+    std::map<QString, quint16> holes; // by id
     template <class F> auto Locked(F f) {
         const std::lock_guard lock(mutex);
         return f(*this);
@@ -55,6 +59,30 @@ struct FakeGateway final : IGateway {
     }
     int DeleteMapping(quint16 p) override {
         return r->Locked([&](Router& x) { return x.table.erase(p), 0; });
+    }
+};
+
+const QString kUs6 = QStringLiteral("2001:db8:1::2");
+
+struct FakePinholes final : IPinholeGateway {
+    std::shared_ptr<Router> r;
+    explicit FakePinholes(std::shared_ptr<Router> router) : r(std::move(router)) {}
+    Found Discover(int) override {
+        return r->Locked([](Router& x) { return x.ipv6; });
+    }
+    QString LocalAddress() const override { return kUs6; }
+    int AddPinhole(quint16 p, const QString&, int, QString* id) override {
+        return r->Locked([&](Router& x) {
+            return x.pinholeError ? x.pinholeError
+                                  : (x.holes[*id = QString::number(x.nextHole++)] = p, 0);
+        });
+    }
+    int UpdatePinhole(const QString& id, int) override { return CheckPinhole(id); }
+    int CheckPinhole(const QString& id) override {
+        return r->Locked([&](Router& x) { return x.holes.count(id) ? 0 : kUpnpNoSuchPinhole; });
+    }
+    int DeletePinhole(const QString& id) override {
+        return r->Locked([&](Router& x) { return x.holes.erase(id), 0; });
     }
 };
 
@@ -96,6 +124,39 @@ TEST(PortMapper, ReportsWhatTheRouterDid) {
         EXPECT_EQ(f.mapper->PublicAddress(), c.expected.state == State::Open ? "11.22.33.1" : "");
         EXPECT_TRUE(c.holder.isEmpty() ? !f.router->Holds(kUs) : f.router->Holds(c.holder))
             << c.what;
+    }
+}
+
+TEST(PortMapper, KeepsAPinholeInTheIpv6FirewallBesideTheForwarding) {
+    using F = IPinholeGateway::Found;
+    // What the router's IPv6 side finds, its error, an IPv4 gateway or none (bound to IPv6).
+    const std::tuple<F, int, bool, PortMapReport::Pinhole, State> cases[] = {
+        {F::Router, 0, true, {State::Open, kUs6, 0}, State::Open},
+        {F::NothingToOpen, 0, true, {}, State::Open},
+        {F::NoRouter, 0, true, {State::NoGateway, {}, 0}, State::Open},
+        {F::Router, 606, true, {State::Refused, {}, 606}, State::Open},
+        {F::Router, 0, false, {State::Open, kUs6, 0}, State::Off},
+    };
+    for (const auto& [found, error, ipv4, pinhole, forwarding] : cases) {
+        const auto router = std::make_shared<Router>();
+        router->ipv6 = found;
+        router->pinholeError = error;
+        CPortMapper mapper(
+            [router, ipv4]() -> std::unique_ptr<IGateway> {
+                return ipv4 ? std::make_unique<FakeGateway>(router) : nullptr;
+            },
+            PortMapperTiming{10, 50, 3600, 3000},
+            [router] { return std::make_unique<FakePinholes>(router); });
+        QSignalSpy spy(&mapper, &CPortMapper::Changed);
+        mapper.Start(kPort);
+        ASSERT_TRUE(spy.wait(5000));
+        EXPECT_EQ(mapper.Report().state, forwarding);
+        EXPECT_EQ(mapper.Report().pinhole, pinhole);
+        const auto holes = [&] { return router->Locked([](Router& r) { return r.holes.size(); }); };
+        EXPECT_EQ(holes(), pinhole.state == State::Open ? 1u : 0u);
+        // Lost on the router: asked for again at the next check.
+        router->Locked([](Router& r) { return r.holes.clear(), 0; });
+        QTRY_COMPARE(holes(), pinhole.state == State::Open ? 1u : 0u);
     }
 }
 

@@ -47,6 +47,7 @@ private slots:
     void okFollowsTheRule();
     void fieldsRefuseWhatTheFileCannotHold();
     void fieldLimitsAndPasswordEcho();
+    void addressIsAnAddressOrAName();
     void addModeAppendsTheRecord();
     void editModeLocksTheNameAndWritesTheRest();
     void listShowsEveryRecordInOrder();
@@ -168,6 +169,25 @@ void SetupDialogsTest::fieldLimitsAndPasswordEcho() {
     }
     frmDetailedSetup fresh(-1);
     QCOMPARE(Box(&fresh, "txtPortNumber")->text(), QStringLiteral("33550"));
+}
+
+void SetupDialogsTest::addressIsAnAddressOrAName() {
+    const std::pair<const char*, bool> addresses[] = {
+        {"192.0.2.7", true},       {"[2001:db8::7]", true},   {"host-1.example.", true},
+        {"192.0.2.300", false},    {"[192.0.2.7]", false},    {"192.0.2.7:33550", false},
+        {"2001:db8::7::1", false}, {"-host..example", false}, {"ホスト.example", false}};
+    for (const auto& [text, taken] : addresses) {
+        const QString address = QString::fromUtf8(text);
+        RemoteSandbox sandbox;
+        MessageBoxRecorder recorder;
+        g_intEditMode = EDIT_MODE_ADD;
+        frmDetailedSetup dialog(-1);
+        Fill(&dialog, {"Home", "", address, "33550", "u", "p", "p"});
+        Find<QPushButton>(&dialog, "btnOk")->click();
+        QCOMPARE(g_intLastConnectionIndex, qint16(taken ? 0 : -1));
+        QCOMPARE(recorder.boxes.size(), taken ? 0 : 1);
+        QVERIFY(!taken || g_udtConnections[0].IpAddress == address); // as typed, brackets and all
+    }
 }
 
 void SetupDialogsTest::addModeAppendsTheRecord() {

@@ -207,11 +207,11 @@ TEST_F(TaskWndTest, TimersTickWithTheirIdsAndRestartWithTheNewPeriod) {
     QTest::qWait(100);
     EXPECT_EQ(owner.Count("tick 2"), ticks);
 
-    // Ids outside 0..7 are ignored.
-    wnd.StartTimer(8, 10);
+    // Ids outside 0..8 are ignored.
+    wnd.StartTimer(CTaskWnd::kTimerCount, 10);
     wnd.StartTimer(-1, 10);
     wnd.StopTimer(42);
-    EXPECT_FALSE(wnd.IsTimerActive(8));
+    EXPECT_FALSE(wnd.IsTimerActive(CTaskWnd::kTimerCount));
 }
 
 TEST_F(TaskWndTest, ZeroPeriodIsRaisedToTheMinimumInsteadOfSpinning) {

@@ -42,6 +42,7 @@ public:
     std::atomic<int> inFlight{0};
     std::atomic<int> sendDelayUs{0};
     bool refuseBuffers = false;
+    bool noIpv6 = false;
 
     void SendBytes(const std::vector<uint8_t>& datagram, int port,
                    const std::string& address = kLoopback) {
@@ -65,18 +66,24 @@ protected:
         received.push_back(std::move(d));
     }
 
-    int SendToSystem(int fd, const uint8_t* data, int length, const sockaddr_in& to) override {
+    int SendToSystem(int fd, const uint8_t* data, int length, const sockaddr* to,
+                     socklen_t toLength) override {
         ++attempts;
         ++inFlight;
         if (sendDelayUs > 0) {
             ::usleep(static_cast<useconds_t>(sendDelayUs.load()));
         }
-        const int result = blockSends ? EAGAIN : CUdpSocket::SendToSystem(fd, data, length, to);
+        const int result =
+            blockSends ? EAGAIN : CUdpSocket::SendToSystem(fd, data, length, to, toLength);
         --inFlight;
         return result;
     }
     bool SetBufferSizes(int fd) override {
         return !refuseBuffers && CUdpSocket::SetBufferSizes(fd);
+    }
+    int NewDescriptor(int family) override { // as a kernel booted with ipv6.disable=1 answers
+        return family == AF_INET6 && noIpv6 ? (errno = EAFNOSUPPORT, -1)
+                                            : CUdpSocket::NewDescriptor(family);
     }
 };
 
@@ -462,4 +469,48 @@ TEST(UdpSocketOpen, BindsTheConfiguredAddressOrFails) {
     EXPECT_FALSE(second.Open(socket.LocalPort()));
     EXPECT_FALSE(second.IsOpen());
     second.Close();
+}
+
+// One socket for both families: each peer is heard and answered, and shown in the one text
+// of its address (an IPv4 peer dotted, never ::ffff:) whatever spelling a send uses. Without
+// IPv6 in the kernel it is the IPv4 socket; a bind address keeps to its family.
+TEST(UdpSocketFamilies, ServesBothFamiliesOnOneSocketOrWhatItCan) {
+    const RawPeer v4, v6(true);
+    if (v6.Port() < 0) {
+        GTEST_SKIP() << "this machine has no ::1";
+    }
+    struct Peer {
+        const RawPeer* raw;
+        const char *shown, *sendTo;
+    };
+    const Peer four{&v4, "127.0.0.1", "::ffff:127.0.0.1"}, six{&v6, "::1", "[0:0:0:0:0:0:0:1]"};
+    using S = CUdpSocket;
+    // No IPv6 in the kernel, the bind address (empty: all), what is reached and what not.
+    const std::tuple<bool, const char*, int, std::vector<Peer>, std::vector<Peer>> cases[] = {
+        {false, "", S::REACH_V4 | S::REACH_V6, {four, six}, {}},
+        {true, "", S::REACH_V4, {four}, {six}},
+        {false, "[::1]", S::REACH_V6, {six}, {four}}};
+    for (const auto& [noIpv6, bind, reach, reached, unreached] : cases) {
+        TestSocket socket;
+        socket.noIpv6 = noIpv6;
+        ::setenv("TAVRINO_BIND_ADDRESS", bind, 1);
+        const bool opened = socket.Open(0);
+        ::unsetenv("TAVRINO_BIND_ADDRESS");
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(socket.Reachable(), reach) << bind;
+        for (const Peer& p : reached) {
+            ASSERT_TRUE(p.raw->SendTo(socket.LocalPort(), Bytes({PKT_KEEPALIVE})));
+            ASSERT_TRUE(WaitForDatagrams(socket, 1));
+            EXPECT_EQ(Tavrino::AddressWithPort(socket.received.back().address,
+                                               socket.received.back().port),
+                      Tavrino::AddressWithPort(p.shown, p.raw->Port()));
+            socket.received.clear();
+            socket.SendBytes(Bytes({PKT_HANGUP}), p.raw->Port(), p.sendTo);
+            EXPECT_EQ(p.raw->Receive(), Bytes({PKT_HANGUP})) << p.sendTo;
+        }
+        for (const Peer& p : unreached) {
+            socket.SendBytes(Bytes({PKT_HANGUP}), p.raw->Port(), p.sendTo);
+            EXPECT_FALSE(p.raw->Receive(200) || !socket.AddressesOf(p.sendTo).empty()) << p.sendTo;
+        }
+    }
 }

@@ -1,5 +1,7 @@
-// Helpers for the wire tests: a plain POSIX UDP peer on 127.0.0.1.
+// Helpers for the wire tests: a plain POSIX UDP peer on 127.0.0.1 or ::1.
 #include "WireTestSupport.h"
+
+#include "NetAddress.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -7,17 +9,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-RawPeer::RawPeer() {
-    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+RawPeer::RawPeer(bool ipv6) {
+    m_fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    Tavrino::ToSocketAddress(*Tavrino::ParseIpAddress(ipv6 ? "::1" : "127.0.0.1"), 0, false,
+                             &m_local, &m_length);
+    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&m_local), m_length) != 0)
+        return;
     const int size = 4 << 20;
     ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    socklen_t length = sizeof local;
-    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length);
-    m_port = ntohs(local.sin_port);
+    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&m_local), &m_length);
+    m_port = ntohs(reinterpret_cast<sockaddr_in*>(&m_local)->sin_port); // where both keep it
 }
 
 RawPeer::~RawPeer() {
@@ -25,13 +26,11 @@ RawPeer::~RawPeer() {
 }
 
 bool RawPeer::SendTo(int port, const std::vector<uint8_t>& datagram) const {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    to.sin_port = htons(static_cast<uint16_t>(port));
+    sockaddr_storage to = m_local; // the peer's own loopback, another port
+    reinterpret_cast<sockaddr_in*>(&to)->sin_port = htons(static_cast<uint16_t>(port));
     return ::sendto(m_fd, datagram.data(), datagram.size(), 0,
                     reinterpret_cast<const sockaddr*>(&to),
-                    sizeof to) == static_cast<ssize_t>(datagram.size());
+                    m_length) == static_cast<ssize_t>(datagram.size());
 }
 
 std::optional<std::vector<uint8_t>> RawPeer::Receive(int timeoutMs) const {

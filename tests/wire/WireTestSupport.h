@@ -1,21 +1,23 @@
-// Helpers for the wire tests: a plain POSIX UDP peer on 127.0.0.1.
+// Helpers for the wire tests: a plain POSIX UDP peer on 127.0.0.1 or ::1.
 #pragma once
+
+#include <sys/socket.h>
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-// A blocking UDP socket on 127.0.0.1 that plays the other station, so that what the
-// control puts on the wire is seen byte for byte and not through the code under test.
+// A blocking UDP socket on 127.0.0.1 (or ::1) that plays the other station, so that what
+// the control puts on the wire is seen byte for byte and not through the code under test.
 class RawPeer {
 public:
-    RawPeer();
+    explicit RawPeer(bool ipv6 = false);
     ~RawPeer();
     RawPeer(const RawPeer&) = delete;
     RawPeer& operator=(const RawPeer&) = delete;
 
-    int Port() const { return m_port; }
+    int Port() const { return m_port; } // -1 when the loopback cannot be bound
     bool SendTo(int port, const std::vector<uint8_t>& datagram) const;
     // The next datagram, or nothing when none arrives within timeoutMs.
     std::optional<std::vector<uint8_t>> Receive(int timeoutMs = 3000) const;
@@ -23,6 +25,8 @@ public:
 private:
     int m_fd = -1;
     int m_port = -1;
+    sockaddr_storage m_local{};
+    socklen_t m_length = 0;
 };
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> values);
