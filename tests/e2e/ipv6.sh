@@ -37,7 +37,7 @@ E2E_HOST_WRAP=(ip netns exec "$ns_host") E2E_REMOTE_WRAP=(ip netns exec "$ns_rem
 host "file:$HOST_SAYS" "file:$E2E_SCRATCH/host-heard.wav"
 expect "$E2E_HOST_LOG" '^online on port' 15 "the host goes online without IPv4"
 remote Demo "file:$REMOTE_SAYS" "file:$E2E_SCRATCH/remote-heard.wav"
-expect "$E2E_HOST_LOG" "^call from \[fd00:77::2\]:$E2E_PORT accepted: user demo\$" 20 "the host admits the IPv6 caller"
+expect "$E2E_HOST_LOG" "^call from \[fd00:77::2\]:$E2E_PORT accepted: user demo \\(encrypted\\)\$" 20 "the host admits the IPv6 caller"
 expect "$E2E_REMOTE_LOG" '^status 53:' 10 "the remote gets connected over IPv6"
 # The request went to the dead address first: the remote asked who has it.
 ip -n "$ns_remote" -6 neigh show fd00:77::3 | grep -q . || fail "the remote never tried fd00:77::3, the first address of the name"

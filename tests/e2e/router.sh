@@ -129,7 +129,7 @@ expect_heard "$REMOTE_SAYS" "$E2E_SCRATCH/host-heard.wav" "$HOST_SAYS" "the host
 expect_heard "$HOST_SAYS" "$E2E_SCRATCH/remote-heard.wav" "$REMOTE_SAYS" "the remote heard the host" 8 0.9
 
 E2E_REMOTE_ADDR=2001:db8:2::2 E2E_REMOTE_LOG="$E2E_SCRATCH/remote6.log" remote Six silence null
-expect "$E2E_HOST_LOG" "^call from \[2001:db8:2::2\]:$E2E_PORT accepted: user demo\$" 20 "the host admits the IPv6 caller"
+expect "$E2E_HOST_LOG" "^call from \[2001:db8:2::2\]:$E2E_PORT accepted: user demo \\(encrypted\\)\$" 20 "the host admits the IPv6 caller"
 expect "$E2E_REMOTE_LOG" '^status 53:' 10 "the remote gets connected through the pinhole"
 stop "$E2E_REMOTE_PID" "the IPv6 remote"
 
