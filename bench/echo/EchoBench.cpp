@@ -4,7 +4,7 @@
 #include "CEchoCanceller.h"
 #include "CVoiceActivityDetector.h"
 #include "EchoPath.h"
-#include "audio/EchoReference.h"
+#include "EchoReference.h"
 
 #include <benchmark/benchmark.h>
 #include <sndfile.h>

@@ -1,7 +1,7 @@
 // Capture through the real ALSA default device (a PulseAudio null source on headless machines).
 #include "CCaptureHolder.h"
 #include "CaptureTestSupport.h"
-#include "audio/AlsaAudioInput.h"
+#include "AlsaAudioInput.h"
 
 #include <alsa/asoundlib.h>
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 // Tests of the capture inputs: choice by setting, the WAV file input, silence, and device failure.
 #include "CaptureTestSupport.h"
 #include "GsmTestSupport.h"
-#include "audio/AlsaAudioInput.h"
-#include "audio/PulseAudioInput.h"
-#include "audio/AudioInputBase.h"
-#include "audio/AudioInputFactory.h"
-#include "audio/SilenceAudioInput.h"
-#include "audio/WavFileAudioInput.h"
+#include "AlsaAudioInput.h"
+#include "PulseAudioInput.h"
+#include "AudioInputBase.h"
+#include "AudioInputFactory.h"
+#include "SilenceAudioInput.h"
+#include "WavFileAudioInput.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

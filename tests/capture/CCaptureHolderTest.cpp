@@ -3,7 +3,7 @@
 #include "CMicDeviceThread.h"
 #include "CaptureTestSupport.h"
 #include "GsmTestSupport.h"
-#include "audio/WavFileAudioInput.h"
+#include "WavFileAudioInput.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include "CAcmCodec.h"
 #include "IVoiceFrameSink.h"
-#include "audio/AudioInput.h"
-#include "audio/AudioInputBase.h"
+#include "AudioInput.h"
+#include "AudioInputBase.h"
 
 #include <chrono>
 #include <condition_variable>

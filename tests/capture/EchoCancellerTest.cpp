@@ -2,7 +2,7 @@
 // path into the microphone, with noise, and a near-end talker in a double-talk window.
 #include "CEchoCanceller.h"
 #include "EchoPath.h"
-#include "audio/EchoReference.h"
+#include "EchoReference.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

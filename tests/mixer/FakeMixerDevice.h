@@ -1,7 +1,7 @@
 // A mixer device in memory, with failures on demand, for the lookup tests.
 #pragma once
 
-#include "mixer/IMixerDevice.h"
+#include "IMixerDevice.h"
 
 #include <map>
 #include <memory>

@@ -1,7 +1,7 @@
 // Tests of the mixer methods on the real ALSA simple mixer (PulseAudio's, in CI).
 #include "MixerControl.h"
-#include "mixer/CAlsaMixerDevice.h"
-#include "mixer/MixerElementNames.h"
+#include "CAlsaMixerDevice.h"
+#include "MixerElementNames.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Tests of the volume scale, the element choice and the mixer methods over a fake mixer.
 #include "FakeMixerDevice.h"
 #include "MixerControl.h"
-#include "mixer/MixerElementNames.h"
-#include "mixer/MixerScale.h"
+#include "MixerElementNames.h"
+#include "MixerScale.h"
 
 #include <gtest/gtest.h>
 

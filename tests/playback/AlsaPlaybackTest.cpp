@@ -1,9 +1,9 @@
 // Playback through the real ALSA output, heard back from the PulseAudio sink's monitor.
 #include "CPlaybackDevice.h"
 #include "CPlaybackStream.h"
-#include "audio/AlsaAudioOutput.h"
-#include "audio/AudioOutputBuffer.h"
-#include "audio/AudioOutputFactory.h"
+#include "AlsaAudioOutput.h"
+#include "AudioOutputBuffer.h"
+#include "AudioOutputFactory.h"
 
 #include <gtest/gtest.h>
 

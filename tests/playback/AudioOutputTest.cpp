@@ -1,10 +1,10 @@
 // The output layer: looping buffer regions, mixing, the null backend, device loss, the factory.
-#include "audio/AlsaAudioOutput.h"
-#include "audio/AudioOutputFactory.h"
-#include "audio/AudioOutputMixer.h"
-#include "audio/AudioOutputRing.h"
-#include "audio/NullAudioOutput.h"
-#include "audio/WavFileAudioOutput.h"
+#include "AlsaAudioOutput.h"
+#include "AudioOutputFactory.h"
+#include "AudioOutputMixer.h"
+#include "AudioOutputRing.h"
+#include "NullAudioOutput.h"
+#include "WavFileAudioOutput.h"
 
 #include <gtest/gtest.h>
 

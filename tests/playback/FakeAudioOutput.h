@@ -1,8 +1,8 @@
 // A scripted audio output for the playback tests: the test moves the play cursor.
 #pragma once
 
-#include "audio/AudioOutput.h"
-#include "audio/AudioOutputBuffer.h"
+#include "AudioOutput.h"
+#include "AudioOutputBuffer.h"
 
 #include <algorithm>
 #include <memory>
