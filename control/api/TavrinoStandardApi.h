@@ -106,6 +106,10 @@ enum SecureDispId : qint32 {
     // An encrypted call follows its peer to a new address or port.
     DISPID_GET_PEER_ADDRESS = 115,
     DISPID_GET_PEER_PORT = 116,
+    // () -> long: the UDP port the control is bound to, -1 while not initialised. With
+    // Initialize(0) the system picks a free port, which this tells: for programs (and
+    // tests) that cannot know a free one in advance.
+    DISPID_GET_LOCAL_PORT = 117,
 };
 
 enum CallSecurity : qint32 {
@@ -223,7 +227,8 @@ inline constexpr std::array<MethodInfo, 9> kExtensionMethods{{
     {DISPID_GET_AUDIO_NOTICES, "GetAudioNotices", "", 'l'},
 }};
 
-inline constexpr std::array<MethodInfo, 7> kSecureMethods{{
+// Extensions served by the call engine, like the fixed methods.
+inline constexpr std::array<MethodInfo, 8> kCallMethods{{
     {DISPID_CONNECT_SECURE, "ConnectSecure", "slssls", 'b'},
     {DISPID_ACCEPT_SECURE_CALL, "AcceptSecureCall", "slsl", 'b'},
     {DISPID_GET_REQUEST_SECURITY, "GetRequestSecurity", "sl", 'l'},
@@ -231,6 +236,7 @@ inline constexpr std::array<MethodInfo, 7> kSecureMethods{{
     {DISPID_GET_SECURE_OUTCOME, "GetSecureOutcome", "", 'l'},
     {DISPID_GET_PEER_ADDRESS, "GetPeerAddress", "", 's'},
     {DISPID_GET_PEER_PORT, "GetPeerPort", "", 'l'},
+    {DISPID_GET_LOCAL_PORT, "GetLocalPort", "", 'l'},
 }};
 
 template <std::size_t N>
@@ -247,7 +253,7 @@ inline const MethodInfo* FindMethod(qint32 dispid) {
         return m;
     if (const MethodInfo* m = FindMethodIn(kExtensionMethods, dispid))
         return m;
-    return FindMethodIn(kSecureMethods, dispid);
+    return FindMethodIn(kCallMethods, dispid);
 }
 
 inline const MethodInfo* FindMethod(const char* name) {

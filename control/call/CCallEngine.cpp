@@ -511,6 +511,10 @@ int32_t CCallEngine::GetRequestSecurity(const std::string& address, int32_t port
                                                                   : SECURITY_STATED;
 }
 
+int32_t CCallEngine::GetLocalPort() const {
+    return m_initialized ? m_socket->LocalPort() : -1;
+}
+
 int32_t CCallEngine::GetCallSecurity() const {
     if (m_callState == STATE_IDLE)
         return SECURITY_NONE;

@@ -86,6 +86,7 @@ public:
     int32_t GetSecureOutcome() const { return m_secureOutcome; }
     std::string GetPeerAddress() const { return m_peerAddress; }
     int32_t GetPeerPort() const { return m_peerPort; }
+    int32_t GetLocalPort() const;
     void EnableBusyState() { m_busy = true; }
     void DisableBusyState() { m_busy = false; }
     void EnableNotAvailableState() { m_notAvailable = true; }

@@ -282,8 +282,8 @@ constexpr std::array<Served, kMethods.size()> kServed{{
     Serve<&CCallEngine::DisableVoiceActivityDetection>(DISPID_DISABLE_VOICE_ACTIVITY_DETECTION),
 }};
 
-// In the order of kSecureMethods.
-constexpr std::array<Served, kSecureMethods.size()> kSecureServed{{
+// In the order of kCallMethods.
+constexpr std::array<Served, kCallMethods.size()> kCallServed{{
     Serve<&CCallEngine::ConnectSecure>(DISPID_CONNECT_SECURE),
     Serve<&CCallEngine::AcceptSecureCall>(DISPID_ACCEPT_SECURE_CALL),
     Serve<&CCallEngine::GetRequestSecurity>(DISPID_GET_REQUEST_SECURITY),
@@ -291,6 +291,7 @@ constexpr std::array<Served, kSecureMethods.size()> kSecureServed{{
     Serve<&CCallEngine::GetSecureOutcome>(DISPID_GET_SECURE_OUTCOME),
     Serve<&CCallEngine::GetPeerAddress>(DISPID_GET_PEER_ADDRESS),
     Serve<&CCallEngine::GetPeerPort>(DISPID_GET_PEER_PORT),
+    Serve<&CCallEngine::GetLocalPort>(DISPID_GET_LOCAL_PORT),
 }};
 
 constexpr bool SameLetters(const char* a, const char* b) {
@@ -311,15 +312,15 @@ constexpr bool ServesTheTable(const std::array<Served, N>& served,
 }
 static_assert(ServesTheTable(kServed, kMethods),
               "every method of kMethods runs the engine member of its signature");
-static_assert(ServesTheTable(kSecureServed, kSecureMethods),
-              "every method of kSecureMethods runs the engine member of its signature");
+static_assert(ServesTheTable(kCallServed, kCallMethods),
+              "every method of kCallMethods runs the engine member of its signature");
 
 // The engine member that serves `method`, or null for a method served elsewhere.
 const Served* ServedFor(const MethodInfo* method) {
     if (method >= kMethods.data() && method < kMethods.data() + kMethods.size())
         return &kServed[static_cast<std::size_t>(method - kMethods.data())];
-    if (method >= kSecureMethods.data() && method < kSecureMethods.data() + kSecureMethods.size())
-        return &kSecureServed[static_cast<std::size_t>(method - kSecureMethods.data())];
+    if (method >= kCallMethods.data() && method < kCallMethods.data() + kCallMethods.size())
+        return &kCallServed[static_cast<std::size_t>(method - kCallMethods.data())];
     return nullptr;
 }
 

@@ -33,7 +33,7 @@ const Tavrino::MethodInfo* FindByName(const QString& name) {
         return m;
     if (const auto* m = FindIn(Tavrino::kExtensionMethods, name))
         return m;
-    return FindIn(Tavrino::kSecureMethods, name);
+    return FindIn(Tavrino::kCallMethods, name);
 }
 
 } // namespace
