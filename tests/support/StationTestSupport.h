@@ -3,6 +3,8 @@
 // recorded message boxes, modal dialogs driven, waiting on the event loop.
 #pragma once
 
+#include "WaitFor.h"
+
 #include "modHvnFileOperation.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
@@ -153,6 +155,3 @@ private:
     QPointer<T> m_last;
 };
 
-inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
-    return QTest::qWaitFor(condition, timeoutMs);
-}

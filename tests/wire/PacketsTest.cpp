@@ -1,6 +1,6 @@
 // Payload layouts of the wire protocol and the bounds of their readers.
 #include "Packets.h"
-#include "WireTestSupport.h"
+#include "RawPeer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // CUdpSocket on real UDP over 127.0.0.1: bytes on the wire, receive path, send queue, counters.
 #include "CUdpSocket.h"
 #include "Packets.h"
-#include "WireTestSupport.h"
+#include "RawPeer.h"
 
 #include <QCoreApplication>
 #include <QTest>

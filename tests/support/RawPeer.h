@@ -1,4 +1,4 @@
-// Helpers for the wire tests: a plain POSIX UDP peer on 127.0.0.1 or ::1.
+// RawPeer: a plain POSIX UDP peer on 127.0.0.1 or ::1, for every test that plays a station by hand.
 #pragma once
 
 #include <sys/socket.h>

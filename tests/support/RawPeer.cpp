@@ -1,5 +1,5 @@
-// Helpers for the wire tests: a plain POSIX UDP peer on 127.0.0.1 or ::1.
-#include "WireTestSupport.h"
+// RawPeer: a plain POSIX UDP peer on 127.0.0.1 or ::1, for every test that plays a station by hand.
+#include "RawPeer.h"
 
 #include "NetAddress.h"
 
