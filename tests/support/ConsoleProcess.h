@@ -86,7 +86,10 @@ public:
         WaitUntil([] { return false; }, ms);
     }
     bool Finish(int timeoutMs = 15000) {
-        const bool finished = process.waitForFinished(timeoutMs);
+        // One that ended while its output was drained has already finished: waitForFinished
+        // would say false for it.
+        const bool finished =
+            process.state() == QProcess::NotRunning || process.waitForFinished(timeoutMs);
         ReadLines();
         return finished;
     }
