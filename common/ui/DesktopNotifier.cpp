@@ -61,6 +61,10 @@ bool DesktopNotifier::Notify(Kind kind, const QString& summary, const QString& b
         return false;
     if (m_window->isVisible() && !m_window->isMinimized() && m_window->isActiveWindow())
         return false;
+    // Without a session bus to name (a console, a service, the test suite) there is no
+    // desktop to tell, and asking Qt for one would only start its bus thread for nothing.
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return false;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
