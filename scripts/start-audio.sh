@@ -3,9 +3,10 @@
 # ALSA's "default" device through the pulse plugin, for machines without a
 # sound card. Source it, so that XDG_RUNTIME_DIR reaches the caller:
 #   source scripts/start-audio.sh && ... ; stop_audio
-# Does nothing when a server already answers.
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/tessora-xdg-$(id -u)}"
-mkdir -p -m700 "$XDG_RUNTIME_DIR"
+# Each run gets a daemon of its own, in a runtime folder of its own: two test runs on
+# one computer neither share nor stop each other's devices.
+export XDG_RUNTIME_DIR="$(mktemp -d /tmp/tessora-xdg.XXXXXX)"
+chmod 700 "$XDG_RUNTIME_DIR"
 TESSORA_STARTED_PULSE=0
 if ! pactl info >/dev/null 2>&1; then
   pulseaudio -D -n --exit-idle-time=-1 --load=module-native-protocol-unix \
@@ -24,4 +25,8 @@ else
   echo "warning: no PulseAudio server; tests that need ALSA devices will be skipped" >&2
   export TESSORA_HAVE_PULSE=0
 fi
-stop_audio() { [ "$TESSORA_STARTED_PULSE" = 1 ] && pulseaudio -k >/dev/null 2>&1 || true; }
+stop_audio() {
+  [ "$TESSORA_STARTED_PULSE" = 1 ] && pulseaudio -k >/dev/null 2>&1
+  rm -rf "$XDG_RUNTIME_DIR"
+  return 0
+}
