@@ -1,5 +1,6 @@
 // tavrino-console tests: the line protocol, run as a separate process fed on standard input.
 #include "ConsoleProcess.h"
+#include "RawPeer.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -14,6 +15,13 @@ namespace {
 
 // One running console with the silence and null devices.
 using Console = ConsoleProcess;
+
+// Initializes the console's control on a port the system chooses; that port, or 0.
+QByteArray InitializeAnyPort(Console& c, const QByteArray& key) {
+    if (c.Call("Initialize 0 \"" + key + "\"") != "= TRUE")
+        return "0";
+    return c.Call("GetLocalPort").mid(2);
+}
 
 } // namespace
 
@@ -31,13 +39,13 @@ TEST(ConsoleTest, PrintsOneLinePerResultAndKeepsGoingAfterBadLines) {
             "Connect 1\n"
             "Initialize \"x\" \"k\"\n"
             "Initialize 99999999999 \"k\"\n"
-            "Initialize 47201 \"unterminated\n"
+            "Initialize 0 \"unterminated\n"
             "SendTextMsg \"a\"b \"c\"\n"
             "MuteSpk maybe\n"
             "SendTextMsg \"\\q\" \"\"\n"
             "wait soon\n"
             "getobjecterror\n"
-            "Initialize +47201 \"\\x4b\\x45Y\"\n"
+            "Initialize +0 \"\\x4b\\x45Y\"\n"
             "EnableCryptography\n"
             "#15\n"
             "UnInitialize\n"
@@ -64,8 +72,9 @@ TEST(ConsoleTest, PrintsOneLinePerResultAndKeepsGoingAfterBadLines) {
 TEST(ConsoleTest, EventsPrintDuringWaitAndBeforeTheNextCommand) {
     Console c;
     ASSERT_TRUE(c.started);
-    c.Write("Initialize 47211 \"k\"\n"
-            "Connect \"127.0.0.1\" 47999 \"u\" 1\n"
+    const RawPeer silent; // a host that never answers
+    c.Write("Initialize 0 \"k\"\n"
+            "Connect \"127.0.0.1\" " + QByteArray::number(silent.Port()) + " \"u\" 1\n"
             "wait 1500\n"
             "GetObjectError\n");
     ASSERT_TRUE(c.WaitForLines(5));
@@ -85,11 +94,14 @@ TEST(ConsoleTest, TwoConsolesHoldACallOnLoopback) {
     Console host;
     Console remote;
     ASSERT_TRUE(host.started && remote.started);
-    host.Write("Initialize 47221 \"TESSORA\"\nDisableCryptography\n");
-    remote.Write("Initialize 47222 \"TESSORA\"\nDisableCryptography\n"
-                 "Connect \"127.0.0.1\" 47221 \"ID=a&Password=b\" 20\n");
-    ASSERT_TRUE(host.WaitForLine("! OnConnectionEvent \"127.0.0.1\" 47222 \"ID=a&Password=b\""));
-    host.Write("AcceptIncomingCall \"127.0.0.1\" 47222 20\nEnableBusyState\n");
+    const QByteArray hostPort = InitializeAnyPort(host, "TESSORA");
+    const QByteArray remotePort = InitializeAnyPort(remote, "TESSORA");
+    host.Write("DisableCryptography\n");
+    remote.Write("DisableCryptography\nConnect \"127.0.0.1\" " + hostPort +
+                 " \"ID=a&Password=b\" 20\n");
+    ASSERT_TRUE(host.WaitForLine("! OnConnectionEvent \"127.0.0.1\" " + remotePort +
+                                 " \"ID=a&Password=b\""));
+    host.Write("AcceptIncomingCall \"127.0.0.1\" " + remotePort + " 20\nEnableBusyState\n");
     ASSERT_TRUE(remote.WaitForLine("! OnStatusEvent 53"));
     ASSERT_TRUE(host.WaitForLine("! OnStatusEvent 53"));
 
@@ -125,10 +137,4 @@ TEST(ConsoleTest, ExplicitPluginPathLoadsTheControl) {
     EXPECT_EQ(c.process.exitCode(), 0);
     ASSERT_EQ(c.lines.size(), 1u);
     EXPECT_EQ(c.lines[0], "= 0");
-}
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv); // for the program's folder, where the console lives
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

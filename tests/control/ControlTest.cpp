@@ -17,12 +17,12 @@ const QString kLoopback = QStringLiteral("127.0.0.1");
 const QString kUserData = QStringLiteral("ID=alice&Password=pw");
 
 // Places a call from `caller` to `host` and answers it; both end connected.
-void EstablishCall(Station& caller, int callerPort, Station& host, int hostPort) {
-    ASSERT_TRUE(caller.Bool(DISPID_CONNECT, {kLoopback, hostPort, kUserData, 20}));
-    ASSERT_TRUE(WaitUntil([&] { return !host.connections.empty(); }));
+void EstablishCall(Station& caller, Station& host) {
+    ASSERT_TRUE(caller.Bool(DISPID_CONNECT, {kLoopback, host.port, kUserData, 20}));
+    ASSERT_TRUE(WaitFor([&] { return !host.connections.empty(); }));
     const auto& c = host.connections.back();
     EXPECT_EQ(c.ip, kLoopback);
-    EXPECT_EQ(c.port, callerPort);
+    EXPECT_EQ(c.port, caller.port);
     EXPECT_EQ(c.userData, kUserData);
     ASSERT_TRUE(host.Bool(DISPID_ACCEPT_INCOMING_CALL, {c.ip, c.port, 20}));
     ASSERT_TRUE(caller.WaitStatus(STATUS_CONNECTED));
@@ -35,14 +35,14 @@ TEST(ControlCallTest, NormalCallBothWaysWithTextVoiceAndHangup) {
     Station remote;
     Station host;
     ASSERT_TRUE(remote.loaded && host.loaded);
-    ASSERT_TRUE(host.Initialize(47101));
+    ASSERT_TRUE(host.Initialize());
     ASSERT_TRUE(host.Bool(DISPID_DISABLE_CRYPTOGRAPHY));
-    ASSERT_TRUE(remote.Initialize(47102));
+    ASSERT_TRUE(remote.Initialize());
     ASSERT_TRUE(remote.Bool(DISPID_DISABLE_CRYPTOGRAPHY));
     EXPECT_EQ(host.Long(DISPID_GET_INBOUND_TOTAL_BYTES), 0);
     EXPECT_EQ(remote.Long(DISPID_GET_OUTBOUND_TOTAL_BYTES), 0);
 
-    EstablishCall(remote, 47102, host, 47101);
+    EstablishCall(remote, host);
     EXPECT_EQ(remote.statuses, (std::vector<qint32>{STATUS_CALLING, STATUS_CONNECTED}));
     EXPECT_EQ(host.statuses, (std::vector<qint32>{STATUS_CALLING, STATUS_CONNECTED}));
     EXPECT_EQ(host.connections.size(), 1u);
@@ -50,19 +50,19 @@ TEST(ControlCallTest, NormalCallBothWaysWithTextVoiceAndHangup) {
     // Text both ways, with non-ASCII text through the locale's 8-bit encoding.
     ASSERT_TRUE(remote.Bool(DISPID_SEND_TEXT_MSG, {QStringLiteral("hello"), QStringLiteral("ud")}));
     ASSERT_TRUE(host.Bool(DISPID_SEND_TEXT_MSG, {QStringLiteral("こんにちは"), QString()}));
-    ASSERT_TRUE(WaitUntil([&] { return !host.texts.empty() && !remote.texts.empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !host.texts.empty() && !remote.texts.empty(); }));
     EXPECT_EQ(host.texts[0], (std::pair<QString, QString>{"hello", "ud"}));
     EXPECT_EQ(remote.texts[0], (std::pair<QString, QString>{QStringLiteral("こんにちは"), ""}));
 
     // Voice flows both ways: the silence input still sends a 196-byte packet per frame.
     const qint32 hostIn = host.Long(DISPID_GET_INBOUND_TOTAL_BYTES);
     const qint32 remoteIn = remote.Long(DISPID_GET_INBOUND_TOTAL_BYTES);
-    EXPECT_TRUE(WaitUntil([&] {
+    EXPECT_TRUE(WaitFor([&] {
         return host.Long(DISPID_GET_INBOUND_TOTAL_BYTES) >= hostIn + 3 * 196 &&
                remote.Long(DISPID_GET_INBOUND_TOTAL_BYTES) >= remoteIn + 3 * 196;
     }));
     EXPECT_GT(remote.Long(DISPID_GET_OUTBOUND_TOTAL_BYTES), 0);
-    EXPECT_TRUE(WaitUntil([&] { return host.Long(DISPID_GET_INBOUND_DATA_RATE) > 0; }));
+    EXPECT_TRUE(WaitFor([&] { return host.Long(DISPID_GET_INBOUND_DATA_RATE) > 0; }));
 
     // The host hangs up; the remote hears 54 and ends its side as a station does.
     ASSERT_TRUE(host.Bool(DISPID_DISCONNECT));
@@ -73,11 +73,11 @@ TEST(ControlCallTest, NormalCallBothWaysWithTextVoiceAndHangup) {
     EXPECT_EQ(host.statuses.size(), 2u); // Disconnect itself reports nothing
 
     // And the other way round: the former host calls, the former remote answers and hangs up.
-    ASSERT_TRUE(remote.Initialize(47102));
+    ASSERT_TRUE(remote.Initialize());
     host.connections.clear();
     remote.statuses.clear();
     host.statuses.clear();
-    EstablishCall(host, 47101, remote, 47102);
+    EstablishCall(host, remote);
     ASSERT_TRUE(remote.Bool(DISPID_DISCONNECT));
     ASSERT_TRUE(host.WaitStatus(STATUS_REMOTE_DISCONNECTED));
     EXPECT_FALSE(remote.HasStatus(STATUS_REMOTE_DISCONNECTED));
@@ -86,10 +86,10 @@ TEST(ControlCallTest, NormalCallBothWaysWithTextVoiceAndHangup) {
 TEST(ControlCallTest, EncryptedCallCarriesTextAndReportsEncryptedDataWhenOff) {
     Station a;
     Station b;
-    ASSERT_TRUE(a.Initialize(47105, QStringLiteral("shared")));
-    ASSERT_TRUE(b.Initialize(47106, QStringLiteral("shared")));
+    ASSERT_TRUE(a.Initialize(0, QStringLiteral("shared")));
+    ASSERT_TRUE(b.Initialize(0, QStringLiteral("shared")));
     ASSERT_TRUE(a.Bool(DISPID_ENABLE_CRYPTOGRAPHY));
-    EstablishCall(a, 47105, b, 47106);
+    EstablishCall(a, b);
     // b has encryption off: every encrypted voice packet and text is reported, not used.
     ASSERT_TRUE(a.Bool(DISPID_SEND_TEXT_MSG, {QStringLiteral("secret"), QStringLiteral("x")}));
     ASSERT_TRUE(b.WaitStatus(STATUS_ENCRYPTED_DATA));
@@ -97,78 +97,78 @@ TEST(ControlCallTest, EncryptedCallCarriesTextAndReportsEncryptedDataWhenOff) {
     EXPECT_TRUE(b.texts.empty());
     ASSERT_TRUE(b.Bool(DISPID_ENABLE_CRYPTOGRAPHY));
     ASSERT_TRUE(a.Bool(DISPID_SEND_TEXT_MSG, {QStringLiteral("secret"), QStringLiteral("x")}));
-    ASSERT_TRUE(WaitUntil([&] { return !b.texts.empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !b.texts.empty(); }));
     EXPECT_EQ(b.texts[0], (std::pair<QString, QString>{"secret", "x"}));
 }
 
 TEST(ControlCallTest, RejectedCallerHears57AndTheTokenIsRemembered) {
     Station host;
-    RawPeer caller(47112);
-    ASSERT_TRUE(host.Initialize(47111));
+    RawPeer caller;
+    ASSERT_TRUE(host.Initialize());
     const QByteArray token = TokenBytes(0x11223344, 0x55667788);
-    caller.Send(47111, CallRequest("ID=bob", token));
-    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 1; }));
-    ASSERT_TRUE(host.Bool(DISPID_CANCEL_INCOMING_CALL, {kLoopback, 47112}));
-    const auto answers = caller.Collect(300);
+    Send(caller, host.port, CallRequest("ID=bob", token));
+    ASSERT_TRUE(WaitFor([&] { return host.connections.size() == 1; }));
+    ASSERT_TRUE(host.Bool(DISPID_CANCEL_INCOMING_CALL, {kLoopback, caller.Port()}));
+    const auto answers = Collect(caller, 300);
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0], QByteArray(1, '\x0d') + token);
 
     // Further copies of the rejected request are ignored; a new token is announced.
-    caller.Send(47111, CallRequest("ID=bob", token));
+    Send(caller, host.port, CallRequest("ID=bob", token));
     Idle(300);
     EXPECT_EQ(host.connections.size(), 1u);
-    EXPECT_FALSE(host.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, 47112, 20}));
+    EXPECT_FALSE(host.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, caller.Port(), 20}));
     EXPECT_EQ(host.Error(), ERR_NO_SUCH_CALL);
-    caller.Send(47111, CallRequest("ID=bob", TokenBytes(1, 2)));
-    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 2; }));
+    Send(caller, host.port, CallRequest("ID=bob", TokenBytes(1, 2)));
+    ASSERT_TRUE(WaitFor([&] { return host.connections.size() == 2; }));
 
     // A real caller that is rejected ends with 57.
     Station remote;
-    ASSERT_TRUE(remote.Initialize(47113));
-    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47111, kUserData, 20}));
-    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 3; }));
-    ASSERT_TRUE(host.Bool(DISPID_CANCEL_INCOMING_CALL, {kLoopback, 47113}));
+    ASSERT_TRUE(remote.Initialize());
+    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, host.port, kUserData, 20}));
+    ASSERT_TRUE(WaitFor([&] { return host.connections.size() == 3; }));
+    ASSERT_TRUE(host.Bool(DISPID_CANCEL_INCOMING_CALL, {kLoopback, remote.port}));
     ASSERT_TRUE(remote.WaitStatus(STATUS_CALL_REJECTED));
     EXPECT_EQ(remote.statuses, (std::vector<qint32>{STATUS_CALLING, STATUS_CALL_REJECTED}));
-    EXPECT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47111, kUserData, 20})); // idle again
+    EXPECT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, host.port, kUserData, 20})); // idle again
 }
 
 TEST(ControlCallTest, AcceptedRequestIsIgnoredAfterwardsAndANewTokenIsAnnounced) {
     Station host;
-    RawPeer caller(47122);
-    ASSERT_TRUE(host.Initialize(47121));
+    RawPeer caller;
+    ASSERT_TRUE(host.Initialize());
     const QByteArray token = TokenBytes(7, 8);
     for (int i = 1; i <= 3; ++i) {
-        caller.Send(47121, CallRequest("ID=carol", token));
-        ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == static_cast<size_t>(i); }));
+        Send(caller, host.port, CallRequest("ID=carol", token));
+        ASSERT_TRUE(WaitFor([&] { return host.connections.size() == static_cast<size_t>(i); }));
     }
-    ASSERT_TRUE(host.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, 47122, 20}));
-    const auto accepts = caller.Collect(300);
+    ASSERT_TRUE(host.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, caller.Port(), 20}));
+    const auto accepts = Collect(caller, 300);
     ASSERT_EQ(accepts.size(), 5u);
     for (const auto& a : accepts)
         EXPECT_EQ(a, QByteArray(1, '\x0c') + token);
-    caller.Send(47121, CallRequest("ID=carol", token));
+    Send(caller, host.port, CallRequest("ID=carol", token));
     Idle(300);
     EXPECT_EQ(host.connections.size(), 3u);
-    caller.Send(47121, CallRequest("ID=carol", TokenBytes(7, 9)));
-    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 4; }));
+    Send(caller, host.port, CallRequest("ID=carol", TokenBytes(7, 9)));
+    ASSERT_TRUE(WaitFor([&] { return host.connections.size() == 4; }));
 
     // Confirmation from the caller connects the host with it.
-    caller.Send(47121, QByteArray(1, '\x0b'));
+    Send(caller, host.port, QByteArray(1, '\x0b'));
     ASSERT_TRUE(host.WaitStatus(STATUS_CONNECTED));
 }
 
 TEST(ControlCallTest, CallerRepetitionsAreAnnouncedEveryThreeSeconds) {
     Station host;
     Station remote;
-    ASSERT_TRUE(host.Initialize(47131));
-    ASSERT_TRUE(remote.Initialize(47132));
-    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47131, kUserData, 20}));
-    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 1; }));
+    ASSERT_TRUE(host.Initialize());
+    ASSERT_TRUE(remote.Initialize());
+    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, host.port, kUserData, 20}));
+    ASSERT_TRUE(WaitFor([&] { return host.connections.size() == 1; }));
     // The second copy comes with the caller's 3 s resend timer.
-    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 2; }, 8000));
-    EXPECT_EQ(host.connections[1].port, 47132);
-    ASSERT_TRUE(host.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, 47132, 20}));
+    ASSERT_TRUE(WaitFor([&] { return host.connections.size() == 2; }, 8000));
+    EXPECT_EQ(host.connections[1].port, remote.port);
+    ASSERT_TRUE(host.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, remote.port, 20}));
     ASSERT_TRUE(remote.WaitStatus(STATUS_CONNECTED));
     ASSERT_TRUE(host.WaitStatus(STATUS_CONNECTED));
 }
@@ -178,64 +178,65 @@ TEST(ControlCallTest, BusyWinsOverNotAvailable) {
     Station remote;
     // Set before Initialize: cleared by it.
     host.Void(DISPID_ENABLE_BUSY_STATE);
-    ASSERT_TRUE(host.Initialize(47141));
-    ASSERT_TRUE(remote.Initialize(47142));
-    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47141, kUserData, 20}));
-    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 1; }));
+    ASSERT_TRUE(host.Initialize());
+    ASSERT_TRUE(remote.Initialize());
+    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, host.port, kUserData, 20}));
+    ASSERT_TRUE(WaitFor([&] { return host.connections.size() == 1; }));
     ASSERT_TRUE(remote.Bool(DISPID_DISCONNECT));
 
     host.Void(DISPID_ENABLE_NOT_AVAILABLE_STATE);
     host.Void(DISPID_ENABLE_BUSY_STATE);
-    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47141, kUserData, 20}));
+    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, host.port, kUserData, 20}));
     ASSERT_TRUE(remote.WaitStatus(STATUS_REMOTE_BUSY));
     host.Void(DISPID_DISABLE_BUSY_STATE);
-    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47141, kUserData, 20}));
+    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, host.port, kUserData, 20}));
     ASSERT_TRUE(remote.WaitStatus(STATUS_REMOTE_NOT_AVAILABLE));
     EXPECT_EQ(remote.statuses,
               (std::vector<qint32>{STATUS_CALLING, STATUS_CALLING, STATUS_REMOTE_BUSY,
                                    STATUS_CALLING, STATUS_REMOTE_NOT_AVAILABLE}));
     EXPECT_EQ(host.connections.size(), 1u);
     host.Void(DISPID_DISABLE_NOT_AVAILABLE_STATE);
-    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, 47141, kUserData, 20}));
-    ASSERT_TRUE(WaitUntil([&] { return host.connections.size() == 2; }));
+    ASSERT_TRUE(remote.Bool(DISPID_CONNECT, {kLoopback, host.port, kUserData, 20}));
+    ASSERT_TRUE(WaitFor([&] { return host.connections.size() == 2; }));
 }
 
 TEST(ControlCallTest, ZeroTokensAndOutOfStateSignallingChangeNothing) {
     Station host;
-    RawPeer peer(47152);
-    ASSERT_TRUE(host.Initialize(47151));
-    peer.Send(47151, CallRequest("ID=zero", TokenBytes(0, 0)));
-    peer.Send(47151, QByteArray("\x01"
+    RawPeer peer;
+    ASSERT_TRUE(host.Initialize());
+    Send(peer, host.port, CallRequest("ID=zero", TokenBytes(0, 0)));
+    Send(peer, host.port, QByteArray("\x01"
                                 "abc",
                                 4));                            // no terminator: zero token
-    peer.Send(47151, QByteArray(1, '\x0b'));                    // confirm while idle
-    peer.Send(47151, QByteArray(1, '\x0c') + TokenBytes(0, 0)); // accept while idle
-    peer.Send(47151, QByteArray(1, '\x0d') + TokenBytes(0, 0)); // reject while idle
-    peer.Send(47151, QByteArray(195, '\x0a'));                  // type 10 with a 194-byte payload
-    peer.Send(47151, QByteArray(1, '\x00'));                    // types that are never sent
-    peer.Send(47151, QByteArray(1, '\x02'));
-    peer.Send(47151, QByteArray(40, '\xff'));
-    const auto answers = peer.Collect(400);
+    Send(peer, host.port, QByteArray(1, '\x0b'));                    // confirm while idle
+    Send(peer, host.port, QByteArray(1, '\x0c') + TokenBytes(0, 0)); // accept while idle
+    Send(peer, host.port, QByteArray(1, '\x0d') + TokenBytes(0, 0)); // reject while idle
+    Send(peer, host.port, QByteArray(195, '\x0a'));                  // type 10 with a 194-byte payload
+    Send(peer, host.port, QByteArray(1, '\x00'));                    // types that are never sent
+    Send(peer, host.port, QByteArray(1, '\x02'));
+    Send(peer, host.port, QByteArray(40, '\xff'));
+    const auto answers = Collect(peer, 400);
     EXPECT_TRUE(answers.empty());
     EXPECT_TRUE(host.connections.empty());
     EXPECT_TRUE(host.statuses.empty());
     // Still idle: a call can be placed.
-    EXPECT_TRUE(host.Bool(DISPID_CONNECT, {kLoopback, 47152, QString(), 20}));
+    EXPECT_TRUE(host.Bool(DISPID_CONNECT, {kLoopback, peer.Port(), QString(), 20}));
 }
 
 TEST(ControlCallTest, InitializeOnAConnectedControlHangsUpFirst) {
     Station a;
     Station b;
-    ASSERT_TRUE(a.Initialize(47161));
-    ASSERT_TRUE(b.Initialize(47162));
-    EstablishCall(a, 47161, b, 47162);
-    ASSERT_TRUE(b.Initialize(47162));
+    ASSERT_TRUE(a.Initialize());
+    ASSERT_TRUE(b.Initialize());
+    EstablishCall(a, b);
+    ASSERT_TRUE(b.Initialize(b.port));
     ASSERT_TRUE(a.WaitStatus(STATUS_REMOTE_DISCONNECTED));
 }
 
 TEST(ControlErrorTest, ObjectErrorsFollowTheTable) {
     qputenv("TAVRINO_MIXER", "hw:97"); // a mixer that does not exist
     Station s;
+    RawPeer silent; // a peer that never answers
     EXPECT_EQ(s.Error(), 0);
     EXPECT_FALSE(s.Bool(DISPID_DISCONNECT));
     EXPECT_EQ(s.Error(), ERR_NOT_INITIALIZED);
@@ -273,24 +274,24 @@ TEST(ControlErrorTest, ObjectErrorsFollowTheTable) {
     EXPECT_EQ(s.Error(), ERR_NOT_INITIALIZED); // untouched by the boost methods
 
     // A port in use, or outside the port range, is a socket error.
-    RawPeer blocker(47171);
-    EXPECT_FALSE(s.Initialize(47171));
+    RawPeer blocker;
+    EXPECT_FALSE(s.Initialize(blocker.Port()));
     EXPECT_EQ(s.Error(), ERR_SOCKET);
     EXPECT_FALSE(s.Initialize(70000));
     EXPECT_EQ(s.Error(), ERR_SOCKET);
 
-    EXPECT_TRUE(s.Bool(DISPID_INITIALIZE, {47172, QString()}));
+    EXPECT_TRUE(s.Bool(DISPID_INITIALIZE, {0, QString()}));
     EXPECT_EQ(s.Error(), ERR_NOT_INITIALIZED); // the clean-up step's disconnect
     EXPECT_FALSE(s.Bool(DISPID_ENABLE_CRYPTOGRAPHY));
     EXPECT_EQ(s.Error(), ERR_NO_CRYPTO_KEY);
     EXPECT_TRUE(s.Bool(DISPID_MUTE_MIC, {true})); // the capture thread runs
     EXPECT_TRUE(s.Bool(DISPID_MUTE_SPK, {true}));
-    EXPECT_FALSE(s.Bool(DISPID_CANCEL_INCOMING_CALL, {kLoopback, 47999}));
+    EXPECT_FALSE(s.Bool(DISPID_CANCEL_INCOMING_CALL, {kLoopback, silent.Port()}));
     EXPECT_EQ(s.Error(), ERR_NO_SUCH_CALL);
-    ASSERT_TRUE(s.Bool(DISPID_CONNECT, {kLoopback, 47999, QString(), 20}));
-    EXPECT_FALSE(s.Bool(DISPID_CONNECT, {kLoopback, 47999, QString(), 20}));
+    ASSERT_TRUE(s.Bool(DISPID_CONNECT, {kLoopback, silent.Port(), QString(), 20}));
+    EXPECT_FALSE(s.Bool(DISPID_CONNECT, {kLoopback, silent.Port(), QString(), 20}));
     EXPECT_EQ(s.Error(), ERR_CALL_PENDING);
-    EXPECT_FALSE(s.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, 47999, 20}));
+    EXPECT_FALSE(s.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, silent.Port(), 20}));
     EXPECT_EQ(s.Error(), ERR_CALL_PENDING);
     EXPECT_TRUE(s.Bool(DISPID_ENABLE_VOICE_ACTIVITY_DETECTION, {500, 0}));
     s.Void(DISPID_UNINITIALIZE);
@@ -339,20 +340,22 @@ TEST(ControlDispatchTest, ArgumentsAreCoercedAsADispatchCallWould) {
     Station a;
     Station b;
     // Numeric text for a long, a number for a string (the key becomes "12345").
-    ASSERT_TRUE(a.Bool(DISPID_INITIALIZE, {QStringLiteral(" 47181 "), 12345}));
-    ASSERT_TRUE(b.Bool(DISPID_INITIALIZE, {47182.4, QStringLiteral("12345")}));
+    ASSERT_TRUE(a.Bool(DISPID_INITIALIZE, {QStringLiteral(" 0 "), 12345}));
+    ASSERT_TRUE(b.Bool(DISPID_INITIALIZE, {0.4, QStringLiteral("12345")}));
+    a.port = a.Long(DISPID_GET_LOCAL_PORT);
+    b.port = b.Long(DISPID_GET_LOCAL_PORT);
     ASSERT_TRUE(a.Bool(DISPID_ENABLE_CRYPTOGRAPHY));
     ASSERT_TRUE(b.Bool(DISPID_ENABLE_CRYPTOGRAPHY));
     // Text and user data from numbers and truth values; the port as a byte string.
-    ASSERT_TRUE(a.Bool(DISPID_CONNECT, {kLoopback, QByteArray("47182"), 42, 20U}));
-    ASSERT_TRUE(WaitUntil([&] { return b.connections.size() == 1; }));
+    ASSERT_TRUE(a.Bool(DISPID_CONNECT, {kLoopback, QByteArray::number(b.port), 42, 20U}));
+    ASSERT_TRUE(WaitFor([&] { return b.connections.size() == 1; }));
     EXPECT_EQ(b.connections[0].userData, "42");
-    EXPECT_EQ(b.connections[0].port, 47181);
-    ASSERT_TRUE(b.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, 47181LL, 20}));
+    EXPECT_EQ(b.connections[0].port, a.port);
+    ASSERT_TRUE(b.Bool(DISPID_ACCEPT_INCOMING_CALL, {kLoopback, qint64{a.port}, 20}));
     ASSERT_TRUE(b.WaitStatus(STATUS_CONNECTED));
     // Same key on both sides: the encrypted text arrives intact.
     ASSERT_TRUE(a.Bool(DISPID_SEND_TEXT_MSG, {true, -7}));
-    ASSERT_TRUE(WaitUntil([&] { return !b.texts.empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !b.texts.empty(); }));
     EXPECT_EQ(b.texts[0], (std::pair<QString, QString>{"True", "-7"}));
     // Truth values from numbers and text.
     EXPECT_TRUE(a.Bool(DISPID_MUTE_SPK, {0}));
@@ -361,13 +364,14 @@ TEST(ControlDispatchTest, ArgumentsAreCoercedAsADispatchCallWould) {
 
 TEST(ControlEventTest, EventsFireFromTheEventLoopAndNeverAfterUnInitialize) {
     Station s;
-    ASSERT_TRUE(s.Initialize(47191));
-    ASSERT_TRUE(s.Bool(DISPID_CONNECT, {kLoopback, 47999, QString(), 20}));
+    RawPeer silent;
+    ASSERT_TRUE(s.Initialize());
+    ASSERT_TRUE(s.Bool(DISPID_CONNECT, {kLoopback, silent.Port(), QString(), 20}));
     EXPECT_TRUE(s.statuses.empty()); // not from inside the method call
     ASSERT_TRUE(s.WaitStatus(STATUS_CALLING));
 
     ASSERT_TRUE(s.Bool(DISPID_DISCONNECT));
-    ASSERT_TRUE(s.Bool(DISPID_CONNECT, {kLoopback, 47999, QString(), 20}));
+    ASSERT_TRUE(s.Bool(DISPID_CONNECT, {kLoopback, silent.Port(), QString(), 20}));
     s.Void(DISPID_UNINITIALIZE);
     Idle(300);
     EXPECT_EQ(s.statuses.size(), 1u); // the second 51 was dropped with the task window
@@ -376,29 +380,30 @@ TEST(ControlEventTest, EventsFireFromTheEventLoopAndNeverAfterUnInitialize) {
 TEST(ControlEventTest, HandlersMayTearDownOrDestroyTheControl) {
     // A station ends its side from inside the status handler.
     Station s;
-    ASSERT_TRUE(s.Initialize(47192));
+    RawPeer silent;
+    ASSERT_TRUE(s.Initialize());
     QObject::connect(&s.client, &TavrinoClient::OnStatusEvent, [&](qint32) {
         s.Bool(DISPID_DISCONNECT);
         s.Void(DISPID_UNINITIALIZE);
-        EXPECT_TRUE(s.Initialize(47192));
+        EXPECT_TRUE(s.Initialize(s.port));
     });
-    ASSERT_TRUE(s.Bool(DISPID_CONNECT, {kLoopback, 47999, QString(), 20}));
+    ASSERT_TRUE(s.Bool(DISPID_CONNECT, {kLoopback, silent.Port(), QString(), 20}));
     ASSERT_TRUE(s.WaitStatus(STATUS_CALLING));
     Idle(100);
 
     // A host that unloads the control inside its handler.
     auto host = std::make_unique<Station>();
-    RawPeer caller(47194);
-    ASSERT_TRUE(host->Initialize(47193));
+    RawPeer caller;
+    ASSERT_TRUE(host->Initialize());
     bool fired = false;
     QObject::connect(&host->client, &TavrinoClient::OnConnectionEvent,
                      [&](const QString&, qint32, const QString&) {
                          fired = true;
                          host->client.Unload();
                      });
-    caller.Send(47193, CallRequest("ID=x", TokenBytes(3, 4)));
-    caller.Send(47193, CallRequest("ID=y", TokenBytes(3, 5)));
-    ASSERT_TRUE(WaitUntil([&] { return fired; }));
+    Send(caller, host->port, CallRequest("ID=x", TokenBytes(3, 4)));
+    Send(caller, host->port, CallRequest("ID=y", TokenBytes(3, 5)));
+    ASSERT_TRUE(WaitFor([&] { return fired; }));
     Idle(100);
     EXPECT_FALSE(host->client.IsLoaded());
 }

@@ -1,26 +1,19 @@
-// Control test helpers: a station that loads the plugin and records its events; a raw UDP peer.
+// Control test helpers: a station that loads the plugin and records its events; the raw
+// peer's datagrams as byte arrays.
 #pragma once
 
+#include "RawPeer.h"
 #include "TavrinoClient.h"
 #include "TavrinoStandardApi.h"
+#include "WaitFor.h"
 
 #include <QByteArray>
-#include <QHostAddress>
-#include <QNetworkDatagram>
 #include <QString>
-#include <QUdpSocket>
 #include <QVariant>
-#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <vector>
-
-// Waits for `condition`, running the event loop meanwhile; false on time-out.
-inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
-    return QTest::qWaitFor(condition, timeoutMs);
-}
 
 // Runs the event loop for `ms`, for checks that nothing happens.
 inline void Idle(int ms) {
@@ -77,8 +70,12 @@ public:
     }
     qint32 Error() { return Long(Tavrino::DISPID_GET_OBJECT_ERROR); }
 
-    bool Initialize(int port, const QString& key = QStringLiteral("TESSORA key")) {
-        return Bool(Tavrino::DISPID_INITIALIZE, {port, key});
+    // Port 0 lets the system choose; `port` is then the one the control was given.
+    bool Initialize(int wanted = 0, const QString& key = QStringLiteral("TESSORA key")) {
+        if (!Bool(Tavrino::DISPID_INITIALIZE, {wanted, key}))
+            return false;
+        port = Long(Tavrino::DISPID_GET_LOCAL_PORT);
+        return true;
     }
     bool HasStatus(qint32 code) const {
         for (qint32 s : statuses)
@@ -87,38 +84,30 @@ public:
         return false;
     }
     bool WaitStatus(qint32 code, int timeoutMs = 5000) {
-        return WaitUntil([&] { return HasStatus(code); }, timeoutMs);
+        return WaitFor([&] { return HasStatus(code); }, timeoutMs);
     }
 
     TavrinoClient client;
     bool loaded = false;
+    int port = 0;
     std::vector<qint32> statuses;
     std::vector<std::pair<QString, QString>> texts;
     std::vector<Connection> connections;
 };
 
-// A bare UDP endpoint on loopback that speaks the wire protocol by hand.
-class RawPeer {
-public:
-    explicit RawPeer(quint16 port) {
-        bound = socket.bind(QHostAddress::LocalHost, port);
-        EXPECT_TRUE(bound) << "port " << port;
-    }
-    void Send(quint16 toPort, const QByteArray& datagram) {
-        socket.writeDatagram(datagram, QHostAddress::LocalHost, toPort);
-    }
-    // Every datagram that arrives within `ms`.
-    std::vector<QByteArray> Collect(int ms) {
-        std::vector<QByteArray> out;
-        Idle(ms);
-        while (socket.hasPendingDatagrams())
-            out.push_back(socket.receiveDatagram().data());
-        return out;
-    }
+inline void Send(const RawPeer& peer, int toPort, const QByteArray& datagram) {
+    EXPECT_TRUE(peer.SendTo(toPort, std::vector<uint8_t>(datagram.begin(), datagram.end())));
+}
 
-    QUdpSocket socket;
-    bool bound = false;
-};
+// Every datagram that reaches `peer` within `ms`, the controls running meanwhile.
+inline std::vector<QByteArray> Collect(const RawPeer& peer, int ms) {
+    Idle(ms);
+    std::vector<QByteArray> out;
+    while (const auto datagram = peer.Receive(0))
+        out.emplace_back(reinterpret_cast<const char*>(datagram->data()),
+                         static_cast<qsizetype>(datagram->size()));
+    return out;
+}
 
 inline QByteArray TokenBytes(quint32 seconds, quint32 ticks) {
     QByteArray b(8, '\0');

@@ -50,7 +50,7 @@ done
 ! grep -q 'monitor' "$dir/list.log" || fail "monitors are no microphones"
 
 # A speaker missing at the start: the default plays, and the control says so.
-printf '#103 "pulse:gone"\nInitialize 47231 "K"\n#109\nUnInitialize\nquit\n' |
+printf '#103 "pulse:gone"\nInitialize 0 "K"\n#109\nUnInitialize\nquit\n' |
   "$BIN/tavrino-console" >"$dir/missing.log"
 [ "$(sed -n 3p "$dir/missing.log")" = "= 2" ] || fail "a missing speaker is reported (notice 2)"
 
@@ -69,11 +69,21 @@ for s in A B; do
   console $s
 done
 exec 7>"$dir/A.in" 8>"$dir/B.in"
-printf '#102 "pulse:micA"\n#103 "pulse:spkA"\nInitialize 47241 "K"\nDisableCryptography\n' >&7
-printf '#102 "pulse:micB"\n#103 "pulse:spkB"\nInitialize 47242 "K"\nDisableCryptography\n' >&8
-printf 'Connect "127.0.0.1" 47241 "ID=a&Password=b" 20\n' >&8
+# Each control on a port the system chooses, read back so the other can call it.
+printf '#102 "pulse:micA"\n#103 "pulse:spkA"\nInitialize 0 "K"\nDisableCryptography\nGetLocalPort\n' >&7
+printf '#102 "pulse:micB"\n#103 "pulse:spkB"\nInitialize 0 "K"\nDisableCryptography\nGetLocalPort\n' >&8
+answer() { # LOG N: the console's Nth answer, once it has given it
+  for ((i = 0; i < 100; i++)); do
+    a=$(grep '^= ' "$dir/$1.log" | sed -n "$2p" | cut -c3-)
+    [ -n "$a" ] && echo "$a" && return 0
+    sleep 0.1
+  done
+  fail "console $1 gives its answer $2"
+}
+portA=$(answer A 5) portB=$(answer B 5)
+printf 'Connect "127.0.0.1" %s "ID=a&Password=b" 20\n' "$portA" >&8
 wait_for A '^! OnConnectionEvent' 10 "A hears B's call"
-printf 'AcceptIncomingCall "127.0.0.1" 47242 20\n' >&7
+printf 'AcceptIncomingCall "127.0.0.1" %s 20\n' "$portB" >&7
 wait_for B '^! OnStatusEvent 53' 10 "the call stands"
 
 # Speech both ways: loud chunks that are not the tone, over the last three seconds.
