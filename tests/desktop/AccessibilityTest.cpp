@@ -113,9 +113,3 @@ TEST_P(Accessibility, EveryWidgetOfEveryWindowCanBeNamedByAReader) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLanguages, Accessibility, ::testing::Values("English", "Japanese"));
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -275,9 +275,3 @@ TEST(MediaCallTest, PlainSideReportsEveryEncryptedPacketAndPlaysNone) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv); // for the program's folder, where the tools live
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -5,7 +5,6 @@
 #include "frmAudioSettings.h"
 #include "modHvnRegistry.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QProcess>
 #include <QProgressBar>
@@ -132,9 +131,3 @@ TEST(AudioNotices, ReadInBothLanguages) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
