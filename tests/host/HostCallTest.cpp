@@ -279,10 +279,6 @@ TEST_F(HostCalls, ExitDuringACallHangsUpAndSaves) {
                          "ID=bob&PASSWORD=pw&Enable=1&ConnectName=off\r\n"));
 }
 
-int main(int argc, char** argv) {
-    return RunHostTests(argc, argv);
-}
-
 TEST_F(HostCalls, GuessesFromOneAddressGetNoAnswerAfterTheLimitWhileAnotherConnectsEncrypted) {
     StartHost(kHostPortBase + 7);
     auto guesser = NewCaller(46291);

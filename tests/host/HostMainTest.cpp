@@ -561,6 +561,3 @@ TEST_F(HostMain, HelpMenuF1AndAboutUseTheLanguagesHelpFile) {
     }
 }
 
-int main(int argc, char** argv) {
-    return RunHostTests(argc, argv);
-}

@@ -183,6 +183,3 @@ TEST(HostProgram, SigtermEndsTheProgramAlsoWhenItsFilesCannotBeSaved) {
     EXPECT_TRUE(errors.contains(install.Path(kHostSettingsFileName))) << errors.toStdString();
 }
 
-int main(int argc, char** argv) {
-    return RunHostTests(argc, argv);
-}

@@ -22,9 +22,12 @@
 #include <functional>
 #include <ostream>
 
-// Readable QStrings in failure messages.
+// Readable QStrings in failure messages, as values and as streamed notes.
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
+}
+inline std::ostream& operator<<(std::ostream& os, const QString& text) {
+    return os << text.toStdString();
 }
 
 // The child of `parent` with that object name; a missing one ends the test run
@@ -154,4 +157,3 @@ private:
     std::function<void(T*)> m_handle;
     QPointer<T> m_last;
 };
-
