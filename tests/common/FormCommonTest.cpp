@@ -1,5 +1,6 @@
 // Fonts, select-all and focus handlers, message boxes, the timed message
 // window and the signal watcher shared by both stations.
+#include "ApplicationName.h"
 #include "SignalWatcher.h"
 #include "modFormCommon.h"
 #include "modMessage.h"
@@ -20,6 +21,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <optional>
+
+// Message boxes carry the host's name, as in the host program.
+testing::Environment* const kApplicationName =
+    testing::AddGlobalTestEnvironment(new ApplicationName("TESSORA-H"));
 
 // Readable QStrings in failure messages (found by argument lookup).
 void PrintTo(const QString& text, std::ostream* os) {
@@ -259,11 +264,4 @@ TEST(SignalWatcherTest, SigtermAndSigintArriveAsSignalsOnTheEventLoop) {
     // A new watcher works again after the first is gone.
     SignalWatcher again;
     EXPECT_TRUE(again.IsActive());
-}
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("TESSORA-H");
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

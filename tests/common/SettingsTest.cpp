@@ -167,12 +167,6 @@ TEST(FileExists, FilesFoldersAndPatterns) {
     EXPECT_EQ(ProgramFolder(), QCoreApplication::applicationDirPath());
 }
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
-
 TEST(StationFiles, AFileThatCouldNotBeReadIsReportedOnceAndNeverReplaced) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

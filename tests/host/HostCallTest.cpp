@@ -1,6 +1,7 @@
 // Call admission end to end: the host window answers real call requests that
 // a second control, loaded here, sends to it over loopback.
 #include "HostUsers.h"
+#include "RawPeer.h"
 
 #include "TavrinoClient.h"
 #include "frmMain.h"
@@ -17,14 +18,13 @@ using namespace Tavrino;
 
 namespace {
 
-constexpr int kHostPortBase = 46200; // + test number; callers use 46230 and up
 const QString kKey = QStringLiteral("Granite Granite Purple Moon");
 
 // A remote station's control, driven directly.
 class Caller {
 public:
     // `bindAddress`: the loopback address the caller's socket binds, "" for all.
-    explicit Caller(int port, const QByteArray& bindAddress = {}) : m_port(port) {
+    explicit Caller(const QByteArray& bindAddress = {}) {
         loaded = client.Load();
         if (!loaded)
             return;
@@ -32,8 +32,9 @@ public:
                          [this](qint32 code) { statuses.push_back(code); });
         if (!bindAddress.isEmpty())
             qputenv("TAVRINO_BIND_ADDRESS", bindAddress);
-        initialised = client.CallBool(DISPID_INITIALIZE, {port, kKey}) &&
+        initialised = client.CallBool(DISPID_INITIALIZE, {0, kKey}) &&
                       client.CallBool(DISPID_DISABLE_CRYPTOGRAPHY);
+        m_port = client.CallLong(DISPID_GET_LOCAL_PORT);
         qunsetenv("TAVRINO_BIND_ADDRESS");
     }
     ~Caller() {
@@ -69,7 +70,7 @@ public:
     bool initialised = false;
 
 private:
-    int m_port;
+    int m_port = 0;
 };
 
 class HostCalls : public ::testing::Test {
@@ -83,9 +84,9 @@ protected:
         ClearUsers();
     }
 
-    // The host with its user list, online on `hostPort`.
-    void StartHost(int hostPort, bool rejectAll = false) {
-        m_hostPort = hostPort;
+    // The host with its user list, online on a port free at the start.
+    void StartHost(bool rejectAll = false) {
+        const int hostPort = m_hostPort = FreePort();
         folder.Write(kUserListFileName, "ID=alice&PASSWORD=Secret&Enable=0&ConnectName=desk\r\n"
                                         "ID=bob&PASSWORD=pw&Enable=1&ConnectName=off\r\n");
         folder.Write(kHostSettingsFileName,
@@ -101,10 +102,10 @@ protected:
         ASSERT_TRUE(Online()->isChecked()) << boxes.Texts().join(" | ").toStdString();
     }
 
-    std::unique_ptr<Caller> NewCaller(int port, const QByteArray& bindAddress = {}) {
-        auto caller = std::make_unique<Caller>(port, bindAddress);
+    std::unique_ptr<Caller> NewCaller(const QByteArray& bindAddress = {}) {
+        auto caller = std::make_unique<Caller>(bindAddress);
         EXPECT_TRUE(caller->loaded) << caller->client.LoadError().toStdString();
-        EXPECT_TRUE(caller->initialised) << "caller port " << port;
+        EXPECT_TRUE(caller->initialised && caller->Port() > 0) << caller->Port();
         return caller;
     }
 
@@ -126,19 +127,19 @@ protected:
 } // namespace
 
 TEST_F(HostCalls, EnabledUserIsAcceptedAndTheHostIsBusyUntilTheCallEnds) {
-    StartHost(kHostPortBase + 1);
-    auto first = NewCaller(46231);
+    StartHost();
+    auto first = NewCaller();
     ASSERT_TRUE(first->Call(m_hostPort, "ID=alice&Password=Secret"));
     ASSERT_TRUE(first->WaitFor(STATUS_CONNECTED, 5000)) << first->Outcome();
     ASSERT_TRUE(
         WaitFor([this] { return Text("lblConnectionStatus") == "Successfully connected."; }, 3000));
     EXPECT_EQ(Text("txtUserName"), "alice");
     EXPECT_EQ(Text("txtConnectedIpAddress"), "127.0.0.1");
-    EXPECT_EQ(Text("txtForwardingPort"), "46231");
+    EXPECT_EQ(Text("txtForwardingPort"), QString::number(first->Port()));
     EXPECT_FALSE(Reject()->isEnabled());
 
     // The host is busy now: the next caller is told so at once.
-    auto second = NewCaller(46232);
+    auto second = NewCaller();
     ASSERT_TRUE(second->Call(m_hostPort, "ID=alice&Password=Secret"));
     EXPECT_TRUE(second->WaitFor(STATUS_REMOTE_BUSY, 3000)) << second->Outcome();
     EXPECT_EQ(Text("txtUserName"), "alice");
@@ -164,14 +165,14 @@ TEST_F(HostCalls, EnabledUserIsAcceptedAndTheHostIsBusyUntilTheCallEnds) {
 }
 
 TEST_F(HostCalls, DisabledUserIsCancelledAndUnknownOrMalformedCallersGetNoAnswer) {
-    StartHost(kHostPortBase + 2);
-    auto disabled = NewCaller(46241);
-    auto wrongPassword = NewCaller(46242);
-    auto wrongCase = NewCaller(46243);
-    auto noAmpersand = NewCaller(46244);
-    auto noEquals = NewCaller(46245);
-    auto emptyName = NewCaller(46246);
-    auto otherBytes = NewCaller(46247);
+    StartHost();
+    auto disabled = NewCaller();
+    auto wrongPassword = NewCaller();
+    auto wrongCase = NewCaller();
+    auto noAmpersand = NewCaller();
+    auto noEquals = NewCaller();
+    auto emptyName = NewCaller();
+    auto otherBytes = NewCaller();
     ASSERT_TRUE(AddUser(User("carl", Tavrino::DecodeLocalText("p\xe4\xe4sswort"))));
     ASSERT_TRUE(disabled->Call(m_hostPort, "ID=bob&Password=pw", 2));
     ASSERT_TRUE(wrongPassword->Call(m_hostPort, "ID=alice&Password=secret", 2));
@@ -197,19 +198,19 @@ TEST_F(HostCalls, DisabledUserIsCancelledAndUnknownOrMalformedCallersGetNoAnswer
 }
 
 TEST_F(HostCalls, KeyNamesAreFreeAndAPasswordKeepsLaterSeparators) {
-    StartHost(kHostPortBase + 3);
+    StartHost();
     // Added while running, as the setup window would: only the file line
     // cannot carry an "&" in a password.
     ASSERT_TRUE(AddUser(User("carol", Tavrino::DecodeLocalText("p&w=1\xe4")))); // and its bytes
-    auto caller = NewCaller(46251);
+    auto caller = NewCaller();
     ASSERT_TRUE(caller->Call(m_hostPort, Tavrino::DecodeLocalText("Name=carol&Key=p&w=1\xe4")));
     ASSERT_TRUE(caller->WaitFor(STATUS_CONNECTED, 5000)) << caller->Outcome();
     ASSERT_TRUE(WaitFor([this] { return Text("txtUserName") == "carol"; }, 3000));
 }
 
 TEST_F(HostCalls, RejectSwitchRefusesEveryCallerWhileChecked) {
-    StartHost(kHostPortBase + 4, /*rejectAll=*/true);
-    auto caller = NewCaller(46261);
+    StartHost(/*rejectAll=*/true);
+    auto caller = NewCaller();
     ASSERT_TRUE(caller->Call(m_hostPort, "ID=alice&Password=Secret"));
     EXPECT_TRUE(caller->WaitFor(STATUS_REMOTE_NOT_AVAILABLE, 3000)) << caller->Outcome();
 
@@ -220,14 +221,15 @@ TEST_F(HostCalls, RejectSwitchRefusesEveryCallerWhileChecked) {
 }
 
 TEST_F(HostCalls, AcceptWhileTheHostIsItselfCallingShowsTheTimedMessage) {
-    StartHost(kHostPortBase + 5);
+    StartHost();
     SetTimedMessageDurationForTesting(1500);
     // The host's own control places a call nobody answers, so it is pending
     // when the caller's request is announced: the accept fails with 12.
     auto* control = Find<TavrinoClient>(form.get(), "TavrinoStandard");
-    ASSERT_TRUE(control->CallBool(DISPID_CONNECT,
-                                  {QStringLiteral("127.0.0.1"), 46279, QStringLiteral("x"), 10}));
-    auto caller = NewCaller(46271);
+    const RawPeer silent;
+    ASSERT_TRUE(control->CallBool(
+        DISPID_CONNECT, {QStringLiteral("127.0.0.1"), silent.Port(), QStringLiteral("x"), 10}));
+    auto caller = NewCaller();
     ASSERT_TRUE(caller->Call(m_hostPort, "ID=alice&Password=Secret", 3));
 
     // The window is shown from inside the host's event handler, whose wait
@@ -267,8 +269,8 @@ TEST_F(HostCalls, AcceptWhileTheHostIsItselfCallingShowsTheTimedMessage) {
 }
 
 TEST_F(HostCalls, ExitDuringACallHangsUpAndSaves) {
-    StartHost(kHostPortBase + 6);
-    auto caller = NewCaller(46281);
+    StartHost();
+    auto caller = NewCaller();
     ASSERT_TRUE(caller->Call(m_hostPort, "ID=alice&Password=Secret"));
     ASSERT_TRUE(caller->WaitFor(STATUS_CONNECTED, 5000)) << caller->Outcome();
     folder.Write(kUserListFileName, "");
@@ -279,13 +281,9 @@ TEST_F(HostCalls, ExitDuringACallHangsUpAndSaves) {
                          "ID=bob&PASSWORD=pw&Enable=1&ConnectName=off\r\n"));
 }
 
-int main(int argc, char** argv) {
-    return RunHostTests(argc, argv);
-}
-
 TEST_F(HostCalls, GuessesFromOneAddressGetNoAnswerAfterTheLimitWhileAnotherConnectsEncrypted) {
-    StartHost(kHostPortBase + 7);
-    auto guesser = NewCaller(46291);
+    StartHost();
+    auto guesser = NewCaller();
     // Each wrong password is told at once (the host's accept fails its tag) and counts.
     for (int i = 0; i < 5; ++i) {
         ASSERT_TRUE(guesser->CallSecurely(m_hostPort, QStringLiteral("guess %1").arg(i)));
@@ -299,7 +297,7 @@ TEST_F(HostCalls, GuessesFromOneAddressGetNoAnswerAfterTheLimitWhileAnotherConne
     EXPECT_EQ(guesser->client.CallLong(DISPID_GET_SECURE_OUTCOME), SECURE_OUTCOME_NO_ANSWER);
     EXPECT_FALSE(PeerShown()); // nothing showed for the guesses
 
-    auto other = NewCaller(46292, "127.0.0.5");
+    auto other = NewCaller("127.0.0.5");
     ASSERT_TRUE(other->CallSecurely(m_hostPort, QStringLiteral("Secret")));
     ASSERT_TRUE(other->WaitFor(STATUS_CONNECTED, 5000));
     ASSERT_TRUE(WaitFor([this] { return Text("txtUserName") == "alice"; }, 5000));

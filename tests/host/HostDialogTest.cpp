@@ -432,7 +432,3 @@ TEST_F(HostDialogs, TextBoxesSelectTheirWholeTextOnFocus) {
     Find<QPushButton>(setup.get(), "btnEdit")->click();
     EXPECT_TRUE(driver.opened);
 }
-
-int main(int argc, char** argv) {
-    return RunHostTests(argc, argv);
-}

@@ -23,10 +23,6 @@ using namespace Tavrino;
 
 namespace {
 
-// Ports of this test executable; the other host tests use other ranges.
-constexpr int kPortA = 46110;
-constexpr int kPortB = 46111;
-
 struct Caption {
     const char* name;
     QString english;
@@ -139,6 +135,7 @@ protected:
 
     TestFolder folder;
     MessageBoxRecorder boxes;
+    const int onlinePort = FreePort(); // where the window goes online
     std::unique_ptr<LanguageSetting> language_;
     std::unique_ptr<frmMain> form;
 };
@@ -295,13 +292,13 @@ TEST_F(HostMain, GoingOnlineWithoutUsersRefusesAndRunsTheOfflineSteps) {
     // Disconnect and UnInitialize reached the control that was never
     // initialised: that leaves its "not initialised" error behind.
     EXPECT_EQ(Control()->CallLong(DISPID_GET_OBJECT_ERROR), ERR_NOT_INITIALIZED);
-    EXPECT_TRUE(PortIsFree(kPortA));
+    EXPECT_TRUE(PortIsFree(onlinePort));
 }
 
 TEST_F(HostMain, F5GoesOnlineOnThePortAndBackOffline) {
     WriteUsers("ID=a&PASSWORD=b&Enable=0&ConnectName=\r\n");
     folder.Write(kHostSettingsFileName,
-                 QByteArray("[Main]\r\nListenPortNo=") + QByteArray::number(kPortA) + "\r\n");
+                 QByteArray("[Main]\r\nListenPortNo=") + QByteArray::number(onlinePort) + "\r\n");
     Start();
     QTest::keyClick(form.get(), Qt::Key_F5);
     ASSERT_TRUE(Online()->isChecked()) << boxes.Texts().join(" | ").toStdString();
@@ -310,7 +307,7 @@ TEST_F(HostMain, F5GoesOnlineOnThePortAndBackOffline) {
     EXPECT_EQ(Online()->text(), "&Offline");
     EXPECT_EQ(Online()->toolTip(), "Click to Offline");
     EXPECT_EQ(Find<QAction>(form.get(), "mnuRunOnline")->text(), "&Offline");
-    EXPECT_FALSE(PortIsFree(kPortA));
+    EXPECT_FALSE(PortIsFree(onlinePort));
     EXPECT_TRUE(ControlInitialised());
 
     Label("txtUserName")->setText("someone");
@@ -326,14 +323,14 @@ TEST_F(HostMain, F5GoesOnlineOnThePortAndBackOffline) {
     EXPECT_EQ(Find<QAction>(form.get(), "mnuRunOnline")->text(), "&Online");
     for (const char* name : {"txtUserName", "txtConnectedIpAddress", "txtForwardingPort"})
         EXPECT_TRUE(Label(name)->text().isEmpty()) << name;
-    EXPECT_TRUE(PortIsFree(kPortA));
+    EXPECT_TRUE(PortIsFree(onlinePort));
     EXPECT_FALSE(ControlInitialised());
 }
 
 TEST_F(HostMain, F5WithABadPortRefusesWithTheRangeMessageAndStaysOffline) {
     WriteUsers("ID=a&PASSWORD=b&Enable=0&ConnectName=\r\n");
     folder.Write(kHostSettingsFileName,
-                 QByteArray("[Main]\r\nListenPortNo=") + QByteArray::number(kPortA) + "\r\n");
+                 QByteArray("[Main]\r\nListenPortNo=") + QByteArray::number(onlinePort) + "\r\n");
     Start();
     for (const QString& bad : {QString("80"), QString(""), QString("12a45"), QString("70000")}) {
         SCOPED_TRACE(bad.toStdString());
@@ -343,7 +340,7 @@ TEST_F(HostMain, F5WithABadPortRefusesWithTheRangeMessageAndStaysOffline) {
         EXPECT_FALSE(Online()->isChecked());
         ASSERT_EQ(boxes.boxes.size(), 1);
         EXPECT_EQ(boxes.boxes[0].text, PortMessage(false));
-        EXPECT_EQ(Port()->text(), QString::number(kPortA));
+        EXPECT_EQ(Port()->text(), QString::number(onlinePort));
         EXPECT_TRUE(Port()->isEnabled());
         EXPECT_FALSE(ControlInitialised());
     }
@@ -351,10 +348,10 @@ TEST_F(HostMain, F5WithABadPortRefusesWithTheRangeMessageAndStaysOffline) {
 
 TEST_F(HostMain, APortInUseShowsTheSocketErrorAndStaysOffline) {
     WriteUsers("ID=a&PASSWORD=b&Enable=0&ConnectName=\r\n");
-    folder.Write(kHostSettingsFileName,
-                 QByteArray("[Main]\r\nListenPortNo=") + QByteArray::number(kPortB) + "\r\n");
     QUdpSocket squatter;
-    ASSERT_TRUE(squatter.bind(QHostAddress::AnyIPv4, kPortB));
+    ASSERT_TRUE(squatter.bind(QHostAddress::AnyIPv4, 0));
+    folder.Write(kHostSettingsFileName, QByteArray("[Main]\r\nListenPortNo=") +
+                                            QByteArray::number(squatter.localPort()) + "\r\n");
     Start();
     Online()->click();
     EXPECT_FALSE(Online()->isChecked());
@@ -447,7 +444,7 @@ TEST_F(HostMain, LampsAreDarkWhileQuietAndAFailedTickIsReportedEveryTime) {
 TEST_F(HostMain, ClosingSavesTheUserListAndThePortTextAndGoesOffline) {
     WriteUsers("ID=a&PASSWORD=b&Enable=1&ConnectName=x&y\r\n");
     folder.Write(kHostSettingsFileName,
-                 QByteArray("[Main]\r\nListenPortNo=") + QByteArray::number(kPortA) + "\r\n");
+                 QByteArray("[Main]\r\nListenPortNo=") + QByteArray::number(onlinePort) + "\r\n");
     Start();
     Online()->click();
     ASSERT_TRUE(Online()->isChecked());
@@ -455,7 +452,7 @@ TEST_F(HostMain, ClosingSavesTheUserListAndThePortTextAndGoesOffline) {
     Port()->setText("41000"); // read at exit, whatever its state
     Find<QAction>(form.get(), "mnuFileExit")->trigger();
     EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(PortIsFree(kPortA));
+    EXPECT_TRUE(PortIsFree(onlinePort));
     EXPECT_EQ(folder.Read(kUserListFileName),
               QByteArray("ID=a&PASSWORD=b&Enable=1&ConnectName=x&y\r\n"
                          "ID=new&PASSWORD=pw&Enable=0&ConnectName=added\r\n"));
@@ -559,8 +556,4 @@ TEST_F(HostMain, HelpMenuF1AndAboutUseTheLanguagesHelpFile) {
         EXPECT_EQ(aboutTitle, japanese ? QStringLiteral("TESSORA-Hについて") : "About TESSORA-H");
         form->close();
     }
-}
-
-int main(int argc, char** argv) {
-    return RunHostTests(argc, argv);
 }

@@ -15,9 +15,6 @@ using namespace Tavrino;
 
 namespace {
 
-constexpr int kHostPort = 46301;
-constexpr int kCallerPort = 46302;
-
 // A private copy of the program and the control, so the program keeps its
 // files in a temporary folder and never next to the build's binaries.
 class Installation {
@@ -34,8 +31,7 @@ public:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         Write(kUserListFileName, "ID=alice&PASSWORD=Secret&Enable=0&ConnectName=desk\r\n");
         // LF endings: a rewrite at exit is visible as CR LF.
-        Write(kHostSettingsFileName,
-              "[Main]\nListenPortNo=" + QByteArray::number(kHostPort) + "\n");
+        Write(kHostSettingsFileName, "[Main]\nListenPortNo=" + QByteArray::number(hostPort) + "\n");
     }
     QString Path(const char* name) const {
         return QDir(dir.path()).filePath(QString::fromLatin1(name));
@@ -69,6 +65,7 @@ public:
         }
     }
 
+    const int hostPort = FreePort(); // the program's, from its settings file
     QTemporaryDir dir;
     QProcess process;
     bool copied = true;
@@ -76,11 +73,11 @@ public:
 };
 
 // Calls the host until it answers: the program needs a moment to start.
-bool CallUntilConnected(TavrinoClient& caller, QVector<qint32>& statuses) {
+bool CallUntilConnected(TavrinoClient& caller, int hostPort, QVector<qint32>& statuses) {
     for (int attempt = 0; attempt < 10; ++attempt) {
         statuses.clear();
         caller.CallBool(DISPID_DISCONNECT);
-        if (!caller.CallBool(DISPID_CONNECT, {QStringLiteral("127.0.0.1"), kHostPort,
+        if (!caller.CallBool(DISPID_CONNECT, {QStringLiteral("127.0.0.1"), hostPort,
                                               QStringLiteral("ID=alice&Password=Secret"), 2}))
             return false;
         WaitFor(
@@ -114,8 +111,8 @@ TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSavesWithItsOutp
     QVector<qint32> statuses;
     QObject::connect(&caller, &TavrinoClient::OnStatusEvent,
                      [&statuses](qint32 code) { statuses.push_back(code); });
-    ASSERT_TRUE(caller.CallBool(DISPID_INITIALIZE,
-                                {kCallerPort, QStringLiteral("Granite Granite Purple Moon")}));
+    ASSERT_TRUE(
+        caller.CallBool(DISPID_INITIALIZE, {0, QStringLiteral("Granite Granite Purple Moon")}));
 
     // Its status lines go into a pipe nobody reads: full (a write would wait), then closed.
     int ends[2];
@@ -129,7 +126,8 @@ TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSavesWithItsOutp
     });
     QProcess* p = install.Start({"--online"});
     ASSERT_TRUE(p->waitForStarted(5000));
-    ASSERT_TRUE(CallUntilConnected(caller, statuses)) << p->readAllStandardError().toStdString();
+    ASSERT_TRUE(CallUntilConnected(caller, install.hostPort, statuses))
+        << p->readAllStandardError().toStdString();
     ::close(ends[0]);
     ::close(ends[1]);
 
@@ -140,7 +138,7 @@ TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSavesWithItsOutp
     EXPECT_TRUE(
         WaitFor([&statuses] { return statuses.contains(STATUS_REMOTE_DISCONNECTED); }, 3000));
     EXPECT_EQ(install.Read(kHostSettingsFileName),
-              "[Main]\r\nListenPortNo=" + QByteArray::number(kHostPort) + "\r\n");
+              "[Main]\r\nListenPortNo=" + QByteArray::number(install.hostPort) + "\r\n");
     EXPECT_EQ(install.Read(kUserListFileName),
               QByteArray("ID=alice&PASSWORD=Secret&Enable=0&ConnectName=desk\r\n"));
     EXPECT_EQ(QFileInfo(install.Path(kUserListFileName)).permissions() &
@@ -160,7 +158,7 @@ TEST(HostProgram, SigintEndsAnOfflineProgramAndSavesItsFiles) {
     EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p->exitCode(), 0);
     EXPECT_EQ(install.Read(kHostSettingsFileName),
-              "[Main]\r\nListenPortNo=" + QByteArray::number(kHostPort) + "\r\n");
+              "[Main]\r\nListenPortNo=" + QByteArray::number(install.hostPort) + "\r\n");
 }
 
 TEST(HostProgram, SigtermEndsTheProgramAlsoWhenItsFilesCannotBeSaved) {
@@ -181,8 +179,4 @@ TEST(HostProgram, SigtermEndsTheProgramAlsoWhenItsFilesCannotBeSaved) {
     const QString errors = QString::fromLocal8Bit(p->readAllStandardError());
     EXPECT_TRUE(errors.contains(install.Path(kUserListFileName))) << errors.toStdString();
     EXPECT_TRUE(errors.contains(install.Path(kHostSettingsFileName))) << errors.toStdString();
-}
-
-int main(int argc, char** argv) {
-    return RunHostTests(argc, argv);
 }

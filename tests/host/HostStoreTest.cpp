@@ -422,7 +422,3 @@ TEST_F(HostStore, RandomValidListsComeBackByteForByte) {
     }
     Tavrino::SetLocalTextEncodingForTesting({});
 }
-
-int main(int argc, char** argv) {
-    return RunHostTests(argc, argv);
-}

@@ -1,14 +1,14 @@
-// What only the host tests share: the user table and the GoogleTest main that
-// drives widgets.
+// What only the host tests share: the user table, and the program name their windows carry.
 #pragma once
 
+#include "ApplicationName.h"
 #include "LocalText.h"
 #include "NoProxy.h"
 #include "StationTestSupport.h"
 #include "modHost.h"
 
-#include <QApplication>
-#include <gtest/gtest.h>
+inline testing::Environment* const kHostApplicationName =
+    testing::AddGlobalTestEnvironment(new ApplicationName("TESSORA-H"));
 
 inline void ClearUsers() {
     g_udtUsers.assign(1, UserRecord{});
@@ -20,7 +20,7 @@ inline UserRecord User(const QString& name, const QString& password, qint16 disa
     return UserRecord{name, password, disabled, description};
 }
 
-// A QApplication for GoogleTest executables that drive widgets.
+// For the test programs elsewhere that keep a main of their own; the host's use the shared one.
 inline int RunHostTests(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TESSORA-H"));

@@ -171,9 +171,3 @@ TEST(PortMapper, ARouterThatNeverAnswersHoldsNeitherStopNorExit) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

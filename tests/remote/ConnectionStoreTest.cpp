@@ -8,7 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QTest>
+#include <gtest/gtest.h>
 
 #include <csignal>
 #include <limits>
@@ -17,57 +17,32 @@
 namespace {
 
 void CompareRecords(const ConnectionRecord& a, const ConnectionRecord& b) {
-    QCOMPARE(a.ConnectName, b.ConnectName);
-    QCOMPARE(a.Description, b.Description);
-    QCOMPARE(a.IpAddress, b.IpAddress);
-    QCOMPARE(a.PortNo, b.PortNo);
-    QCOMPARE(a.UserName, b.UserName);
-    QCOMPARE(a.Password, b.Password);
+    EXPECT_EQ(a.ConnectName, b.ConnectName);
+    EXPECT_EQ(a.Description, b.Description);
+    EXPECT_EQ(a.IpAddress, b.IpAddress);
+    EXPECT_EQ(a.PortNo, b.PortNo);
+    EXPECT_EQ(a.UserName, b.UserName);
+    EXPECT_EQ(a.Password, b.Password);
 }
 
 } // namespace
 
-class ConnectionStoreTest : public QObject {
-    Q_OBJECT
-private slots:
-    void savesTheLineLayoutWithCrLf();
-    void savedFilesAreOwnerOnlyAndReplaceTheOldOne();
-    void reloadGivesBackWhatWasSaved();
-    void readsFilesWrittenElsewhere();
-    void damagedLinesAreSkippedAndTheRestLoads();
-    void missingFilesStartEmpty();
-    void unreadableFileIsReportedOnce();
-    void hostileFilesAreShownRewrittenAndKept();
-    void failedSaveIsReportedAndKeepsTheOldFile_data();
-    void failedSaveIsReportedAndKeepsTheOldFile();
-    void saveThatFailsHalfwayKeepsTheOldFile();
-    void selectItemFile();
-    void addConnectionNeedsEveryRequiredField_data();
-    void addConnectionNeedsEveryRequiredField();
-    void addStopsAtTheTopOfTheIndex();
-    void deleteMovesLaterRecordsDown();
-    void deleteRefusesPositionsOutsideTheList_data();
-    void deleteRefusesPositionsOutsideTheList();
-    void deletingTheOnlyRecordSavesAnEmptyFile();
-    void findTakesTheFirstExactName();
-};
-
-void ConnectionStoreTest::savesTheLineLayoutWithCrLf() {
+TEST(RemoteStore, SavesTheLineLayoutWithCrLf) {
     RemoteSandbox sandbox;
     AddConnection({QStringLiteral("Office"), QString(), QStringLiteral("host.example"),
                    QStringLiteral("33550"), QStringLiteral("alice"), QStringLiteral("a&b=c")});
     AddConnection({QStringLiteral("事務所"), QStringLiteral("本社"), QStringLiteral("10.0.0.1"),
                    QStringLiteral("1024"), QStringLiteral("ボブ"), QStringLiteral("pw")});
-    QVERIFY(SaveConnectionList());
-    QCOMPARE(sandbox.Read(QStringLiteral("Connect.dat")),
-             QByteArray("ConnectName=Office&Description=&IP Address=host.example&PortNo=33550"
-                        "&UserName=alice&Password=a&b=c\r\n") +
-                 QStringLiteral("ConnectName=事務所&Description=本社&IP Address=10.0.0.1"
-                                "&PortNo=1024&UserName=ボブ&Password=pw\r\n")
-                     .toLocal8Bit());
+    ASSERT_TRUE(SaveConnectionList());
+    ASSERT_EQ(sandbox.Read(QStringLiteral("Connect.dat")),
+              QByteArray("ConnectName=Office&Description=&IP Address=host.example&PortNo=33550"
+                         "&UserName=alice&Password=a&b=c\r\n") +
+                  QStringLiteral("ConnectName=事務所&Description=本社&IP Address=10.0.0.1"
+                                 "&PortNo=1024&UserName=ボブ&Password=pw\r\n")
+                      .toLocal8Bit());
 }
 
-void ConnectionStoreTest::savedFilesAreOwnerOnlyAndReplaceTheOldOne() {
+TEST(RemoteStore, SavedFilesAreOwnerOnlyAndReplaceTheOldOne) {
     RemoteSandbox sandbox;
     sandbox.Write(QStringLiteral("Connect.dat"), "old contents\r\n");
     sandbox.Write(QStringLiteral("TESSORAR.ini"), "old\r\n");
@@ -75,22 +50,22 @@ void ConnectionStoreTest::savedFilesAreOwnerOnlyAndReplaceTheOldOne() {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                               QFileDevice::ReadGroup | QFileDevice::ReadOther);
     AddConnection(MakeRecord(QStringLiteral("A")));
-    QVERIFY(SaveConnectionList());
-    QVERIFY(SaveSelectItem());
+    ASSERT_TRUE(SaveConnectionList());
+    ASSERT_TRUE(SaveSelectItem());
     const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     for (const QString& name : {QStringLiteral("Connect.dat"), QStringLiteral("TESSORAR.ini")}) {
         const QFileInfo info(sandbox.File(name));
         const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
                             QFileDevice::ReadOther | QFileDevice::WriteOther;
-        QVERIFY2((info.permissions() & others) == 0, qPrintable(name));
-        QVERIFY2((info.permissions() & ownerOnly) == ownerOnly, qPrintable(name));
+        ASSERT_TRUE((info.permissions() & others) == 0) << name;
+        ASSERT_TRUE((info.permissions() & ownerOnly) == ownerOnly) << name;
     }
-    QVERIFY(!sandbox.Read(QStringLiteral("Connect.dat")).contains("old"));
+    ASSERT_FALSE(sandbox.Read(QStringLiteral("Connect.dat")).contains("old"));
     // No temporary file is left beside them.
-    QCOMPARE(QDir(sandbox.Path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    ASSERT_EQ(QDir(sandbox.Path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
-void ConnectionStoreTest::reloadGivesBackWhatWasSaved() {
+TEST(RemoteStore, ReloadGivesBackWhatWasSaved) {
     RemoteSandbox sandbox;
     const ConnectionRecord tricky{
         QStringLiteral("Name=with=equals"), QString(),
@@ -99,18 +74,18 @@ void ConnectionStoreTest::reloadGivesBackWhatWasSaved() {
     AddConnection(MakeRecord(QStringLiteral("First")));
     AddConnection(tricky);
     AddConnection(MakeRecord(QStringLiteral("First"), QStringLiteral("other")));
-    QVERIFY(SaveConnectionList());
+    ASSERT_TRUE(SaveConnectionList());
     ClearConnections();
-    QVERIFY(LoadConnectionList());
-    QCOMPARE(g_intLastConnectionIndex, qint16(2));
-    QCOMPARE(g_udtConnections.size(), size_t(3));
+    ASSERT_TRUE(LoadConnectionList());
+    ASSERT_EQ(g_intLastConnectionIndex, qint16(2));
+    ASSERT_EQ(g_udtConnections.size(), size_t(3));
     CompareRecords(g_udtConnections[0], MakeRecord(QStringLiteral("First")));
     CompareRecords(g_udtConnections[1], tricky);
     CompareRecords(g_udtConnections[2],
                    MakeRecord(QStringLiteral("First"), QStringLiteral("other")));
 }
 
-void ConnectionStoreTest::readsFilesWrittenElsewhere() {
+TEST(RemoteStore, ReadsFilesWrittenElsewhere) {
     RemoteSandbox sandbox;
     // Key names are not compared; bare LF line ends and a last line without one still read.
     sandbox.Write(
@@ -118,8 +93,8 @@ void ConnectionStoreTest::readsFilesWrittenElsewhere() {
         "ConnectName=A&Description=d&IP Address=1.2.3.4&PortNo=2000&UserName=u&Password=p\r\n"
         "a=B&b=&c=h&d=3000&e=v&f=q\n"
         "ConnectName=C&Description=x=y&IP Address=h=2&PortNo=4000&UserName=w&Password=z");
-    QVERIFY(LoadConnectionList());
-    QCOMPARE(g_intLastConnectionIndex, qint16(2));
+    ASSERT_TRUE(LoadConnectionList());
+    ASSERT_EQ(g_intLastConnectionIndex, qint16(2));
     CompareRecords(g_udtConnections[0],
                    {QStringLiteral("A"), QStringLiteral("d"), QStringLiteral("1.2.3.4"),
                     QStringLiteral("2000"), QStringLiteral("u"), QStringLiteral("p")});
@@ -131,58 +106,57 @@ void ConnectionStoreTest::readsFilesWrittenElsewhere() {
                     QStringLiteral("4000"), QStringLiteral("w"), QStringLiteral("z")});
 }
 
-void ConnectionStoreTest::damagedLinesAreSkippedAndTheRestLoads() {
+TEST(RemoteStore, DamagedLinesAreSkippedAndTheRestLoads) {
     RemoteSandbox sandbox;
-    sandbox.Write(
-        QStringLiteral("Connect.dat"),
-        "\r\n"
-        "just text\r\n"
-        "ConnectName=Short&Description=&IP Address=h&PortNo=1&UserName=u\r\n"
-        "ConnectName=NoEq&Description&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
-        "ConnectName=&Description=&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
-        "ConnectName=N&Description=&IP Address=&PortNo=1&UserName=u&Password=p\r\n"
-        "ConnectName=N&Description=&IP Address=h&PortNo=&UserName=u&Password=p\r\n"
-        "ConnectName=N&Description=&IP Address=h&PortNo=1&UserName=&Password=p\r\n"
-        "ConnectName=N&Description=&IP Address=h&PortNo=1&UserName=u&Password=\r\n"
-        "ConnectName=Good&Description=&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
-        "&&&&&\r\n"
-        "=&=&=&=&=&=\r\n");
-    QVERIFY(LoadConnectionList());
-    QCOMPARE(g_intLastConnectionIndex, qint16(0));
-    QCOMPARE(g_udtConnections.size(), size_t(1));
-    QCOMPARE(g_udtConnections[0].ConnectName, QStringLiteral("Good"));
+    sandbox.Write(QStringLiteral("Connect.dat"),
+                  "\r\n"
+                  "just text\r\n"
+                  "ConnectName=Short&Description=&IP Address=h&PortNo=1&UserName=u\r\n"
+                  "ConnectName=NoEq&Description&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
+                  "ConnectName=&Description=&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
+                  "ConnectName=N&Description=&IP Address=&PortNo=1&UserName=u&Password=p\r\n"
+                  "ConnectName=N&Description=&IP Address=h&PortNo=&UserName=u&Password=p\r\n"
+                  "ConnectName=N&Description=&IP Address=h&PortNo=1&UserName=&Password=p\r\n"
+                  "ConnectName=N&Description=&IP Address=h&PortNo=1&UserName=u&Password=\r\n"
+                  "ConnectName=Good&Description=&IP Address=h&PortNo=1&UserName=u&Password=p\r\n"
+                  "&&&&&\r\n"
+                  "=&=&=&=&=&=\r\n");
+    ASSERT_TRUE(LoadConnectionList());
+    ASSERT_EQ(g_intLastConnectionIndex, qint16(0));
+    ASSERT_EQ(g_udtConnections.size(), size_t(1));
+    ASSERT_EQ(g_udtConnections[0].ConnectName, QStringLiteral("Good"));
 }
 
-void ConnectionStoreTest::missingFilesStartEmpty() {
+TEST(RemoteStore, MissingFilesStartEmpty) {
     RemoteSandbox sandbox;
     AddConnection(MakeRecord(QStringLiteral("stale")));
     g_strSelectItem = QStringLiteral("stale");
-    QVERIFY(!LoadConnectionList());
-    QCOMPARE(g_intLastConnectionIndex, qint16(-1));
-    QVERIFY(g_udtConnections.empty());
-    QVERIFY(!LoadSelectItem());
-    QVERIFY(g_strSelectItem.isEmpty());
+    ASSERT_FALSE(LoadConnectionList());
+    ASSERT_EQ(g_intLastConnectionIndex, qint16(-1));
+    ASSERT_TRUE(g_udtConnections.empty());
+    ASSERT_FALSE(LoadSelectItem());
+    ASSERT_TRUE(g_strSelectItem.isEmpty());
 }
 
-void ConnectionStoreTest::unreadableFileIsReportedOnce() {
+TEST(RemoteStore, UnreadableFileIsReportedOnce) {
     RemoteSandbox sandbox(QStringLiteral("Japanese"));
     MessageBoxRecorder recorder;
-    QVERIFY(QDir(sandbox.Path()).mkdir(QStringLiteral("Connect.dat")));
-    QVERIFY(LoadConnectionList()); // it exists, as a folder
-    QCOMPARE(g_intLastConnectionIndex, qint16(-1));
-    QVERIFY(recorder.boxes.isEmpty()); // the language is not known yet while loading
+    ASSERT_TRUE(QDir(sandbox.Path()).mkdir(QStringLiteral("Connect.dat")));
+    ASSERT_TRUE(LoadConnectionList()); // it exists, as a folder
+    ASSERT_EQ(g_intLastConnectionIndex, qint16(-1));
+    ASSERT_TRUE(recorder.boxes.isEmpty()); // the language is not known yet while loading
     ReportUnreadableFiles();
-    QCOMPARE(recorder.boxes.size(), 1);
-    QCOMPARE(recorder.boxes[0].icon, QMessageBox::Critical);
-    QCOMPARE(recorder.boxes[0].text, QStringLiteral("ファイル「%1」を読み込めませんでした。")
-                                         .arg(sandbox.File(QStringLiteral("Connect.dat"))));
+    ASSERT_EQ(recorder.boxes.size(), 1);
+    ASSERT_EQ(recorder.boxes[0].icon, QMessageBox::Critical);
+    ASSERT_EQ(recorder.boxes[0].text, QStringLiteral("ファイル「%1」を読み込めませんでした。")
+                                          .arg(sandbox.File(QStringLiteral("Connect.dat"))));
     ReportUnreadableFiles();
-    QCOMPARE(recorder.boxes.size(), 1);
+    ASSERT_EQ(recorder.boxes.size(), 1);
 }
 
 // Hostile connection list files: what the list shows, what is written at exit, and the original
 // kept beside it byte for byte with a message naming it.
-void ConnectionStoreTest::hostileFilesAreShownRewrittenAndKept() {
+TEST(RemoteStore, HostileFilesAreShownRewrittenAndKept) {
     const StationStore store{
         kConnectionListFile, LoadConnectionList, SaveConnectionList, [] {
             const ConnectionRecord r =
@@ -221,42 +195,39 @@ void ConnectionStoreTest::hostileFilesAreShownRewrittenAndKept() {
     };
     // clang-format on
     for (const StationFileCase& c : cases)
-        QCOMPARE(CheckStationFile(store, c), QString());
+        ASSERT_EQ(CheckStationFile(store, c), QString());
 }
 
-void ConnectionStoreTest::failedSaveIsReportedAndKeepsTheOldFile_data() {
-    QTest::addColumn<QString>("language");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("English") << QStringLiteral("English")
-                             << QStringLiteral("The file \"%1\" could not be saved.\r\n"
-                                               "Check that the program's folder can be written "
-                                               "to.");
-    QTest::newRow("Japanese") << QStringLiteral("Japanese")
-                              << QStringLiteral("ファイル「%1」を保存できませんでした。\r\n"
-                                                "プログラムのフォルダーに書き込めるか確認して"
-                                                "ください。");
+TEST(RemoteStore, FailedSaveIsReportedAndKeepsTheOldFile) {
+    const std::pair<QString, QString> languages[] = {
+        {QStringLiteral("English"),
+         QStringLiteral("The file \"%1\" could not be saved.\r\n"
+                        "Check that the program's folder can be written to.")},
+        {QStringLiteral("Japanese"),
+         QStringLiteral("ファイル「%1」を保存できませんでした。\r\n"
+                        "プログラムのフォルダーに書き込めるか確認してください。")}};
+    for (const auto& [language, expected] : languages) {
+        SCOPED_TRACE(language.toStdString());
+        RemoteSandbox sandbox(language);
+        MessageBoxRecorder recorder;
+        // A folder in the way of each file: it cannot be replaced by a file.
+        const QDir folder(sandbox.Path());
+        ASSERT_TRUE(folder.mkpath(QStringLiteral("Connect.dat/keep")));
+        ASSERT_TRUE(folder.mkpath(QStringLiteral("TESSORAR.ini/keep")));
+        AddConnection(MakeRecord(QStringLiteral("A")));
+        ASSERT_FALSE(SaveConnectionList());
+        ASSERT_FALSE(SaveSelectItem());
+        ASSERT_EQ(recorder.boxes.size(), 2);
+        ASSERT_EQ(recorder.boxes[0].icon, QMessageBox::Critical);
+        ASSERT_EQ(recorder.boxes[0].text,
+                  expected.arg(sandbox.File(QStringLiteral("Connect.dat"))));
+        ASSERT_EQ(recorder.boxes[1].text,
+                  expected.arg(sandbox.File(QStringLiteral("TESSORAR.ini"))));
+        ASSERT_TRUE(QFileInfo(sandbox.File(QStringLiteral("Connect.dat/keep"))).isDir());
+    }
 }
 
-void ConnectionStoreTest::failedSaveIsReportedAndKeepsTheOldFile() {
-    QFETCH(QString, language);
-    QFETCH(QString, expected);
-    RemoteSandbox sandbox(language);
-    MessageBoxRecorder recorder;
-    // A folder in the way of each file: it cannot be replaced by a file.
-    const QDir folder(sandbox.Path());
-    QVERIFY(folder.mkpath(QStringLiteral("Connect.dat/keep")));
-    QVERIFY(folder.mkpath(QStringLiteral("TESSORAR.ini/keep")));
-    AddConnection(MakeRecord(QStringLiteral("A")));
-    QVERIFY(!SaveConnectionList());
-    QVERIFY(!SaveSelectItem());
-    QCOMPARE(recorder.boxes.size(), 2);
-    QCOMPARE(recorder.boxes[0].icon, QMessageBox::Critical);
-    QCOMPARE(recorder.boxes[0].text, expected.arg(sandbox.File(QStringLiteral("Connect.dat"))));
-    QCOMPARE(recorder.boxes[1].text, expected.arg(sandbox.File(QStringLiteral("TESSORAR.ini"))));
-    QVERIFY(QFileInfo(sandbox.File(QStringLiteral("Connect.dat/keep"))).isDir());
-}
-
-void ConnectionStoreTest::saveThatFailsHalfwayKeepsTheOldFile() {
+TEST(RemoteStore, SaveThatFailsHalfwayKeepsTheOldFile) {
     RemoteSandbox sandbox;
     MessageBoxRecorder recorder;
     sandbox.Write(QStringLiteral("Connect.dat"), "old contents\r\n");
@@ -272,153 +243,132 @@ void ConnectionStoreTest::saveThatFailsHalfwayKeepsTheOldFile() {
     const bool ok = SaveConnectionList();
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    QVERIFY(!ok);
-    QCOMPARE(recorder.boxes.size(), 1);
-    QCOMPARE(sandbox.Read(QStringLiteral("Connect.dat")), QByteArray("old contents\r\n"));
+    ASSERT_FALSE(ok);
+    ASSERT_EQ(recorder.boxes.size(), 1);
+    ASSERT_EQ(sandbox.Read(QStringLiteral("Connect.dat")), QByteArray("old contents\r\n"));
 }
 
-void ConnectionStoreTest::selectItemFile() {
+TEST(RemoteStore, SelectItemFile) {
     RemoteSandbox sandbox;
     g_strSelectItem = QStringLiteral("接続 A");
-    QVERIFY(SaveSelectItem());
-    QCOMPARE(sandbox.Read(QStringLiteral("TESSORAR.ini")),
-             QStringLiteral("[INIT]\r\nSelectItem=接続 A\r\n").toLocal8Bit());
+    ASSERT_TRUE(SaveSelectItem());
+    ASSERT_EQ(sandbox.Read(QStringLiteral("TESSORAR.ini")),
+              QStringLiteral("[INIT]\r\nSelectItem=接続 A\r\n").toLocal8Bit());
     g_strSelectItem.clear();
-    QVERIFY(LoadSelectItem());
-    QCOMPARE(g_strSelectItem, QStringLiteral("接続 A"));
+    ASSERT_TRUE(LoadSelectItem());
+    ASSERT_EQ(g_strSelectItem, QStringLiteral("接続 A"));
 
     // The last matching line wins; other keys, letter case and headers are ignored.
     sandbox.Write(QStringLiteral("TESSORAR.ini"), "[INIT]\r\nSelectItem=one\r\n"
-                                                      "selectitem=lower\r\nSelectItem\r\n"
-                                                      "[Other]\r\nSelectItem=two\r\nX=y\r\n");
-    QVERIFY(LoadSelectItem());
-    QCOMPARE(g_strSelectItem, QStringLiteral("two"));
+                                                  "selectitem=lower\r\nSelectItem\r\n"
+                                                  "[Other]\r\nSelectItem=two\r\nX=y\r\n");
+    ASSERT_TRUE(LoadSelectItem());
+    ASSERT_EQ(g_strSelectItem, QStringLiteral("two"));
 
     // A name holding "=" is saved whole but reads back only up to it.
     g_strSelectItem = QStringLiteral("a=b");
-    QVERIFY(SaveSelectItem());
-    QCOMPARE(sandbox.Read(QStringLiteral("TESSORAR.ini")),
-             QByteArray("[INIT]\r\nSelectItem=a=b\r\n"));
-    QVERIFY(LoadSelectItem());
-    QCOMPARE(g_strSelectItem, QStringLiteral("a"));
+    ASSERT_TRUE(SaveSelectItem());
+    ASSERT_EQ(sandbox.Read(QStringLiteral("TESSORAR.ini")),
+              QByteArray("[INIT]\r\nSelectItem=a=b\r\n"));
+    ASSERT_TRUE(LoadSelectItem());
+    ASSERT_EQ(g_strSelectItem, QStringLiteral("a"));
 
     sandbox.Write(QStringLiteral("TESSORAR.ini"), "[INIT]\r\n");
-    QVERIFY(LoadSelectItem());
-    QVERIFY(g_strSelectItem.isEmpty());
+    ASSERT_TRUE(LoadSelectItem());
+    ASSERT_TRUE(g_strSelectItem.isEmpty());
 }
 
-void ConnectionStoreTest::addConnectionNeedsEveryRequiredField_data() {
-    QTest::addColumn<int>("emptyField");
-    QTest::addColumn<bool>("added");
-    QTest::newRow("ConnectName") << 0 << false;
-    QTest::newRow("Description") << 1 << true;
-    QTest::newRow("IpAddress") << 2 << false;
-    QTest::newRow("PortNo") << 3 << false;
-    QTest::newRow("UserName") << 4 << false;
-    QTest::newRow("Password") << 5 << false;
+TEST(RemoteStore, AddConnectionNeedsEveryRequiredField) {
+    // Only the description may be empty.
+    for (int emptyField = 0; emptyField < 6; ++emptyField) {
+        SCOPED_TRACE(emptyField);
+        const bool added = emptyField == 1;
+        RemoteSandbox sandbox;
+        AddConnection(MakeRecord(QStringLiteral("before")));
+        ConnectionRecord r = MakeRecord(QStringLiteral("new"));
+        QString* fields[] = {&r.ConnectName, &r.Description, &r.IpAddress,
+                             &r.PortNo,      &r.UserName,    &r.Password};
+        fields[emptyField]->clear();
+        AddConnection(r);
+        ASSERT_EQ(g_intLastConnectionIndex, qint16(added ? 1 : 0));
+        ASSERT_EQ(g_udtConnections.size(), size_t(added ? 2 : 1));
+        if (added)
+            CompareRecords(g_udtConnections[1], r);
+    }
 }
 
-void ConnectionStoreTest::addConnectionNeedsEveryRequiredField() {
-    QFETCH(int, emptyField);
-    QFETCH(bool, added);
-    RemoteSandbox sandbox;
-    AddConnection(MakeRecord(QStringLiteral("before")));
-    ConnectionRecord r = MakeRecord(QStringLiteral("new"));
-    QString* fields[] = {&r.ConnectName, &r.Description, &r.IpAddress,
-                         &r.PortNo,      &r.UserName,    &r.Password};
-    fields[emptyField]->clear();
-    AddConnection(r);
-    QCOMPARE(g_intLastConnectionIndex, qint16(added ? 1 : 0));
-    QCOMPARE(g_udtConnections.size(), size_t(added ? 2 : 1));
-    if (added)
-        CompareRecords(g_udtConnections[1], r);
-}
-
-void ConnectionStoreTest::addStopsAtTheTopOfTheIndex() {
+TEST(RemoteStore, AddStopsAtTheTopOfTheIndex) {
     RemoteSandbox sandbox;
     constexpr int top = std::numeric_limits<qint16>::max();
     for (int i = 0; i <= top; ++i)
         AddConnection(MakeRecord(QString::number(i)));
-    QCOMPARE(g_intLastConnectionIndex, qint16(top));
+    ASSERT_EQ(g_intLastConnectionIndex, qint16(top));
     AddConnection(MakeRecord(QStringLiteral("one too many")));
-    QCOMPARE(g_intLastConnectionIndex, qint16(top));
-    QCOMPARE(g_udtConnections.size(), size_t(top) + 1);
-    QCOMPARE(g_udtConnections.back().ConnectName, QString::number(top));
+    ASSERT_EQ(g_intLastConnectionIndex, qint16(top));
+    ASSERT_EQ(g_udtConnections.size(), size_t(top) + 1);
+    ASSERT_EQ(g_udtConnections.back().ConnectName, QString::number(top));
 }
 
-void ConnectionStoreTest::deleteMovesLaterRecordsDown() {
+TEST(RemoteStore, DeleteMovesLaterRecordsDown) {
     RemoteSandbox sandbox;
     for (const char* name : {"a", "b", "c", "d"})
         AddConnection(MakeRecord(QString::fromLatin1(name)));
-    QVERIFY(DeleteConnection(2));
-    QCOMPARE(g_intLastConnectionIndex, qint16(2));
-    QCOMPARE(g_udtConnections.size(), size_t(3));
-    QCOMPARE(g_udtConnections[0].ConnectName, QStringLiteral("a"));
-    QCOMPARE(g_udtConnections[1].ConnectName, QStringLiteral("c"));
-    QCOMPARE(g_udtConnections[2].ConnectName, QStringLiteral("d"));
-    QVERIFY(DeleteConnection(3));
-    QCOMPARE(g_udtConnections.back().ConnectName, QStringLiteral("c"));
+    ASSERT_TRUE(DeleteConnection(2));
+    ASSERT_EQ(g_intLastConnectionIndex, qint16(2));
+    ASSERT_EQ(g_udtConnections.size(), size_t(3));
+    ASSERT_EQ(g_udtConnections[0].ConnectName, QStringLiteral("a"));
+    ASSERT_EQ(g_udtConnections[1].ConnectName, QStringLiteral("c"));
+    ASSERT_EQ(g_udtConnections[2].ConnectName, QStringLiteral("d"));
+    ASSERT_TRUE(DeleteConnection(3));
+    ASSERT_EQ(g_udtConnections.back().ConnectName, QStringLiteral("c"));
 }
 
-void ConnectionStoreTest::deleteRefusesPositionsOutsideTheList_data() {
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("language");
-    QTest::addColumn<QString>("expected");
+TEST(RemoteStore, DeleteRefusesPositionsOutsideTheList) {
     const QString en = QStringLiteral("The entered value is not correct.");
     const QString ja = QStringLiteral("入力された値が正しくありません。");
-    QTest::newRow("past the end") << 4 << QStringLiteral("English") << en;
-    QTest::newRow("zero") << 0 << QStringLiteral("English") << en;
-    QTest::newRow("negative") << -1 << QStringLiteral("Japanese") << ja;
-    QTest::newRow("far past the end, Japanese") << 40000 << QStringLiteral("Japanese") << ja;
+    const std::tuple<int, QString, QString> cases[] = {
+        {4, QStringLiteral("English"), en},     // past the end
+        {0, QStringLiteral("English"), en},     // zero
+        {-1, QStringLiteral("Japanese"), ja},   // negative
+        {40000, QStringLiteral("Japanese"), ja} // far past the end
+    };
+    for (const auto& [position, language, expected] : cases) {
+        SCOPED_TRACE(position);
+        RemoteSandbox sandbox(language);
+        MessageBoxRecorder recorder;
+        for (const char* name : {"a", "b", "c"})
+            AddConnection(MakeRecord(QString::fromLatin1(name)));
+        ASSERT_FALSE(DeleteConnection(position));
+        ASSERT_EQ(g_intLastConnectionIndex, qint16(2));
+        ASSERT_EQ(g_udtConnections.size(), size_t(3));
+        ASSERT_EQ(recorder.boxes.size(), 1);
+        ASSERT_EQ(recorder.boxes[0].icon, QMessageBox::Critical);
+        ASSERT_EQ(recorder.boxes[0].title, QStringLiteral("TESSORA-R"));
+        ASSERT_EQ(recorder.boxes[0].text, expected);
+    }
 }
 
-void ConnectionStoreTest::deleteRefusesPositionsOutsideTheList() {
-    QFETCH(int, position);
-    QFETCH(QString, language);
-    QFETCH(QString, expected);
-    RemoteSandbox sandbox(language);
-    MessageBoxRecorder recorder;
-    for (const char* name : {"a", "b", "c"})
-        AddConnection(MakeRecord(QString::fromLatin1(name)));
-    QVERIFY(!DeleteConnection(position));
-    QCOMPARE(g_intLastConnectionIndex, qint16(2));
-    QCOMPARE(g_udtConnections.size(), size_t(3));
-    QCOMPARE(recorder.boxes.size(), 1);
-    QCOMPARE(recorder.boxes[0].icon, QMessageBox::Critical);
-    QCOMPARE(recorder.boxes[0].title, QStringLiteral("TESSORA-R"));
-    QCOMPARE(recorder.boxes[0].text, expected);
-}
-
-void ConnectionStoreTest::deletingTheOnlyRecordSavesAnEmptyFile() {
+TEST(RemoteStore, DeletingTheOnlyRecordSavesAnEmptyFile) {
     RemoteSandbox sandbox;
     AddConnection(MakeRecord(QStringLiteral("only")));
-    QVERIFY(SaveConnectionList());
-    QVERIFY(DeleteConnection(1));
-    QCOMPARE(g_intLastConnectionIndex, qint16(-1));
-    QVERIFY(g_udtConnections.empty());
-    QVERIFY(SaveConnectionList());
-    QVERIFY(QFileInfo::exists(sandbox.File(QStringLiteral("Connect.dat"))));
-    QCOMPARE(sandbox.Read(QStringLiteral("Connect.dat")), QByteArray());
-    QVERIFY(LoadConnectionList());
-    QCOMPARE(g_intLastConnectionIndex, qint16(-1));
+    ASSERT_TRUE(SaveConnectionList());
+    ASSERT_TRUE(DeleteConnection(1));
+    ASSERT_EQ(g_intLastConnectionIndex, qint16(-1));
+    ASSERT_TRUE(g_udtConnections.empty());
+    ASSERT_TRUE(SaveConnectionList());
+    ASSERT_TRUE(QFileInfo::exists(sandbox.File(QStringLiteral("Connect.dat"))));
+    ASSERT_EQ(sandbox.Read(QStringLiteral("Connect.dat")), QByteArray());
+    ASSERT_TRUE(LoadConnectionList());
+    ASSERT_EQ(g_intLastConnectionIndex, qint16(-1));
 }
 
-void ConnectionStoreTest::findTakesTheFirstExactName() {
+TEST(RemoteStore, FindTakesTheFirstExactName) {
     RemoteSandbox sandbox;
     AddConnection(MakeRecord(QStringLiteral("Home")));
     AddConnection(MakeRecord(QStringLiteral("home")));
     AddConnection(MakeRecord(QStringLiteral("home"), QStringLiteral("second")));
-    QCOMPARE(FindConnection(QStringLiteral("home")), 1);
-    QCOMPARE(FindConnection(QStringLiteral("Home")), 0);
-    QCOMPARE(FindConnection(QStringLiteral("HOME")), -1);
-    QCOMPARE(FindConnection(QString()), -1);
+    ASSERT_EQ(FindConnection(QStringLiteral("home")), 1);
+    ASSERT_EQ(FindConnection(QStringLiteral("Home")), 0);
+    ASSERT_EQ(FindConnection(QStringLiteral("HOME")), -1);
+    ASSERT_EQ(FindConnection(QString()), -1);
 }
-
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TESSORA-R"));
-    ConnectionStoreTest test;
-    return QTest::qExec(&test, argc, argv);
-}
-
-#include "ConnectionStoreTest.moc"

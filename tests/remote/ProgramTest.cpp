@@ -2,13 +2,13 @@
 // SIGINT closing it as Exit does. It runs from a scratch folder, never beside the build.
 #include "RemoteTestSupport.h"
 
+#include "WaitFor.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <csignal>
 
@@ -21,13 +21,13 @@ QByteArray ReadAll(const QString& path) {
 
 void Write(const QString& path, const QByteArray& bytes) {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
 }
 
 // Waits with the event loop running for a line of the program's output holding `text`.
 bool WaitForOutput(QProcess& program, QByteArray& seen, const QByteArray& text, int timeoutMs) {
-    return QTest::qWaitFor(
+    return WaitFor(
         [&] {
             seen += program.readAllStandardOutput();
             return seen.contains(text);
@@ -51,81 +51,81 @@ bool HandlesTerminationSignals(qint64 pid) {
     return false;
 }
 
-} // namespace
+// One scratch folder for the whole suite: later tests start from the files earlier ones left.
+class RemoteProgram : public testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite() { delete m_scratch; }
+    static void StartProgram(QProcess& program, const QStringList& arguments);
 
-class ProgramTest : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase();
-    void helpListsTheConnectOption();
-    void unknownConnectionIsRefusedBeforeAnythingIsSaved();
-    void connectOptionCallsAndSigtermHangsUp();
-    void sigintClosesAnIdleStation();
-    void sigtermEndsAStationThatReportsAnUnreadableFile();
-
-private:
-    void StartProgram(QProcess& program, const QStringList& arguments);
-
-    QTemporaryDir m_scratch;
-    QString m_folder;
+    static inline QTemporaryDir* m_scratch = nullptr;
+    static inline QString m_folder;
 };
 
-void ProgramTest::initTestCase() {
-    QVERIFY(m_scratch.isValid());
+} // namespace
+
+void RemoteProgram::SetUpTestSuite() {
+    m_scratch = new QTemporaryDir;
+    ASSERT_TRUE(m_scratch->isValid());
     // The station keeps its files beside its executable: run a copy in a scratch folder.
     const QDir bin(QCoreApplication::applicationDirPath());
-    m_folder = m_scratch.path();
+    m_folder = m_scratch->path();
     for (const char* name : {"TESSORAR", "TAVRINOSTANDARD.so"}) {
         const QString from = bin.filePath(QString::fromLatin1(name));
-        QVERIFY2(QFileInfo::exists(from), qPrintable(from + QStringLiteral(" is missing")));
-        QVERIFY(QFile::copy(from, QDir(m_folder).filePath(QString::fromLatin1(name))));
+        ASSERT_TRUE(QFileInfo::exists(from)) << from + QStringLiteral(" is missing");
+        ASSERT_TRUE(QFile::copy(from, QDir(m_folder).filePath(QString::fromLatin1(name))));
     }
     QDir(m_folder).mkpath(QStringLiteral("xdg/HALVORN Corporation"));
     Write(QDir(m_folder).filePath(QStringLiteral("xdg/HALVORN Corporation/TESSORA.conf")),
           "[General]\nLanguage=English\n");
 }
 
-void ProgramTest::StartProgram(QProcess& program, const QStringList& arguments) {
+void RemoteProgram::StartProgram(QProcess& program, const QStringList& arguments) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("TAVRINO_BIND_ADDRESS"), QStringLiteral("127.0.0.3"));
     env.insert(QStringLiteral("TAVRINO_CAPTURE"), QStringLiteral("silence"));
     env.insert(QStringLiteral("TAVRINO_PLAYBACK"), QStringLiteral("null"));
     env.insert(QStringLiteral("XDG_CONFIG_DIRS"), QDir(m_folder).filePath(QStringLiteral("xdg")));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir(m_folder).filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"),
+               QDir(m_folder).filePath(QStringLiteral("config")));
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(m_folder);
     program.start(QDir(m_folder).filePath(QStringLiteral("TESSORAR")), arguments);
-    QVERIFY(program.waitForStarted(5000));
+    ASSERT_TRUE(program.waitForStarted(5000));
 }
 
-void ProgramTest::helpListsTheConnectOption() {
+TEST_F(RemoteProgram, HelpListsTheConnectOption) {
     QProcess program;
     StartProgram(program, {QStringLiteral("--help")});
-    QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitCode(), 0);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    ASSERT_EQ(program.exitCode(), 0);
     const QByteArray help = program.readAllStandardOutput();
-    QVERIFY2(help.contains("--connect <NAME>"), help.constData());
+    ASSERT_TRUE(help.contains("--connect <NAME>")) << help.constData();
 }
 
-void ProgramTest::unknownConnectionIsRefusedBeforeAnythingIsSaved() {
+TEST_F(RemoteProgram, UnknownConnectionIsRefusedBeforeAnythingIsSaved) {
     const QString list = QDir(m_folder).filePath(QStringLiteral("Connect.dat"));
     const QString settings = QDir(m_folder).filePath(QStringLiteral("TESSORAR.ini"));
     QFile::remove(settings);
     const QByteArray stored = "ConnectName=Known&Description=&IP "
-                              "Address=127.0.0.2&PortNo=47930&UserName=u&Password=p\r\n";
+                              "Address=127.0.0.2&PortNo=33550&UserName=u&Password=p\r\n";
     Write(list, stored);
     QProcess program;
     StartProgram(program, {QStringLiteral("--connect"), QStringLiteral("Unknown")});
-    QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitCode(), 2);
-    QVERIFY(program.readAllStandardError().contains("\"Unknown\""));
-    QCOMPARE(ReadAll(list), stored);
-    QVERIFY(!QFileInfo::exists(settings));
+    ASSERT_TRUE(program.waitForFinished(10000));
+    ASSERT_EQ(program.exitCode(), 2);
+    ASSERT_TRUE(program.readAllStandardError().contains("\"Unknown\""));
+    ASSERT_EQ(ReadAll(list), stored);
+    ASSERT_FALSE(QFileInfo::exists(settings));
 }
 
-void ProgramTest::connectOptionCallsAndSigtermHangsUp() {
-    const int port = 47940;
+TEST_F(RemoteProgram, ConnectOptionCallsAndSigtermHangsUp) {
+    // The host console first: the stored connection calls the port the system gave it.
+    HostConsole host;
+    ASSERT_TRUE(host.started) << host.error;
+    ASSERT_EQ(host.Call("Initialize 0 \"k\""), QByteArray("= TRUE"));
+    const int port = host.Call("GetLocalPort").mid(2).toInt();
     const QByteArray line = "ConnectName=Demo&Description=demo&IP Address=127.0.0.2&PortNo=" +
                             QByteArray::number(port) + "&UserName=demo&Password=demo&pass=word\r\n";
     Write(QDir(m_folder).filePath(QStringLiteral("Connect.dat")),
@@ -134,66 +134,60 @@ void ProgramTest::connectOptionCallsAndSigtermHangsUp() {
               line);
     Write(QDir(m_folder).filePath(QStringLiteral("TESSORAR.ini")),
           "[INIT]\r\nSelectItem=Other\r\n");
-    HostConsole host;
-    QVERIFY2(host.started, qPrintable(host.error));
-    QCOMPARE(host.Call("Initialize " + QByteArray::number(port) + " \"k\""), QByteArray("= TRUE"));
 
     QProcess program;
     StartProgram(program, {QStringLiteral("--connect"), QStringLiteral("Demo")});
     const QByteArray announced = host.TakeLine("! OnConnectionEvent", 15000);
-    QCOMPARE(announced, "! OnConnectionEvent \"127.0.0.3\" " + QByteArray::number(port) +
-                            " \"ID=demo\"");
-    QCOMPARE(host.Call("AcceptSecureCall \"127.0.0.3\" " + QByteArray::number(port) +
-                       " \"demo&pass=word\" 20"),
-             QByteArray("= TRUE"));
+    ASSERT_EQ(announced,
+              "! OnConnectionEvent \"127.0.0.3\" " + QByteArray::number(port) + " \"ID=demo\"");
+    ASSERT_EQ(host.Call("AcceptSecureCall \"127.0.0.3\" " + QByteArray::number(port) +
+                        " \"demo&pass=word\" 20"),
+              QByteArray("= TRUE"));
     QByteArray output;
-    QVERIFY2(WaitForOutput(program, output, "status 53: Successfully connected.", 10000),
-             output.constData());
+    ASSERT_TRUE(WaitForOutput(program, output, "status 53: Successfully connected.", 10000))
+        << output.constData();
 
     program.terminate(); // SIGTERM
-    QVERIFY(!host.TakeLine("! OnStatusEvent 54").isEmpty());
-    QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
+    ASSERT_FALSE(host.TakeLine("! OnStatusEvent 54").isEmpty());
+    ASSERT_TRUE(program.waitForFinished(10000));
+    ASSERT_EQ(program.exitStatus(), QProcess::NormalExit);
+    ASSERT_EQ(program.exitCode(), 0);
     output += program.readAllStandardOutput();
-    QVERIFY2(output.contains("traffic: sent "), output.constData());
-    QCOMPARE(ReadAll(QDir(m_folder).filePath(QStringLiteral("TESSORAR.ini"))),
-             QByteArray("[INIT]\r\nSelectItem=Demo\r\n"));
-    QVERIFY(ReadAll(QDir(m_folder).filePath(QStringLiteral("Connect.dat"))).endsWith(line));
+    ASSERT_TRUE(output.contains("traffic: sent ")) << output.constData();
+    ASSERT_EQ(ReadAll(QDir(m_folder).filePath(QStringLiteral("TESSORAR.ini"))),
+              QByteArray("[INIT]\r\nSelectItem=Demo\r\n"));
+    ASSERT_TRUE(ReadAll(QDir(m_folder).filePath(QStringLiteral("Connect.dat"))).endsWith(line));
 }
 
-void ProgramTest::sigintClosesAnIdleStation() {
+TEST_F(RemoteProgram, SigintClosesAnIdleStation) {
     const QString settings = QDir(m_folder).filePath(QStringLiteral("TESSORAR.ini"));
     Write(settings, "[INIT]\r\nSelectItem=Demo\r\nSelectItem=Other\r\n");
     QProcess program;
     StartProgram(program, {});
-    QTRY_VERIFY_WITH_TIMEOUT(HandlesTerminationSignals(program.processId()), 10000);
+    ASSERT_TRUE(WaitFor([&] { return HandlesTerminationSignals(program.processId()); }, 10000));
     ::kill(static_cast<pid_t>(program.processId()), SIGINT);
-    QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    ASSERT_EQ(program.exitStatus(), QProcess::NormalExit);
+    ASSERT_EQ(program.exitCode(), 0);
     // Saved on the way out: the last of the two lines had chosen Other.
-    QCOMPARE(ReadAll(settings), QByteArray("[INIT]\r\nSelectItem=Other\r\n"));
-    QCOMPARE(QFileInfo(settings).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
-             QFileDevice::Permissions());
+    ASSERT_EQ(ReadAll(settings), QByteArray("[INIT]\r\nSelectItem=Other\r\n"));
+    ASSERT_EQ(QFileInfo(settings).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+              QFileDevice::Permissions());
 }
 
-void ProgramTest::sigtermEndsAStationThatReportsAnUnreadableFile() {
+TEST_F(RemoteProgram, SigtermEndsAStationThatReportsAnUnreadableFile) {
     // A folder where the connection list should be: its box waits for an operator who is not there.
     const QString list = QDir(m_folder).filePath(QStringLiteral("Connect.dat"));
     const QByteArray kept = ReadAll(list);
     QFile::remove(list);
-    QVERIFY(QDir(list).mkpath(QStringLiteral("keep")));
+    ASSERT_TRUE(QDir(list).mkpath(QStringLiteral("keep")));
     QProcess program;
     StartProgram(program, {});
-    QTRY_VERIFY_WITH_TIMEOUT(HandlesTerminationSignals(program.processId()), 10000);
+    ASSERT_TRUE(WaitFor([&] { return HandlesTerminationSignals(program.processId()); }, 10000));
     program.terminate(); // SIGTERM
     const bool ended = program.waitForFinished(10000);
     QDir(list).removeRecursively();
     Write(list, kept);
-    QVERIFY(ended);
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(program.exitStatus(), QProcess::NormalExit);
 }
-
-QTEST_GUILESS_MAIN(ProgramTest)
-#include "ProgramTest.moc"

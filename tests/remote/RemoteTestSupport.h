@@ -2,9 +2,14 @@
 // stored records, and a host station's control in its own process.
 #pragma once
 
+#include "ApplicationName.h"
 #include "ConsoleProcess.h"
 #include "StationTestSupport.h"
 #include "modControlCommon.h"
+
+// Every remote test program runs as TESSORAR does.
+inline testing::Environment* const kRemoteApplicationName =
+    testing::AddGlobalTestEnvironment(new ApplicationName("TESSORA-R"));
 
 // A fresh program folder and machine settings folder for one test; the in-memory store is
 // emptied and the language set. Everything is undone on destruction.

@@ -17,14 +17,25 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUdpSocket>
 #include <QVector>
 
 #include <functional>
 #include <ostream>
 
-// Readable QStrings in failure messages.
+// Readable QStrings in failure messages, as values and as streamed notes.
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
+}
+inline std::ostream& operator<<(std::ostream& os, const QString& text) {
+    return os << text.toStdString();
+}
+
+// A UDP port free on every local address just now, for a station whose port comes from its
+// settings (a station takes no port 0). A control a test drives binds 0 instead.
+inline int FreePort() {
+    QUdpSocket probe;
+    return probe.bind(QHostAddress::AnyIPv4, 0) ? probe.localPort() : 0;
 }
 
 // The child of `parent` with that object name; a missing one ends the test run
@@ -154,4 +165,3 @@ private:
     std::function<void(T*)> m_handle;
     QPointer<T> m_last;
 };
-
