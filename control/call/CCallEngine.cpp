@@ -44,13 +44,6 @@ CCallEngine::~CCallEngine() {
                   "the capture thread must stop before what it sends with is destroyed");
 #pragma GCC diagnostic pop
     UnInitialize();
-    if (m_taskWndDepth > 0) {
-        // The host destroyed the control from inside an event handler: the window that
-        // fired is still on the call stack and goes when control returns to its loop.
-        for (auto& wnd : m_retiredTaskWnds)
-            wnd.release()->deleteLater();
-    }
-    m_retiredTaskWnds.clear();
 }
 
 int CCallEngine::SecondsToTimerMs(int32_t seconds) {
@@ -62,18 +55,13 @@ int CCallEngine::SecondsToTimerMs(int32_t seconds) {
 
 bool CCallEngine::CreateTaskWindow() {
     m_taskWnd = std::make_unique<CTaskWnd>();
-    return m_taskWnd->Create(this);
+    return m_taskWnd->Create([this](int id) { OnTimerTick(id); }, m_sink);
 }
 
 void CCallEngine::DestroyTaskWindow() {
-    if (m_taskWnd) {
-        m_taskWnd->Destroy();
-        if (m_taskWndDepth > 0)
-            m_retiredTaskWnds.push_back(std::move(m_taskWnd));
-        m_taskWnd.reset();
-    }
-    if (m_taskWndDepth == 0)
-        m_retiredTaskWnds.clear();
+    // Safe from inside a report: the window touches nothing of its own once the sink
+    // it called returns.
+    m_taskWnd.reset();
 }
 
 bool CCallEngine::OpenSocket(int port) {
@@ -949,10 +937,9 @@ void CCallEngine::HandleEncryptedVoice(const uint8_t* payload, int length) {
     PlayVoiceFrame(plain.data());
 }
 
-// --- Timers and reports ------------------------------------------------------------------
+// --- Timers ------------------------------------------------------------------------------
 
 void CCallEngine::OnTimerTick(int id) {
-    ++m_taskWndDepth;
     switch (id) {
     case TIMER_RATE:
         m_playback.CheckIdleStreams();
@@ -1002,31 +989,6 @@ void CCallEngine::OnTimerTick(int id) {
     default:
         break;
     }
-    --m_taskWndDepth;
-}
-
-template <typename Fire> void CCallEngine::FireThroughSink(Fire&& fire) {
-    if (!m_sink)
-        return;
-    const std::weak_ptr<char> alive = m_alive;
-    ++m_taskWndDepth;
-    fire(*m_sink);
-    if (alive.expired())
-        return; // the handler destroyed the control
-    --m_taskWndDepth;
-}
-
-void CCallEngine::FireStatus(int32_t code) {
-    FireThroughSink([&](ICallEventSink& sink) { sink.FireStatus(code); });
-}
-
-void CCallEngine::FireText(const std::string& text, const std::string& userData) {
-    FireThroughSink([&](ICallEventSink& sink) { sink.FireText(text, userData); });
-}
-
-void CCallEngine::FireConnection(const std::string& address, int32_t port,
-                                 const std::string& userData) {
-    FireThroughSink([&](ICallEventSink& sink) { sink.FireConnection(address, port, userData); });
 }
 
 // --- Capture thread ----------------------------------------------------------------------
