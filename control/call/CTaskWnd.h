@@ -1,6 +1,7 @@
 // CTaskWnd: the control's timers and the delivery of its reports on the owner's thread.
 #pragma once
 
+#include "CVoiceActivityDetector.h"
 #include "ICallEventSink.h"
 
 #include <QBasicTimer>
@@ -19,8 +20,9 @@ enum TimerId : int {
     TIMER_RESEND = 3,
     TIMER_KEEPALIVE = 4,
     TIMER_PENDING_AGE = 5,
-    TIMER_VAD_LEVEL = 6,
-    TIMER_VAD_SILENCE = 7,
+    // The detector's tick kinds: the engine hands these ticks on as they are.
+    TIMER_VAD_LEVEL = CVoiceActivityDetector::TICK_RECALIBRATE,
+    TIMER_VAD_SILENCE = CVoiceActivityDetector::TICK_SILENCE,
     TIMER_NEXT_ADDRESS = 8 // a call to a name: the next of its addresses is tried
 };
 enum : int { WM_VOIP_STATUS = 2024, WM_VOIP_TEXT = 2025, WM_VOIP_CONNECTION = 2026 };

@@ -23,7 +23,7 @@ public:
     void Stop();                         // returns once device closed and thread ended; safe twice
     bool SetMute(bool mute);             // false when no thread
     void SetSensitivity(int value);      // already clamped 0..255
-    void PostDetectorTick(int kind);     // 6 or 7
+    void PostDetectorTick(int kind);     // a CVoiceActivityDetector::TICK_* kind
     bool IsRunning() const;
 
     // Where later Starts record from; empty (the default) means TAVRINO_CAPTURE.
