@@ -30,7 +30,10 @@ std::string UpToFirstZero(const std::string& s) {
 } // namespace
 
 CCallEngine::CCallEngine(ICallEventSink* sink)
-    : m_sink(sink), m_socket(std::make_unique<CCallSocket>(this)) {}
+    : m_sink(sink),
+      m_socket(std::make_unique<CCallSocket>(
+          [this](const std::string& address, int port, uint8_t type, const uint8_t* payload,
+                 int length) { OnPacket(address, port, type, payload, length); })) {}
 
 CCallEngine::~CCallEngine() {
     // Members go in reverse order, so the capture thread stops before anything it sends
