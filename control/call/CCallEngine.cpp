@@ -2,11 +2,13 @@
 #include "CCallEngine.h"
 
 #include "CCallSocket.h"
+#include "ControlSettings.h"
 #include "MixerControl.h"
 #include "NetAddress.h"
 #include "Packets.h"
 #include "PayloadCipher.h"
 #include "TavrinoStandardApi.h"
+#include "TimingLog.h"
 
 #include <QObject>
 
@@ -33,7 +35,10 @@ CCallEngine::CCallEngine(ICallEventSink* sink)
     : m_sink(sink),
       m_socket(std::make_unique<CCallSocket>(
           [this](const std::string& address, int port, uint8_t type, const uint8_t* payload,
-                 int length) { OnPacket(address, port, type, payload, length); })) {}
+                 int length) { OnPacket(address, port, type, payload, length); })) {
+    // Read here as well as at Initialize: the mixer methods work before it.
+    ApplySettings(ControlSettings::FromEnvironment());
+}
 
 CCallEngine::~CCallEngine() {
     // Members go in reverse order, so the capture thread stops before anything it sends
@@ -136,6 +141,15 @@ void CCallEngine::PlayVoiceFrame(const uint8_t* frame) {
 int64_t CCallEngine::NowMs() const {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void CCallEngine::ApplySettings(const ControlSettings& settings) {
+    m_socket->SetBindAddress(settings.bindAddress);
+    m_capture.SetCaptureSetting(settings.capture);
+    m_capture.SetEchoSetting(settings.echo);
+    m_playback.SetOutputSetting(settings.playback);
+    m_mixerDevice = settings.mixer;
+    SetAudioTimingLog(settings.timingLog);
 }
 
 // --- Call state helpers ----------------------------------------------------------------
@@ -280,6 +294,7 @@ bool CCallEngine::Initialize(int32_t port, const std::string& key) {
     if (key.empty())
         m_cryptographyEnabled = false;
     UnInitialize();
+    ApplySettings(ControlSettings::FromEnvironment());
     m_busy = false;
     m_notAvailable = false;
     m_ownToken = CCallToken();
@@ -621,7 +636,7 @@ bool CCallEngine::EnableVoiceActivityDetection(int32_t sensitivity, int32_t sile
 // The mixer works without Initialize; only failures write the object error.
 bool CCallEngine::SetSpkVolume(int32_t volume) {
     int32_t error = 0;
-    const bool ok = MixerSetSpkVolume(volume, &error);
+    const bool ok = MixerSetSpkVolume(volume, &error, AlsaMixerOpener(m_mixerDevice));
     if (!ok)
         Fail(error != 0 ? error : ERR_SPK_MIXER);
     return ok;
@@ -629,7 +644,7 @@ bool CCallEngine::SetSpkVolume(int32_t volume) {
 
 int32_t CCallEngine::GetSpkVolume() {
     int32_t error = 0;
-    const int32_t volume = MixerGetSpkVolume(&error);
+    const int32_t volume = MixerGetSpkVolume(&error, AlsaMixerOpener(m_mixerDevice));
     if (error != 0)
         Fail(error);
     return volume;
@@ -637,7 +652,7 @@ int32_t CCallEngine::GetSpkVolume() {
 
 bool CCallEngine::SetMicVolume(int32_t volume) {
     int32_t error = 0;
-    const bool ok = MixerSetMicVolume(volume, &error);
+    const bool ok = MixerSetMicVolume(volume, &error, AlsaMixerOpener(m_mixerDevice));
     if (!ok)
         Fail(error != 0 ? error : ERR_MIC_MIXER);
     return ok;
@@ -645,20 +660,20 @@ bool CCallEngine::SetMicVolume(int32_t volume) {
 
 int32_t CCallEngine::GetMicVolume() {
     int32_t error = 0;
-    const int32_t volume = MixerGetMicVolume(&error);
+    const int32_t volume = MixerGetMicVolume(&error, AlsaMixerOpener(m_mixerDevice));
     if (error != 0)
         Fail(error);
     return volume;
 }
 
 bool CCallEngine::EnableMicBoost() {
-    return MixerEnableMicBoost();
+    return MixerEnableMicBoost(AlsaMixerOpener(m_mixerDevice));
 }
 bool CCallEngine::DisableMicBoost() {
-    return MixerDisableMicBoost();
+    return MixerDisableMicBoost(AlsaMixerOpener(m_mixerDevice));
 }
 bool CCallEngine::IsMicBoostEnable() {
-    return MixerIsMicBoostEnable();
+    return MixerIsMicBoostEnable(AlsaMixerOpener(m_mixerDevice));
 }
 
 // --- Received packets --------------------------------------------------------------------

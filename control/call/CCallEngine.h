@@ -25,6 +25,7 @@
 
 class CCallSocket;
 class CPlaybackStream;
+struct ControlSettings;
 
 // Threads: the engine lives on the control's thread, and everything but SendVoiceFrame
 // runs there: the methods, OnPacket (socket notifications) and OnTimerTick (task
@@ -178,6 +179,9 @@ private:
     bool IsCalling() const { return m_callState == STATE_PENDING && !m_ownToken.IsZero(); }
     bool IsCallingSecurely() const { return m_callState == STATE_PENDING && m_secureCaller; }
 
+    // The environment's settings, handed to the socket, the media and the mixer; the
+    // devices and socket take them when they next open.
+    void ApplySettings(const ControlSettings& settings);
     void ResetCallState();
     // Ends the call without a word to the other party: reset, `timers` stopped, `status` posted.
     void EndCall(const std::array<int, 2>& timers, int32_t status);
@@ -234,6 +238,7 @@ private:
     uint8_t m_requestType = 1;      // and its type: stated (1) or encrypted (20)
     CAcmCodec m_decoder;
     CPendingCallList m_pendingCalls;
+    std::string m_mixerDevice; // the control's TAVRINO_MIXER; empty: the default
 
     mutable std::mutex m_sendMutex; // peer and key, as read by the capture thread
     std::string m_peerAddress;
