@@ -10,8 +10,6 @@
 #include "SilenceAudioInput.h"
 #include "WavFileAudioInput.h"
 
-#include <cstdlib>
-
 namespace {
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
@@ -38,10 +36,10 @@ std::string DefaultAudioSetting() {
     return PulseServerAnswers() ? "pulse" : "alsa:default";
 }
 
-std::string ChosenAudioSetting(const char* variable, const std::string& chosen, int noServerNotice) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0')
-        return value;
+std::string ChosenAudioSetting(const std::string& forced, const std::string& chosen,
+                               int noServerNotice) {
+    if (!forced.empty())
+        return forced;
     if (chosen.empty())
         return DefaultAudioSetting();
     if (StartsWith(chosen, "pulse") && !PulseServerAnswers()) {
@@ -51,9 +49,9 @@ std::string ChosenAudioSetting(const char* variable, const std::string& chosen, 
     return chosen;
 }
 
-std::unique_ptr<AudioInput> CreateAudioInputFromEnvironment() {
+std::unique_ptr<AudioInput> CreateChosenAudioInput(const std::string& forced) {
     const std::string setting =
-        ChosenAudioSetting("TAVRINO_CAPTURE", AudioChoice::Instance().Capture(), Tavrino::NOTICE_NO_SERVER);
+        ChosenAudioSetting(forced, AudioChoice::Instance().Capture(), Tavrino::NOTICE_NO_SERVER);
     auto input = CreateAudioInput(setting);
     if (input == nullptr)
         return nullptr;

@@ -11,13 +11,14 @@
 // The input is created closed.
 std::unique_ptr<AudioInput> CreateAudioInput(const std::string& setting);
 
-// The input of TAVRINO_CAPTURE when set, else the one chosen through AudioChoice, else
-// the default; its buffers move the input level meter.
-std::unique_ptr<AudioInput> CreateAudioInputFromEnvironment();
+// The input `forced` names (the control's TAVRINO_CAPTURE) when not empty, else the one
+// chosen through AudioChoice, else the default; its buffers move the input level meter.
+std::unique_ptr<AudioInput> CreateChosenAudioInput(const std::string& forced);
 
 // "pulse" when a sound server answers, else "alsa:default".
 std::string DefaultAudioSetting();
-// The setting in force: `variable` from the environment when set, else `chosen`, else
-// the default. A chosen server device with no server answering becomes "alsa:default",
-// and `noServerNotice` is noted.
-std::string ChosenAudioSetting(const char* variable, const std::string& chosen, int noServerNotice);
+// The setting in force: `forced` when not empty, else `chosen`, else the default. A
+// chosen server device with no server answering becomes "alsa:default", and
+// `noServerNotice` is noted.
+std::string ChosenAudioSetting(const std::string& forced, const std::string& chosen,
+                               int noServerNotice);

@@ -33,8 +33,8 @@ std::unique_ptr<AudioOutput> CreateAudioOutput(const std::string& setting, std::
     return nullptr;
 }
 
-std::unique_ptr<AudioOutput> CreateAudioOutputFromEnvironment(std::string* error) {
+std::unique_ptr<AudioOutput> CreateChosenAudioOutput(const std::string& forced, std::string* error) {
     return CreateAudioOutput(
-        ChosenAudioSetting("TAVRINO_PLAYBACK", AudioChoice::Instance().Playback(), Tavrino::NOTICE_NO_SERVER),
+        ChosenAudioSetting(forced, AudioChoice::Instance().Playback(), Tavrino::NOTICE_NO_SERVER),
         error);
 }

@@ -11,5 +11,6 @@ class AudioOutput;
 // Null, with the reason in `error`, for anything else.
 std::unique_ptr<AudioOutput> CreateAudioOutput(const std::string& setting, std::string* error);
 
-// TAVRINO_PLAYBACK when set, else the output chosen through AudioChoice, else the default.
-std::unique_ptr<AudioOutput> CreateAudioOutputFromEnvironment(std::string* error);
+// `forced` (the control's TAVRINO_PLAYBACK) when not empty, else the output chosen
+// through AudioChoice, else the default.
+std::unique_ptr<AudioOutput> CreateChosenAudioOutput(const std::string& forced, std::string* error);

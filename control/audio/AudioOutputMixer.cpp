@@ -1,16 +1,17 @@
 // Sums the playing output buffers of one device into the periods its device thread writes.
 #include "AudioOutputMixer.h"
 
-#include "AudioOutputRing.h"
-
 #include <algorithm>
 
-void AudioOutputMixer::Attach(AudioOutputRing* ring) {
+std::unique_ptr<AudioOutputRing> AudioOutputMixer::CreateRing(uint32_t bytes) {
+    auto ring = std::make_unique<AudioOutputRing>(
+        bytes, [self = shared_from_this()](const AudioOutputRing* gone) { self->Detach(gone); });
     std::lock_guard lock(m_mutex);
-    m_rings.push_back(ring);
+    m_rings.push_back(ring.get());
+    return ring;
 }
 
-void AudioOutputMixer::Detach(AudioOutputRing* ring) {
+void AudioOutputMixer::Detach(const AudioOutputRing* ring) {
     std::lock_guard lock(m_mutex);
     m_rings.erase(std::remove(m_rings.begin(), m_rings.end(), ring), m_rings.end());
 }

@@ -1,22 +1,16 @@
 // The looping output buffer shared between the owner's thread and a device thread.
 #include "AudioOutputRing.h"
 
-#include "AudioOutputMixer.h"
-
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
-AudioOutputRing::AudioOutputRing(uint32_t bytes, std::shared_ptr<AudioOutputMixer> mixer)
-    : m_size(bytes), m_mixer(std::move(mixer)), m_staging(bytes, 0), m_data(bytes, 0) {
-    if (m_mixer) {
-        m_mixer->Attach(this);
-    }
-}
+AudioOutputRing::AudioOutputRing(uint32_t bytes, Released released)
+    : m_size(bytes), m_released(std::move(released)), m_staging(bytes, 0), m_data(bytes, 0) {}
 
 AudioOutputRing::~AudioOutputRing() {
-    // Returns only once the device thread is out of MixInto for this ring.
-    if (m_mixer) {
-        m_mixer->Detach(this);
+    if (m_released) {
+        m_released(this);
     }
 }
 

@@ -4,11 +4,9 @@
 #include "AudioOutputBuffer.h"
 
 #include <cstddef>
-#include <memory>
+#include <functional>
 #include <mutex>
 #include <vector>
-
-class AudioOutputMixer;
 
 // Threads: Lock/Unlock/Play/Stop/position run on the owner's thread; MixInto runs on the
 // device thread. The sample memory, cursor and playing flag are guarded by m_mutex. Lock
@@ -16,8 +14,11 @@ class AudioOutputMixer;
 // memory the owner is writing; Unlock copies it in under the mutex.
 class AudioOutputRing final : public AudioOutputBuffer {
 public:
-    // Registers itself with `mixer` and unregisters when destroyed.
-    AudioOutputRing(uint32_t bytes, std::shared_ptr<AudioOutputMixer> mixer);
+    // Runs first in the destructor and must return only once no thread is in MixInto
+    // for this ring any more (the mixer that made it takes it out of its mix there).
+    using Released = std::function<void(const AudioOutputRing*)>;
+
+    explicit AudioOutputRing(uint32_t bytes, Released released = {});
     ~AudioOutputRing() override;
     AudioOutputRing(const AudioOutputRing&) = delete;
     AudioOutputRing& operator=(const AudioOutputRing&) = delete;
@@ -38,7 +39,7 @@ public:
 
 private:
     const uint32_t m_size;
-    std::shared_ptr<AudioOutputMixer> m_mixer;
+    Released m_released;
 
     // Owner's thread only.
     std::vector<uint8_t> m_staging;

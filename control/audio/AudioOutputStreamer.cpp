@@ -2,7 +2,6 @@
 #include "AudioOutputStreamer.h"
 
 #include "AudioOutputMixer.h"
-#include "AudioOutputRing.h"
 #include "EchoReference.h"
 
 #include <algorithm>
@@ -67,7 +66,7 @@ std::unique_ptr<AudioOutputBuffer> AudioOutputStreamer::CreateBuffer(uint32_t by
     if (!m_thread.joinable() || bytes == 0 || bytes % 2 != 0) {
         return nullptr;
     }
-    return std::make_unique<AudioOutputRing>(bytes, m_mixer);
+    return m_mixer->CreateRing(bytes);
 }
 
 std::string AudioOutputStreamer::LastError() const {

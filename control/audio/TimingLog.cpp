@@ -6,11 +6,29 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <mutex>
+
+namespace {
+
+// Set by the control's thread, read by the device threads that start WAV devices.
+std::mutex g_logMutex;
+std::string g_logPath; // guarded
+
+std::string LogPath() {
+    std::lock_guard lock(g_logMutex);
+    return g_logPath;
+}
+
+} // namespace
+
+void SetAudioTimingLog(const std::string& path) {
+    std::lock_guard lock(g_logMutex);
+    g_logPath = path;
+}
 
 void LogAudioDeviceStart(const char* kind, const std::string& path, long long delayNs) {
-    const char* logPath = std::getenv("TAVRINO_TIMING_LOG");
-    if (logPath == nullptr || *logPath == '\0')
+    const std::string logPath = LogPath();
+    if (logPath.empty())
         return;
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
@@ -19,7 +37,7 @@ void LogAudioDeviceStart(const char* kind, const std::string& path, long long de
     const int n = std::snprintf(line, sizeof line, "%s %s %lld\n", kind, path.c_str(), ns);
     if (n <= 0 || static_cast<size_t>(n) >= sizeof line)
         return;
-    const int fd = ::open(logPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::open(logPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
     // One write with O_APPEND keeps lines from two processes apart.

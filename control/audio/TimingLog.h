@@ -3,10 +3,12 @@
 
 #include <string>
 
-// When TAVRINO_TIMING_LOG names a file, appends one line "KIND PATH NS": the
+// When a timing log is set (the control's TAVRINO_TIMING_LOG), appends one line "KIND PATH NS": the
 // CLOCK_REALTIME nanoseconds at which sample 0 of the WAV at PATH is spoken
 // (KIND "capture-start") or heard (KIND "playback-start"). Measuring tools
 // line two recordings up on a common clock with it; nothing else reads it.
 // Safe from any thread and from several processes: each line is one append.
 // `delayNs` is added to the present time, for a device whose sample 0 is heard later.
 void LogAudioDeviceStart(const char* kind, const std::string& path, long long delayNs = 0);
+// The file of later lines; empty: none. Any thread.
+void SetAudioTimingLog(const std::string& path);

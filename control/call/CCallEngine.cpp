@@ -2,11 +2,13 @@
 #include "CCallEngine.h"
 
 #include "CCallSocket.h"
+#include "ControlSettings.h"
 #include "MixerControl.h"
 #include "NetAddress.h"
 #include "Packets.h"
 #include "PayloadCipher.h"
 #include "TavrinoStandardApi.h"
+#include "TimingLog.h"
 
 #include <QObject>
 
@@ -30,7 +32,13 @@ std::string UpToFirstZero(const std::string& s) {
 } // namespace
 
 CCallEngine::CCallEngine(ICallEventSink* sink)
-    : m_sink(sink), m_socket(std::make_unique<CCallSocket>(this)) {}
+    : m_sink(sink),
+      m_socket(std::make_unique<CCallSocket>(
+          [this](const std::string& address, int port, uint8_t type, const uint8_t* payload,
+                 int length) { OnPacket(address, port, type, payload, length); })) {
+    // Read here as well as at Initialize: the mixer methods work before it.
+    ApplySettings(ControlSettings::FromEnvironment());
+}
 
 CCallEngine::~CCallEngine() {
     // Members go in reverse order, so the capture thread stops before anything it sends
@@ -44,13 +52,6 @@ CCallEngine::~CCallEngine() {
                   "the capture thread must stop before what it sends with is destroyed");
 #pragma GCC diagnostic pop
     UnInitialize();
-    if (m_taskWndDepth > 0) {
-        // The host destroyed the control from inside an event handler: the window that
-        // fired is still on the call stack and goes when control returns to its loop.
-        for (auto& wnd : m_retiredTaskWnds)
-            wnd.release()->deleteLater();
-    }
-    m_retiredTaskWnds.clear();
 }
 
 int CCallEngine::SecondsToTimerMs(int32_t seconds) {
@@ -62,18 +63,13 @@ int CCallEngine::SecondsToTimerMs(int32_t seconds) {
 
 bool CCallEngine::CreateTaskWindow() {
     m_taskWnd = std::make_unique<CTaskWnd>();
-    return m_taskWnd->Create(this);
+    return m_taskWnd->Create([this](int id) { OnTimerTick(id); }, m_sink);
 }
 
 void CCallEngine::DestroyTaskWindow() {
-    if (m_taskWnd) {
-        m_taskWnd->Destroy();
-        if (m_taskWndDepth > 0)
-            m_retiredTaskWnds.push_back(std::move(m_taskWnd));
-        m_taskWnd.reset();
-    }
-    if (m_taskWndDepth == 0)
-        m_retiredTaskWnds.clear();
+    // Safe from inside a report: the window touches nothing of its own once the sink
+    // it called returns.
+    m_taskWnd.reset();
 }
 
 bool CCallEngine::OpenSocket(int port) {
@@ -145,6 +141,15 @@ void CCallEngine::PlayVoiceFrame(const uint8_t* frame) {
 int64_t CCallEngine::NowMs() const {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void CCallEngine::ApplySettings(const ControlSettings& settings) {
+    m_socket->SetBindAddress(settings.bindAddress);
+    m_capture.SetCaptureSetting(settings.capture);
+    m_capture.SetEchoSetting(settings.echo);
+    m_playback.SetOutputSetting(settings.playback);
+    m_mixerDevice = settings.mixer;
+    SetAudioTimingLog(settings.timingLog);
 }
 
 // --- Call state helpers ----------------------------------------------------------------
@@ -289,6 +294,7 @@ bool CCallEngine::Initialize(int32_t port, const std::string& key) {
     if (key.empty())
         m_cryptographyEnabled = false;
     UnInitialize();
+    ApplySettings(ControlSettings::FromEnvironment());
     m_busy = false;
     m_notAvailable = false;
     m_ownToken = CCallToken();
@@ -630,7 +636,7 @@ bool CCallEngine::EnableVoiceActivityDetection(int32_t sensitivity, int32_t sile
 // The mixer works without Initialize; only failures write the object error.
 bool CCallEngine::SetSpkVolume(int32_t volume) {
     int32_t error = 0;
-    const bool ok = MixerSetSpkVolume(volume, &error);
+    const bool ok = MixerSetSpkVolume(volume, &error, AlsaMixerOpener(m_mixerDevice));
     if (!ok)
         Fail(error != 0 ? error : ERR_SPK_MIXER);
     return ok;
@@ -638,7 +644,7 @@ bool CCallEngine::SetSpkVolume(int32_t volume) {
 
 int32_t CCallEngine::GetSpkVolume() {
     int32_t error = 0;
-    const int32_t volume = MixerGetSpkVolume(&error);
+    const int32_t volume = MixerGetSpkVolume(&error, AlsaMixerOpener(m_mixerDevice));
     if (error != 0)
         Fail(error);
     return volume;
@@ -646,7 +652,7 @@ int32_t CCallEngine::GetSpkVolume() {
 
 bool CCallEngine::SetMicVolume(int32_t volume) {
     int32_t error = 0;
-    const bool ok = MixerSetMicVolume(volume, &error);
+    const bool ok = MixerSetMicVolume(volume, &error, AlsaMixerOpener(m_mixerDevice));
     if (!ok)
         Fail(error != 0 ? error : ERR_MIC_MIXER);
     return ok;
@@ -654,20 +660,20 @@ bool CCallEngine::SetMicVolume(int32_t volume) {
 
 int32_t CCallEngine::GetMicVolume() {
     int32_t error = 0;
-    const int32_t volume = MixerGetMicVolume(&error);
+    const int32_t volume = MixerGetMicVolume(&error, AlsaMixerOpener(m_mixerDevice));
     if (error != 0)
         Fail(error);
     return volume;
 }
 
 bool CCallEngine::EnableMicBoost() {
-    return MixerEnableMicBoost();
+    return MixerEnableMicBoost(AlsaMixerOpener(m_mixerDevice));
 }
 bool CCallEngine::DisableMicBoost() {
-    return MixerDisableMicBoost();
+    return MixerDisableMicBoost(AlsaMixerOpener(m_mixerDevice));
 }
 bool CCallEngine::IsMicBoostEnable() {
-    return MixerIsMicBoostEnable();
+    return MixerIsMicBoostEnable(AlsaMixerOpener(m_mixerDevice));
 }
 
 // --- Received packets --------------------------------------------------------------------
@@ -949,10 +955,9 @@ void CCallEngine::HandleEncryptedVoice(const uint8_t* payload, int length) {
     PlayVoiceFrame(plain.data());
 }
 
-// --- Timers and reports ------------------------------------------------------------------
+// --- Timers ------------------------------------------------------------------------------
 
 void CCallEngine::OnTimerTick(int id) {
-    ++m_taskWndDepth;
     switch (id) {
     case TIMER_RATE:
         m_playback.CheckIdleStreams();
@@ -1002,31 +1007,6 @@ void CCallEngine::OnTimerTick(int id) {
     default:
         break;
     }
-    --m_taskWndDepth;
-}
-
-template <typename Fire> void CCallEngine::FireThroughSink(Fire&& fire) {
-    if (!m_sink)
-        return;
-    const std::weak_ptr<char> alive = m_alive;
-    ++m_taskWndDepth;
-    fire(*m_sink);
-    if (alive.expired())
-        return; // the handler destroyed the control
-    --m_taskWndDepth;
-}
-
-void CCallEngine::FireStatus(int32_t code) {
-    FireThroughSink([&](ICallEventSink& sink) { sink.FireStatus(code); });
-}
-
-void CCallEngine::FireText(const std::string& text, const std::string& userData) {
-    FireThroughSink([&](ICallEventSink& sink) { sink.FireText(text, userData); });
-}
-
-void CCallEngine::FireConnection(const std::string& address, int32_t port,
-                                 const std::string& userData) {
-    FireThroughSink([&](ICallEventSink& sink) { sink.FireConnection(address, port, userData); });
 }
 
 // --- Capture thread ----------------------------------------------------------------------

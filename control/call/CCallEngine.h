@@ -25,10 +25,13 @@
 
 class CCallSocket;
 class CPlaybackStream;
+struct ControlSettings;
 
 // Threads: the engine lives on the control's thread, and everything but SendVoiceFrame
-// runs there: the methods, OnPacket (socket notifications), OnTimerTick and the Fire*
-// reports (task window). SendVoiceFrame runs on the capture thread. What it reads is
+// runs there: the methods, OnPacket (socket notifications) and OnTimerTick (task
+// window). Reports go from the task window to the sink without passing through the
+// engine, so a host that uninitialises or destroys the control from its event handler
+// never returns into the engine. SendVoiceFrame runs on the capture thread. What it reads is
 // made safe as follows: detection enabled and cryptography enabled are atomics; media
 // active, the peer address, peer port and key are written under m_sendMutex, and the
 // capture thread holds the same lock from its check of media active through its send
@@ -42,7 +45,7 @@ class CPlaybackStream;
 // media up and down, play a received frame). Tests override them to drive the state
 // machine at full speed; a subclass that does so must call UnInitialize() in its own
 // destructor, because the base destructor can no longer reach the overrides.
-class CCallEngine : public ITaskWndOwner, public IVoiceFrameSink {
+class CCallEngine : public IVoiceFrameSink {
 public:
     enum CallState : int32_t { STATE_IDLE = 0, STATE_PENDING = 121, STATE_CONNECTED = 122 };
 
@@ -114,12 +117,8 @@ public:
     void OnPacket(const std::string& address, int port, uint8_t type, const uint8_t* payload,
                   int length);
 
-    // ITaskWndOwner
-    void OnTimerTick(int id) override;
-    void FireStatus(int32_t code) override;
-    void FireText(const std::string& text, const std::string& userData) override;
-    void FireConnection(const std::string& address, int32_t port,
-                        const std::string& userData) override;
+    // One tick of timer `id`, from the task window.
+    void OnTimerTick(int id);
 
     // IVoiceFrameSink: capture thread.
     void SendVoiceFrame(int silent, const uint8_t* frame, int length) override;
@@ -180,6 +179,9 @@ private:
     bool IsCalling() const { return m_callState == STATE_PENDING && !m_ownToken.IsZero(); }
     bool IsCallingSecurely() const { return m_callState == STATE_PENDING && m_secureCaller; }
 
+    // The environment's settings, handed to the socket, the media and the mixer; the
+    // devices and socket take them when they next open.
+    void ApplySettings(const ControlSettings& settings);
     void ResetCallState();
     // Ends the call without a word to the other party: reset, `timers` stopped, `status` posted.
     void EndCall(const std::array<int, 2>& timers, int32_t status);
@@ -228,20 +230,15 @@ private:
     void ClearSecureAttempts();
     void RememberAnswered(const SecureCall::Sid& sid);
     bool IsAnswered(const SecureCall::Sid& sid) const;
-    // Hands one report to the sink; the host's handler may destroy the control meanwhile.
-    template <typename Fire> void FireThroughSink(Fire&& fire);
-
     ICallEventSink* m_sink;
     CPlaybackDevice m_playback;
     std::unique_ptr<CTaskWnd> m_taskWnd;
-    // Task windows destroyed while one of their reports was being fired: still on the
-    // call stack, so freed only at the next teardown outside a fire.
-    std::vector<std::unique_ptr<CTaskWnd>> m_retiredTaskWnds;
     std::unique_ptr<CCallSocket> m_socket;
     std::vector<uint8_t> m_request; // payload of the last call request sent
     uint8_t m_requestType = 1;      // and its type: stated (1) or encrypted (20)
     CAcmCodec m_decoder;
     CPendingCallList m_pendingCalls;
+    std::string m_mixerDevice; // the control's TAVRINO_MIXER; empty: the default
 
     mutable std::mutex m_sendMutex; // peer and key, as read by the capture thread
     std::string m_peerAddress;
@@ -287,13 +284,6 @@ private:
     // channel. Then nothing in clear counts but a busy or not-available answer.
     bool m_secureCall = false;
     std::unique_ptr<CSecureChannel> m_channel; // set and dropped under m_sendMutex
-
-    // Depth of reports being fired and ticks being handled: the task window is on the
-    // call stack while it is above zero.
-    int m_taskWndDepth = 0;
-    // Expires with the engine, so a fire can tell that the host destroyed the control
-    // from inside its event handler.
-    std::shared_ptr<char> m_alive = std::make_shared<char>(0);
 
     // Last, so destroyed first: the capture thread it runs sends through the socket, the
     // peer, the key and the flags above, which must outlive it.

@@ -1,13 +1,13 @@
-// CCallSocket: the control's UDP socket, handing every received datagram to the call engine.
+// CCallSocket: the control's UDP socket, handing every received datagram to its owner.
 #include "CCallSocket.h"
 
-#include "CCallEngine.h"
+#include <utility>
 
-CCallSocket::CCallSocket(CCallEngine* engine, QObject* parent)
-    : CUdpSocket(parent), m_engine(engine) {}
+CCallSocket::CCallSocket(DatagramHandler onDatagram, QObject* parent)
+    : CUdpSocket(parent), m_onDatagram(std::move(onDatagram)) {}
 
 void CCallSocket::OnDatagram(uint8_t type, const uint8_t* payload, int length,
                              const std::string& address, int port) {
-    if (m_engine)
-        m_engine->OnPacket(address, port, type, payload, length);
+    if (m_onDatagram)
+        m_onDatagram(address, port, type, payload, length);
 }

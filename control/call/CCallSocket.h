@@ -1,15 +1,22 @@
-// CCallSocket: the control's UDP socket, handing every received datagram to the call engine.
+// CCallSocket: the control's UDP socket, handing every received datagram to its owner.
 #pragma once
 
 #include "CUdpSocket.h"
 
-class CCallEngine;
+#include <cstdint>
+#include <functional>
+#include <string>
 
-// Threads: as CUdpSocket; OnDatagram runs on the control's thread, where the engine lives.
+// Threads: as CUdpSocket; the handler runs on the control's thread, where the engine lives.
 class CCallSocket : public CUdpSocket {
     Q_OBJECT
 public:
-    explicit CCallSocket(CCallEngine* engine, QObject* parent = nullptr);
+    // One received datagram, its type byte split off.
+    using DatagramHandler = std::function<void(const std::string& address, int port,
+                                               uint8_t type, const uint8_t* payload,
+                                               int length)>;
+
+    explicit CCallSocket(DatagramHandler onDatagram, QObject* parent = nullptr);
 
     // The receive path without a network: benchmarks and tests feed datagrams through
     // exactly the code a read notification runs.
@@ -20,5 +27,5 @@ protected:
                     int port) override;
 
 private:
-    CCallEngine* m_engine; // owns this socket
+    DatagramHandler m_onDatagram;
 };

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -29,12 +30,13 @@ CTaskWnd::~CTaskWnd() {
     Destroy();
 }
 
-bool CTaskWnd::Create(ITaskWndOwner* owner) {
-    if (owner == nullptr) {
+bool CTaskWnd::Create(TimerTick onTick, ICallEventSink* sink) {
+    if (!onTick) {
         return false;
     }
     Destroy();
-    m_owner = owner;
+    m_onTick = std::move(onTick);
+    m_sink = sink;
     StartTimer(TIMER_PENDING_AGE, kPendingAgePeriodMs);
     StartTimer(TIMER_RATE, kRatePeriodMs);
     StartTimer(TIMER_VAD_LEVEL, kVadLevelPeriodMs);
@@ -50,11 +52,12 @@ void CTaskWnd::Destroy() {
     m_reports.clear();
     m_queuedAnnouncements = 0;
     QCoreApplication::removePostedEvents(this, DeliverEventType());
-    m_owner = nullptr;
+    m_onTick = nullptr;
+    m_sink = nullptr;
 }
 
 void CTaskWnd::StartTimer(int id, int periodMs) {
-    if (id < 0 || id >= kTimerCount || m_owner == nullptr) {
+    if (id < 0 || id >= kTimerCount || !IsCreated()) {
         return;
     }
     // QBasicTimer::start restarts a running timer with the new period. Precise, because a
@@ -88,7 +91,7 @@ void CTaskWnd::PostText(const std::string& text, const std::string& userData) {
 
 void CTaskWnd::PostConnection(const std::string& address, int32_t port,
                               const std::string& userData) {
-    if (m_owner == nullptr) {
+    if (!IsCreated()) {
         return;
     }
     if (m_queuedAnnouncements >= kMaxQueuedAnnouncements) {
@@ -104,7 +107,7 @@ void CTaskWnd::PostConnection(const std::string& address, int32_t port,
 }
 
 void CTaskWnd::Enqueue(Report report) {
-    if (m_owner == nullptr) {
+    if (!IsCreated()) {
         return; // no window, no message
     }
     if (report.kind == WM_VOIP_CONNECTION) {
@@ -127,7 +130,7 @@ bool CTaskWnd::event(QEvent* e) {
 }
 
 void CTaskWnd::DeliverOne() {
-    if (m_reports.empty() || m_owner == nullptr) {
+    if (m_reports.empty() || !IsCreated()) {
         return;
     }
     const Report report = std::move(m_reports.front());
@@ -139,15 +142,18 @@ void CTaskWnd::DeliverOne() {
         QCoreApplication::postEvent(this, new QEvent(DeliverEventType()));
     }
 
+    if (m_sink == nullptr) {
+        return;
+    }
     // The handler may pump messages, destroy the window or even delete this object;
     // nothing below touches a member unless the object still exists.
-    ITaskWndOwner* owner = m_owner;
+    ICallEventSink* sink = m_sink;
     switch (report.kind) {
     case WM_VOIP_STATUS:
-        owner->FireStatus(report.value);
+        sink->FireStatus(report.value);
         break;
     case WM_VOIP_TEXT:
-        owner->FireText(report.first, report.second);
+        sink->FireText(report.first, report.second);
         break;
     case WM_VOIP_CONNECTION: {
         if (m_announcing) {
@@ -155,7 +161,7 @@ void CTaskWnd::DeliverOne() {
         }
         m_announcing = true;
         const QPointer<CTaskWnd> self(this);
-        owner->FireConnection(report.first, report.value, report.second);
+        sink->FireConnection(report.first, report.value, report.second);
         if (self != nullptr) {
             m_announcing = false;
         }
@@ -169,8 +175,8 @@ void CTaskWnd::DeliverOne() {
 void CTaskWnd::timerEvent(QTimerEvent* e) {
     for (int id = 0; id < kTimerCount; ++id) {
         if (m_timers[static_cast<size_t>(id)].timerId() == e->timerId()) {
-            if (m_owner != nullptr) {
-                m_owner->OnTimerTick(id);
+            if (IsCreated()) {
+                m_onTick(id);
             }
             return;
         }

@@ -1,12 +1,16 @@
 // CTaskWnd: the control's timers and the delivery of its reports on the owner's thread.
 #pragma once
 
+#include "CVoiceActivityDetector.h"
+#include "ICallEventSink.h"
+
 #include <QBasicTimer>
 #include <QObject>
 
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 
 enum TimerId : int {
@@ -16,34 +20,30 @@ enum TimerId : int {
     TIMER_RESEND = 3,
     TIMER_KEEPALIVE = 4,
     TIMER_PENDING_AGE = 5,
-    TIMER_VAD_LEVEL = 6,
-    TIMER_VAD_SILENCE = 7,
+    // The detector's tick kinds: the engine hands these ticks on as they are.
+    TIMER_VAD_LEVEL = CVoiceActivityDetector::TICK_RECALIBRATE,
+    TIMER_VAD_SILENCE = CVoiceActivityDetector::TICK_SILENCE,
     TIMER_NEXT_ADDRESS = 8 // a call to a name: the next of its addresses is tried
 };
 enum : int { WM_VOIP_STATUS = 2024, WM_VOIP_TEXT = 2025, WM_VOIP_CONNECTION = 2026 };
 
-class ITaskWndOwner { // implemented by CCallEngine
-public:
-    virtual ~ITaskWndOwner() = default;
-    virtual void OnTimerTick(int id) = 0;
-    virtual void FireStatus(int32_t code) = 0;
-    virtual void FireText(const std::string& text, const std::string& userData) = 0;
-    virtual void FireConnection(const std::string& address, int32_t port,
-                                const std::string& userData) = 0;
-};
-
 // Threads: everything here belongs to the thread the object lives on (the owner's
 // thread): the timers, the report queue and the announcing flag. Reports are only
 // posted from that thread, so no lock is needed; the queue is drained by posted
-// events, one report per event, so reports reach the owner from its event loop in
+// events, one report per event, so reports reach the sink from its event loop in
 // posting order and never from inside the call that posted them.
 class CTaskWnd : public QObject {
     Q_OBJECT
 public:
+    // Receives the id of each timer that fires (the call engine).
+    using TimerTick = std::function<void(int id)>;
+
     explicit CTaskWnd(QObject* parent = nullptr);
     ~CTaskWnd() override;
 
-    bool Create(ITaskWndOwner* owner);     // starts timers 5, 0, 6
+    // Ticks go to `onTick`, reports straight to `sink` (none: they are dropped); false
+    // without `onTick`. Starts timers 5, 0, 6.
+    bool Create(TimerTick onTick, ICallEventSink* sink);
     void Destroy();                        // stops all timers, drops queued reports; safe twice
     void StartTimer(int id, int periodMs); // restarts a running timer
     void StopTimer(int id);
@@ -52,7 +52,7 @@ public:
     void PostText(const std::string& text, const std::string& userData);
     void PostConnection(const std::string& address, int32_t port, const std::string& userData);
 
-    bool IsCreated() const { return m_owner != nullptr; }
+    bool IsCreated() const { return static_cast<bool>(m_onTick); }
     int QueuedReports() const { return static_cast<int>(m_reports.size()); }
 
     static constexpr int kTimerCount = 9;
@@ -78,7 +78,8 @@ private:
     void Enqueue(Report report);
     void DeliverOne();
 
-    ITaskWndOwner* m_owner = nullptr;
+    TimerTick m_onTick; // set while created
+    ICallEventSink* m_sink = nullptr;
     bool m_announcing = false;
     std::array<QBasicTimer, kTimerCount> m_timers;
     std::deque<Report> m_reports;

@@ -18,7 +18,7 @@ bool CCaptureHolder::Start(IVoiceFrameSink* engine) {
     Stop();
     auto thread = std::make_unique<QThread>();
     thread->setObjectName(QStringLiteral("CMicDeviceThread"));
-    auto worker = std::make_unique<CMicDeviceThread>(engine, m_inputFactory);
+    auto worker = std::make_unique<CMicDeviceThread>(engine, m_inputFactory, m_capture, m_echo);
     worker->moveToThread(thread.get());
     thread->start();
     if (!thread->isRunning())

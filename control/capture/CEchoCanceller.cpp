@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -25,11 +24,10 @@ void ReportStartFailure() {
 
 } // namespace
 
-bool CEchoCanceller::Wanted(bool realDevice) {
-    const char* value = std::getenv("TAVRINO_ECHO");
-    if (value != nullptr && std::strcmp(value, "on") == 0)
+bool CEchoCanceller::Wanted(const std::string& echo, bool realDevice) {
+    if (echo == "on")
         return true;
-    if (value != nullptr && std::strcmp(value, "off") == 0)
+    if (echo == "off")
         return false;
     const int chosen = AudioChoice::Instance().Echo();
     return chosen == AudioChoice::AUTOMATIC ? realDevice : chosen == AudioChoice::ON;

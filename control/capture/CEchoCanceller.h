@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class EchoReference;
 struct SpeexEchoState_;
@@ -38,9 +39,10 @@ public:
     // Far-end audio whose peaks stay within this (about -60 dBFS) counts as silence.
     static constexpr int16_t QUIET_PEAK = 32;
 
-    // Whether audio from an input gets cleaned: TAVRINO_ECHO=on|off decides, otherwise
-    // real devices (microphones near loudspeakers) do and files and silence do not.
-    static bool Wanted(bool realDevice);
+    // Whether audio from an input gets cleaned: `echo` "on" or "off" (the control's
+    // TAVRINO_ECHO) decides, otherwise the station's choice, whose automatic setting
+    // cleans real devices (microphones near loudspeakers) and not files and silence.
+    static bool Wanted(const std::string& echo, bool realDevice);
     // Null when the library cannot start or `tailSamples` is not a positive whole number
     // of steps; the first failure in a process is logged, and the caller goes on without.
     static std::unique_ptr<CEchoCanceller> Create(EchoReference& reference,

@@ -44,10 +44,11 @@ template <typename Event, typename... Args> void Post(QObject* receiver, Args&&.
 
 } // namespace
 
-CMicDeviceThread::CMicDeviceThread(IVoiceFrameSink* engine, InputFactory inputFactory)
-    : m_engine(engine), m_inputFactory(std::move(inputFactory)) {
+CMicDeviceThread::CMicDeviceThread(IVoiceFrameSink* engine, InputFactory inputFactory,
+                                   const std::string& capture, std::string echo)
+    : m_engine(engine), m_inputFactory(std::move(inputFactory)), m_echo(std::move(echo)) {
     if (!m_inputFactory)
-        m_inputFactory = CreateAudioInputFromEnvironment;
+        m_inputFactory = [capture] { return CreateChosenAudioInput(capture); };
 }
 
 CMicDeviceThread::~CMicDeviceThread() {
@@ -63,7 +64,7 @@ bool CMicDeviceThread::OpenDevice() {
     if (!m_encoder.Open(CAcmCodec::DIRECTION_ENCODE))
         return false;
     m_input = m_inputFactory();
-    if (m_input != nullptr && CEchoCanceller::Wanted(m_input->IsRealDevice()))
+    if (m_input != nullptr && CEchoCanceller::Wanted(m_echo, m_input->IsRealDevice()))
         m_canceller = CEchoCanceller::Create(EchoReference::Instance()); // null: uncancelled
     // The device thread only hands the buffer over, stamped with how much audio the
     // loudspeakers had been given by then; all work happens on the capture thread.

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 
 class IVoiceFrameSink;
 class QSemaphore;
@@ -40,8 +41,10 @@ public:
 
     using InputFactory = std::function<std::unique_ptr<AudioInput>()>;
 
-    // `inputFactory` empty: the input named by TAVRINO_CAPTURE.
-    explicit CMicDeviceThread(IVoiceFrameSink* engine, InputFactory inputFactory = {});
+    // `inputFactory` empty: the input `capture` names (the control's TAVRINO_CAPTURE; empty:
+    // the station's choice). `echo` is the echo canceller's switch (CEchoCanceller::Wanted).
+    explicit CMicDeviceThread(IVoiceFrameSink* engine, InputFactory inputFactory = {},
+                              const std::string& capture = {}, std::string echo = {});
     ~CMicDeviceThread() override;
     CMicDeviceThread(const CMicDeviceThread&) = delete;
     CMicDeviceThread& operator=(const CMicDeviceThread&) = delete;
@@ -72,6 +75,7 @@ private:
 
     IVoiceFrameSink* m_engine;
     InputFactory m_inputFactory;
+    const std::string m_echo;
     std::unique_ptr<AudioInput> m_input;
     CAcmCodec m_encoder;
     CVoiceActivityDetector m_detector;

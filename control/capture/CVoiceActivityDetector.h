@@ -11,13 +11,15 @@
 // sensitivity is written from the control's thread, hence atomic.
 class CVoiceActivityDetector {
 public:
+    // The control's timers 6 and 7 take their ids from these.
     enum : int { TICK_RECALIBRATE = 6, TICK_SILENCE = 7 };
     static constexpr int FRAME_SAMPLES = VoiceFrame::kSamples;
     static constexpr int DEFAULT_SENSITIVITY = 130;
 
     // `pcm` holds 960 little-endian 16-bit samples.
     void UpdateFrame(const uint8_t* pcm);
-    // Kind 6 recalibrates, kind 7 counts a silence period; other kinds are ignored.
+    // TICK_RECALIBRATE recalibrates, TICK_SILENCE counts a silence period; other kinds
+    // are ignored.
     void Tick(int kind);
 
     void SetSensitivity(int value) { m_sensitivity.store(value, std::memory_order_relaxed); }

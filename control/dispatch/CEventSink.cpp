@@ -1,11 +1,9 @@
-// CEventSink: fires the control's three events and owns the control's call engine.
+// CEventSink: hands the call engine's three reports on to the control's events, as text.
 #include "CEventSink.h"
 
-#include "CCallEngine.h"
-#include "CTavrinoStandardCtrl.h"
 #include "LocalText.h"
 
-#include <QString>
+#include <utility>
 
 namespace {
 
@@ -16,25 +14,20 @@ QString FromAnsi(const std::string& s) {
 
 } // namespace
 
-CEventSink::CEventSink(CTavrinoStandardCtrl* ctrl)
-    : m_ctrl(ctrl), m_engine(std::make_unique<CCallEngine>(this)) {}
+CEventSink::CEventSink(Events events) : m_events(std::move(events)) {}
 
-CEventSink::~CEventSink() = default;
-
-// Each emit is the last thing done: the host's handler may destroy the control, and
-// this sink with it.
 void CEventSink::FireStatus(int32_t code) {
-    if (m_ctrl)
-        emit m_ctrl->OnStatusEvent(code);
+    if (m_events.status)
+        m_events.status(code);
 }
 
 void CEventSink::FireText(const std::string& text, const std::string& userData) {
-    if (m_ctrl)
-        emit m_ctrl->OnTextEvent(FromAnsi(text), FromAnsi(userData));
+    if (m_events.text)
+        m_events.text(FromAnsi(text), FromAnsi(userData));
 }
 
 void CEventSink::FireConnection(const std::string& address, int32_t port,
                                 const std::string& userData) {
-    if (m_ctrl)
-        emit m_ctrl->OnConnectionEvent(FromAnsi(address), port, FromAnsi(userData));
+    if (m_events.connection)
+        m_events.connection(FromAnsi(address), port, FromAnsi(userData));
 }

@@ -1,23 +1,29 @@
-// CEventSink: fires the control's three events and owns the control's call engine.
+// CEventSink: hands the call engine's three reports on to the control's events, as text.
 #pragma once
 
 #include "ICallEventSink.h"
 
+#include <QString>
+
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <string>
 
-class CCallEngine;
-class CTavrinoStandardCtrl;
-
-// Threads: the control's thread only; the engine calls it while its task window
-// delivers a report, never from inside a method call.
+// Threads: the control's thread only; the task window calls it while it delivers a
+// report, never from inside a method call.
 class CEventSink : public ICallEventSink {
 public:
-    // The engine is created here and destroyed with the sink, which disconnects and
-    // closes everything it owns.
-    explicit CEventSink(CTavrinoStandardCtrl* ctrl);
-    ~CEventSink() override;
+    // Where each report goes, its strings decoded from the locale's 8-bit text; each is
+    // the last thing a report does, since the host's handler may destroy the control and
+    // this sink with it.
+    struct Events {
+        std::function<void(qint32 code)> status;
+        std::function<void(const QString& text, const QString& userData)> text;
+        std::function<void(const QString& address, qint32 port, const QString& userData)>
+            connection;
+    };
+
+    explicit CEventSink(Events events);
     CEventSink(const CEventSink&) = delete;
     CEventSink& operator=(const CEventSink&) = delete;
 
@@ -27,9 +33,6 @@ public:
     void FireConnection(const std::string& address, int32_t port,
                         const std::string& userData) override;
 
-    CCallEngine& Engine() const { return *m_engine; }
-
 private:
-    CTavrinoStandardCtrl* m_ctrl; // owns this sink
-    std::unique_ptr<CCallEngine> m_engine;
+    Events m_events;
 };

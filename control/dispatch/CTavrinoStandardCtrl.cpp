@@ -327,13 +327,22 @@ const Served* ServedFor(const MethodInfo* method) {
 } // namespace
 
 CTavrinoStandardCtrl::CTavrinoStandardCtrl(QObject* parent)
-    : QObject(parent), m_sink(std::make_unique<CEventSink>(this)),
+    : QObject(parent),
+      m_sink(std::make_unique<CEventSink>(CEventSink::Events{
+          [this](qint32 code) { emit OnStatusEvent(code); },
+          [this](const QString& text, const QString& userData) {
+              emit OnTextEvent(text, userData);
+          },
+          [this](const QString& address, qint32 port, const QString& userData) {
+              emit OnConnectionEvent(address, port, userData);
+          }})),
+      m_engine(std::make_unique<CCallEngine>(m_sink.get())),
       m_audio(std::make_unique<CAudioExtensions>()) {}
 
 CTavrinoStandardCtrl::~CTavrinoStandardCtrl() = default;
 
 CCallEngine& CTavrinoStandardCtrl::Engine() const {
-    return m_sink->Engine();
+    return *m_engine;
 }
 
 QVariant CTavrinoStandardCtrl::Invoke(qint32 dispid, const QVariantList& args, bool* ok) {

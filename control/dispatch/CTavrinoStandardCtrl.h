@@ -39,6 +39,7 @@ signals:
 private:
     QVariant Dispatch(qint32 dispid, const QVariantList& args, bool* ok);
 
-    std::unique_ptr<CEventSink> m_sink;
+    std::unique_ptr<CEventSink> m_sink;     // before the engine, which reports to it
+    std::unique_ptr<CCallEngine> m_engine; // disconnects and closes everything when destroyed
     std::unique_ptr<CAudioExtensions> m_audio; // the extension methods beyond the fixed ones
 };

@@ -1,20 +1,21 @@
 // ALSA simple-mixer device: the elements of one control device, opened per lookup.
 #include "CAlsaMixerDevice.h"
 
-#include <cstdlib>
+#include <utility>
 
 namespace {
 // Reads look at one channel; on a mono element ALSA maps it to the mono value.
 constexpr snd_mixer_selem_channel_id_t kReadChannel = SND_MIXER_SCHN_FRONT_LEFT;
 } // namespace
 
-std::unique_ptr<IMixerDevice> OpenConfiguredMixer() {
-    return CAlsaMixerDevice::Open(CAlsaMixerDevice::ConfiguredDeviceName());
+MixerOpener AlsaMixerOpener(const std::string& device) {
+    return [name = CAlsaMixerDevice::DeviceName(device)]() -> std::unique_ptr<IMixerDevice> {
+        return CAlsaMixerDevice::Open(name);
+    };
 }
 
-std::string CAlsaMixerDevice::ConfiguredDeviceName() {
-    const char* name = std::getenv("TAVRINO_MIXER");
-    return (name != nullptr && *name != '\0') ? std::string(name) : std::string("default");
+std::string CAlsaMixerDevice::DeviceName(const std::string& configured) {
+    return configured.empty() ? std::string("default") : configured;
 }
 
 std::unique_ptr<CAlsaMixerDevice> CAlsaMixerDevice::Open(const std::string& device) {

@@ -14,8 +14,8 @@ class CAlsaMixerDevice : public IMixerDevice {
 public:
     // nullptr when the control device cannot be opened or loaded.
     static std::unique_ptr<CAlsaMixerDevice> Open(const std::string& device);
-    // TAVRINO_MIXER, or "default" when unset or empty.
-    static std::string ConfiguredDeviceName();
+    // `configured` (the control's TAVRINO_MIXER), or "default" when empty.
+    static std::string DeviceName(const std::string& configured = {});
 
     ~CAlsaMixerDevice() override;
     CAlsaMixerDevice(const CAlsaMixerDevice&) = delete;

@@ -14,7 +14,7 @@
 // none of them makes the lookup fail (a later match is not tried).
 class CMicBoost {
 public:
-    explicit CMicBoost(MixerOpener opener = OpenConfiguredMixer);
+    explicit CMicBoost(MixerOpener opener);
     ~CMicBoost();
     CMicBoost(const CMicBoost&) = delete;
     CMicBoost& operator=(const CMicBoost&) = delete;

@@ -5,5 +5,5 @@
 
 class CMicVolume : public CMixerVolumeLookup {
 public:
-    explicit CMicVolume(MixerOpener opener = OpenConfiguredMixer);
+    explicit CMicVolume(MixerOpener opener);
 };

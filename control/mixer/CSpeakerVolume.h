@@ -5,5 +5,5 @@
 
 class CSpeakerVolume : public CMixerVolumeLookup {
 public:
-    explicit CSpeakerVolume(MixerOpener opener = OpenConfiguredMixer);
+    explicit CSpeakerVolume(MixerOpener opener);
 };

@@ -34,6 +34,6 @@ public:
 // Opens a mixer device for one lookup; nullptr when there is none.
 using MixerOpener = std::function<std::unique_ptr<IMixerDevice>()>;
 
-// The ALSA simple mixer on the control device named by TAVRINO_MIXER
-// (default "default"); nullptr when it cannot be opened.
-std::unique_ptr<IMixerDevice> OpenConfiguredMixer();
+// Opens the ALSA simple mixer on control device `device` (the control's TAVRINO_MIXER;
+// empty: "default"); the device it opens is nullptr when that cannot be opened.
+MixerOpener AlsaMixerOpener(const std::string& device);

@@ -99,29 +99,29 @@ bool MixerIsMicBoostEnable(const MixerOpener& opener) {
 }
 
 bool MixerSetSpkVolume(int32_t volume, int32_t* objectError) {
-    return MixerSetSpkVolume(volume, objectError, OpenConfiguredMixer);
+    return MixerSetSpkVolume(volume, objectError, AlsaMixerOpener({}));
 }
 
 int32_t MixerGetSpkVolume(int32_t* objectError) {
-    return MixerGetSpkVolume(objectError, OpenConfiguredMixer);
+    return MixerGetSpkVolume(objectError, AlsaMixerOpener({}));
 }
 
 bool MixerSetMicVolume(int32_t volume, int32_t* objectError) {
-    return MixerSetMicVolume(volume, objectError, OpenConfiguredMixer);
+    return MixerSetMicVolume(volume, objectError, AlsaMixerOpener({}));
 }
 
 int32_t MixerGetMicVolume(int32_t* objectError) {
-    return MixerGetMicVolume(objectError, OpenConfiguredMixer);
+    return MixerGetMicVolume(objectError, AlsaMixerOpener({}));
 }
 
 bool MixerEnableMicBoost() {
-    return MixerEnableMicBoost(OpenConfiguredMixer);
+    return MixerEnableMicBoost(AlsaMixerOpener({}));
 }
 
 bool MixerDisableMicBoost() {
-    return MixerDisableMicBoost(OpenConfiguredMixer);
+    return MixerDisableMicBoost(AlsaMixerOpener({}));
 }
 
 bool MixerIsMicBoostEnable() {
-    return MixerIsMicBoostEnable(OpenConfiguredMixer);
+    return MixerIsMicBoostEnable(AlsaMixerOpener({}));
 }

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-// Each call opens the mixer, does one read or write and closes it again, so
-// none needs Initialize and changes made elsewhere are seen at once. Failures
-// record ERR_SPK_MIXER (speaker) or ERR_MIC_MIXER (microphone) in
+// On the default ALSA mixer. Each call opens the mixer, does one read or write and
+// closes it again, so none needs Initialize and changes made elsewhere are seen at
+// once. Failures record ERR_SPK_MIXER (speaker) or ERR_MIC_MIXER (microphone) in
 // *objectError when it is not null; the boost functions report only FALSE.
 bool MixerSetSpkVolume(int32_t volume, int32_t* objectError); // input range rules applied inside
 int32_t MixerGetSpkVolume(int32_t* objectError);              // 0 no control, -1 read failed

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <netdb.h>
 #include <sys/ioctl.h>
@@ -41,11 +40,9 @@ bool CUdpSocket::Open(int port) {
     if (port < 0 || port > 65535) {
         return false;
     }
-    // Lets two stations share one computer, each on its own address.
-    const char* bindText = std::getenv("TAVRINO_BIND_ADDRESS");
     std::optional<IpAddress> bindAddress;
-    if (bindText != nullptr && *bindText != '\0') {
-        bindAddress = ParseIpAddress(bindText);
+    if (!m_bindAddress.empty()) {
+        bindAddress = ParseIpAddress(m_bindAddress);
         if (!bindAddress) {
             return false;
         }

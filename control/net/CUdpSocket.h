@@ -30,7 +30,7 @@ class QSocketNotifier;
 // The notifiers are Qt children; Close retires them with deleteLater because it may be
 // called from inside their own activation (a handler of OnDatagram).
 //
-// Families: without TAVRINO_BIND_ADDRESS one AF_INET6 socket with IPV6_V6ONLY off serves
+// Families: without a bind address one AF_INET6 socket with IPV6_V6ONLY off serves
 // IPv6 and IPv4 alike (an IPv4 peer shows as its dotted address, never ::ffff:); where
 // the kernel has no IPv6 it is the AF_INET socket of old, silently. A bind address
 // gives a socket of its own family only.
@@ -40,7 +40,10 @@ public:
     explicit CUdpSocket(QObject* parent = nullptr);
     ~CUdpSocket() override;
 
-    bool Open(int port); // binds TAVRINO_BIND_ADDRESS or all addresses; 500000-byte buffers
+    bool Open(int port); // binds the bind address or all addresses; 500000-byte buffers
+    // The one address later Opens bind (empty: all); one that does not parse fails Open.
+    // Lets two stations share one computer, each on its own address.
+    void SetBindAddress(const std::string& address) { m_bindAddress = address; }
     void Close();        // safe twice; discards the queue
     bool IsOpen() const;
     // Thread-safe (control thread and capture thread). Datagram = type byte + payload.
@@ -117,6 +120,7 @@ private:
     std::vector<Tavrino::IpAddress> Usable(const std::string& address) const;
     static std::vector<Tavrino::IpAddress> LookUpName(const std::string& name);
 
+    std::string m_bindAddress;                  // owner's thread only
     int m_fd = -1;                              // written only by Open/Close on the owner's thread
     QSocketNotifier* m_readNotifier = nullptr;  // child of this
     QSocketNotifier* m_writeNotifier = nullptr; // child of this; enabled only while not writable

@@ -17,7 +17,9 @@ using Staging = std::array<uint8_t, CPlaybackStream::WRITE_REGION_BYTES>;
 } // namespace
 
 CPlaybackDevice::CPlaybackDevice()
-    : CPlaybackDevice([](std::string* error) { return CreateAudioOutputFromEnvironment(error); }) {}
+    : CPlaybackDevice([this](std::string* error) {
+          return CreateChosenAudioOutput(m_outputSetting, error);
+      }) {}
 
 CPlaybackDevice::CPlaybackDevice(OutputFactory factory) : m_factory(std::move(factory)) {}
 

@@ -20,12 +20,15 @@ class CPlaybackDevice {
 public:
     using OutputFactory = std::function<std::unique_ptr<AudioOutput>(std::string* error)>;
 
-    CPlaybackDevice();                               // output chosen by TAVRINO_PLAYBACK at Open
+    CPlaybackDevice();                               // output chosen at Open (see below)
     explicit CPlaybackDevice(OutputFactory factory); // for tests and tools
     ~CPlaybackDevice();
     CPlaybackDevice(const CPlaybackDevice&) = delete;
     CPlaybackDevice& operator=(const CPlaybackDevice&) = delete;
 
+    // For the default output: the setting (the control's TAVRINO_PLAYBACK) that later
+    // Opens use over the station's choice; empty: the choice.
+    void SetOutputSetting(const std::string& setting) { m_outputSetting = setting; }
     bool Open();                     // FALSE -> ERR_SOUND_DEVICE
     CPlaybackStream* CreateStream(); // owned by the device; nullptr -> ERR_SOUND_DEVICE
     bool QueueFrame(CPlaybackStream* s, const uint8_t* pcm, int length);
@@ -43,6 +46,7 @@ private:
     bool Owns(const CPlaybackStream* s) const;
     void Reset(CPlaybackStream& s);
 
+    std::string m_outputSetting;
     OutputFactory m_factory;
     std::unique_ptr<AudioOutput> m_output;
     // Null before Open and after Close.

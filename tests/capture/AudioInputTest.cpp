@@ -45,17 +45,9 @@ TEST(AudioInputFactory, ChoosesTheInputBySetting) {
     for (const char* bad : {"", "file:", "alsa:", "Silence", "Pulse:x", "wav:/tmp/x.wav"})
         EXPECT_EQ(CreateAudioInput(bad), nullptr) << bad;
 
-    const char* saved = std::getenv("TAVRINO_CAPTURE");
-    const std::string restore = saved != nullptr ? saved : "";
-    unsetenv("TAVRINO_CAPTURE");
     // The default is a device (the server's, else ALSA's), wrapped for the level meter.
-    EXPECT_TRUE(CreateAudioInputFromEnvironment()->IsRealDevice());
-    setenv("TAVRINO_CAPTURE", "silence", 1);
-    EXPECT_FALSE(CreateAudioInputFromEnvironment()->IsRealDevice());
-    if (saved != nullptr)
-        setenv("TAVRINO_CAPTURE", restore.c_str(), 1);
-    else
-        unsetenv("TAVRINO_CAPTURE");
+    EXPECT_TRUE(CreateChosenAudioInput("")->IsRealDevice());
+    EXPECT_FALSE(CreateChosenAudioInput("silence")->IsRealDevice());
 }
 
 TEST(WavFileAudioInput, RefusesFilesItCannotPlayAsTheMicrophone) {

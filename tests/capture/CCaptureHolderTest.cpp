@@ -14,29 +14,6 @@ using gsmtest::TempDir;
 
 namespace {
 
-// Sets an environment variable for one test.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) {
-            m_had = true;
-            m_old = old;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_had)
-            setenv(m_name, m_old.c_str(), 1);
-        else
-            unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    bool m_had = false;
-    std::string m_old;
-};
-
 std::vector<std::vector<uint8_t>> SplitFrames(const std::vector<int16_t>& looped, size_t frames) {
     std::vector<std::vector<uint8_t>> out;
     for (size_t f = 0; f < frames; ++f) {
@@ -96,11 +73,11 @@ TEST(CaptureEcho, TheSwitchChoosesTheCancellerAndOffIsBitExact) {
     const auto sent = SplitFrames(gsmtest::MakeSweep(4 * 960, 6000, 200, 3000), 4);
     const auto today = EncodeFresh(sent);
     for (const auto& c : cases) {
-        ScopedEnv env("TAVRINO_ECHO", c.echo);
         auto log = std::make_shared<ScriptedInputLog>();
         log->realDevice = c.realDevice;
         RecordingSink sink;
         CCaptureHolder holder;
+        holder.SetEchoSetting(c.echo);
         holder.SetInputFactory([log] { return std::make_unique<ScriptedAudioInput>(log); });
         ASSERT_TRUE(holder.Start(&sink));
         for (const auto& pcm : sent)
@@ -146,9 +123,9 @@ TEST_F(CaptureFromWav, SendsTheFileAsEncodedFramesEvery120Ms) {
     EXPECT_EQ(lag, 0);
 }
 
-TEST_F(CaptureFromWav, TheEnvironmentChoosesTheMicrophone) {
+TEST_F(CaptureFromWav, TheCaptureSettingChoosesTheMicrophone) {
     CCaptureHolder holder;
-    ScopedEnv env("TAVRINO_CAPTURE", "file:" + m_wav);
+    holder.SetCaptureSetting("file:" + m_wav);
     ASSERT_TRUE(holder.Start(&m_sink));
     EXPECT_TRUE(m_sink.WaitForFrames(2));
     holder.Stop();
@@ -197,8 +174,8 @@ TEST_F(CaptureFromWav, StopEndsEverythingAndNothingArrivesAfterIt) {
 TEST(CaptureStart, FailsWithoutAUsableMicrophoneAndStopStillEndsTheThread) {
     RecordingSink sink;
     for (const std::string setting : {"file:/nonexistent/tessora/mic.wav", "no-such-input"}) {
-        ScopedEnv env("TAVRINO_CAPTURE", setting);
         CCaptureHolder holder;
+        holder.SetCaptureSetting(setting);
         EXPECT_FALSE(holder.Start(&sink)) << setting;
         // The thread runs on with the device closed until Stop.
         EXPECT_TRUE(holder.IsRunning());

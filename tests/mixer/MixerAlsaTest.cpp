@@ -5,41 +5,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 
 namespace {
 
 constexpr int32_t kUntouched = 4242;
 
-// Sets TAVRINO_MIXER for one test and puts the previous value back.
-class ScopedMixerEnv {
-public:
-    explicit ScopedMixerEnv(const char* value) {
-        if (const char* old = std::getenv("TAVRINO_MIXER")) {
-            m_old = old;
-        }
-        setenv("TAVRINO_MIXER", value, 1);
-    }
-    ~ScopedMixerEnv() {
-        if (m_old) {
-            setenv("TAVRINO_MIXER", m_old->c_str(), 1);
-        } else {
-            unsetenv("TAVRINO_MIXER");
-        }
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
-
 class AlsaMixer : public ::testing::Test {
 protected:
     void SetUp() override {
-        mixer = CAlsaMixerDevice::Open(CAlsaMixerDevice::ConfiguredDeviceName());
+        mixer = CAlsaMixerDevice::Open(CAlsaMixerDevice::DeviceName());
         if (!mixer) {
-            GTEST_SKIP() << "no ALSA mixer on " << CAlsaMixerDevice::ConfiguredDeviceName();
+            GTEST_SKIP() << "no ALSA mixer on " << CAlsaMixerDevice::DeviceName();
         }
         speaker = FindSpeakerElement(mixer->Elements());
         mic = FindMicElement(mixer->Elements());
@@ -60,7 +37,7 @@ protected:
 
     long Raw(int element, MixerDirection dir) {
         // A fresh handle: the one from SetUp may hold cached values.
-        auto fresh = CAlsaMixerDevice::Open(CAlsaMixerDevice::ConfiguredDeviceName());
+        auto fresh = CAlsaMixerDevice::Open(CAlsaMixerDevice::DeviceName());
         long value = -1;
         EXPECT_TRUE(fresh && fresh->GetVolume(element, dir, value));
         return value;
@@ -133,7 +110,7 @@ TEST_F(AlsaMixer, ChangesMadeByAnotherHandleAreSeenAtOnce) {
     long min = 0;
     long max = 0;
     ASSERT_TRUE(mixer->GetVolumeRange(speaker, MixerDirection::Playback, min, max));
-    auto other = CAlsaMixerDevice::Open(CAlsaMixerDevice::ConfiguredDeviceName());
+    auto other = CAlsaMixerDevice::Open(CAlsaMixerDevice::DeviceName());
     ASSERT_TRUE(other);
     ASSERT_TRUE(other->SetVolume(speaker, MixerDirection::Playback, min + (max - min) / 2));
     EXPECT_EQ(MixerGetSpkVolume(&error), 127);
@@ -152,22 +129,22 @@ TEST_F(AlsaMixer, BoostMethodsFailWhenNoElementMatches) {
 }
 
 TEST(AlsaMixerMissing, NonexistentDeviceGivesTheFailureResults) {
-    ScopedMixerEnv env("tessora_no_such_mixer");
+    const MixerOpener open = AlsaMixerOpener("tessora_no_such_mixer");
     int32_t error = kUntouched;
-    EXPECT_EQ(MixerGetSpkVolume(&error), 0);
+    EXPECT_EQ(MixerGetSpkVolume(&error, open), 0);
     EXPECT_EQ(error, 20);
     error = kUntouched;
-    EXPECT_FALSE(MixerSetSpkVolume(100, &error));
+    EXPECT_FALSE(MixerSetSpkVolume(100, &error, open));
     EXPECT_EQ(error, 20);
     error = kUntouched;
-    EXPECT_EQ(MixerGetMicVolume(&error), -1);
+    EXPECT_EQ(MixerGetMicVolume(&error, open), -1);
     EXPECT_EQ(error, 19);
     error = kUntouched;
-    EXPECT_FALSE(MixerSetMicVolume(100, &error));
+    EXPECT_FALSE(MixerSetMicVolume(100, &error, open));
     EXPECT_EQ(error, 19);
-    EXPECT_FALSE(MixerEnableMicBoost());
-    EXPECT_FALSE(MixerDisableMicBoost());
-    EXPECT_FALSE(MixerIsMicBoostEnable());
+    EXPECT_FALSE(MixerEnableMicBoost(open));
+    EXPECT_FALSE(MixerDisableMicBoost(open));
+    EXPECT_FALSE(MixerIsMicBoostEnable(open));
 }
 
 } // namespace

@@ -48,7 +48,8 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
 
 TEST(AudioOutputRing, LockWrapsIntoASecondRegionAndUnlockCommitsBoth) {
     auto mixer = std::make_shared<AudioOutputMixer>();
-    AudioOutputRing ring(8, mixer); // four samples
+    auto owned = mixer->CreateRing(8); // four samples
+    AudioOutputRing& ring = *owned;
     Fill(ring, {1, 2, 3, 4});
 
     uint8_t* r1 = nullptr;
@@ -84,7 +85,8 @@ TEST(AudioOutputRing, LockWrapsIntoASecondRegionAndUnlockCommitsBoth) {
 
 TEST(AudioOutputRing, RejectsBadLocksAndForeignUnlocks) {
     auto mixer = std::make_shared<AudioOutputMixer>();
-    AudioOutputRing ring(8, mixer);
+    auto owned = mixer->CreateRing(8);
+    AudioOutputRing& ring = *owned;
     Fill(ring, {1, 2, 3, 4});
     uint8_t* r1 = nullptr;
     uint8_t* r2 = nullptr;
@@ -107,8 +109,9 @@ TEST(AudioOutputRing, RejectsBadLocksAndForeignUnlocks) {
 
 TEST(AudioOutputRing, StoppedRingsHoldTheirCursorAndPlayingOnesAreSummedAndClipped) {
     auto mixer = std::make_shared<AudioOutputMixer>();
-    auto a = std::make_unique<AudioOutputRing>(8, mixer);
-    AudioOutputRing b(8, mixer);
+    auto a = mixer->CreateRing(8);
+    auto ownedB = mixer->CreateRing(8);
+    AudioOutputRing& b = *ownedB;
     Fill(*a, {30000, -30000, 100, 0});
     Fill(b, {30000, -30000, -50, 7});
 

@@ -77,11 +77,11 @@ double Seconds(Clock::duration d) {
 TEST(WavPlayback, TheFileHoldsTheFramesWhereTheyWereHeardWithSilenceAround) {
     const std::string path =
         ::testing::TempDir() + "tessora-heard-" + std::to_string(getpid()) + ".wav";
-    ::setenv("TAVRINO_PLAYBACK", ("file:" + path).c_str(), 1);
     constexpr int FRAMES = 16;
     const std::vector<int16_t> speech = MakeSpeech(FRAMES);
 
-    CPlaybackDevice device; // chooses the file output from the environment
+    CPlaybackDevice device;
+    device.SetOutputSetting("file:" + path);
     const auto openBefore = Clock::now();
     ASSERT_TRUE(device.Open()) << device.LastError();
     const auto openAfter = Clock::now();
@@ -153,15 +153,14 @@ TEST(WavPlayback, TheFileHoldsTheFramesWhereTheyWereHeardWithSilenceAround) {
 }
 
 TEST(WavPlayback, AnUnwritableFileFailsOpen) {
-    ::setenv("TAVRINO_PLAYBACK", "file:/nonexistent-folder/heard.wav", 1);
     CPlaybackDevice device;
+    device.SetOutputSetting("file:/nonexistent-folder/heard.wav");
     EXPECT_FALSE(device.Open());
     EXPECT_NE(device.LastError().find("/nonexistent-folder/heard.wav"), std::string::npos);
     EXPECT_EQ(device.CreateStream(), nullptr);
-    ::setenv("TAVRINO_PLAYBACK", "speakers", 1);
+    device.SetOutputSetting("speakers");
     EXPECT_FALSE(device.Open());
     EXPECT_NE(device.LastError().find("speakers"), std::string::npos);
-    ::unsetenv("TAVRINO_PLAYBACK");
 }
 
 } // namespace

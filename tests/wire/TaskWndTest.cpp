@@ -14,13 +14,16 @@
 
 namespace {
 
-class FakeOwner : public ITaskWndOwner {
+class FakeOwner : public ICallEventSink {
 public:
     std::vector<std::string> log;
     std::function<void(int32_t)> onStatus;
     std::function<void(const std::string&)> onConnection;
 
-    void OnTimerTick(int id) override { log.push_back("tick " + std::to_string(id)); }
+    void OnTimerTick(int id) { log.push_back("tick " + std::to_string(id)); }
+    CTaskWnd::TimerTick Ticks() {
+        return [this](int id) { OnTimerTick(id); };
+    }
     void FireStatus(int32_t code) override {
         log.push_back("status " + std::to_string(code));
         if (onStatus) {
@@ -58,7 +61,7 @@ void Drain() {
 
 class TaskWndTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(wnd.Create(&owner)); }
+    void SetUp() override { ASSERT_TRUE(wnd.Create(owner.Ticks(), &owner)); }
     FakeOwner owner;
     CTaskWnd wnd;
 };
@@ -68,11 +71,11 @@ protected:
 TEST(TaskWndLifecycle, CreateRunsThePermanentTimersAndDestroyStopsAll) {
     FakeOwner owner;
     CTaskWnd wnd;
-    EXPECT_FALSE(wnd.Create(nullptr));
+    EXPECT_FALSE(wnd.Create({}, &owner));
     wnd.StartTimer(TIMER_RESEND, 10); // no window yet: ignored
     EXPECT_FALSE(wnd.IsTimerActive(TIMER_RESEND));
 
-    ASSERT_TRUE(wnd.Create(&owner));
+    ASSERT_TRUE(wnd.Create(owner.Ticks(), &owner));
     for (int id = 0; id < CTaskWnd::kTimerCount; ++id) {
         const bool permanent = id == TIMER_RATE || id == TIMER_PENDING_AGE || id == TIMER_VAD_LEVEL;
         EXPECT_EQ(wnd.IsTimerActive(id), permanent) << "timer " << id;
@@ -151,7 +154,7 @@ TEST_F(TaskWndTest, NothingFiresAfterDestroy) {
     EXPECT_TRUE(owner.log.empty());
 
     // A new window does not resurrect the old reports.
-    ASSERT_TRUE(wnd.Create(&owner));
+    ASSERT_TRUE(wnd.Create(owner.Ticks(), &owner));
     wnd.PostStatus(50);
     Drain();
     EXPECT_EQ(owner.Reports(), std::vector<std::string>{"status 50"});
@@ -173,7 +176,7 @@ TEST_F(TaskWndTest, DestroyFromInsideAHandlerDropsTheRest) {
 TEST(TaskWndLifecycle, DeletionDropsQueuedReportsAndMayHappenInsideAHandler) {
     FakeOwner owner;
     auto wnd = std::make_unique<CTaskWnd>();
-    ASSERT_TRUE(wnd->Create(&owner));
+    ASSERT_TRUE(wnd->Create(owner.Ticks(), &owner));
     wnd->PostText(std::string(5000, 'a'), "b");
     wnd->PostConnection("10.0.0.1", 1, "x");
     wnd.reset();
@@ -182,7 +185,7 @@ TEST(TaskWndLifecycle, DeletionDropsQueuedReportsAndMayHappenInsideAHandler) {
 
     // The host may tear everything down from inside its OnConnectionEvent handler.
     wnd = std::make_unique<CTaskWnd>();
-    ASSERT_TRUE(wnd->Create(&owner));
+    ASSERT_TRUE(wnd->Create(owner.Ticks(), &owner));
     owner.onConnection = [&](const std::string&) { wnd.reset(); };
     wnd->PostConnection("10.0.0.1", 1, "x");
     wnd->PostStatus(53);

@@ -435,11 +435,10 @@ TEST(UdpSocketOpen, BindsTheConfiguredAddressOrFails) {
     EXPECT_FALSE(socket.Open(65536));
     EXPECT_FALSE(socket.IsOpen());
 
-    ::setenv("TAVRINO_BIND_ADDRESS", "not-an-address", 1);
+    socket.SetBindAddress("not-an-address");
     EXPECT_FALSE(socket.Open(0));
-    ::setenv("TAVRINO_BIND_ADDRESS", "127.0.0.1", 1);
+    socket.SetBindAddress("127.0.0.1");
     ASSERT_TRUE(socket.Open(0));
-    ::unsetenv("TAVRINO_BIND_ADDRESS");
 
     // A datagram to another loopback address must not reach a socket bound to 127.0.0.1.
     RawPeer peer;
@@ -493,10 +492,8 @@ TEST(UdpSocketFamilies, ServesBothFamiliesOnOneSocketOrWhatItCan) {
     for (const auto& [noIpv6, bind, reach, reached, unreached] : cases) {
         TestSocket socket;
         socket.noIpv6 = noIpv6;
-        ::setenv("TAVRINO_BIND_ADDRESS", bind, 1);
-        const bool opened = socket.Open(0);
-        ::unsetenv("TAVRINO_BIND_ADDRESS");
-        ASSERT_TRUE(opened);
+        socket.SetBindAddress(bind);
+        ASSERT_TRUE(socket.Open(0));
         EXPECT_EQ(socket.Reachable(), reach) << bind;
         for (const Peer& p : reached) {
             ASSERT_TRUE(p.raw->SendTo(socket.LocalPort(), Bytes({PKT_KEEPALIVE})));
