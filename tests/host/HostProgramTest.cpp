@@ -1,5 +1,5 @@
-// The TESSORAH program as a process: its command line, going online by
-// itself, and ending on SIGTERM and SIGINT as File > Exit does.
+// The TESSORAH program as a process: going online by itself, admitting a caller, and
+// SIGTERM hanging up and saving. What both stations share runs in StationProgramTest.
 #include "HostUsers.h"
 
 #include "TavrinoClient.h"
@@ -93,16 +93,6 @@ bool CallUntilConnected(TavrinoClient& caller, int hostPort, QVector<qint32>& st
 
 } // namespace
 
-TEST(HostProgram, HelpListsTheOnlineOption) {
-    Installation install;
-    ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
-    QProcess* p = install.Start({"--help"});
-    ASSERT_TRUE(p->waitForFinished(10000));
-    EXPECT_EQ(p->exitCode(), 0);
-    const QString help = QString::fromLocal8Bit(p->readAllStandardOutput());
-    EXPECT_TRUE(help.contains("--online")) << help.toStdString();
-}
-
 TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSavesWithItsOutputGone) {
     Installation install;
     ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
@@ -145,38 +135,4 @@ TEST(HostProgram, OnlineAtStartAdmitsCallersAndSigtermHangsUpAndSavesWithItsOutp
                   (QFile::ReadOther | QFile::ReadGroup),
               QFile::Permissions());
     caller.CallVoid(DISPID_UNINITIALIZE);
-}
-
-TEST(HostProgram, SigintEndsAnOfflineProgramAndSavesItsFiles) {
-    Installation install;
-    ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
-    QProcess* p = install.Start({});
-    ASSERT_TRUE(p->waitForStarted(5000));
-    QTest::qWait(1500); // let it reach its event loop
-    ::kill(static_cast<pid_t>(p->processId()), SIGINT);
-    ASSERT_TRUE(p->waitForFinished(10000));
-    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p->exitCode(), 0);
-    EXPECT_EQ(install.Read(kHostSettingsFileName),
-              "[Main]\r\nListenPortNo=" + QByteArray::number(install.hostPort) + "\r\n");
-}
-
-TEST(HostProgram, SigtermEndsTheProgramAlsoWhenItsFilesCannotBeSaved) {
-    Installation install;
-    ASSERT_TRUE(install.copied) << "missing " << install.missing.toStdString();
-    // A folder in the way of each file: neither can be replaced by a file.
-    for (const char* name : {kUserListFileName, kHostSettingsFileName}) {
-        QFile::remove(install.Path(name));
-        ASSERT_TRUE(QDir(install.Path(name)).mkpath(QStringLiteral("keep")));
-    }
-    QProcess* p = install.Start({});
-    ASSERT_TRUE(p->waitForStarted(5000));
-    QTest::qWait(1500); // let it reach its event loop
-    ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
-    // Nobody is there to close a message box: the failures go to standard error.
-    ASSERT_TRUE(p->waitForFinished(10000));
-    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
-    const QString errors = QString::fromLocal8Bit(p->readAllStandardError());
-    EXPECT_TRUE(errors.contains(install.Path(kUserListFileName))) << errors.toStdString();
-    EXPECT_TRUE(errors.contains(install.Path(kHostSettingsFileName))) << errors.toStdString();
 }

@@ -1,5 +1,6 @@
-// TESSORAR as a program: its command line, a call placed with --connect, and SIGTERM and
-// SIGINT closing it as Exit does. It runs from a scratch folder, never beside the build.
+// TESSORAR as a program: an unknown --connect name, and a call placed with --connect that
+// SIGTERM hangs up. It runs from a scratch folder, never beside the build. What both
+// stations share runs in StationProgramTest.
 #include "RemoteTestSupport.h"
 
 #include "WaitFor.h"
@@ -10,7 +11,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <csignal>
 
 namespace {
 
@@ -33,22 +33,6 @@ bool WaitForOutput(QProcess& program, QByteArray& seen, const QByteArray& text, 
             return seen.contains(text);
         },
         timeoutMs);
-}
-
-// True once the process has its own SIGINT and SIGTERM handlers in place (Linux /proc).
-bool HandlesTerminationSignals(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (!line.startsWith("SigCgt:"))
-            continue;
-        bool ok = false;
-        const qulonglong caught = line.mid(7).trimmed().toULongLong(&ok, 16);
-        const qulonglong wanted = (1ULL << (SIGINT - 1)) | (1ULL << (SIGTERM - 1));
-        return ok && (caught & wanted) == wanted;
-    }
-    return false;
 }
 
 // One scratch folder for the whole suite: later tests start from the files earlier ones left.
@@ -93,15 +77,6 @@ void RemoteProgram::StartProgram(QProcess& program, const QStringList& arguments
     program.setWorkingDirectory(m_folder);
     program.start(QDir(m_folder).filePath(QStringLiteral("TESSORAR")), arguments);
     ASSERT_TRUE(program.waitForStarted(5000));
-}
-
-TEST_F(RemoteProgram, HelpListsTheConnectOption) {
-    QProcess program;
-    StartProgram(program, {QStringLiteral("--help")});
-    ASSERT_TRUE(program.waitForFinished(10000));
-    ASSERT_EQ(program.exitCode(), 0);
-    const QByteArray help = program.readAllStandardOutput();
-    ASSERT_TRUE(help.contains("--connect <NAME>")) << help.constData();
 }
 
 TEST_F(RemoteProgram, UnknownConnectionIsRefusedBeforeAnythingIsSaved) {
@@ -157,37 +132,4 @@ TEST_F(RemoteProgram, ConnectOptionCallsAndSigtermHangsUp) {
     ASSERT_EQ(ReadAll(QDir(m_folder).filePath(QStringLiteral("TESSORAR.ini"))),
               QByteArray("[INIT]\r\nSelectItem=Demo\r\n"));
     ASSERT_TRUE(ReadAll(QDir(m_folder).filePath(QStringLiteral("Connect.dat"))).endsWith(line));
-}
-
-TEST_F(RemoteProgram, SigintClosesAnIdleStation) {
-    const QString settings = QDir(m_folder).filePath(QStringLiteral("TESSORAR.ini"));
-    Write(settings, "[INIT]\r\nSelectItem=Demo\r\nSelectItem=Other\r\n");
-    QProcess program;
-    StartProgram(program, {});
-    ASSERT_TRUE(WaitFor([&] { return HandlesTerminationSignals(program.processId()); }, 10000));
-    ::kill(static_cast<pid_t>(program.processId()), SIGINT);
-    ASSERT_TRUE(program.waitForFinished(10000));
-    ASSERT_EQ(program.exitStatus(), QProcess::NormalExit);
-    ASSERT_EQ(program.exitCode(), 0);
-    // Saved on the way out: the last of the two lines had chosen Other.
-    ASSERT_EQ(ReadAll(settings), QByteArray("[INIT]\r\nSelectItem=Other\r\n"));
-    ASSERT_EQ(QFileInfo(settings).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
-              QFileDevice::Permissions());
-}
-
-TEST_F(RemoteProgram, SigtermEndsAStationThatReportsAnUnreadableFile) {
-    // A folder where the connection list should be: its box waits for an operator who is not there.
-    const QString list = QDir(m_folder).filePath(QStringLiteral("Connect.dat"));
-    const QByteArray kept = ReadAll(list);
-    QFile::remove(list);
-    ASSERT_TRUE(QDir(list).mkpath(QStringLiteral("keep")));
-    QProcess program;
-    StartProgram(program, {});
-    ASSERT_TRUE(WaitFor([&] { return HandlesTerminationSignals(program.processId()); }, 10000));
-    program.terminate(); // SIGTERM
-    const bool ended = program.waitForFinished(10000);
-    QDir(list).removeRecursively();
-    Write(list, kept);
-    ASSERT_TRUE(ended);
-    ASSERT_EQ(program.exitStatus(), QProcess::NormalExit);
 }
