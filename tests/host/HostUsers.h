@@ -3,7 +3,6 @@
 
 #include "ApplicationName.h"
 #include "LocalText.h"
-#include "NoProxy.h"
 #include "StationTestSupport.h"
 #include "modHost.h"
 
@@ -18,13 +17,4 @@ inline void ClearUsers() {
 inline UserRecord User(const QString& name, const QString& password, qint16 disabled = 0,
                        const QString& description = {}) {
     return UserRecord{name, password, disabled, description};
-}
-
-// For the test programs elsewhere that keep a main of their own; the host's use the shared one.
-inline int RunHostTests(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("TESSORA-H"));
-    UseNoProxy();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -160,7 +160,3 @@ TEST_F(HostDesktop, NoTrayLeavesTheWindowAsItIs) {
     QTest::qWait(300);
     EXPECT_TRUE(form->isVisible()) << "minimised, not hidden";
 }
-
-int main(int argc, char** argv) {
-    return RunHostTests(argc, argv);
-}
