@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AdmissionLimiter: the host's brake on password guessing, by the caller's address.
 #include "AdmissionLimiter.h"
 

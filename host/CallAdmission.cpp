@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CallAdmission: the host's decision on every announced caller.
 #include "CallAdmission.h"
 

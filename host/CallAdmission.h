@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CallAdmission: the host's decision on every announced caller: the user list, the
 // brakes on guessing, stated or encrypted acceptance, and the users pinned to
 // encrypted calls.

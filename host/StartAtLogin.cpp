@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run > "Start at Login": an XDG autostart entry for the host.
 #include "StartAtLogin.h"
 

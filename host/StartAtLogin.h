@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run > "Start at Login": an XDG autostart entry that starts the host online in the tray
 // when its user logs in to the desktop.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Edits one user of the list: name, password twice, description, disable flag.
 #pragma once
 

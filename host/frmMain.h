@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host station's main window: online and offline, the listen port,
 // call admission from the user list, the status line and the lamps.
 #pragma once

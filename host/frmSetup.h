@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user list window: every user in a list, with add, edit, delete and
 // enable/disable.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TESSORAH, the host station: waits for calls on its UDP port and admits
 // the callers of its user list.
 #include "SignalWatcher.h"

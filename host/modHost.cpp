@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's user list: records, lookup by name and password, and the two
 // files in the program's folder that keep the list and the listen port.
 #include "modHost.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's options kept in the user's own configuration.
 #include "modHostOptions.h"
 

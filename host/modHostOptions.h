@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's options kept in the user's own configuration ("HALVORN Corporation/
 // TESSORA-H.conf" under $XDG_CONFIG_HOME): what the operator chose from the Run menu,
 // and the users pinned to encrypted calls. Never in the host's stated files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's pictures, drawn at run time: the lamps and the disabled-user mark.
 #include "modPictures.h"
 

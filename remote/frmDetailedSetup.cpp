@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog that adds one stored connection or edits an existing one.
 #include "frmDetailedSetup.h"
 

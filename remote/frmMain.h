@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main window of the remote station: choose a stored connection, call the host, show the
 // outcome and the activity lamps.
 #pragma once

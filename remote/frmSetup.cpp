@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog that lists the stored connections and adds, edits and deletes them.
 #include "frmSetup.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TESSORAR, the remote station: starts the main window, optionally calls a stored connection
 // at once, and closes as Exit does on SIGINT or SIGTERM.
 #include "SignalWatcher.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Each stored connection's choices about encrypted calls.
 #include "modConnectionSecurity.h"
 

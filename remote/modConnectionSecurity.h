@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Each stored connection's choices about encrypted calls, kept in the user's own
 // configuration ("HALVORN Corporation/TESSORA-R.conf" under $XDG_CONFIG_HOME), never in
 // Connect.dat, whose layout older stations read too. Keyed by the connection's name,

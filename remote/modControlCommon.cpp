@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The remote station's connection list and last used connection, in memory and on disk.
 #include "modControlCommon.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The remote station's stored connections and last used connection, and the small helpers
 // every remote window uses.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds TESSORA into $BUILD_DIR (default build/).
 # Extra arguments go to the CMake configure step.
 set -euo pipefail

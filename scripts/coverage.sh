@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Line and branch coverage of control/, common/, host/ and remote/ by the whole CTest
 # suite (gcovr): builds into build-cov/ with gcov counters, runs every test there and
 # prints one table per folder. Run by hand; the suite's own command is scripts/test.sh.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The main job: a real call between TESSORAH and TESSORAR on this computer.
 #
 # Each station runs in its own process, from its own folder in a scratch

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what TESSORA needs to build, test and run on Debian 12.
 # Idempotent: when every package is already there it prints nothing and
 # touches nothing.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # Helpers for runs of the two real station programs side by side on this
 # computer: the demo call, the end-to-end tests and the call benchmark.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as an operator gets it:
 #   1. builds it (scripts/package.sh);
 #   2. checks it with lintian: no errors;

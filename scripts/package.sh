@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package with dpkg-buildpackage -b -us -uc and leaves
 # tessora_<version>_<arch>.deb in $PACKAGE_DIR (default build-deb/); prints
 # its path as the last line.

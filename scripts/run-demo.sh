@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up a fresh Debian 12 machine, builds TESSORA and runs its main job: a
 # real call between the host station TESSORAH and the remote station TESSORAR.
 set -euo pipefail

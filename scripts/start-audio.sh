@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts a PulseAudio daemon with two null sinks and two null sources, reached by
 # ALSA's "default" device through the pulse plugin, for machines without a
 # sound card. Source it, so that XDG_RUNTIME_DIR reaches the caller:

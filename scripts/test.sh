@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up a fresh Debian 12 machine and runs every test of TESSORA:
 #   1. installs what is missing (apt-get),
 #   2. starts a PulseAudio daemon with null devices for the ALSA paths,

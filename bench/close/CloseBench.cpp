@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hang-up and offline times: how long Disconnect + UnInitialize keep the calling thread (a
 // station's window) from its events, on each kind of microphone and speaker. Offline: a host
 // online without a call goes offline. HangUp: one side of a standing call hangs up while voice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPU time per 120 ms voice frame for the codec's encode and decode, beside raw libgsm (the floor).
 #include "CAcmCodec.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of the payload cipher per voice packet, and of its parts.
 #include "CBlowfish.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end call benchmark, run by hand (not part of the test suite):
 #
 #   BUILD_DIR=build bash bench/e2e/call-bench.sh [SECONDS]

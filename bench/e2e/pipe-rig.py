@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Real-time rig between PulseAudio pipe devices, for measuring delay on the ALSA path.
 
     pipe-rig.py --said SAID.wav --mic MIC_FIFO --speaker SPK_FIFO --heard HEARD.wav --seconds N

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPU per 120 ms capture buffer: the echo canceller, the noise suppressor and the codec, and the
 // whole capture path (clean, encode, detect) with the canceller on and off.
 #include "CAcmCodec.h"

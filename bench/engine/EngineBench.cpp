@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Engine benchmarks: the per-frame send and receive paths on real speech beside raw libgsm, and the
 // state machine under floods.
 #include "CAcmCodec.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # control-memory.sh: peak resident memory and CPU share of each side of a call between two tavrino-console processes.
 #
 #   bench/engine/control-memory.sh [BUILD_DIR] [SECONDS] [plain|encrypted]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of the encrypted call: one handshake on each side, one voice packet sealed and opened.
 #include "CSecureCallee.h"
 #include "CSecureCaller.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loads the voice control TavrinoStandard from the programs' folder, as a
 // station embeds it, and calls it by dispatch id. The control's three events
 // come out as this object's signals, on the owner's thread.

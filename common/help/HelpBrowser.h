@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page pane of the help viewer: shows the pages of one help collection.
 #pragma once
 

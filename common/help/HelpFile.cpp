@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a compiled help collection: its pages, contents, index and context map.
 #include "HelpFile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help window: one per process, showing a compiled help file's pages.
 #include "HelpViewer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The about box: program, version, the computer's own address, rights.
 #include "frmAbout.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens the station's help file at its contents, its index or a window's topic.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The computer's own addresses as text, for the operator to tell the other station.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's choice of microphone, speaker and voice cleaning, kept in the user's own configuration.
 #include "AudioSettings.h"
 

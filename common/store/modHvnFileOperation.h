@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File existence as the stations check it before reading a settings file,
 // the folder where a station keeps its files, and how they are written.
 #pragma once

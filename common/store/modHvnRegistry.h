@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The language setting, read from the machine-wide settings store that an
 // installation writes. The programs only ever read it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The credentials a caller sends with its call request.
 #include "modUserData.h"
 

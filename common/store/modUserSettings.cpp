@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operator's own options of a station, kept in the user's configuration.
 #include "modUserSettings.h"
 

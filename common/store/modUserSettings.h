@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operator's own options of a station, kept in the user's configuration
 // ("HALVORN Corporation/TESSORA-H.conf" or ".../TESSORA-R.conf" under $XDG_CONFIG_HOME),
 // never in the station's files.

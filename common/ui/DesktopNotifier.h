@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Desktop notifications through the freedesktop notification service (D-Bus
 // org.freedesktop.Notifications), each kind switched on or off by the operator.
 #pragma once

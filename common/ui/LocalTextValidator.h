@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry of text that the stations store and send in the locale's 8-bit
 // encoding: what that encoding cannot hold is refused as it is typed or
 // pasted, and the operator is told why, instead of a "?" turning up later.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the two stations' Setup dialogs share: a list in report view inside a
 // frame, the Add, Edit, Delete and Close buttons, and a context menu that opens
 // on a right click, Shift+F10 or the Menu key. Each station fills the list,

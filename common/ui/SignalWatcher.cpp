@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns SIGINT and SIGTERM into a Qt signal on the main thread, so that a
 // station ends as its Exit command does (hang-up sent, files saved).
 #include "SignalWatcher.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a station shows on the desktop beside its window.
 #include "StationDesktop.h"
 

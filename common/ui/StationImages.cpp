@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stations' icons and the maker's logo, built into the programs.
 #include "StationImages.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A station's icon in the desktop's system tray.
 #include "StationTray.h"
 

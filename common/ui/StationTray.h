@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A station's icon in the desktop's system tray: its picture and tooltip tell the call's
 // state, its menu shows or hides the window, starts or ends the station's side and exits.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the host's and the remote's main windows share.
 #include "StationWindow.h"
 

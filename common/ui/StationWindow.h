@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the host's and the remote's main windows share: the voice control and
 // its session (initialise, hang up, teardown), the File, Run and Help menus,
 // the activity lamps, the status line and the traffic log, the object-error

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Audio Settings dialog: microphone and speaker, a live input level, a speaker test, voice cleaning.
 #include "frmAudioSettings.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The timed message window: an exclamation icon and one message, above all windows.
 #pragma once
 

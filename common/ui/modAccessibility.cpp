@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a screen reader says about the stations' windows where Qt finds nothing to say by itself.
 #include "modAccessibility.h"
 

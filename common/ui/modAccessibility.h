@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a screen reader says about the stations' windows where Qt finds nothing to say by
 // itself: the pictures, and the lists and meters that no caption of theirs names. Every text
 // is in the active language, set when the window applies its language.

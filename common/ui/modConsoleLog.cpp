@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One line per event of a station on standard output.
 #include "modConsoleLog.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stations' texts for the voice control's status codes and object errors.
 #include "modControlMessages.h"
 

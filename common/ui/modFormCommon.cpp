@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fonts and text-box behaviour that every station window sets up when it loads.
 #include "modFormCommon.h"
 

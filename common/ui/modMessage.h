@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message boxes captioned with the program title, and the timed message window.
 #pragma once
 

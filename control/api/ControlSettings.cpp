@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ControlSettings: what the environment says about the control's devices and socket.
 #include "ControlSettings.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text in the locale's 8-bit encoding, converted by the C library's iconv,
 // which stops at the exact byte where a sequence does not decode.
 #include "LocalText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text in the locale's 8-bit encoding, as the control's strings, the wire and
 // the stations' files carry it. The control and the stations convert with the
 // same code, so a string handed from one to the other keeps its bytes.

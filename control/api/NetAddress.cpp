@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // NetAddress: IP addresses of either family, read, written and compared one way.
 #include "NetAddress.h"
 

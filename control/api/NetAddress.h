@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // NetAddress: IP addresses of either family as the control and the stations read,
 // write and compare them. Addresses travel as text everywhere (methods, events,
 // files), and an IPv6 address has many spellings, so every comparison of two

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The public face of the voice control TavrinoStandard: what a hosting
 // program may include. Dispatch ids, status codes and object errors are part
 // of the interface and never change; the stations bind late through

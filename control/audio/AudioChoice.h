@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the user chose for the next call's audio, what went wrong with it, and the input level.
 #pragma once
 

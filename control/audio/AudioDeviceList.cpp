@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The microphones and speakers a person can choose: the sound server's, else ALSA's.
 #include "AudioDeviceList.h"
 

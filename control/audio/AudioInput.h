@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A capture device that fills buffers it is handed, in the manner of wave-in.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Buffer queue and device thread shared by the capture inputs; subclasses only read samples.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chooses the capture input (ALSA, WAV file or silence) from a setting or the environment.
 #include "AudioInputFactory.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real-time clock for inputs without a device clock: a deadline for each buffer by its length.
 #pragma once
 

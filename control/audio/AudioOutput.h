@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An audio output device that hands out looping playback buffers.
 #pragma once
 

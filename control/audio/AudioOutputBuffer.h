@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A looping, lockable output buffer with a play cursor: what playback asks of a sound device.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chooses the audio output backend from a setting such as TAVRINO_PLAYBACK.
 #include "AudioOutputFactory.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sums the playing output buffers of one device into the periods its device thread writes.
 #pragma once
 

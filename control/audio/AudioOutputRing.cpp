@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The looping output buffer shared between the owner's thread and a device thread.
 #include "AudioOutputRing.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Base of the output backends: a device thread that streams the mixed buffers period by period.
 #include "AudioOutputStreamer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wakes a device thread from its wait on a device the moment its owner stops it.
 #pragma once
 

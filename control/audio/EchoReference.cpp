@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the output devices of this process last handed to their sinks: the echo canceller's
 // reference.
 #include "EchoReference.h"

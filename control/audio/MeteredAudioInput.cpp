@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wraps a capture input so that every filled buffer also moves the input level meter.
 #include "MeteredAudioInput.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Optional log of when file-backed audio devices start, for measuring delay on the audio itself.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CCallCandidates: the addresses a call is placed to, brought in one after another.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CCallEngine: the call state machine of the voice control and the owner of its socket and media.
 #include "CCallEngine.h"
 

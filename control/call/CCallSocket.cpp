@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CCallSocket: the control's UDP socket, handing every received datagram to its owner.
 #include "CCallSocket.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPendingCallList: incoming call requests that have been announced but not yet answered.
 #pragma once
 

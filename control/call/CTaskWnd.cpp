@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CTaskWnd: timers by id and the posted delivery of status, text and connection reports.
 #include "CTaskWnd.h"
 

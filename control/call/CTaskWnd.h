@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CTaskWnd: the control's timers and the delivery of its reports on the owner's thread.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receiver of the call engine's three reports (the control's event sink).
 #pragma once
 

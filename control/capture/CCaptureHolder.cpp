@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts and stops the capture thread and forwards mute, sensitivity and detector ticks to it.
 #include "CCaptureHolder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Removes the loudspeaker's echo and steady noise from captured buffers, before they are encoded.
 #include "CEchoCanceller.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capture worker: records 120 ms buffers, encodes them, runs the detector, sends frames.
 #include "CMicDeviceThread.h"
 

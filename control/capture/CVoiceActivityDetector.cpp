@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Voice activity detector: frame level, threshold recalibrated each second, silent flag.
 #include "CVoiceActivityDetector.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receiver of captured voice frames (the call engine), called on the capture thread.
 #pragma once
 

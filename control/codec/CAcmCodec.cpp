@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GSM 06.10 conversion stream over libgsm in WAV49 mode (format tag 0x0031 packing).
 #include "CAcmCodec.h"
 

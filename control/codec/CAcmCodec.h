@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One GSM 06.10 stream (WAV49 packing): 1920-byte PCM voice frames to 195 bytes or back.
 #pragma once
 

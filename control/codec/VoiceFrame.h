@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sizes of one voice frame, on every side of the codec.
 #pragma once
 

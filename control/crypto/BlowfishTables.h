@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Initial Blowfish P-array and S-boxes (fractional hexadecimal digits of pi).
 #pragma once
 

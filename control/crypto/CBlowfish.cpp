@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Blowfish payload cipher: key schedule, block functions, ECB with zero padding.
 #include "CBlowfish.h"
 

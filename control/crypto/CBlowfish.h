@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Blowfish payload cipher: ECB with zero padding, little-endian 32-bit halves.
 #pragma once
 

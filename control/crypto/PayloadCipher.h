@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PayloadCipher: how a text or voice payload is encrypted for the wire.
 #pragma once
 

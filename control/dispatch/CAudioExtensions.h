@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control's audio extensions: device list and choice, input level, device tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CEventSink: hands the call engine's three reports on to the control's events, as text.
 #include "CEventSink.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CTavrinoStandardCtrl: the control as a host sees it: late-bound methods and three events.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TavrinoStandardPlugin: the control module's root object; creates controls for a host.
 #pragma once
 

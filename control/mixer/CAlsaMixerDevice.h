@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ALSA simple-mixer device: the elements of one control device, opened per lookup.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Microphone boost: the first mixer element named like a gain or boost, one call at a time.
 #include "CMicBoost.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Microphone volume: capture volume of Capture, else Mic; one call at a time.
 #include "CMicVolume.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finds one volume element on a freshly opened mixer and reads or writes it on the 0..255 scale.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One opened mixer device as the volume and boost lookups see it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control's mixer methods: speaker and microphone volume, microphone boost.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which mixer element plays speaker volume, microphone volume and microphone boost.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's 0..255 volume scale, its input rules, and its mapping onto an element's range.
 #include "MixerScale.h"
 

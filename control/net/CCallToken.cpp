@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CCallToken: taking, writing and reading the 8-byte call token.
 #include "CCallToken.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CCallToken: the 8-byte identity of one call request (calendar seconds, random count).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CUdpSocket: non-blocking POSIX UDP socket with a send queue and traffic counters.
 #include "CUdpSocket.h"
 

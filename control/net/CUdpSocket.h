@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CUdpSocket: the control's one UDP socket, with its send queue and traffic counters.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Packets: writing and bounds-safe reading of the packet payloads.
 #include "Packets.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Packets: the packet types of the wire protocol, and writing and reading their payloads.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays received voice: opens the audio output and runs the looping-buffer playback streams.
 #include "CPlaybackDevice.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSecureCaller: the calling station's side of the CPace exchange.
 #include "CSecureCaller.h"
 

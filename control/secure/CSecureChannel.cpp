@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSecureChannel: the sealed packets of one encrypted call, a key per direction and
 // a replay window.
 #include "CSecureChannel.h"

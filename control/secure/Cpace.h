@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cpace: the steps of CPace over ristretto255 with SHA-512 (CPACE-RISTR255-SHA512,
 // initiator-responder), and the call keys derived from its session key.
 #pragma once

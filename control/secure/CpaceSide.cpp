@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CpaceSide: what the caller and the callee compute the same way in the exchange.
 #include "CpaceSide.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SecretBytes: the wipe behind every key buffer.
 #include "SecretBytes.h"
 

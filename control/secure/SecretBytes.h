@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SecretBytes: a fixed-size buffer for key material, wiped when it goes.
 #pragma once
 

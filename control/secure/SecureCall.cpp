@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SecureCall: the start of libsodium and the sid of the short secure packets.
 #include "SecureCall.h"
 

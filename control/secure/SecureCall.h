@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SecureCall: sizes and identifiers of the encrypted call, and the start of libsodium.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeps the host's listen port forwarded on the home router while the host is online.
 #include "CPortMapper.h"
 

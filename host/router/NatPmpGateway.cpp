@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The home router reached through NAT-PMP (libnatpmp), for routers without UPnP.
 #include "NatPmpGateway.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The home router reached through NAT-PMP, for routers without UPnP; and the
 // router found by whichever way answers first.
 #pragma once

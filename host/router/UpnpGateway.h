@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The home router as the port mapper sees it: find it, ask it to forward a
 // UDP port to this machine, check and remove that forwarding. One narrow
 // interface, so the mapper's rules can be driven by a fake router, and one

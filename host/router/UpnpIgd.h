@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UpnpIgd: one Internet Gateway Device found by UPnP discovery, as miniupnpc describes it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UpnpPinholeGateway: the home router's IPv6 firewall reached through miniupnpc.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's side of the router port: option, texts and the mapper.
 #include "modRouterPort.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's side of the router port: the operator's on/off choice, the texts
 // that tell what became of the port, and the mapper the host runs.
 #pragma once

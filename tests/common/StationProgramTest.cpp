@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Both station programs as processes, one suite run against each: the command line, and
 // SIGINT and SIGTERM ending an idle station as File > Exit does, also when its files are in
 // the way. Each runs from a scratch folder of its own, never beside the build.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Media call tests: two tavrino-console processes hold real calls on loopback, judged on what each
 // side hears.
 #include "ConsoleProcess.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A whole call between the two real programs, hung up by the remote: both
 # sides get connected, both talk at once and each hears the other, a second
 # caller is told the host is busy without disturbing the call, and when the

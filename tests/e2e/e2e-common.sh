@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash disable=SC2034
 # Shared part of the end-to-end tests; sourced by each test, which is run as
 #   bash TEST.sh BUILD_DIR

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The far end must not hear itself: the host's loudspeaker and microphone are PulseAudio
 # pipe devices joined by audio-room's echo path, and what the remote hears of its own voice
 # must be 25 dB quieter with the host's canceller on (the ALSA default) than off: 34 to 39 dB

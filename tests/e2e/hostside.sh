@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The host ends the call. First as its operator does it: F5 (Run > Offline)
 # in the host's window, which runs under a virtual X display, pressed as a
 # real key with xdotool; the remote learns that the host hung up, while the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A call over a bad network link: 5 % of the datagrams lost in each direction,
 # the others delayed by 10 to 50 ms (jitter 40 ms). The call still sets up,
 # stays up (no "connection lost") and the speech still arrives both ways.

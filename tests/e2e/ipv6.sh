@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A call over IPv6 alone: host and remote each in a network namespace of its
 # own with no IPv4 address at all (not even on loopback), joined by a veth
 # pair. The host binds no address (its one socket serves both families); the

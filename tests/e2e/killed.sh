@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A host that dies in the middle of a call (SIGKILL: no hang-up is sent).
 # The remote notices by supervision alone: "connection is lost" 15 to 30 s
 # after the host fell silent (a 15 s check that finds no keep-alive or voice

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Callers the host does not admit. A disabled user ("Blocked") is refused at
 # once: the host cancels the request and the remote reports the rejection. A
 # user the host does not know ("Stranger") gets no answer at all: the remote

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A host behind a real home router (miniupnpd over nftables NAT, in network
 # namespaces) opens its port by UPnP; the remote knows only the router's
 # public address. Without the forwarding the call times out, with it speech

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Encrypted calls between the two real programs, through a relay that records
 # every datagram: the call connects encrypted and speech arrives both ways,
 # while no datagram holds the password or "ID=", and after the handshake every

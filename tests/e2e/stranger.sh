@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A third party floods both stations with every datagram of a call and with
 # password guesses. The call connects the right user and carries both sides'
 # speech, unmixed; the guesser is blocked; the stranger gets only what any

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fuzz_engine: arbitrary packets, method calls, ticks and voice frames through the state machine.
 #include "CCallEngine.h"
 #include "Packets.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fuzz_receive: arbitrary datagrams through the socket's receive handling and every packet reader.
 #include "CUdpSocket.h"
 #include "Packets.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The brake on password guessing: counted per attempt, blocking, forgetting, bounded.
 #include "AdmissionLimiter.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's admission without a window: user lookup, pins, the policy and both brakes.
 #include "CallAdmission.h"
 #include "HostUsers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Call admission end to end: the host window answers real call requests that
 // a second control, loaded here, sends to it over loopback.
 #include "HostUsers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user list dialogs: list contents, add and edit with the OK rule and the
 // "&" refusal, delete, enable/disable, the context menu and the user limit.
 #include "HostUsers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's main window against the real control: captions in both
 // languages, the port field, going online and offline, the status table and
 // its resets, the lamps, and what is saved at exit.

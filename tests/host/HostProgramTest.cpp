@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The TESSORAH program as a process: going online by itself, admitting a caller, and
 // SIGTERM hanging up and saving. What both stations share runs in StationProgramTest.
 #include "HostUsers.h"

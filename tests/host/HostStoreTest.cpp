@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user list store: lookup, add and delete, and the two files with their
 // layouts, damaged contents and failed saves.
 #include "HostUsers.h"

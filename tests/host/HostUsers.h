@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What only the host tests share: the user table, and the program name their windows carry.
 #pragma once
 

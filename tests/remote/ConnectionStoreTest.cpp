@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The remote station's connection list and settings files: layout, reading, damaged input,
 // safe saving, and the add and delete rules.
 #include "RemoteTestSupport.h"

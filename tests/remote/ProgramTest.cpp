@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TESSORAR as a program: an unknown --connect name, and a call placed with --connect that
 // SIGTERM hangs up. It runs from a scratch folder, never beside the build. What both
 // stations share runs in StationProgramTest.

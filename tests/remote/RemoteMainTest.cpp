@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The remote main window against a real host control in its own process: the connect flow,
 // every ending status, the user data on the wire, incoming calls, start-up and closing.
 #include "RemoteTestSupport.h"

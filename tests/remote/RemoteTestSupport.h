@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the remote station's tests: a sandbox with an empty connection store,
 // stored records, and a host station's control in its own process.
 #pragma once

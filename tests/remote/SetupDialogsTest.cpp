@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection setup dialogs: the OK rule, what the fields accept, add and edit, the list,
 // its limit and its context menu, in both languages.
 #include "RemoteTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ending statuses that time brings: the call set-up running out (20 s) and an established
 // call going silent. The control's clocks are the engine tests' (on their virtual clock); here
 // the window meets the real control, and only one case waits for the real time-out.

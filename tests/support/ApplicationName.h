@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program name that a station's main() gives its application, for the test programs that
 // drive that station's windows: message boxes carry it as their title.
 #pragma once

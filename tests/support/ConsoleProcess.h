@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One tavrino-console process from the test's program folder, fed on standard
 // input, its output collected line by line. Waits keep the test's event loop
 // running, so a window under test in this process goes on working.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sockets in the tests reach loopback addresses only, never through a proxy.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RawPeer: a plain POSIX UDP peer on 127.0.0.1 or ::1, for every test that plays a station by hand.
 #include "RawPeer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One hostile station file through a store's load and save, as a station runs
 // them at start and exit: what is shown, what is written, the original kept
 // beside it byte for byte, and the message naming it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the station tests, whichever framework runs them: a
 // window's parts by name, a private program folder, the language setting,
 // recorded message boxes, modal dialogs driven, waiting on the event loop.

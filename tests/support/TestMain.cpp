@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one entry point of the test programs: GoogleTest inside a Qt application.
 #include "NoProxy.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WaitFor: the one way a test waits for something that its event loop brings about.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A loudspeaker-to-microphone path: bulk delay, a few reflections and the room's noise.
 #include "EchoPath.h"
 

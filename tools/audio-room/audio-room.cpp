@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // audio-room: a loudspeaker and a microphone in one room, between two FIFOs, in real time.
 //
 //   audio-room --speaker FIFO --mic FIFO [--delay-ms 20] [--gain 0.5] [--noise-dbfs -60]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ConsoleSession: runs tavrino-console's commands from standard input against one loaded control.
 #include "ConsoleSession.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ConsoleSyntax: the line syntax of tavrino-console: parsing command lines and quoting strings.
 #include "ConsoleSyntax.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tavrino-console: a command-line container for the voice control, driven from standard input.
 #include "ConsoleSession.h"
 #include "TavrinoClient.h"

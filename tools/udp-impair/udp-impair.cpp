@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // udp-impair: a UDP relay that loses and delays datagrams, standing in for a
 // bad network link between two stations in the end-to-end tests (the kernel
 // here has no netem queueing discipline).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // udp-stranger: a third party on the network that sends stations datagrams of
 // its own choosing, for the end-to-end tests and for trying attacks by hand.
 //

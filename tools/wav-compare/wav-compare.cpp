@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // wav-compare: how closely a recording of what was heard matches what was
 // said, and how late it came, measured on the audio itself.
 //

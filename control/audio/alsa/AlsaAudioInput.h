@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture input on an ALSA PCM device: S16_LE, mono, 8000 Hz, in 20 ms periods.
 #pragma once
 

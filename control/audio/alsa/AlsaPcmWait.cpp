@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Waits on an ALSA PCM until it is ready, or until its device thread is told to stop.
 #include "AlsaPcmWait.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output that plays nothing: the play cursors advance in real time and the audio is dropped.
 #pragma once
 

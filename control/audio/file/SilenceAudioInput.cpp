@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture input that records silence in real time, for machines without a microphone.
 #include "SilenceAudioInput.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture input that plays a WAV file as the microphone, in real time, looping at its end.
 #include "WavFileAudioInput.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output that writes what a listener would hear, in real time, to a 16-bit mono 8 kHz WAV file.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture input on a PulseAudio source, named or the server's default.
 #include "PulseAudioInput.h"
 

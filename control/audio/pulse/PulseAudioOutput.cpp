@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output to a PulseAudio sink, named or the server's default.
 #include "PulseAudioOutput.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Asks the PulseAudio server (or PipeWire's PulseAudio service) which devices it has.
 #include "PulseServer.h"
 

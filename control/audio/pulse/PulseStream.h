@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One voice stream on the PulseAudio server, read or written with time-outs.
 #pragma once
 

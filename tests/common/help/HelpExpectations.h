@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the four help files must hold: their names, context numbers and topics.
 #pragma once
 

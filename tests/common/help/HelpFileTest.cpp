@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built help files: context map, contents, index, links and language.
 #include "HelpBrowser.h"
 #include "HelpFile.h"

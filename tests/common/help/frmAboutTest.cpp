@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The about box: captions and labels in both languages, the address line, keys.
 #include "frmAbout.h"
 #include "HelpExpectations.h"

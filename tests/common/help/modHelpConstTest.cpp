@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ShowHelp's commands, the help viewer they drive, and the help file chosen by language.
 #include "modHelpConst.h"
 #include "HelpExpectations.h"

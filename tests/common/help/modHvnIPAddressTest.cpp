@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Local address lookup: formatting, the loopback rule and the system resolver.
 #include "modHvnIPAddress.h"
 #include "modHvnRegistry.h"

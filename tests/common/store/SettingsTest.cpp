@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File existence and the language value read from the machine-wide settings.
 #include "modHvnFileOperation.h"
 #include "modHvnRegistry.h"

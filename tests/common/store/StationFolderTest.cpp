@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder a station keeps its files in, and the first start there.
 #include "modHvnFileOperation.h"
 

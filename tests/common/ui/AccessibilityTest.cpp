@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every window and dialog of a station, in both languages, read as a screen reader reads
 // it (QAccessible interfaces): each interactive widget and menu item has a name, each picture
 // a name and a description. Built once per station (TESSORA_STATION_HOST or _REMOTE).

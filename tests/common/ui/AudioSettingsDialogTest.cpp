@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Audio Settings dialog against a private PulseAudio daemon: the list, the meter, the
 // choice saved, reloaded and used by the next Initialize.
 #include "AudioSettings.h"

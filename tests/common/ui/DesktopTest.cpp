@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host on a desktop of its own (desktop-session.sh: Xvfb, a private session bus, dunst
 // and, unless --no-tray, trayer): the tray icon through offline, online, a call and the
 // hang-up; the call's two notifications, none while the window is in front; the lamps'

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fonts, select-all and focus handlers, message boxes, the timed message
 // window and the signal watcher shared by both stations.
 #include "ApplicationName.h"

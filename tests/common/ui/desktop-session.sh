@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command on a desktop of its own: Xvfb on a free display, a private session bus,
 # the notification server dunst and (unless --no-tray) the X11 tray trayer. Stops them all
 # at the end and exits with the command's status.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Addresses of either family: the one comparison and the one text of each (what an address
 // field takes: tests/remote/SetupDialogsTest.cpp).
 #include "NetAddress.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Call state machine tests: the engine driven at full speed through fake socket, timers, reports.
 #include "FakeCallEngine.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FakeCallEngine: a call engine whose socket, timers and reports are fakes driven by a test clock.
 #pragma once
 

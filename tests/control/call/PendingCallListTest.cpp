@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pending-call list tests: matching by address, refresh, ageing and the bound against floods.
 #include "CPendingCallList.h"
 

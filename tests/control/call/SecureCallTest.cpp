@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Encrypted calls in the call state machine: two engines on the virtual clock.
 #include "FakeCallEngine.h"
 

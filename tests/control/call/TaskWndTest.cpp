@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CTaskWnd: timers by id, report delivery from the event loop, the announcement guard.
 #include "CTaskWnd.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture through the real ALSA default device (a PulseAudio null source on headless machines).
 #include "CCaptureHolder.h"
 #include "CaptureTestSupport.h"

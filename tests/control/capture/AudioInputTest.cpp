@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the capture inputs: choice by setting, the WAV file input, silence, and device failure.
 #include "CaptureTestSupport.h"
 #include "GsmTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the capture thread through its holder: WAV microphone, mute, stop, detector.
 #include "CCaptureHolder.h"
 #include "CMicDeviceThread.h"

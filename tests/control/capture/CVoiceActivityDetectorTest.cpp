@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the voice activity detector with scripted frames and ticks.
 #include "CVoiceActivityDetector.h"
 #include "CaptureTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture test fakes: a recording frame sink, an input scripted by the test, a buffer log.
 #include "CaptureTestSupport.h"
 

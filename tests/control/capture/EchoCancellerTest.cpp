@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The canceller of the capture path in a synthetic room: far-end speech through an echo
 // path into the microphone, with noise, and a near-end talker in a double-talk window.
 #include "CEchoCanceller.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the GSM codec: frame sizes, state across frames, and agreement with ffmpeg's decoder.
 #include "CAcmCodec.h"
 #include "GsmTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test helpers for voice audio: test signals, byte conversion, correlation, WAV files, ffmpeg.
 #pragma once
 

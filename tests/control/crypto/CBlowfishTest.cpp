@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the payload cipher against published vectors and OpenSSL's Blowfish.
 #include "CBlowfish.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Control tests: two plugin-loaded controls talking on loopback through the dispatch interface.
 #include "ControlTestSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Control test helpers: a station that loads the plugin and records its events; the raw
 // peer's datagrams as byte arrays.
 #pragma once

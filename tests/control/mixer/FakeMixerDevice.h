@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A mixer device in memory, with failures on demand, for the lookup tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the mixer methods on the real ALSA simple mixer (PulseAudio's, in CI).
 #include "MixerControl.h"
 #include "CAlsaMixerDevice.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the volume scale, the element choice and the mixer methods over a fake mixer.
 #include "FakeMixerDevice.h"
 #include "MixerControl.h"

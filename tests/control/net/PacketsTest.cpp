@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Payload layouts of the wire protocol and the bounds of their readers.
 #include "Packets.h"
 #include "RawPeer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CUdpSocket on real UDP over 127.0.0.1: bytes on the wire, receive path, send queue, counters.
 #include "CUdpSocket.h"
 #include "Packets.h"

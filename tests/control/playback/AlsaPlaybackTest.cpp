@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playback through the real ALSA output, heard back from the PulseAudio sink's monitor.
 #include "CPlaybackDevice.h"
 #include "CPlaybackStream.h"

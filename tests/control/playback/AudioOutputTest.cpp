@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output layer: looping buffer regions, mixing, the null backend, device loss, the factory.
 #include "AlsaAudioOutput.h"
 #include "AudioOutputFactory.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The playback algorithm against a fake looping buffer whose play cursor the test moves.
 #include "CPlaybackDevice.h"
 #include "CPlaybackStream.h"

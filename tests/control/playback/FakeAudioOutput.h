@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scripted audio output for the playback tests: the test moves the play cursor.
 #pragma once
 

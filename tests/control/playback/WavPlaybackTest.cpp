@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playback through the WAV file output: the file is a time line of what a listener hears.
 #include "CPlaybackDevice.h"
 #include "CPlaybackStream.h"

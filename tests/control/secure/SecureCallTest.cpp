@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the encrypted call: published and own vectors, both sides' exchange, the window.
 #include "CSecureCallee.h"
 #include "CSecureCaller.h"

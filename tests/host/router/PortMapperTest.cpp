@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The router port mapper against a fake router: what it reports, what it
 // leaves on the router (forwarding and IPv6 pinhole), and that a router that
 // never answers cannot hold it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tavrino-console tests: the line protocol, run as a separate process fed on standard input.
 #include "ConsoleProcess.h"
 #include "RawPeer.h"

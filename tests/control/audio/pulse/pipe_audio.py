@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Real-time ends of PulseAudio pipe devices, for the device tests.
 
 feed FIFO WAV SECONDS   writes the WAV's 8 kHz samples into a pipe source, looping, in real time

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Devices of a private PulseAudio server chosen by name through the control's extensions, in a
 # call between two consoles: the list, speech both ways, a missing device, a microphone
 # unplugged mid-call, the server killed mid-call. Usage: pulse-call.sh BIN_DIR DATA_DIR
