@@ -60,25 +60,27 @@ void StationDesktop::ToggleShown(bool active) {
         m_tray->SetState(State::Calling, m_peerName());
 }
 
+void StationDesktop::StatusShown(qint32 statusCode) {
+    if (m_tray == nullptr || (statusCode != STATUS_CALLING && statusCode != STATUS_CONNECTED))
+        return;
+    const QString peer = m_peerName();
+    // The host names its caller once the window shows who it is: at a stated acceptance, or
+    // at the confirmation of an encrypted one (before it, the attempt may be a guess).
+    if (m_station == Station::Host && peer.isEmpty())
+        return;
+    const State state = m_tray->CurrentState();
+    if (m_station == Station::Host && state != State::Calling && state != State::InCall)
+        m_notifier->Notify(Kind::CallAdmitted,
+                           Tr(QStringLiteral("Call admitted"), QStringLiteral("通話を受け付けました")),
+                           Tr(QStringLiteral("User: %1"), QStringLiteral("ユーザー: %1")).arg(peer));
+    m_tray->SetState(statusCode == STATUS_CALLING ? State::Calling : State::InCall, peer);
+}
+
 void StationDesktop::StatusArrived(qint32 statusCode) {
-    if (m_tray == nullptr)
+    if (m_tray == nullptr || statusCode == STATUS_CALLING || statusCode == STATUS_CONNECTED)
         return;
     const State state = m_tray->CurrentState();
     const bool callStood = state == State::Calling || state == State::InCall;
-    if (statusCode == STATUS_CALLING) {
-        // On the host a request under way is always one the host has just accepted.
-        const QString peer = m_peerName();
-        if (m_station == Station::Host && !callStood)
-            m_notifier->Notify(Kind::CallAdmitted,
-                               Tr(QStringLiteral("Call admitted"), QStringLiteral("通話を受け付けました")),
-                               Tr(QStringLiteral("User: %1"), QStringLiteral("ユーザー: %1")).arg(peer));
-        m_tray->SetState(State::Calling, peer);
-        return;
-    }
-    if (statusCode == STATUS_CONNECTED) {
-        m_tray->SetState(State::InCall, m_peerName());
-        return;
-    }
     const QString why = StatusText(statusCode, m_station);
     if (why.isEmpty() || !callStood)
         return;

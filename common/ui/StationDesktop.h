@@ -35,7 +35,10 @@ public:
     void ApplyLanguage();
 
     void ToggleShown(bool active);
+    // A status code before the station handles it (a call's end, while its peer still
+    // shows), and after (a call's start, once the station shows its peer).
     void StatusArrived(qint32 statusCode);
+    void StatusShown(qint32 statusCode);
     // The host's router notices: the status text of a port the router would not open, and
     // an address blocked after `failures` wrong attempts, for `seconds`.
     void RouterRefused(const QString& text);

@@ -66,6 +66,7 @@ StationWindow::StationWindow(Profile profile, QWidget* parent)
     connect(TavrinoStandard, &TavrinoClient::OnStatusEvent, this, [this](qint32 code) {
         m_desktop->StatusArrived(code); // before the station clears what the call showed
         TavrinoStandard_OnStatusEvent(code);
+        m_desktop->StatusShown(code); // after it shows who calls
     });
     connect(TavrinoStandard, &TavrinoClient::OnConnectionEvent, this,
             [this](const QString& ip, qint32 port, const QString& userData) {
