@@ -101,7 +101,11 @@ frmMain::frmMain(QWidget* parent) : StationWindow(HostProfile(), parent) {
     CreateControls();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    // The port field's handlers call into this window; the focus leaves the field only
+    // later, while QWidget tears the window down.
+    DropFocusHandlers(txtListenPortNumber);
+}
 
 void frmMain::CreateControls() {
     fraMain = new QFrame(this);

@@ -133,3 +133,11 @@ void OnLostFocus(QWidget* widget, std::function<void()> handler) {
     if (widget)
         FocusWatcher::Of(widget)->lostFocus.push_back(std::move(handler));
 }
+
+void DropFocusHandlers(QWidget* widget) {
+    if (!widget)
+        return;
+    FocusWatcher* watcher = FocusWatcher::Of(widget);
+    watcher->gotFocus.clear();
+    watcher->lostFocus.clear();
+}

@@ -39,3 +39,6 @@ void SelectAllOnFocus(QLineEdit* box);
 // the window's focus widget then. Handlers run in the order they were added.
 void OnGotFocus(QWidget* widget, std::function<void()> handler);
 void OnLostFocus(QWidget* widget, std::function<void()> handler);
+// Forgets the handlers of `widget`: a window whose handlers call into it drops them in its
+// destructor, since the focus leaves its fields while its QWidget part is torn down.
+void DropFocusHandlers(QWidget* widget);

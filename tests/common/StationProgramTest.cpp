@@ -147,7 +147,7 @@ TEST_P(StationProgramTest, HelpListsItsOption) {
 
 TEST_P(StationProgramTest, SigintEndsAnIdleStationAndSavesItsFiles) {
     StartAndSignal(SIGINT);
-    EXPECT_EQ(m_process.exitCode(), 0);
+    EXPECT_EQ(m_process.exitCode(), 0) << m_process.readAllStandardError().constData();
     EXPECT_EQ(Read(GetParam().savedFile), GetParam().savedText);
     EXPECT_EQ(QFileInfo(Path(GetParam().savedFile)).permissions() &
                   (QFile::ReadOther | QFile::ReadGroup),
