@@ -18,8 +18,11 @@ find build-cov -name '*.gcda' -delete
 (cd build-cov && ctest --timeout 900 -j 2) || echo "some tests failed; coverage still reported"
 report="${1:-$ROOT/build-cov/coverage.txt}"
 : >"$report"
+# The per-file table goes to a file of its own: gcovr replaces its output file, and given
+# /dev/null it would delete the device.
+files="$ROOT/build-cov/coverage-files.txt"
 for folder in control common host remote; do
   gcovr -r "$ROOT" --object-directory build-cov --filter "$folder/" --exclude-throw-branches \
-    --exclude-unreachable-branches --print-summary --txt /dev/null 2>/dev/null |
+    --exclude-unreachable-branches --print-summary --txt "$files.$folder" 2>/dev/null |
     sed "s|^|$folder: |" | tee -a "$report"
 done
