@@ -18,6 +18,8 @@ PACKAGES=(
   libpulse-dev
   # encrypted calls: the CPace key exchange and ChaCha20-Poly1305 sealing
   libsodium-dev
+  # wideband voice between two TESSORA stations (Opus at 16 kHz)
+  libopus-dev
   # the help: compiled with qhelpgenerator, read through Qt's help engine
   qt6-tools-dev qt6-tools-dev-tools libqt6help6 qt6-documentation-tools
   # the Debian package: built with debhelper, checked with lintian and appstreamcli
