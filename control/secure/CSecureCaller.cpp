@@ -88,10 +88,11 @@ std::unique_ptr<CSecureChannel> CSecureCaller::TakeChannel() {
 
 void CSecureCaller::Clear() {
     m_started = false;
-    m_sid.fill(0);
+    WipeSecret(m_sid.data(), m_sid.size());
     m_scalar.Wipe();
-    m_share.fill(0);
+    WipeSecret(m_share.data(), m_share.size());
     m_request.clear();
+    WipeSecret(m_confirm.data(), m_confirm.size()); // holds Ta
     m_confirm.clear();
     m_channel.reset();
 }

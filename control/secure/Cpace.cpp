@@ -65,17 +65,21 @@ bool TopBitClear(const SecureCall::Share& share) {
 } // namespace
 
 Bytes PrependLen(std::string_view b) {
-    Bytes out(kMaxLebBytes);
-    out.resize(Leb128(b.size(), out.data()));
-    out.insert(out.end(), b.begin(), b.end());
-    return out;
+    return LvCat({b});
 }
 
 Bytes LvCat(std::initializer_list<std::string_view> parts) {
+    // Sized once and written in place: no temporary or reallocated copy of a part (the
+    // password, in the generator string) is left behind in freed memory.
+    uint8_t length[kMaxLebBytes];
+    std::size_t total = 0;
+    for (std::string_view part : parts)
+        total += Leb128(part.size(), length) + part.size();
     Bytes out;
+    out.reserve(total);
     for (std::string_view part : parts) {
-        const Bytes one = PrependLen(part);
-        out.insert(out.end(), one.begin(), one.end());
+        out.insert(out.end(), length, length + Leb128(part.size(), length));
+        out.insert(out.end(), part.begin(), part.end());
     }
     return out;
 }
@@ -84,25 +88,33 @@ Bytes ChannelIdentifier(std::string_view user) {
     return LvCat({kCallLabel, user});
 }
 
-Bytes GeneratorString(std::string_view prs, std::string_view ci, std::string_view sid) {
-    // The padding fills SHA-512's first input block with the label and the password
-    // alone; CI and sid, which are public, start the next block.
+namespace {
+
+// The padding fills SHA-512's first input block with the label and the password alone;
+// CI and sid, which are public, start the next block.
+std::string ZeroPadding(std::string_view prs) {
     uint8_t scratch[kMaxLebBytes];
     const std::size_t used =
         Leb128(prs.size(), scratch) + prs.size() + Leb128(kDsi.size(), scratch) + kDsi.size() + 1;
-    const std::string zpad(kHashBlockBytes - std::min(used, kHashBlockBytes), '\0');
-    return LvCat({kDsi, prs, zpad, ci, sid});
+    return std::string(kHashBlockBytes - std::min(used, kHashBlockBytes), '\0');
 }
+
+} // namespace
 
 bool Generator(std::string_view prs, std::string_view ci, std::string_view sid,
                SecureCall::Share* g) {
     if (!SecureCall::Ready())
         return false;
-    Bytes text = GeneratorString(prs, ci, sid);
+    // Straight into the hash: the generator string holds the password, and no copy of
+    // it is made.
+    crypto_hash_sha512_state state;
+    crypto_hash_sha512_init(&state);
+    const std::string zpad = ZeroPadding(prs);
+    for (std::string_view part : {kDsi, prs, std::string_view(zpad), ci, sid})
+        FeedLv(&state, part);
     uint8_t hash[crypto_hash_sha512_BYTES];
-    crypto_hash_sha512(hash, text.data(), text.size());
-    // Both hold what the password decides; the generator itself is the caller's to wipe.
-    sodium_memzero(text.data(), text.size());
+    crypto_hash_sha512_final(&state, hash);
+    sodium_memzero(&state, sizeof state);
     const bool mapped = crypto_core_ristretto255_from_hash(g->data(), hash) == 0;
     sodium_memzero(hash, sizeof hash);
     return mapped;

@@ -38,9 +38,8 @@ template <std::size_t N> std::string_view View(const std::array<uint8_t, N>& b) 
 // CI of a TESSORA call: lv_cat("TESSORA secure call", user).
 Bytes ChannelIdentifier(std::string_view user);
 
-// lv_cat("CPaceRistretto255", PRS, zpad, CI, sid), zpad padding the first hash block.
-Bytes GeneratorString(std::string_view prs, std::string_view ci, std::string_view sid);
-// from_hash(SHA-512(generator string)). False when libsodium is not ready.
+// from_hash(SHA-512(lv_cat("CPaceRistretto255", PRS, zpad, CI, sid))), zpad padding the
+// first hash block. False when libsodium is not ready.
 bool Generator(std::string_view prs, std::string_view ci, std::string_view sid,
                SecureCall::Share* g);
 

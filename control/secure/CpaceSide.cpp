@@ -22,6 +22,11 @@ bool OwnShare(const std::string& password, const std::string& user, const Secure
     return made;
 }
 
+Secrets::~Secrets() {
+    sodium_memzero(ta.data(), ta.size());
+    sodium_memzero(tb.data(), tb.size());
+}
+
 void Secrets::Derive(const SecureCall::Sid& sid, const SecretBytes<32>& k,
                      const SecureCall::Share& ya, const Ad& adA, const SecureCall::Share& yb,
                      const Ad& adB) {

@@ -25,6 +25,11 @@ bool OwnShare(const std::string& password, const std::string& user, const Secure
 // What K gives both sides: the two tags and the two direction keys. ISK and the mac
 // key exist only inside Derive.
 struct Secrets {
+    Secrets() = default;
+    ~Secrets(); // the tags are wiped with the keys
+    Secrets(const Secrets&) = delete;
+    Secrets& operator=(const Secrets&) = delete;
+
     Cpace::Tag ta{};
     Cpace::Tag tb{};
     Cpace::Key callerToCallee;
