@@ -314,7 +314,11 @@ protected:
     void StopTimer(int) override {}
     void PostStatus(int32_t) override { ++reports; }
     void PostText(const std::string&, const std::string&) override { ++reports; }
-    void PostConnection(const std::string&, int32_t, const std::string&) override { ++reports; }
+    void PostConnection(const std::string&, int32_t, const std::string&,
+                        uint64_t attempt) override {
+        AnnouncementDelivered(attempt, true);
+        ++reports;
+    }
 };
 
 void Inject(BenchEngine& engine, const std::vector<uint8_t>& datagram, const std::string& address,

@@ -95,7 +95,16 @@ enum SecureDispId : qint32 {
     // not confirmed within TimeOut seconds ends silently, except that the last one
     // outstanding posts 50. Object errors: 10; 11 when connected; 12 while a call of
     // ours is out or a stated acceptance waits; 15 when no encrypted request is pending
-    // from IP:Port. CancelIncomingCall refuses an encrypted request as a stated one.
+    // from IP:Port whose announcement has reached the station (a request that replaced
+    // the one announced is answered only after its own announcement); 21 when the
+    // exchange cannot start. Each attempt is known by IP, Port and its session id: a
+    // repeat of it is not announced again, and an accepted attempt's repeats get one
+    // more accept at most every 3 s; a new request from IP:Port replaces the attempt
+    // there, whose confirmation then no longer counts.
+    //
+    // CancelIncomingCall refuses an encrypted request as a stated one, with a secure
+    // reject: at most one per attempt and one a second to an address (one held back
+    // leaves the attempt to be announced again at its next repeat).
     DISPID_ACCEPT_SECURE_CALL = 111,
     // (IP, Port) -> long: the CallSecurity of the request pending from IP:Port.
     DISPID_GET_REQUEST_SECURITY = 112,
@@ -111,6 +120,11 @@ enum SecureDispId : qint32 {
     // Initialize(0) the system picks a free port, which this tells: for programs (and
     // tests) that cannot know a free one in advance.
     DISPID_GET_LOCAL_PORT = 117,
+    // () -> string: on the called station, the user name that the encrypted attempt
+    // which confirmed the call named, exactly as its request carried it; "" for a stated
+    // call and on the calling station. Kept until the next call connects, so it can be
+    // read when status 53 arrives: it is whom the station credits, pins and trusts.
+    DISPID_GET_CONFIRMED_USER = 118,
 };
 
 enum CallSecurity : qint32 {
@@ -122,10 +136,12 @@ enum CallSecurity : qint32 {
 enum SecureOutcome : qint32 {
     SECURE_OUTCOME_NONE = 0,             // none placed since Initialize, or still pending
     SECURE_OUTCOME_CONNECTED = 1,        // the host took the password: the call is encrypted
-    SECURE_OUTCOME_PASSWORD_REFUSED = 2, // the host holds another password (status 57)
+    SECURE_OUTCOME_PASSWORD_REFUSED = 2, // the host did not take this user name and password (57)
     SECURE_OUTCOME_NO_ANSWER = 3,        // no answer at all until the time-out (status 50)
     SECURE_OUTCOME_FELL_BACK = 4,        // no answer, so the stated request went out
-    SECURE_OUTCOME_ENDED = 5,            // busy, not available, refused or hung up
+    SECURE_OUTCOME_ENDED = 5,            // busy, not available or hung up
+    SECURE_OUTCOME_REFUSED = 6,          // a secure reject: the host refused this user, or is
+                                         // not answering this address for a while (57)
 };
 
 // What happened to the chosen devices (bits of DISPID_GET_AUDIO_NOTICES).
@@ -229,7 +245,7 @@ inline constexpr std::array<MethodInfo, 9> kExtensionMethods{{
 }};
 
 // Extensions served by the call engine, like the fixed methods.
-inline constexpr std::array<MethodInfo, 8> kCallMethods{{
+inline constexpr std::array<MethodInfo, 9> kCallMethods{{
     {DISPID_CONNECT_SECURE, "ConnectSecure", "slssls", 'b'},
     {DISPID_ACCEPT_SECURE_CALL, "AcceptSecureCall", "slsl", 'b'},
     {DISPID_GET_REQUEST_SECURITY, "GetRequestSecurity", "sl", 'l'},
@@ -238,6 +254,7 @@ inline constexpr std::array<MethodInfo, 8> kCallMethods{{
     {DISPID_GET_PEER_ADDRESS, "GetPeerAddress", "", 's'},
     {DISPID_GET_PEER_PORT, "GetPeerPort", "", 'l'},
     {DISPID_GET_LOCAL_PORT, "GetLocalPort", "", 'l'},
+    {DISPID_GET_CONFIRMED_USER, "GetConfirmedUser", "", 's'},
 }};
 
 template <std::size_t N>

@@ -8,6 +8,7 @@
 #include "NetAddress.h"
 #include "Packets.h"
 #include "PayloadCipher.h"
+#include "SecretBytes.h"
 #include "TavrinoStandardApi.h"
 #include "TimingLog.h"
 
@@ -64,7 +65,10 @@ int CCallEngine::SecondsToTimerMs(int32_t seconds) {
 
 bool CCallEngine::CreateTaskWindow() {
     m_taskWnd = std::make_unique<CTaskWnd>();
-    return m_taskWnd->Create([this](int id) { OnTimerTick(id); }, m_sink);
+    return m_taskWnd->Create([this](int id) { OnTimerTick(id); }, m_sink,
+                             [this](uint64_t attempt, bool delivered) {
+                                 AnnouncementDelivered(attempt, delivered);
+                             });
 }
 
 void CCallEngine::DestroyTaskWindow() {
@@ -120,9 +124,13 @@ void CCallEngine::PostText(const std::string& text, const std::string& userData)
 }
 
 void CCallEngine::PostConnection(const std::string& address, int32_t port,
-                                 const std::string& userData) {
+                                 const std::string& userData, uint64_t attempt) {
     if (m_taskWnd)
-        m_taskWnd->PostConnection(address, port, userData);
+        m_taskWnd->PostConnection(address, port, userData, attempt);
+}
+
+void CCallEngine::AnnouncementDelivered(uint64_t attempt, bool delivered) {
+    m_attempts.Announced(attempt, delivered);
 }
 
 std::vector<std::string> CCallEngine::AddressesOf(const std::string& address) {
@@ -178,6 +186,14 @@ void CCallEngine::ResetCallState() {
     m_secureCaller.reset(); // wipes the attempt's scalar and keys
     m_secureCall = false;
     SetChannel(nullptr);
+    WipeRequest();
+}
+
+void CCallEngine::WipeRequest() {
+    WipeSecret(m_request.data(), m_request.size());
+    m_request.clear();
+    WipeSecret(m_fallbackUserData.data(), m_fallbackUserData.size());
+    m_fallbackUserData.clear();
 }
 
 void CCallEngine::SetChannel(std::unique_ptr<CSecureChannel> channel) {
@@ -264,9 +280,12 @@ void CCallEngine::BecomePending() {
 }
 
 void CCallEngine::BecomeConnected(const std::string& address, int port,
-                                  std::unique_ptr<CSecureChannel> channel) {
+                                  std::unique_ptr<CSecureChannel> channel,
+                                  std::string confirmedUser) {
     ClearSecureAttempts(); // the call is taken: other callers' attempts go
+    m_confirmedUser = std::move(confirmedUser);
     m_secureCaller.reset();
+    WipeRequest(); // never sent again
     m_secureCall = channel != nullptr;
     SetChannel(std::move(channel)); // before media: the first frame is already sealed
     StopTimer(TIMER_CALL_TIMEOUT);
@@ -301,7 +320,8 @@ bool CCallEngine::Initialize(int32_t port, const std::string& key) {
     m_ownToken = CCallToken();
     m_acceptedToken = CCallToken();
     m_rejectedToken = CCallToken();
-    m_answeredSids.clear();
+    m_attempts.Reset();
+    m_confirmedUser.clear();
     m_secureOutcome = SECURE_OUTCOME_NONE;
 
     if (!CreateTaskWindow()) {
@@ -444,8 +464,7 @@ bool CCallEngine::AcceptIncomingCall(const std::string& address, int32_t port, i
         return false;
     CCallToken token;
     // An encrypted request is answered only with the password (AcceptSecureCall).
-    if (!m_pendingCalls.TokenOf(address, port, &token) ||
-        m_pendingCalls.SecureRequestOf(address, port, nullptr)) {
+    if (!m_pendingCalls.TokenOf(address, port, &token)) {
         Fail(ERR_NO_SUCH_CALL);
         return false;
     }
@@ -464,11 +483,11 @@ bool CCallEngine::AcceptIncomingCall(const std::string& address, int32_t port, i
 bool CCallEngine::CancelIncomingCall(const std::string& address, int32_t port) {
     if (!RequireInitialized())
         return false;
-    if (CSecureCallee::Request request; m_pendingCalls.SecureRequestOf(address, port, &request)) {
-        RememberAnswered(request.sid);
-        SendPacket(PKT_SECURE_REJECT, request.sid.data(), static_cast<int>(request.sid.size()),
-                   address, port);
-        m_pendingCalls.Remove(address, port);
+    SecureCall::Sid sid{};
+    bool send = false;
+    if (m_attempts.Refuse(address, port, NowMs(), &sid, &send) == CSecureAttempts::Answer::Done) {
+        if (send)
+            SendPacket(PKT_SECURE_REJECT, sid.data(), static_cast<int>(sid.size()), address, port);
         return true;
     }
     CCallToken token;
@@ -487,23 +506,19 @@ bool CCallEngine::AcceptSecureCall(const std::string& address, int32_t port,
                                    const std::string& password, int32_t timeOut) {
     if (!RequireIdle())
         return false;
-    CSecureCallee::Request request;
-    if (!m_pendingCalls.SecureRequestOf(address, port, &request)) {
+    const int64_t now = NowMs();
+    std::vector<uint8_t> accept;
+    switch (m_attempts.Accept(address, port, password, now + int64_t{SecondsToTimerMs(timeOut)},
+                              now, &accept)) {
+    case CSecureAttempts::Answer::NoSuchCall:
         Fail(ERR_NO_SUCH_CALL);
         return false;
-    }
-    auto callee = std::make_unique<CSecureCallee>();
-    if (!callee->Start(request, password)) {
+    case CSecureAttempts::Answer::Failed:
         Fail(ERR_SECURE_UNAVAILABLE);
         return false;
+    case CSecureAttempts::Answer::Done:
+        break;
     }
-    m_pendingCalls.Remove(address, port);
-    RememberAnswered(request.sid);
-    if (m_secureAttempts.size() >= kMaxSecureAttempts)
-        m_secureAttempts.pop_front();
-    const std::vector<uint8_t>& accept = callee->AcceptPayload();
-    m_secureAttempts.push_back(SecureAttempt{address, port, std::move(callee),
-                                             NowMs() + int64_t{SecondsToTimerMs(timeOut)}});
     // The control stays idle: a guess that never confirms must not keep others out.
     PostStatus(STATUS_CALLING);
     for (int i = 0; i < kAcceptCopies; ++i)
@@ -512,10 +527,9 @@ bool CCallEngine::AcceptSecureCall(const std::string& address, int32_t port,
 }
 
 int32_t CCallEngine::GetRequestSecurity(const std::string& address, int32_t port) const {
-    if (!m_pendingCalls.Contains(address, port))
-        return SECURITY_NONE;
-    return m_pendingCalls.SecureRequestOf(address, port, nullptr) ? SECURITY_ENCRYPTED
-                                                                  : SECURITY_STATED;
+    if (m_attempts.HasPending(address, port))
+        return SECURITY_ENCRYPTED;
+    return m_pendingCalls.Contains(address, port) ? SECURITY_STATED : SECURITY_NONE;
 }
 
 int32_t CCallEngine::GetLocalPort() const {
@@ -529,27 +543,14 @@ int32_t CCallEngine::GetCallSecurity() const {
 }
 
 void CCallEngine::ClearSecureAttempts() {
-    m_secureAttempts.clear(); // each callee wipes its keys
-}
-
-void CCallEngine::RememberAnswered(const SecureCall::Sid& sid) {
-    if (m_answeredSids.size() >= kAnsweredSidsKept)
-        m_answeredSids.pop_front();
-    m_answeredSids.push_back(sid);
-}
-
-bool CCallEngine::IsAnswered(const SecureCall::Sid& sid) const {
-    return std::find(m_answeredSids.begin(), m_answeredSids.end(), sid) != m_answeredSids.end();
+    m_attempts.ClearLive(); // each callee wipes its keys
 }
 
 void CCallEngine::ExpireSecureAttempts() {
-    if (m_secureAttempts.empty())
-        return;
-    const int64_t now = NowMs();
-    std::erase_if(m_secureAttempts, [now](const SecureAttempt& a) { return now >= a.deadlineMs; });
     // The last unconfirmed attempt ends as a stated acceptance does; it also counts
     // as a failed password for the station, which counted it when it accepted.
-    if (m_secureAttempts.empty() && m_callState == STATE_IDLE)
+    if (m_attempts.Expire(NowMs()) > 0 && m_attempts.AcceptedCount() == 0 &&
+        m_callState == STATE_IDLE)
         PostStatus(STATUS_TIMEOUT);
 }
 
@@ -801,8 +802,12 @@ void CCallEngine::HandleSecurePacket(const std::string& address, int port, uint8
         break;
     case PKT_SECURE_REJECT:
         if (IsCallingSecurely() && length == SecureCall::kRejectBytes &&
-            SecureCall::ReadSid(payload, length, &sid) && sid == m_secureCaller->SessionId())
+            SecureCall::ReadSid(payload, length, &sid) && sid == m_secureCaller->SessionId()) {
+            // Told apart from a wrong password: the host refused this user, or is not
+            // answering this address for a while.
+            m_secureOutcome = SECURE_OUTCOME_REFUSED;
             EndCall(kCallingTimers, STATUS_CALL_REJECTED);
+        }
         break;
     case PKT_SECURE_DATA:
         if (m_callState == STATE_CONNECTED && m_channel)
@@ -825,26 +830,25 @@ void CCallEngine::HandleSecureRequest(const std::string& address, int port, cons
         return;
     }
     CSecureCallee::Request request;
-    if (!CSecureCallee::ParseRequest(payload, length, &request))
+    if (!CSecureCallee::ParseRequest(payload, length, &request) ||
+        !Cpace::ShareDecodes(request.share))
         return;
-    // A copy of an accepted request whose accept may have been lost: one accept more,
-    // to that caller only.
-    for (const SecureAttempt& attempt : m_secureAttempts) {
-        if (attempt.callee->SessionId() != request.sid)
-            continue;
-        if (Tavrino::SameAddress(attempt.address, address) && attempt.port == port) {
-            const std::vector<uint8_t>& accept = attempt.callee->AcceptPayload();
-            SendPacket(PKT_SECURE_ACCEPT, accept.data(), static_cast<int>(accept.size()), address,
-                       port);
-        }
-        return;
+    m_pendingCalls.Remove(address, port); // the caller's latest request decides
+    const CSecureAttempts::Filed filed = m_attempts.File(address, port, request, NowMs());
+    switch (filed.action) {
+    case CSecureAttempts::Filing::Announce:
+        // Announced like a stated request, without a password: admission stays with the
+        // station, which answers with the password it holds.
+        PostConnection(address, port, "ID=" + request.user, filed.serial);
+        break;
+    case CSecureAttempts::Filing::ResendAccept:
+        // Its accept may have been lost: one more, to that caller only.
+        SendPacket(PKT_SECURE_ACCEPT, filed.accept->data(), static_cast<int>(filed.accept->size()),
+                   address, port);
+        break;
+    case CSecureAttempts::Filing::Quiet:
+        break;
     }
-    if (IsAnswered(request.sid) || !Cpace::ShareDecodes(request.share))
-        return;
-    m_pendingCalls.FileSecure(address, port, request);
-    // Announced like a stated request, without a password: admission stays with the
-    // station, which answers with the password it holds.
-    PostConnection(address, port, "ID=" + request.user);
 }
 
 void CCallEngine::HandleSecureAccept(const std::string& address, int port, const uint8_t* payload,
@@ -876,15 +880,12 @@ void CCallEngine::HandleSecureConfirm(const std::string& address, int port, cons
         return;
     // Only from the accepted caller's own address and port, and only with the tag that
     // shows it derived the same keys, that is, knew the password.
-    const auto it = std::find_if(m_secureAttempts.begin(), m_secureAttempts.end(),
-                                 [&](const SecureAttempt& a) {
-                                     return Tavrino::SameAddress(a.address, address) && a.port == port &&
-                                            a.callee->CheckConfirm(payload, length);
-                                 });
-    if (it == m_secureAttempts.end())
+    std::string user;
+    std::unique_ptr<CSecureChannel> channel =
+        m_attempts.Confirm(address, port, payload, length, NowMs(), &user);
+    if (!channel)
         return;
-    std::unique_ptr<CSecureChannel> channel = it->callee->TakeChannel();
-    BecomeConnected(address, port, std::move(channel));
+    BecomeConnected(address, port, std::move(channel), std::move(user));
 }
 
 void CCallEngine::HandleSecureData(const std::string& address, int port, const uint8_t* payload,
@@ -912,11 +913,12 @@ void CCallEngine::HandleCallRequest(const std::string& address, int port, const 
     const CallRequest request = ReadCallRequest(payload, length);
     if (request.token == m_acceptedToken || request.token == m_rejectedToken)
         return;
+    m_attempts.DropPending(address, port); // the caller's latest request decides
     if (m_pendingCalls.Contains(address, port))
         m_pendingCalls.Refresh(address, port, request.token);
     else
         m_pendingCalls.Add(address, port, request.token);
-    PostConnection(address, port, request.userData);
+    PostConnection(address, port, request.userData, 0);
 }
 
 void CCallEngine::HandleText(const uint8_t* payload, int length) {
@@ -1000,6 +1002,7 @@ void CCallEngine::OnTimerTick(int id) {
         break;
     case TIMER_PENDING_AGE:
         m_pendingCalls.Age();
+        m_attempts.Age(NowMs());
         break;
     case TIMER_VAD_LEVEL:
     case TIMER_VAD_SILENCE:

@@ -8,6 +8,7 @@
 #include "CCaptureHolder.h"
 #include "CPendingCallList.h"
 #include "CPlaybackDevice.h"
+#include "CSecureAttempts.h"
 #include "CSecureCallee.h"
 #include "CSecureCaller.h"
 #include "CSecureChannel.h"
@@ -59,11 +60,9 @@ public:
     // Encrypted requests that get no answer at all before a call that may fall back
     // sends the stated request: 6 s, at the resend period.
     static constexpr int kSecureRequestsBeforeFallback = 2;
-    // Encrypted requests answered (accepted or refused) whose later copies are ignored.
-    static constexpr std::size_t kAnsweredSidsKept = 32;
     // Encrypted attempts accepted and awaiting their confirmation at once; a flood of
     // accepted guesses cannot grow it (the oldest goes).
-    static constexpr std::size_t kMaxSecureAttempts = 16;
+    static constexpr std::size_t kMaxSecureAttempts = CSecureAttempts::kMaxAccepted;
 
     explicit CCallEngine(ICallEventSink* sink = nullptr);
     ~CCallEngine() override;
@@ -88,6 +87,7 @@ public:
     int32_t GetRequestSecurity(const std::string& address, int32_t port) const;
     int32_t GetCallSecurity() const;
     int32_t GetSecureOutcome() const { return m_secureOutcome; }
+    std::string GetConfirmedUser() const { return m_confirmedUser; }
     std::string GetPeerAddress() const { return m_peerAddress; }
     int32_t GetPeerPort() const { return m_peerPort; }
     int32_t GetLocalPort() const;
@@ -143,7 +143,8 @@ public:
     const CCallToken& AcceptedToken() const { return m_acceptedToken; }
     const CCallToken& RejectedToken() const { return m_rejectedToken; }
     const CPendingCallList& PendingCalls() const { return m_pendingCalls; }
-    std::size_t SecureAttempts() const { return m_secureAttempts.size(); }
+    std::size_t SecureAttempts() const { return m_attempts.AcceptedCount(); }
+    std::size_t PendingSecureRequests() const { return m_attempts.PendingCount(); }
     CCallSocket* Socket() const { return m_socket.get(); }
 
     // Milliseconds for a timer of `seconds`, kept inside what a timer can take.
@@ -164,8 +165,12 @@ protected:
     virtual void StopTimer(int id);
     virtual void PostStatus(int32_t code);
     virtual void PostText(const std::string& text, const std::string& userData);
+    // `attempt` names an encrypted attempt's announcement (0 for a stated request): the
+    // platform reports through AnnouncementDelivered whether it reached the station.
     virtual void PostConnection(const std::string& address, int32_t port,
-                                const std::string& userData);
+                                const std::string& userData, uint64_t attempt);
+    // The announcement of `attempt` was handed to the station (or dropped on its way).
+    void AnnouncementDelivered(uint64_t attempt, bool delivered);
     // One accepted 195-byte GSM frame: decode, queue and play.
     virtual void PlayVoiceFrame(const uint8_t* frame);
     // Milliseconds of a clock that never goes back; the encrypted attempts' deadlines.
@@ -192,9 +197,11 @@ private:
     bool RequireInitialized();
     void SendRequest(const std::string& address); // the stored call request, to the peer port
     void BecomePending();
-    // With a channel the call is encrypted from now on.
+    // With a channel the call is encrypted from now on; `confirmedUser` is the user the
+    // confirming attempt named, when this station was called.
     void BecomeConnected(const std::string& address, int port,
-                         std::unique_ptr<CSecureChannel> channel = nullptr);
+                         std::unique_ptr<CSecureChannel> channel = nullptr,
+                         std::string confirmedUser = {});
     // Keep-alive, hang-up and text to the peer: sealed during an encrypted call.
     void SendToPeer(uint8_t type, const uint8_t* payload, int length);
     // Sends one stated packet of the call (sealed when `m_channel` is set); the caller
@@ -229,8 +236,9 @@ private:
                           int length);
     void ExpireSecureAttempts();
     void ClearSecureAttempts();
-    void RememberAnswered(const SecureCall::Sid& sid);
-    bool IsAnswered(const SecureCall::Sid& sid) const;
+    // What a call leaves behind that holds the password: the stated request and the
+    // fallback user data.
+    void WipeRequest();
     ICallEventSink* m_sink;
     CPlaybackDevice m_playback;
     std::unique_ptr<CTaskWnd> m_taskWnd;
@@ -272,15 +280,10 @@ private:
     std::string m_fallbackUserData;
     int m_secureRequestsSent = 0;
     int32_t m_secureOutcome = 0; // SecureOutcome of the last ConnectSecure
-    // Callee: accepted requests awaiting their confirmation; the first to confirm wins.
-    struct SecureAttempt {
-        std::string address;
-        int32_t port = -1;
-        std::unique_ptr<CSecureCallee> callee;
-        int64_t deadlineMs = 0;
-    };
-    std::deque<SecureAttempt> m_secureAttempts;
-    std::deque<SecureCall::Sid> m_answeredSids;
+    // Callee: the encrypted attempts, pending and accepted; the first to confirm wins.
+    CSecureAttempts m_attempts;
+    // The user the confirming attempt named; kept until the next call connects.
+    std::string m_confirmedUser;
     // The call is encrypted: placed securely (and not fallen back), or connected with a
     // channel. Then nothing in clear counts but a busy or not-available answer.
     bool m_secureCall = false;

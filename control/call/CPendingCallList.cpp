@@ -26,7 +26,7 @@ bool CPendingCallList::Contains(const std::string& address, int port) const {
 void CPendingCallList::Add(const std::string& address, int port, const CCallToken& token) {
     if (m_entries.size() >= kMaxEntries)
         m_entries.pop_front();
-    m_entries.push_back(PendingCall{false, token, address, port, std::nullopt});
+    m_entries.push_back(PendingCall{false, token, address, port});
 }
 
 void CPendingCallList::Refresh(const std::string& address, int port, const CCallToken& token) {
@@ -34,7 +34,6 @@ void CPendingCallList::Refresh(const std::string& address, int port, const CCall
     if (it == m_entries.end())
         return;
     it->token = token;
-    it->secure.reset();
     it->stale = false;
     // Most recently heard last: the flood bound drops from the front.
     m_entries.splice(m_entries.end(), m_entries, it);
@@ -47,26 +46,6 @@ bool CPendingCallList::TokenOf(const std::string& address, int port, CCallToken*
     if (token)
         *token = it->token;
     return true;
-}
-
-bool CPendingCallList::SecureRequestOf(const std::string& address, int port,
-                                       CSecureCallee::Request* request) const {
-    const auto it = Find(address, port);
-    if (it == m_entries.end() || !it->secure)
-        return false;
-    if (request)
-        *request = *it->secure;
-    return true;
-}
-
-void CPendingCallList::FileSecure(const std::string& address, int port,
-                                  const CSecureCallee::Request& request) {
-    if (!Contains(address, port))
-        Add(address, port, CCallToken());
-    const auto it = Find(address, port);
-    it->secure = request;
-    it->stale = false;
-    m_entries.splice(m_entries.end(), m_entries, it);
 }
 
 void CPendingCallList::Remove(const std::string& address, int port) {

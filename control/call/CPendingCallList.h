@@ -3,11 +3,9 @@
 #pragma once
 
 #include "CCallToken.h"
-#include "CSecureCallee.h"
 
 #include <cstddef>
 #include <list>
-#include <optional>
 #include <string>
 
 // An entry is identified by the caller's address (compared as an address: the host may
@@ -24,8 +22,8 @@
 // flood slower than kMaxEntries new senders per repetition, and is re-filed (and
 // announced again) at its next copy otherwise.
 //
-// An entry holds either a stated request's token or an encrypted request (whose sid
-// plays the token's role); the caller's latest request decides which.
+// Stated requests only: encrypted attempts are kept by CSecureAttempts, by address,
+// port and sid.
 //
 // Threads: used only on the control's thread.
 class CPendingCallList {
@@ -36,12 +34,6 @@ public:
     void Add(const std::string& address, int port, const CCallToken& token);
     void Refresh(const std::string& address, int port, const CCallToken& token);
     bool TokenOf(const std::string& address, int port, CCallToken* token) const;
-    // The encrypted request of (address, port); false when there is none, or the
-    // caller's latest request was a stated one.
-    bool SecureRequestOf(const std::string& address, int port,
-                         CSecureCallee::Request* request) const;
-    // Files or refreshes an encrypted request, as Add and Refresh do a stated one.
-    void FileSecure(const std::string& address, int port, const CSecureCallee::Request& request);
     void Remove(const std::string& address, int port);
     void Age();
     void Clear();
@@ -54,7 +46,6 @@ private:
         CCallToken token;
         std::string address;
         int port = 0;
-        std::optional<CSecureCallee::Request> secure;
     };
     using List = std::list<PendingCall>;
 

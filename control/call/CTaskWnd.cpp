@@ -31,13 +31,14 @@ CTaskWnd::~CTaskWnd() {
     Destroy();
 }
 
-bool CTaskWnd::Create(TimerTick onTick, ICallEventSink* sink) {
+bool CTaskWnd::Create(TimerTick onTick, ICallEventSink* sink, AnnouncementDelivery onDelivery) {
     if (!onTick) {
         return false;
     }
     Destroy();
     m_onTick = std::move(onTick);
     m_sink = sink;
+    m_onDelivery = std::move(onDelivery);
     StartTimer(TIMER_PENDING_AGE, kPendingAgePeriodMs);
     StartTimer(TIMER_RATE, kRatePeriodMs);
     StartTimer(TIMER_VAD_LEVEL, kVadLevelPeriodMs);
@@ -55,6 +56,7 @@ void CTaskWnd::Destroy() {
     QCoreApplication::removePostedEvents(this, DeliverEventType());
     m_onTick = nullptr;
     m_sink = nullptr;
+    m_onDelivery = nullptr;
 }
 
 void CTaskWnd::StartTimer(int id, int periodMs) {
@@ -91,7 +93,7 @@ void CTaskWnd::PostText(const std::string& text, const std::string& userData) {
 }
 
 void CTaskWnd::PostConnection(const std::string& address, int32_t port,
-                              const std::string& userData) {
+                              const std::string& userData, uint64_t attempt) {
     if (!IsCreated()) {
         return;
     }
@@ -100,11 +102,21 @@ void CTaskWnd::PostConnection(const std::string& address, int32_t port,
         auto oldest = std::find_if(m_reports.begin(), m_reports.end(),
                                    [](const Report& r) { return r.kind == WM_VOIP_CONNECTION; });
         if (oldest != m_reports.end()) {
+            const Report dropped = std::move(*oldest);
             m_reports.erase(oldest);
             --m_queuedAnnouncements;
+            Dropped(dropped);
         }
     }
-    Enqueue(Report{WM_VOIP_CONNECTION, port, address, userData});
+    Enqueue(Report{WM_VOIP_CONNECTION, port, address, userData, attempt});
+}
+
+void CTaskWnd::Dropped(const Report& report) {
+    // A stated caller is announced again with its next copy; an encrypted attempt is
+    // announced once, so the engine must learn that this one never arrived.
+    if (report.attempt != 0 && m_onDelivery) {
+        m_onDelivery(report.attempt, false);
+    }
 }
 
 void CTaskWnd::Enqueue(Report report) {
@@ -158,7 +170,11 @@ void CTaskWnd::DeliverOne() {
         break;
     case WM_VOIP_CONNECTION: {
         if (m_announcing) {
-            break; // dropped: the caller's next repetition announces it again
+            Dropped(report); // the caller's next repetition announces it again
+            break;
+        }
+        if (report.attempt != 0 && m_onDelivery) {
+            m_onDelivery(report.attempt, true);
         }
         m_announcing = true;
         const QPointer<CTaskWnd> self(this);

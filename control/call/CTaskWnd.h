@@ -38,20 +38,25 @@ class CTaskWnd : public QObject {
 public:
     // Receives the id of each timer that fires (the call engine).
     using TimerTick = std::function<void(int id)>;
+    // Told, just before an attempt's announcement reaches the sink, or when it is dropped
+    // on its way, which attempt it was (the call engine).
+    using AnnouncementDelivery = std::function<void(uint64_t attempt, bool delivered)>;
 
     explicit CTaskWnd(QObject* parent = nullptr);
     ~CTaskWnd() override;
 
     // Ticks go to `onTick`, reports straight to `sink` (none: they are dropped); false
     // without `onTick`. Starts timers 5, 0, 6.
-    bool Create(TimerTick onTick, ICallEventSink* sink);
+    bool Create(TimerTick onTick, ICallEventSink* sink, AnnouncementDelivery onDelivery = {});
     void Destroy();                        // stops all timers, drops queued reports; safe twice
     void StartTimer(int id, int periodMs); // restarts a running timer
     void StopTimer(int id);
     bool IsTimerActive(int id) const;
     void PostStatus(int32_t code);
     void PostText(const std::string& text, const std::string& userData);
-    void PostConnection(const std::string& address, int32_t port, const std::string& userData);
+    // `attempt` (0: none) is reported to the delivery callback.
+    void PostConnection(const std::string& address, int32_t port, const std::string& userData,
+                        uint64_t attempt = 0);
 
     bool IsCreated() const { return static_cast<bool>(m_onTick); }
     int QueuedReports() const { return static_cast<int>(m_reports.size()); }
@@ -74,13 +79,16 @@ private:
         int32_t value = 0;  // status code or caller port
         std::string first;  // text or caller address
         std::string second; // user data
+        uint64_t attempt = 0; // an announcement's encrypted attempt
     };
 
     void Enqueue(Report report);
     void DeliverOne();
+    void Dropped(const Report& report);
 
     TimerTick m_onTick; // set while created
     ICallEventSink* m_sink = nullptr;
+    AnnouncementDelivery m_onDelivery;
     bool m_announcing = false;
     std::array<QBasicTimer, kTimerCount> m_timers;
     std::deque<Report> m_reports;

@@ -293,6 +293,7 @@ constexpr std::array<Served, kCallMethods.size()> kCallServed{{
     Serve<&CCallEngine::GetPeerAddress>(DISPID_GET_PEER_ADDRESS),
     Serve<&CCallEngine::GetPeerPort>(DISPID_GET_PEER_PORT),
     Serve<&CCallEngine::GetLocalPort>(DISPID_GET_LOCAL_PORT),
+    Serve<&CCallEngine::GetConfirmedUser>(DISPID_GET_CONFIRMED_USER),
 }};
 
 constexpr bool SameLetters(const char* a, const char* b) {

@@ -52,6 +52,7 @@ bool CSecureCallee::StartWith(const Request& request, const std::string& passwor
     secrets.Derive(request.sid, k, request.share, {request.version, request.flags}, ownShare,
                    kAcceptAd);
     m_sid = request.sid;
+    m_user = request.user;
     m_expectedTa = secrets.ta;
     m_accept.assign(m_sid.begin(), m_sid.end());
     m_accept.insert(m_accept.end(), kAcceptAd.begin(), kAcceptAd.end());
@@ -77,8 +78,10 @@ std::unique_ptr<CSecureChannel> CSecureCallee::TakeChannel() {
 
 void CSecureCallee::Clear() {
     m_started = false;
-    m_sid.fill(0);
-    m_expectedTa.fill(0);
+    WipeSecret(m_sid.data(), m_sid.size());
+    m_user.clear();
+    WipeSecret(m_expectedTa.data(), m_expectedTa.size());
+    WipeSecret(m_accept.data(), m_accept.size()); // holds Tb
     m_accept.clear();
     m_channel.reset();
 }

@@ -45,6 +45,8 @@ public:
     bool Started() const { return m_started; }
 
     const SecureCall::Sid& SessionId() const { return m_sid; }
+    // The user name the answered request carried.
+    const std::string& User() const { return m_user; }
     // The type-21 payload: the same bytes for every copy.
     const std::vector<uint8_t>& AcceptPayload() const { return m_accept; }
     // A type-22 payload: true when it carries this sid and Ta verifies (constant time).
@@ -57,6 +59,7 @@ public:
 private:
     bool m_started = false;
     SecureCall::Sid m_sid{};
+    std::string m_user;
     Cpace::Tag m_expectedTa{};
     std::vector<uint8_t> m_accept;
     std::unique_ptr<CSecureChannel> m_channel;

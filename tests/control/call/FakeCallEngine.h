@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -152,11 +153,31 @@ protected:
         if (taskWndExists)
             texts.emplace_back(text, userData);
     }
-    void PostConnection(const std::string& address, int32_t port,
-                        const std::string& userData) override {
-        if (taskWndExists)
-            announcements.push_back(Announcement{address, port, userData});
+    // Delivered at once, as a task window would with nothing queued before it, unless
+    // announcements are held (then Deliver hands them over one by one).
+    void PostConnection(const std::string& address, int32_t port, const std::string& userData,
+                        uint64_t attempt) override {
+        if (!taskWndExists)
+            return;
+        if (holdAnnouncements) {
+            held.push_back({Announcement{address, port, userData}, attempt});
+            return;
+        }
+        AnnouncementDelivered(attempt, true);
+        announcements.push_back(Announcement{address, port, userData});
     }
+
+public:
+    bool holdAnnouncements = false;
+    std::deque<std::pair<Announcement, uint64_t>> held;
+    void DeliverNext() {
+        const auto [announcement, attempt] = held.front();
+        held.pop_front();
+        AnnouncementDelivered(attempt, true);
+        announcements.push_back(announcement);
+    }
+
+protected:
     std::vector<std::string> AddressesOf(const std::string& address) override {
         const auto it = names.find(address);
         return it != names.end() ? it->second : CCallEngine::AddressesOf(address);

@@ -2,6 +2,7 @@
 // Encrypted calls in the call state machine: two engines on the virtual clock.
 #include "FakeCallEngine.h"
 
+#include "CSecureCaller.h"
 #include "TavrinoStandardApi.h"
 
 #include <gtest/gtest.h>
@@ -117,7 +118,7 @@ TEST(SecureCallEngine, EachAnswerEndsTheAttemptWithItsOutcome) {
     enum Answer { kWrongPassword, kRefused, kBusy, kNotAvailable, kSilent, kSilentMayFallBack };
     const std::tuple<Answer, int32_t, int32_t> rows[] = {
         {kWrongPassword, STATUS_CALL_REJECTED, SECURE_OUTCOME_PASSWORD_REFUSED},
-        {kRefused, STATUS_CALL_REJECTED, SECURE_OUTCOME_ENDED},
+        {kRefused, STATUS_CALL_REJECTED, SECURE_OUTCOME_REFUSED},
         {kBusy, STATUS_REMOTE_BUSY, SECURE_OUTCOME_ENDED},
         {kNotAvailable, STATUS_REMOTE_NOT_AVAILABLE, SECURE_OUTCOME_ENDED},
         {kSilent, STATUS_TIMEOUT, SECURE_OUTCOME_NO_ANSWER},
@@ -236,4 +237,90 @@ TEST(SecureCallEngine, MalformedSecurePacketsChangeNothingInAnyState) {
             }
         }
     }
+}
+
+TEST(SecureCallEngine, AttemptsAreKnownByAddressPortAndSidAndTheirAnswersAreMetered) {
+    const std::string kSpy = "10.9.9.9";
+    Pair p;
+    CSecureCaller alice, bob;
+    ASSERT_TRUE(alice.Start(kUser, kPassword) && bob.Start("bob", "pw2"));
+    const auto request = [&](CSecureCaller& c, const std::string& from, int port = kAPort) {
+        p.b.Receive(from, port, PKT_SECURE_REQUEST, c.RequestPayload());
+    };
+    const auto sentTo = [&](uint8_t type, const std::string& to) {
+        int n = 0;
+        for (const auto& s : p.b.Sent())
+            n += s.type == type && s.address == to ? 1 : 0;
+        return n;
+    };
+    // A copy seen and sent first from elsewhere is an attempt of its own; the caller's
+    // own request and its repeats are announced once.
+    request(alice, kSpy);
+    for (int i = 0; i < 3; ++i)
+        request(alice, kA);
+    ASSERT_EQ(p.b.announcements.size(), 2u);
+    EXPECT_EQ(p.b.announcements[1].address, kA);
+    ASSERT_TRUE(p.b.AcceptSecureCall(kSpy, kAPort, kPassword, 20));
+    ASSERT_TRUE(p.b.AcceptSecureCall(kA, kAPort, kPassword, 20));
+    EXPECT_EQ(sentTo(PKT_SECURE_ACCEPT, kA), CCallEngine::kAcceptCopies);
+    // 40 repeats within 2 s bring no accept; the first after 3 s brings one.
+    for (int i = 0; i < 40; ++i) {
+        p.b.Advance(50);
+        request(alice, kA);
+    }
+    EXPECT_EQ(sentTo(PKT_SECURE_ACCEPT, kA), CCallEngine::kAcceptCopies);
+    p.b.Advance(1000);
+    request(alice, kA);
+    request(alice, kA);
+    EXPECT_EQ(sentTo(PKT_SECURE_ACCEPT, kA), CCallEngine::kAcceptCopies + 1);
+    // The caller's confirm connects it, and the station learns whose it was.
+    std::vector<uint8_t> accept;
+    for (const auto& s : p.b.Sent())
+        if (s.type == PKT_SECURE_ACCEPT && s.address == kA)
+            accept = s.payload;
+    ASSERT_EQ(alice.OnAccept(accept.data(), static_cast<int>(accept.size())),
+              CSecureCaller::Answer::Accepted);
+    p.b.Receive(kA, kAPort, PKT_SECURE_CONFIRM, alice.ConfirmPayload());
+    EXPECT_EQ(p.b.State(), CCallEngine::STATE_CONNECTED);
+    EXPECT_EQ(p.b.GetConfirmedUser(), kUser);
+}
+
+TEST(SecureCallEngine, AReplacedRequestIsNeverAnsweredWithTheAnswerMeantForTheOneBefore) {
+    Pair p;
+    p.b.holdAnnouncements = true;
+    CSecureCaller bob, alice, third;
+    ASSERT_TRUE(bob.Start("bob", "pw2") && alice.Start(kUser, kPassword) && third.Start("c", "x"));
+    // From one socket: bob's request, then alice's, which replaces it before the station
+    // has read bob's announcement. Bob's password must not answer alice's exchange.
+    p.b.Receive(kA, kAPort, PKT_SECURE_REQUEST, bob.RequestPayload());
+    p.b.Receive(kA, kAPort, PKT_SECURE_REQUEST, alice.RequestPayload());
+    p.b.DeliverNext();
+    EXPECT_FALSE(p.b.AcceptSecureCall(kA, kAPort, "pw2", 20));
+    EXPECT_EQ(p.b.GetObjectError(), ERR_NO_SUCH_CALL);
+    p.b.DeliverNext();
+    EXPECT_EQ(p.b.announcements.back().userData, "ID=" + kUser);
+    ASSERT_TRUE(p.b.AcceptSecureCall(kA, kAPort, kPassword, 20));
+    // A new sid from that socket replaces the accepted attempt: its confirm no longer counts.
+    const auto accepts = p.b.SentOfType(PKT_SECURE_ACCEPT);
+    ASSERT_EQ(alice.OnAccept(accepts[0].payload.data(), static_cast<int>(accepts[0].payload.size())),
+              CSecureCaller::Answer::Accepted);
+    p.b.Receive(kA, kAPort, PKT_SECURE_REQUEST, third.RequestPayload());
+    p.b.Receive(kA, kAPort, PKT_SECURE_CONFIRM, alice.ConfirmPayload());
+    EXPECT_EQ(p.b.State(), CCallEngine::STATE_IDLE);
+    // Refused: one reject per attempt, one a second per address; a held-back one leaves
+    // the attempt to be announced again at its next repeat.
+    p.b.DeliverNext();
+    ASSERT_TRUE(p.b.CancelIncomingCall(kA, kAPort));
+    p.b.Receive(kA, kAPort, PKT_SECURE_REQUEST, third.RequestPayload());
+    p.b.Receive(kA, kAPort + 1, PKT_SECURE_REQUEST, bob.RequestPayload());
+    p.b.DeliverNext();
+    ASSERT_TRUE(p.b.CancelIncomingCall(kA, kAPort + 1));
+    EXPECT_EQ(p.b.SentOfType(PKT_SECURE_REJECT).size(), 1u);
+    p.b.Advance(1000);
+    p.b.Receive(kA, kAPort + 1, PKT_SECURE_REQUEST, bob.RequestPayload());
+    ASSERT_EQ(p.b.held.size(), 1u);
+    p.b.DeliverNext();
+    ASSERT_TRUE(p.b.CancelIncomingCall(kA, kAPort + 1));
+    EXPECT_EQ(p.b.SentOfType(PKT_SECURE_REJECT).size(), 2u);
+    EXPECT_TRUE(p.b.held.empty());
 }
