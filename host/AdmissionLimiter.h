@@ -63,6 +63,10 @@ public:
     const Limits& Limit() const { return m_limits; }
     int Followed() const { return static_cast<int>(m_records.size()); }
 
+    // What an address is counted under: its one text, an IPv6 address's /64 (any other
+    // key as it is).
+    static QString CountedAs(const QString& address);
+
 private:
     static constexpr int kMaxFailures = 8; // room for the attempts of one window
     struct Record {
@@ -75,8 +79,6 @@ private:
     void Forget(Record& record, qint64 now) const; // attempts older than the window
     bool Live(Record& record, qint64 now) const;
     void MakeRoom(qint64 now);
-    // What an address is counted under: its one text, an IPv6 address's /64.
-    static QString CountedAs(const QString& address);
 
     Clock m_clock;
     Limits m_limits;

@@ -34,6 +34,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace Tavrino;
@@ -194,6 +195,13 @@ void frmMain::CreateControls() {
     }
 
     SetToggle(chkOnline);
+    // The control announces no expiry of an attempt but the last one's: the host keeps
+    // its own time for each, to log every guess that was never confirmed.
+    tmrAdmission = new QTimer(this);
+    tmrAdmission->setObjectName(QStringLiteral("tmrAdmission"));
+    tmrAdmission->setInterval(1000);
+    connect(tmrAdmission, &QTimer::timeout, this, &frmMain::LogExpiredAttempts);
+    tmrAdmission->start();
     connect(chkRejectConnectionRequest, &QCheckBox::clicked, this,
             &frmMain::chkRejectConnectionRequest_Click);
 
@@ -225,6 +233,7 @@ bool frmMain::Form_Load() {
     mnuRunAcceptUnencrypted->setChecked(AcceptUnencryptedCallsOption());
     m_admission.CurrentPolicy().acceptUnencrypted = mnuRunAcceptUnencrypted->isChecked();
     m_admission.CurrentPolicy().pinnedUsers = PinnedUsers();
+    m_admission.CurrentPolicy().homes = HomeAddresses();
     return true;
 }
 
@@ -392,6 +401,7 @@ void frmMain::ResetPeer() {
 
 void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
     ShowStatus(statusCode);
+    LogExpiredAttempts();
     if (statusCode == STATUS_CONNECTED)
         ShowConnectedCaller();
     else if (statusCode != STATUS_CALLING)
@@ -403,16 +413,26 @@ void frmMain::ShowConnectedCaller() {
     // to whoever proves the password first.
     const QString ip = TavrinoStandard->CallString(DISPID_GET_PEER_ADDRESS);
     const qint32 port = TavrinoStandard->CallLong(DISPID_GET_PEER_PORT);
-    const CallAdmission::Caller caller = m_admission.Connected(ip, port);
+    const CallAdmission::Caller caller =
+        m_admission.Connected(ip, port, TavrinoStandard->CallString(DISPID_GET_CONFIRMED_USER));
+    for (const QString& line : caller.log)
+        ConsoleLog(line);
     if (!caller.known)
         return; // the labels of a stated acceptance stay as they are
-    if (caller.newlyPinned)
+    if (caller.policyChanged) {
         SavePinnedUsers(m_admission.CurrentPolicy().pinnedUsers);
+        SaveHomeAddresses(m_admission.CurrentPolicy().homes);
+    }
     txtConnectedIpAddress->setText(ip);
     txtForwardingPort->setText(QString::number(port));
     txtUserName->setText(caller.userName);
     chkRejectConnectionRequest->setEnabled(false);
     TavrinoStandard->CallVoid(DISPID_ENABLE_BUSY_STATE);
+}
+
+void frmMain::LogExpiredAttempts() {
+    for (const QString& line : m_admission.Expire())
+        ConsoleLog(line);
 }
 
 void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
@@ -452,7 +472,7 @@ void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
     const bool accepting = decision.action == CallAdmission::Action::AcceptSecure ||
                            decision.action == CallAdmission::Action::AcceptStated;
     if (accepting && accepted)
-        m_admission.Accepted(decision, ip, port);
+        m_admission.Accepted(decision, ip, port, kAcceptTimeOutSeconds);
     else if (accepting)
         ShowObjectError();
     for (const QString& line : decision.log)

@@ -17,6 +17,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 class CPortMapper;
 class StartAtLogin;
 struct PortMapReport;
@@ -71,6 +72,8 @@ private:
     void mnuRunAcceptUnencrypted_Click();
     // The caller connected (status 53): its labels, the busy state, its pin.
     void ShowConnectedCaller();
+    // Encrypted attempts never confirmed, each logged once (also from tmrAdmission).
+    void LogExpiredAttempts();
 
     bool GoOnline();
     void SetOnlineState(int state);
@@ -98,6 +101,7 @@ private:
     QLabel* lblRouterStatus = nullptr;
     QLabel* imgHalvornLogo = nullptr;
     std::unique_ptr<CPortMapper> m_router;
+    QTimer* tmrAdmission = nullptr; // child of the window
 
     CallAdmission m_admission;
 };

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The host's admission without a window: user lookup, pins, the policy and both brakes.
+// The host's admission without a window: user lookup, pins, homes, the policy and the brakes.
 #include "CallAdmission.h"
 #include "HostUsers.h"
 
@@ -15,78 +15,131 @@ protected:
         ClearUsers();
         AddUser(User("alice", "pw"));
         AddUser(User("bob", "pw2", 1));
+        AddUser(User("carol", "pw3"));
     }
     // Decide, and when it accepts, the control's TRUE reported back.
     Action Ask(const QString& ip, const QString& userData, bool secure, qint32 port = 40000) {
-        last = admission.Decide(ip, port, userData, secure);
+        last = admission->Decide(ip, port, userData, secure);
         if (last.action == Action::AcceptSecure || last.action == Action::AcceptStated)
-            admission.Accepted(last, ip, port);
+            admission->Accepted(last, ip, port, 20);
         return last.action;
     }
+    // A new run of the host with what the last one saved.
+    void Restart() {
+        const CallAdmission::Policy saved = admission->CurrentPolicy();
+        admission = std::make_unique<CallAdmission>([this] { return now; });
+        admission->CurrentPolicy() = saved;
+    }
+    QString Log() const { return last.log.join('\n'); }
 
     qint64 now = 0;
-    CallAdmission admission{[this] { return now; }};
+    std::unique_ptr<CallAdmission> admission =
+        std::make_unique<CallAdmission>([this] { return now; });
     CallAdmission::Decision last;
 };
 
 } // namespace
 
-TEST_F(CallAdmissionTest, EachRequestGetsItsAnswerAndAnEncryptedCallerIsPinned) {
+TEST_F(CallAdmissionTest, EachRequestGetsItsAnswerAndNoneShowsWhetherItsUserExists) {
     const std::tuple<QString, bool, Action, QString> rows[] = {
         {"ID=alice&Password=pw", false, Action::AcceptStated, "accepted: user alice"},
-        {"ID=alice&Password=PW", false, Action::Ignore, "not answered: unknown user"},
-        {"ID=alice", true, Action::AcceptSecure, "accepted: user alice (encrypted)"},
+        {"ID=alice&Password=PW", false, Action::Ignore, "not answered: wrong password for user alice"},
+        {"ID=nobody&Password=pw", false, Action::Ignore, "not answered: unknown user"},
+        {"ID=alice", true, Action::AcceptSecure, "answered: user alice (encrypted), awaiting"},
         {"ID=bob", true, Action::Refuse, "refused: user bob is disabled"},
-        {"ID=nobody", true, Action::Ignore, "not answered: unknown user"},
-        // A secure request's user data is "ID=" and the name; its password is never read.
-        {"ID=alice&Password=pw", true, Action::Ignore, "not answered: unknown user"},
+        // Unknown names are answered as if they held a password: nobody's.
+        {"ID=nobody", true, Action::AcceptSecure, "answered: unknown user (encrypted)"},
+        {"ID=alice&Password=pw", true, Action::AcceptSecure, "answered: unknown user"},
     };
+    QString decoy;
     for (const auto& [userData, secure, action, log] : rows) {
         SCOPED_TRACE(qPrintable(userData));
-        EXPECT_EQ(Ask("10.0.0.1", userData, secure), action);
-        EXPECT_EQ(last.password, action == Action::AcceptSecure ? "pw" : "");
-        EXPECT_TRUE(last.log.join('\n').contains(log));
+        EXPECT_EQ(Ask(QStringLiteral("10.0.0.%1").arg(++now), userData, secure), action);
+        EXPECT_TRUE(Log().contains(log)) << qPrintable(Log());
+        if (userData == "ID=alice") {
+            EXPECT_EQ(last.password, "pw");
+        }
+        if (userData == "ID=nobody")
+            decoy = last.password;
     }
+    // The same for each request of a name, unlike any user's, and another after a restart.
+    EXPECT_EQ(decoy.size(), 64);
+    EXPECT_EQ(Ask("10.0.1.1", "ID=nobody", true), Action::AcceptSecure);
+    EXPECT_EQ(last.password, decoy);
+    Restart();
+    Ask("10.0.1.2", "ID=nobody", true);
+    EXPECT_NE(last.password, decoy);
 
-    // The encrypted caller connects: alice is pinned and a stated request naming her,
-    // even with her password, gets no answer; its copies log nothing more.
-    ASSERT_EQ(Ask("10.0.0.2", "ID=alice", true), Action::AcceptSecure);
-    const CallAdmission::Caller caller = admission.Connected("10.0.0.2", 40000);
-    EXPECT_TRUE(caller.known && caller.secure && caller.newlyPinned);
-    EXPECT_EQ(caller.userName, "alice");
-    EXPECT_TRUE(admission.CurrentPolicy().pinnedUsers.contains("alice"));
-    for (int copy = 0; copy < 2; ++copy) {
-        EXPECT_EQ(Ask("10.0.0.3", "ID=alice&Password=pw", false), Action::Ignore);
-        EXPECT_EQ(last.log.size(), copy == 0 ? 1 : 0);
-    }
     // Refusing unencrypted calls leaves encrypted ones alone.
-    admission.CurrentPolicy().acceptUnencrypted = false;
-    admission.CurrentPolicy().pinnedUsers.clear();
+    admission->CurrentPolicy().acceptUnencrypted = false;
     EXPECT_EQ(Ask("10.0.0.4", "ID=alice&Password=pw", false), Action::Ignore);
-    EXPECT_TRUE(last.log.join(' ').contains("unencrypted calls are not accepted"));
+    EXPECT_TRUE(Log().contains("unencrypted calls are not accepted"));
     EXPECT_EQ(Ask("10.0.0.4", "ID=alice", true), Action::AcceptSecure);
 }
 
-TEST_F(CallAdmissionTest, UnconfirmedAttemptsCountByAddressAndByUserButConfirmedOnesDoNot) {
-    // Confirmed calls are taken back: however many, nobody is blocked.
-    for (int i = 0; i < 12; ++i) {
-        ASSERT_EQ(Ask("10.0.0.1", "ID=alice", true), Action::AcceptSecure) << i;
-        admission.Connected("10.0.0.1", 40000);
+TEST_F(CallAdmissionTest, OnlyTheConfirmedAttemptIsCreditedAndEveryGuessCountsOnBothPaths) {
+    // Two attempts from one socket, carol's then alice's; carol's confirms. Only carol
+    // is shown, pinned, trusted and forgiven; alice's attempt stays a failure.
+    Ask("10.0.0.1", "ID=carol", true);
+    Ask("10.0.0.1", "ID=alice", true);
+    CallAdmission::Caller caller = admission->Connected("10.0.0.1", 40000, "carol");
+    EXPECT_TRUE(caller.known && caller.secure && caller.policyChanged);
+    EXPECT_EQ(caller.userName, "carol");
+    EXPECT_TRUE(caller.log.join('\n').contains("not confirmed: user alice, counted as a failed"));
+    EXPECT_EQ(admission->CurrentPolicy().pinnedUsers, QSet<QString>{"carol"});
+    EXPECT_EQ(admission->CurrentPolicy().homes.value("carol"), QStringList{"10.0.0.1"});
+    // A stated request naming the pinned user gets no answer, its copies no more log.
+    for (int copy = 0; copy < 2; ++copy) {
+        EXPECT_EQ(Ask("10.0.0.3", "ID=carol&Password=pw3", false), Action::Ignore);
+        EXPECT_EQ(last.log.size(), copy == 0 ? 1 : 0);
     }
-    // Five guesses that never confirm block their address, not another one.
+
+    // Stated guesses at alice from four addresses, three each: no address is blocked,
+    // but her per-user bound is (8, with the failed attempt above), on both paths, and
+    // from an address she has not confirmed from even her right password gets nowhere.
+    for (int i = 0; i < 12; ++i)
+        Ask(QStringLiteral("10.1.0.%1").arg(i % 4), QStringLiteral("ID=alice&Password=g%1").arg(i),
+            false);
+    EXPECT_EQ(Ask("10.2.0.1", "ID=alice&Password=pw", false), Action::Ignore);
+    EXPECT_TRUE(Log().contains("held back")) << qPrintable(Log());
+    EXPECT_EQ(Ask("10.2.0.2", "ID=alice", true), Action::Refuse); // a secure reject, not silence
+    EXPECT_EQ(Ask("10.2.0.3", "ID=nobody", true), Action::AcceptSecure); // other names unaffected
+
+    // Five unconfirmed attempts block an address: encrypted requests from it get 23s.
     for (int i = 0; i < 5; ++i)
-        ASSERT_EQ(Ask("10.0.0.9", "ID=alice", true, 40000 + i), Action::AcceptSecure) << i;
-    EXPECT_TRUE(last.log.join(' ').contains("calls from 10.0.0.9 not answered for 60 s"));
-    EXPECT_EQ(Ask("10.0.0.9", "ID=alice", true), Action::Ignore);
-    EXPECT_EQ(Ask("10.0.0.8", "ID=alice", true), Action::AcceptSecure);
-    // Guesses from many addresses: eight for one user stop it for new addresses only;
-    // the address alice connected from still gets in, and other users are untouched.
-    for (int i = 0; i < 2; ++i)
-        ASSERT_EQ(Ask(QStringLiteral("10.1.0.%1").arg(i), "ID=alice", true), Action::AcceptSecure);
-    EXPECT_TRUE(last.log.join(' ').contains("calls for user alice from new addresses"));
-    EXPECT_EQ(Ask("10.2.0.1", "ID=alice", true), Action::Ignore);
-    EXPECT_EQ(Ask("10.0.0.1", "ID=alice", true), Action::AcceptSecure);
-    EXPECT_EQ(Ask("10.2.0.1", "ID=bob", true), Action::Refuse);
-    now += CallAdmission::kUserLimits.blockMs;
-    EXPECT_EQ(Ask("10.2.0.2", "ID=alice", true), Action::AcceptSecure);
+        ASSERT_EQ(Ask("10.0.0.9", "ID=carol", true, 40000 + i), Action::AcceptSecure) << i;
+    EXPECT_TRUE(Log().contains("calls from 10.0.0.9 not answered for 60 s"));
+    EXPECT_TRUE(last.addressBlocked);
+    EXPECT_EQ(Ask("10.0.0.9", "ID=carol", true), Action::Refuse);
+    EXPECT_EQ(Ask("10.0.0.9", "ID=carol&Password=pw3", false), Action::Ignore);
+
+    // Never confirmed: each expires with a line of its own, once.
+    now += 22000;
+    const QStringList expired = admission->Expire();
+    EXPECT_EQ(expired.filter("not confirmed in time").size(), 6) << qPrintable(expired.join('\n'));
+    EXPECT_TRUE(admission->Expire().isEmpty());
+}
+
+TEST_F(CallAdmissionTest, AHomeHasABudgetOfItsOwnThatOthersCannotSpendAndARestartKeeps) {
+    ASSERT_EQ(Ask("2001:db8:1:2::7", "ID=alice", true), Action::AcceptSecure);
+    admission->Connected("2001:db8:1:2::7", 40000, "alice");
+    Restart();
+    // Another user's guesses from her home block the address for everyone else, and
+    // guesses at alice elsewhere block her for new addresses; at home (any address of
+    // its /64) she is still admitted, by both kinds of request.
+    for (int i = 0; i < 5; ++i)
+        Ask("2001:db8:1:2::99", QStringLiteral("ID=carol&Password=g%1").arg(i), false);
+    for (int i = 0; i < 8; ++i)
+        Ask(QStringLiteral("10.3.0.%1").arg(i), "ID=alice", true);
+    EXPECT_EQ(Ask("2001:db8:1:2::99", "ID=carol", true), Action::Refuse);
+    EXPECT_EQ(Ask("10.3.1.1", "ID=alice", true), Action::Refuse);
+    EXPECT_EQ(Ask("2001:db8:1:2::1", "ID=alice", true), Action::AcceptSecure);
+    EXPECT_EQ(Ask("2001:db8:1:2::1", "ID=alice&Password=pw", false), Action::Ignore); // pinned
+    // Her own failures at home spend her home budget only.
+    for (int i = 0; i < 5; ++i)
+        Ask("2001:db8:1:2::1", "ID=alice", true, 41000 + i);
+    EXPECT_EQ(Ask("2001:db8:1:2::1", "ID=alice", true), Action::Refuse);
+    EXPECT_TRUE(Log().contains("from this home address"));
+    now += 60000;
+    EXPECT_EQ(Ask("2001:db8:1:2::1", "ID=alice", true), Action::AcceptSecure);
 }
