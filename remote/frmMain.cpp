@@ -236,9 +236,14 @@ void frmMain::chkConnect_Click(bool checked) {
 void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
     // Read before the control is torn down below.
     m_secureOutcome = TavrinoStandard->CallLong(DISPID_GET_SECURE_OUTCOME);
-    if (statusCode == STATUS_CONNECTED && m_secureOutcome == SECURE_OUTCOME_CONNECTED &&
-        !m_callingName.isEmpty() && !LoadConnectionSecurity(m_callingName).pinned)
-        SetPinned(m_callingName, true); // this host speaks encrypted: never fall back again
+    // Any answer to an encrypted request, accepted or not, proves the host speaks the
+    // protocol: this connection never falls back again, so a later call's requests
+    // cannot be dropped to force the password into the clear.
+    const bool hostAnswered = m_secureOutcome == SECURE_OUTCOME_CONNECTED ||
+                              m_secureOutcome == SECURE_OUTCOME_PASSWORD_REFUSED ||
+                              m_secureOutcome == SECURE_OUTCOME_REFUSED;
+    if (hostAnswered && !m_callingName.isEmpty() && !LoadConnectionSecurity(m_callingName).pinned)
+        SetPinned(m_callingName, true);
     if (EndsTheCall(statusCode)) {
         g_blnConnectionActive = false;
         chkConnect->setChecked(false);
@@ -250,17 +255,31 @@ QString frmMain::StatusBox(qint32 statusCode) const {
     const QString br = QStringLiteral("\r\n");
     if (statusCode == STATUS_CALL_REJECTED && m_secureOutcome == SECURE_OUTCOME_PASSWORD_REFUSED)
         return Tr(QStringLiteral("The host did not accept the password") + br +
-                      QStringLiteral("The host station holds another password for this user "
-                                     "name.") +
+                      QStringLiteral("The host station did not accept this user name and "
+                                     "password.") +
                       br +
                       QStringLiteral("Check the user name and the password in this "
                                      "connection's settings (File > Setup)."),
                   QStringLiteral("ホストがパスワードを受け付けませんでした") + br +
-                      QStringLiteral("ホスト・ステーションには、このユーザー名に別のパスワードが"
-                                     "登録されています。") +
+                      QStringLiteral("ホスト・ステーションはこのユーザー名とパスワードを受け付け"
+                                     "ませんでした。") +
                       br +
                       QStringLiteral("この接続の設定（ファイル > 設定）でユーザー名とパスワードを"
                                      "確認してください。"));
+    if (statusCode == STATUS_CALL_REJECTED && m_secureOutcome == SECURE_OUTCOME_REFUSED)
+        return Tr(QStringLiteral("The host refused the call") + br +
+                      QStringLiteral("The host station refused this call. It may not be "
+                                     "answering from this address for a while, or its "
+                                     "administrator has disabled your user name.") +
+                      br +
+                      QStringLiteral("Try again later, or contact the administrator."),
+                  QStringLiteral("ホストが通話を拒否しました") + br +
+                      QStringLiteral("ホスト・ステーションはこの通話を拒否しました。しばらくの"
+                                     "間このアドレスからの通話に応答しないか、管理者があなたの"
+                                     "ユーザー名を無効にしている可能性があります。") +
+                      br +
+                      QStringLiteral("時間をおいて再度接続するか、管理者に問い合わせて"
+                                     "ください。"));
     if (statusCode == STATUS_TIMEOUT && m_secureOutcome == SECURE_OUTCOME_NO_ANSWER)
         return Tr(QStringLiteral("The host did not answer the encrypted call.") + br + br +
                       QStringLiteral("Possibilities include:") + br +

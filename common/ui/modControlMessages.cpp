@@ -143,6 +143,13 @@ QString ObjectErrorText(qint32 error, Station station) {
     case ERR_SPK_MIXER:
         return Tr(QStringLiteral("Speaker Volume is not provided by your sound device."),
                   QStringLiteral("サウンド・デバイスからスピーカー音量が提供されませんでした。"));
+    case ERR_SECURE_UNAVAILABLE:
+        return Tr(QStringLiteral("The encrypted call cannot be set up: the user name must be 1 "
+                                 "to 255 bytes without a zero byte, and the encryption library "
+                                 "must be available."),
+                  QStringLiteral("暗号化された通話を設定できません。ユーザー名は1～255バイトで"
+                                 "ゼロ・バイトを含まないこと、また暗号ライブラリが利用できる"
+                                 "ことが必要です。"));
     default:
         return {};
     }

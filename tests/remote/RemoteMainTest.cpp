@@ -169,6 +169,7 @@ TEST_F(RemoteMain, CallConnectsAndHangsUp) {
 TEST_F(RemoteMain, EndingStatuses) {
     const QList<QByteArray> plain{"DisableCryptography"};
     const QByteArray accept = "AcceptSecureCall \"127.0.0.3\" %1 \"pw\" 20";
+    const QByteArray wrongPassword = "AcceptSecureCall \"127.0.0.3\" %1 \"not pw\" 20";
     const QByteArray cancel = "CancelIncomingCall \"127.0.0.3\" %1";
     const QString br = QStringLiteral("\r\n");
     struct Row {
@@ -180,6 +181,7 @@ TEST_F(RemoteMain, EndingStatuses) {
         QByteArray hostAfterConnect;
         QString statusLine;
         QString message;
+        bool pinned; // the host answered the encrypted request: never fall back again
     };
     const Row rows[] = {
         {"55 busy", QStringLiteral("English"),
@@ -188,60 +190,73 @@ TEST_F(RemoteMain, EndingStatuses) {
          QStringLiteral("The host station Busy") + br +
              QStringLiteral("The host station is currently being used by "
                             "another user.") +
-             br + QStringLiteral("Connect to the host station later.")},
+             br + QStringLiteral("Connect to the host station later."), false},
         {"55 busy, Japanese", QStringLiteral("Japanese"),
          QList<QByteArray>{"DisableCryptography", "EnableBusyState"}, QByteArray(), false,
          QByteArray(), QStringLiteral("ホスト・ステーションがビジーです。"),
          QStringLiteral("ホスト・ステーションがビジー") + br +
              QStringLiteral("ホスト・ステーションは現在ほかのユーザーによって使用されています。") +
-             br + QStringLiteral("時間をおいて再度接続してください。")},
+             br + QStringLiteral("時間をおいて再度接続してください。"),
+         false},
         {"56 unavailable", QStringLiteral("English"),
          QList<QByteArray>{"DisableCryptography", "EnableNotAvailableState"}, QByteArray(), false,
          QByteArray(), QStringLiteral("The host station is unavailable."),
          QStringLiteral("The host station is unavailable") + br +
              QStringLiteral("Because the administrator has stopped the host station, it is not "
                             "possible to use it.") +
-             br + QStringLiteral("Please contact the administrator for details.")},
+             br + QStringLiteral("Please contact the administrator for details."),
+         false},
         {"56 unavailable, Japanese", QStringLiteral("Japanese"),
          QList<QByteArray>{"DisableCryptography", "EnableNotAvailableState"}, QByteArray(), false,
          QByteArray(), QStringLiteral("ホスト・ステーションが利用不可能です。"),
          QStringLiteral("ホスト・ステーションが利用不可能") + br +
              QStringLiteral("ホスト・ステーションが管理者によって停止されているため、使用できま"
                             "せん。") +
-             br + QStringLiteral("詳細は管理者に問い合わせてください。")},
-        {"57 rejected", QStringLiteral("English"), plain, cancel, false, QByteArray(),
-         QStringLiteral("Connection request is rejected by the host "
-                        "station."),
-         QStringLiteral("Your ID has been temporarily disabled") + br +
-             QStringLiteral("The administrator of the requested host "
-                            "station has temporarily disabled your "
-                            "connection to the host station.") +
-             br + QStringLiteral("Contact the administrator for details.")},
-        {"57 rejected, Japanese", QStringLiteral("Japanese"), plain, cancel, false, QByteArray(),
+             br + QStringLiteral("詳細は管理者に問い合わせてください。"),
+         false},
+        // A secure reject: its own message, neither busy nor a wrong password.
+        {"57 refused", QStringLiteral("English"), plain, cancel, false, QByteArray(),
+         QStringLiteral("Connection request is rejected by the host station."),
+         QStringLiteral("The host refused the call") + br +
+             QStringLiteral("The host station refused this call. It may not be answering from "
+                            "this address for a while, or its administrator has disabled your "
+                            "user name.") +
+             br + QStringLiteral("Try again later, or contact the administrator."),
+         true},
+        {"57 refused, Japanese", QStringLiteral("Japanese"), plain, cancel, false, QByteArray(),
          QStringLiteral("接続要求がホスト・ステーションによって拒否されました。"),
-         QStringLiteral("あなたのIDが一時的に無効にされている") + br +
-             QStringLiteral("ホスト・ステーションの管理者があなたの接続を一時的に無効にしていま"
-                            "す。") +
-             br + QStringLiteral("詳細は管理者に問い合わせてください。")},
+         QStringLiteral("ホストが通話を拒否しました") + br +
+             QStringLiteral("ホスト・ステーションはこの通話を拒否しました。しばらくの間このアド"
+                            "レスからの通話に応答しないか、管理者があなたのユーザー名を無効にし"
+                            "ている可能性があります。") +
+             br + QStringLiteral("時間をおいて再度接続するか、管理者に問い合わせてください。"),
+         true},
+        {"57 wrong password", QStringLiteral("English"), plain, wrongPassword, false, QByteArray(),
+         QStringLiteral("Connection request is rejected by the host station."),
+         QStringLiteral("The host did not accept the password") + br +
+             QStringLiteral("The host station did not accept this user name and password.") + br +
+             QStringLiteral("Check the user name and the password in this connection's settings "
+                            "(File > Setup)."),
+         true},
         {"54 host hangs up", QStringLiteral("English"), plain, accept, true,
          QByteArray("Disconnect"),
-         QStringLiteral("Connection is disconnected by the host station."), QString()},
+         QStringLiteral("Connection is disconnected by the host station."), QString(), true},
         {"54 host hangs up, Japanese", QStringLiteral("Japanese"), plain, accept, true,
          QByteArray("Disconnect"), QStringLiteral("接続がホスト・ステーションから切断されました。"),
-         QString()},
+         QString(), true},
         // The host encrypts its voice while the remote runs with encryption off.
         {"58 encrypted voice", QStringLiteral("English"), QList<QByteArray>{"EnableCryptography"},
          accept, false, QByteArray(),
          QStringLiteral("Receiving Encrypted Data, please enable the TavrinoVoIP Cryptography "
                         "feature."),
-         QString()},
+         QString(), true},
         {"58 encrypted voice, Japanese", QStringLiteral("Japanese"),
          QList<QByteArray>{"EnableCryptography"}, accept, false, QByteArray(),
          QStringLiteral("暗号化されたデータを受信しました。TavrinoVoIP暗号を有効にしてください。"),
-         QString()},
+         QString(), true},
     };
     for (const auto& [tag, language, hostSetup, hostAnswer, connectFirst, hostAfterConnect,
-                      statusLine, message] : rows) {
+                      statusLine, message, pinned] : rows) {
         SCOPED_TRACE(tag);
 
         RemoteSandbox sandbox(language);
@@ -287,6 +302,7 @@ TEST_F(RemoteMain, EndingStatuses) {
             ASSERT_EQ(recorder.boxes[0].title, QStringLiteral("TESSORA-R"));
             ASSERT_EQ(recorder.boxes[0].text, message);
         }
+        EXPECT_EQ(LoadConnectionSecurity(QStringLiteral("Host")).pinned, pinned);
         // Nothing more arrives once the control is down.
         QTest::qWait(300);
         ASSERT_EQ(status->text(), statusLine);
