@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // fuzz_engine: arbitrary packets, method calls, ticks and voice frames through the state machine.
 #include "CCallEngine.h"
+#include "CSecureCaller.h"
 #include "Packets.h"
 #include "TavrinoStandardApi.h"
 
@@ -49,6 +50,7 @@ public:
             Check(state == STATE_IDLE && PendingCalls().Size() == 0);
         Check((state == STATE_IDLE) == (GetCallSecurity() == Tavrino::SECURITY_NONE));
         Check(SecureAttempts() <= kMaxSecureAttempts);
+        Check(PendingSecureRequests() <= CSecureAttempts::kMaxPending);
     }
 
 protected:
@@ -82,9 +84,10 @@ protected:
         ++reports;
     }
     void PostText(const std::string&, const std::string&) override { ++reports; }
-    void PostConnection(const std::string& address, int32_t port,
-                        const std::string& userData) override {
+    void PostConnection(const std::string& address, int32_t port, const std::string& userData,
+                        uint64_t attempt) override {
         Check(userData.find('\0') == std::string::npos);
+        AnnouncementDelivered(attempt, true);
         ++reports;
         announced.emplace_back(address, port);
     }
@@ -134,6 +137,60 @@ void Exchange(FuzzEngine& from, FuzzEngine& to, const std::string& password, int
 
 } // namespace
 
+// Callers with their own exchanges send requests from one socket in an order of the
+// input's choosing (repeats, replacements), the engine accepts some with the right or a
+// wrong password, and accepts and confirms travel back in any order. Whatever happens,
+// a call connects only for the attempt that is the socket's latest and whose password
+// was right, and the engine then names that attempt's user.
+void SeveralAttempts(FuzzEngine& engine, FuzzedDataProvider& in) {
+    static const char* const kUsers[] = {"alice", "bob", "carol"};
+    constexpr int kCallers = 4;
+    std::unique_ptr<CSecureCaller> callers[kCallers];
+    const char* users[kCallers] = {};
+    for (int i = 0; i < kCallers; ++i) {
+        callers[i] = std::make_unique<CSecureCaller>();
+        users[i] = kUsers[in.ConsumeIntegralInRange<int>(0, 2)];
+        if (!callers[i]->Start(users[i], std::string("pw-") + users[i]))
+            return;
+    }
+    const std::string address = "10.0.0.7";
+    const int port = 40007;
+    int latest = -1; // the caller whose request the socket sent last
+    for (int step = in.ConsumeIntegralInRange<int>(0, 24); step > 0 && in.remaining_bytes() > 0;
+         --step) {
+        const int i = in.ConsumeIntegralInRange<int>(0, kCallers - 1);
+        CSecureCaller& caller = *callers[i];
+        switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+        case 0:
+            engine.OnPacket(address, port, PKT_SECURE_REQUEST, caller.RequestPayload().data(),
+                            static_cast<int>(caller.RequestPayload().size()));
+            latest = i;
+            break;
+        case 1:
+            engine.AcceptSecureCall(address, port,
+                                    in.ConsumeBool() ? std::string("pw-") + users[i] : "wrong", 20);
+            break;
+        case 2: // the accepts sent so far reach caller i
+            for (const auto& [type, bytes] : engine.outbox)
+                if (type == PKT_SECURE_ACCEPT)
+                    caller.OnAccept(bytes.data(), static_cast<int>(bytes.size()));
+            break;
+        default:
+            if (!caller.ConfirmPayload().empty()) {
+                const bool wasConnected = engine.State() == CCallEngine::STATE_CONNECTED;
+                engine.OnPacket(address, port, PKT_SECURE_CONFIRM, caller.ConfirmPayload().data(),
+                                static_cast<int>(caller.ConfirmPayload().size()));
+                if (!wasConnected && engine.State() == CCallEngine::STATE_CONNECTED) {
+                    Check(i == latest);
+                    Check(engine.GetConfirmedUser() == users[i]);
+                }
+            }
+            break;
+        }
+        engine.now += in.ConsumeIntegralInRange<int>(0, 4000);
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     FuzzEngine engine;
@@ -144,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           in.ConsumeRandomLengthString(8));
 
     while (in.remaining_bytes() > 0) {
-        switch (in.ConsumeIntegralInRange<int>(0, 18)) {
+        switch (in.ConsumeIntegralInRange<int>(0, 19)) {
         case 0:
         case 1:
         case 2:
@@ -153,9 +210,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const std::string address = PickAddress(in);
             const int port = PickPort(in);
             const auto type = in.ConsumeIntegral<uint8_t>();
-            // Exact-size payload: reading past it is an error ASan reports.
+            // Exact-size payload: reading past it is an error ASan reports. Up to the
+            // longest secure request (307 bytes with its type) and a little beyond.
             const std::vector<uint8_t> payload =
-                in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 260));
+                in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 320));
             engine.OnPacket(address, port, type, payload.empty() ? nullptr : payload.data(),
                             static_cast<int>(payload.size()));
             break;
@@ -268,6 +326,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (int copy = 0; copy < 2; ++copy)
                 engine.OnPacket(address, port, type, bytes.empty() ? nullptr : bytes.data(),
                                 static_cast<int>(bytes.size()));
+            break;
+        }
+        case 18: { // several encrypted attempts from one address and port
+            SeveralAttempts(engine, in);
             break;
         }
         default: { // many callers at once

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // fuzz_receive: arbitrary datagrams through the socket's receive handling and every packet reader.
+#include "CSecureCallee.h"
+#include "CSecureCaller.h"
+#include "CSecureChannel.h"
 #include "CUdpSocket.h"
 #include "Packets.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -17,6 +21,47 @@ void Check(bool condition) {
 
 bool HasZero(const std::string& s) {
     return s.find('\0') != std::string::npos;
+}
+
+// Both ends of one exchange made once, so that every secure reader meets a real
+// counterpart: a started caller for accepts, a started callee for confirms, an open
+// channel for data packets.
+struct SecureEnds {
+    CSecureCaller caller;
+    CSecureCallee callee;
+    std::unique_ptr<CSecureChannel> channel;
+    SecureEnds() {
+        CSecureCallee::Request request;
+        const bool made = caller.Start("u", "pw") &&
+                          CSecureCallee::ParseRequest(caller.RequestPayload().data(),
+                                                      static_cast<int>(caller.RequestPayload().size()),
+                                                      &request) &&
+                          callee.Start(request, "pw");
+        Check(made);
+        channel = callee.TakeChannel();
+    }
+};
+
+// The secure readers on one payload: none may read past it, and what they accept must
+// be what its layout says.
+void ReadSecure(int type, const uint8_t* p, int length) {
+    static SecureEnds ends;
+    CSecureCallee::Request request;
+    if (CSecureCallee::ParseRequest(p, length, &request)) {
+        Check(length >= SecureCall::kRequestFixedBytes + 2 && p[length - 1] == 0);
+        Check(!request.user.empty() && !HasZero(request.user) &&
+              request.user.size() <= static_cast<size_t>(SecureCall::kMaxUserBytes));
+        Check(std::memcmp(request.sid.data(), p + 2, request.sid.size()) == 0);
+    }
+    SecureCall::Sid sid{};
+    Check(SecureCall::ReadSid(p, length, &sid) == (length >= SecureCall::kSidBytes));
+    // A fuzzed accept must never pass as this caller's (its sid is 16 random bytes), and
+    // neither may a fuzzed confirm or data packet.
+    if (type == 21)
+        Check(ends.caller.OnAccept(p, length) != CSecureCaller::Answer::Accepted);
+    Check(!ends.callee.CheckConfirm(p, length));
+    CSecureChannel::Opened opened;
+    Check(!ends.channel->Open(p, length, &opened));
 }
 
 class FuzzSocket : public CUdpSocket {
@@ -56,6 +101,8 @@ protected:
         Check(static_cast<int>(text.text.size() + text.userData.size()) <= length);
         const TextMessage textViaBuffer = ReadTextMessage(payload, length);
         Check(textViaBuffer.text == text.text && textViaBuffer.userData == text.userData);
+
+        ReadSecure(type, p, length);
 
         const CCallToken token = ReadToken(p, length);
         Check(token == ReadToken(payload, length));
