@@ -137,57 +137,48 @@ void Exchange(FuzzEngine& from, FuzzEngine& to, const std::string& password, int
 
 } // namespace
 
-// Callers with their own exchanges send requests from one socket in an order of the
-// input's choosing (repeats, replacements), the engine accepts some with the right or a
-// wrong password, and accepts and confirms travel back in any order. Whatever happens,
-// a call connects only for the attempt that is the socket's latest and whose password
-// was right, and the engine then names that attempt's user.
+// Callers with exchanges of their own send requests from one socket in any order
+// (repeats, replacements); the engine accepts with the right or a wrong password;
+// accepts and confirms travel back in any order. A call may connect only for the
+// socket's latest attempt, and the engine then names that attempt's user.
 void SeveralAttempts(FuzzEngine& engine, FuzzedDataProvider& in) {
     static const char* const kUsers[] = {"alice", "bob", "carol"};
-    constexpr int kCallers = 4;
-    std::unique_ptr<CSecureCaller> callers[kCallers];
-    const char* users[kCallers] = {};
-    for (int i = 0; i < kCallers; ++i) {
-        callers[i] = std::make_unique<CSecureCaller>();
+    CSecureCaller callers[4];
+    const char* users[4] = {};
+    for (int i = 0; i < 4; ++i) {
         users[i] = kUsers[in.ConsumeIntegralInRange<int>(0, 2)];
-        if (!callers[i]->Start(users[i], std::string("pw-") + users[i]))
+        if (!callers[i].Start(users[i], std::string("pw-") + users[i]))
             return;
     }
-    const std::string address = "10.0.0.7";
-    const int port = 40007;
     int latest = -1; // the caller whose request the socket sent last
     for (int step = in.ConsumeIntegralInRange<int>(0, 24); step > 0 && in.remaining_bytes() > 0;
-         --step) {
-        const int i = in.ConsumeIntegralInRange<int>(0, kCallers - 1);
-        CSecureCaller& caller = *callers[i];
+         --step, engine.now += in.ConsumeIntegralInRange<int>(0, 4000)) {
+        const int i = in.ConsumeIntegralInRange<int>(0, 3);
+        const auto send = [&](uint8_t type, const std::vector<uint8_t>& bytes) {
+            engine.OnPacket("10.0.0.7", 40007, type, bytes.data(), static_cast<int>(bytes.size()));
+        };
         switch (in.ConsumeIntegralInRange<int>(0, 3)) {
         case 0:
-            engine.OnPacket(address, port, PKT_SECURE_REQUEST, caller.RequestPayload().data(),
-                            static_cast<int>(caller.RequestPayload().size()));
+            send(PKT_SECURE_REQUEST, callers[i].RequestPayload());
             latest = i;
             break;
         case 1:
-            engine.AcceptSecureCall(address, port,
+            engine.AcceptSecureCall("10.0.0.7", 40007,
                                     in.ConsumeBool() ? std::string("pw-") + users[i] : "wrong", 20);
             break;
         case 2: // the accepts sent so far reach caller i
             for (const auto& [type, bytes] : engine.outbox)
                 if (type == PKT_SECURE_ACCEPT)
-                    caller.OnAccept(bytes.data(), static_cast<int>(bytes.size()));
+                    callers[i].OnAccept(bytes.data(), static_cast<int>(bytes.size()));
             break;
         default:
-            if (!caller.ConfirmPayload().empty()) {
-                const bool wasConnected = engine.State() == CCallEngine::STATE_CONNECTED;
-                engine.OnPacket(address, port, PKT_SECURE_CONFIRM, caller.ConfirmPayload().data(),
-                                static_cast<int>(caller.ConfirmPayload().size()));
-                if (!wasConnected && engine.State() == CCallEngine::STATE_CONNECTED) {
-                    Check(i == latest);
-                    Check(engine.GetConfirmedUser() == users[i]);
-                }
-            }
+            if (callers[i].ConfirmPayload().empty() || engine.State() == CCallEngine::STATE_CONNECTED)
+                break;
+            send(PKT_SECURE_CONFIRM, callers[i].ConfirmPayload());
+            if (engine.State() == CCallEngine::STATE_CONNECTED)
+                Check(i == latest && engine.GetConfirmedUser() == users[i]);
             break;
         }
-        engine.now += in.ConsumeIntegralInRange<int>(0, 4000);
     }
 }
 

@@ -154,27 +154,24 @@ protected:
             texts.emplace_back(text, userData);
     }
     // Delivered at once, as a task window would with nothing queued before it, unless
-    // announcements are held (then Deliver hands them over one by one).
+    // announcements are held (then DeliverNext hands them over one by one).
     void PostConnection(const std::string& address, int32_t port, const std::string& userData,
                         uint64_t attempt) override {
-        if (!taskWndExists)
-            return;
-        if (holdAnnouncements) {
+        if (taskWndExists)
             held.push_back({Announcement{address, port, userData}, attempt});
-            return;
-        }
-        AnnouncementDelivered(attempt, true);
-        announcements.push_back(Announcement{address, port, userData});
+        while (!holdAnnouncements && !held.empty())
+            DeliverNext();
     }
 
 public:
     bool holdAnnouncements = false;
     std::deque<std::pair<Announcement, uint64_t>> held;
     void DeliverNext() {
-        const auto [announcement, attempt] = held.front();
+        if (held.empty())
+            return;
+        AnnouncementDelivered(held.front().second, true);
+        announcements.push_back(held.front().first);
         held.pop_front();
-        AnnouncementDelivered(attempt, true);
-        announcements.push_back(announcement);
     }
 
 protected:
