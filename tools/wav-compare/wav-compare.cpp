@@ -5,15 +5,19 @@
 //   wav-compare SAID.wav HEARD.wav [--said-start NS] [--heard-start NS]
 //
 // SAID is the microphone signal, played in a loop from its start time; HEARD
-// is what the far side recorded from its own start time. Both are 8 kHz mono.
-// The tool finds, by FFT cross-correlation, where in the loop the loudest
-// stretch of HEARD comes from and prints, one "key: value" per line:
-//   similarity  normalised correlation at the best match (1 = identical)
-//   offset      position in SAID (samples) matching the window of HEARD
-//   delay_ms    mouth-to-ear delay, when both start times (CLOCK_REALTIME ns)
-//               are given
+// is what the far side recorded from its own start time. Both are mono (the
+// first channel is taken) at any rates: SAID is first brought to HEARD's rate
+// by speexdsp's resampler. The tool finds, by FFT cross-correlation, where in
+// the loop the loudest stretch of HEARD (4 s at most) comes from and prints,
+// one "key: value" per line:
+//   similarity    normalised correlation at the best match (1 = identical)
+//   offset        position in SAID matching the window of HEARD, in samples
+//                 at HEARD's rate
+//   delay_ms      mouth-to-ear delay, when both start times (CLOCK_REALTIME ns)
+//                 are given
 // Exit status: 0 on a result, 2 on bad input.
 #include <sndfile.h>
+#include <speex/speex_resampler.h>
 
 #include <algorithm>
 #include <cmath>
@@ -28,8 +32,9 @@
 namespace {
 
 using Complex = std::complex<double>;
+using Signal = std::vector<double>;
 
-bool ReadMono(const char* path, std::vector<double>& out, int& rate) {
+bool ReadMono(const char* path, Signal& out, int& rate) {
     SF_INFO info{};
     SNDFILE* f = sf_open(path, SFM_READ, &info);
     if (!f) {
@@ -75,8 +80,15 @@ void Fft(std::vector<Complex>& a, bool inverse) {
             x /= static_cast<double>(n);
 }
 
+size_t PowerOfTwoAtLeast(size_t n) {
+    size_t p = 1;
+    while (p < n)
+        p <<= 1;
+    return p;
+}
+
 // Start of the loudest window of `len` samples, scanned in steps of len/4.
-size_t LoudestWindow(const std::vector<double>& x, size_t len) {
+size_t LoudestWindow(const Signal& x, size_t len) {
     size_t best = 0;
     double bestEnergy = -1;
     for (size_t s = 0; s + len <= x.size(); s += std::max<size_t>(1, len / 4)) {
@@ -89,6 +101,43 @@ size_t LoudestWindow(const std::vector<double>& x, size_t len) {
         }
     }
     return best;
+}
+
+// `x` resampled from `from` to `to` Hz. A loop is resampled as one (its end runs
+// into its start), anything else as if silence came before and after it.
+Signal Resample(const Signal& x, int from, int to, int quality, bool loop) {
+    if (from == to)
+        return x;
+    const size_t n = x.size();
+    const size_t pad = std::min(n, static_cast<size_t>(from / 10)); // beyond the filter's reach
+    std::vector<float> in(n + 2 * pad);
+    for (size_t i = 0; i < in.size(); ++i)
+        if (loop || (i >= pad && i < pad + n))
+            in[i] = static_cast<float>(x[(i + n - pad) % n]);
+    int err = 0;
+    SpeexResamplerState* st = speex_resampler_init(1, static_cast<spx_uint32_t>(from),
+                                                   static_cast<spx_uint32_t>(to), quality, &err);
+    if (!st)
+        return {};
+    speex_resampler_skip_zeros(st); // output sample 0 is input sample 0, not the filter's delay
+    const double ratio = static_cast<double>(to) / from;
+    std::vector<float> out(static_cast<size_t>(static_cast<double>(in.size()) * ratio) + 64);
+    size_t inDone = 0, outDone = 0;
+    while (inDone < in.size()) {
+        auto inLen = static_cast<spx_uint32_t>(in.size() - inDone);
+        auto outLen = static_cast<spx_uint32_t>(out.size() - outDone);
+        speex_resampler_process_float(st, 0, in.data() + inDone, &inLen, out.data() + outDone, &outLen);
+        inDone += inLen;
+        outDone += outLen;
+        if (inLen == 0 && outLen == 0)
+            break;
+    }
+    speex_resampler_destroy(st);
+    const auto skip = static_cast<size_t>(std::llround(static_cast<double>(pad) * ratio));
+    Signal y(static_cast<size_t>(std::llround(static_cast<double>(n) * ratio)), 0.0);
+    for (size_t i = 0; i < y.size() && skip + i < outDone; ++i)
+        y[i] = out[skip + i];
+    return y;
 }
 
 } // namespace
@@ -105,30 +154,35 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--heard-start") == 0)
             heardStart = std::atoll(argv[i + 1]);
     }
-    std::vector<double> said, heard;
+    Signal said, heard;
     int saidRate = 0, heardRate = 0;
     if (!ReadMono(argv[1], said, saidRate) || !ReadMono(argv[2], heard, heardRate))
         return 2;
-    if (saidRate != heardRate || said.size() < 800 || heard.size() < 800) {
-        std::fprintf(stderr, "wav-compare: need two recordings of the same rate, 0.1 s or longer\n");
+    if (saidRate <= 0 || heardRate <= 0 || said.size() * 10 < static_cast<size_t>(saidRate) ||
+        heard.size() * 10 < static_cast<size_t>(heardRate)) {
+        std::fprintf(stderr, "wav-compare: need two recordings of 0.1 s or longer\n");
         return 2;
     }
-    const size_t loop = said.size();
+    // SAID's loop at HEARD's rate, for the correlation.
+    const Signal saidH = Resample(said, saidRate, heardRate, SPEEX_RESAMPLER_QUALITY_MAX, true);
+    if (saidH.size() < 2) {
+        std::fprintf(stderr, "wav-compare: cannot resample %d Hz to %d Hz\n", saidRate, heardRate);
+        return 2;
+    }
+    const size_t loop = saidH.size();
     // A window of HEARD no longer than the loop, from its loudest part.
-    const size_t win = std::min({heard.size(), loop, static_cast<size_t>(saidRate) * 4});
+    const size_t win = std::min({heard.size(), loop, static_cast<size_t>(heardRate) * 4});
     const size_t winStart = LoudestWindow(heard, win);
 
     // Correlate the window against the looped SAID for every offset of the loop.
     const size_t extLen = win + loop;
-    size_t n = 1;
-    while (n < extLen)
-        n <<= 1;
+    const size_t n = PowerOfTwoAtLeast(extLen);
     std::vector<Complex> a(n), b(n);
     for (size_t i = 0; i < win; ++i)
         a[i] = heard[winStart + i];
-    std::vector<double> ext(extLen);
+    Signal ext(extLen);
     for (size_t i = 0; i < extLen; ++i)
-        ext[i] = said[i % loop];
+        ext[i] = saidH[i % loop];
     for (size_t i = 0; i < extLen; ++i)
         b[i] = ext[i];
     Fft(a, false);
@@ -138,7 +192,7 @@ int main(int argc, char** argv) {
     Fft(a, true);
 
     // Normalise by the energy of both windows (prefix sums for SAID).
-    std::vector<double> prefix(extLen + 1, 0.0);
+    Signal prefix(extLen + 1, 0.0);
     for (size_t i = 0; i < extLen; ++i)
         prefix[i + 1] = prefix[i] + ext[i] * ext[i];
     double heardEnergy = 0;
@@ -161,10 +215,10 @@ int main(int argc, char** argv) {
     if (saidStart >= 0 && heardStart >= 0) {
         // HEARD sample winStart was SAID sample bestOffset of some loop; the
         // delay is the one in [0, loop) seconds.
-        const double rate = saidRate;
+        const double rate = heardRate;
         const double raw = (heardStart - saidStart) / 1e9 + (static_cast<double>(winStart) -
                                                             static_cast<double>(bestOffset)) / rate;
-        const double period = static_cast<double>(loop) / rate;
+        const double period = static_cast<double>(said.size()) / saidRate;
         double delay = std::fmod(raw, period);
         if (delay < 0)
             delay += period;
