@@ -300,20 +300,20 @@ Alignment Align(const Signal& heard, const Signal& saidLoop, long long anchorShi
     const Energy h(heard), s(saidLoop);
     const size_t step = std::max(1, rate / 1000), width = step * kEnvelopeMs;
     const int reach = static_cast<int>(kSearchMs * rate / 1000 / static_cast<int>(step));
-    auto fit = [&](size_t k, long long center) {
+    auto fit = [&](size_t k, long long center, int reach) {
         const size_t start = k * a.block;
         const size_t len = k + 1 == blocks ? heard.size() - start : a.block;
         const auto [shift, match] = EnvelopeShift(h, s, start, len, center, step, width, reach);
         a.shift[k] = match >= kMinEnvelopeMatch ? static_cast<long long>(Wrap(shift, a.loop)) : center;
     };
-    // The anchor's block too: under a drifting clock the waveform match of a
-    // few seconds can land a pitch period off, the envelope's does not.
+    // The anchor's block too, searched ten times as far: under a drifting clock the
+    // waveform match of a few seconds can land periods off, the envelope's does not.
     const size_t k0 = std::min(blocks - 1, anchor / a.block);
-    fit(k0, a.shift[k0]);
+    fit(k0, a.shift[k0], 10 * reach);
     for (size_t k = k0 + 1; k < blocks; ++k)
-        fit(k, a.shift[k - 1]);
+        fit(k, a.shift[k - 1], reach);
     for (size_t k = k0; k > 0; --k)
-        fit(k - 1, a.shift[k]);
+        fit(k - 1, a.shift[k], reach);
     return a;
 }
 
