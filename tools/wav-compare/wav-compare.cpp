@@ -18,11 +18,12 @@
 //                 at HEARD's rate
 //   delay_ms      mouth-to-ear delay, when both start times (CLOCK_REALTIME ns)
 //                 are given
-//   bandwidth_hz  upper edge of the highest 250 Hz band in which HEARD's
-//                 long-term power spectrum is within 10 dB of SAID's (Hann
-//                 windows of 64 ms, half overlapping, where SAID speaks; bands
-//                 where SAID is more than 50 dB below its strongest are not
-//                 judged); 0 when SAID never speaks
+//   bandwidth_hz  upper edge of the highest 125 Hz band in which HEARD's
+//                 long-term power spectrum is within 10 dB of SAID's, SAID's
+//                 taken at its own rate (Hann windows of 64 ms, half
+//                 overlapping, where SAID speaks; bands where SAID is more than
+//                 50 dB below its strongest are not judged); 0 when SAID never
+//                 speaks
 //   dropouts      percent (one decimal) of the speech frames that HEARD
 //                 carries more than 20 dB below SAID; a speech frame is a
 //                 20 ms frame where SAID is within 35 dB of its 95th-percentile
