@@ -5,17 +5,25 @@
 //
 //   udp-impair --front ADDR:PORT --back ADDR:PORT --to ADDR:PORT
 //              [--loss P] [--delay-ms D] [--jitter-ms J] [--seed S]
+//              [--loss-out P] [--loss-back P] [--delay-out-ms D] [--delay-back-ms D]
+//              [--jitter-out-ms J] [--jitter-back-ms J] [--jitter-stop-after-s S]
 //              [--drop-type T]... [--record FILE]
 //
-// Datagrams that reach FRONT are sent on from BACK to TO; datagrams that come
-// back from TO to BACK are sent on from FRONT to the last sender seen at FRONT.
-// Each datagram is lost with probability P (0..1); the others leave after
-// D + uniform(0, J) milliseconds, so jitter can reorder them as a real link
-// does. --drop-type drops every datagram whose first byte (the packet type) is T, in
+// Datagrams that reach FRONT are sent on from BACK to TO ("out"); datagrams that
+// come back from TO to BACK are sent on from FRONT to the last sender seen at FRONT
+// ("back"). Each datagram is lost with probability P (0..1); the others leave after
+// D + uniform(0, J) milliseconds, so jitter can reorder them as a real link does.
+// --loss, --delay-ms and --jitter-ms set both directions; the -out and -back forms
+// set one, whatever the order of the options. --jitter-stop-after-s ends the jitter
+// S seconds after the first datagram arrived (the delay stays), so a receiver's
+// buffer can be seen to shrink back. The draws come from one generator seeded by
+// --seed, in arrival order, so a run repeats another of the same traffic.
+// --drop-type drops every datagram whose first byte (the packet type) is T, in
 // both directions (the option may be repeated), standing in for a path that loses
 // one kind of packet. --record writes every datagram that arrives, before loss, one
 // line each: ">" (front to TO) or "<", then its bytes in hex. On SIGINT or SIGTERM it
-// prints its counts and exits 0.
+// prints its counts, out then back: datagrams forwarded, dropped, and forwarded
+// with jitter still on, and exits 0.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -28,6 +36,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <queue>
 #include <random>
 #include <set>
@@ -78,7 +87,9 @@ int BoundSocket(const sockaddr_in& at) {
 int main(int argc, char** argv) {
     sockaddr_in front{}, back{}, to{};
     bool haveFront = false, haveBack = false, haveTo = false;
-    double loss = 0, delayMs = 0, jitterMs = 0;
+    // [0] out (front to TO), [1] back; a direction's own option wins over the shared one.
+    double loss = 0, delayMs = 0, jitterMs = 0, jitterStopS = -1;
+    std::optional<double> ownLoss[2], ownDelayMs[2], ownJitterMs[2];
     unsigned seed = 1;
     std::set<int> dropTypes;
     FILE* record = nullptr;
@@ -96,6 +107,14 @@ int main(int argc, char** argv) {
             delayMs = std::atof(argv[i + 1]);
         else if (k == "--jitter-ms")
             jitterMs = std::atof(argv[i + 1]);
+        else if (k == "--loss-out" || k == "--loss-back")
+            ownLoss[k == "--loss-back"] = std::atof(argv[i + 1]);
+        else if (k == "--delay-out-ms" || k == "--delay-back-ms")
+            ownDelayMs[k == "--delay-back-ms"] = std::atof(argv[i + 1]);
+        else if (k == "--jitter-out-ms" || k == "--jitter-back-ms")
+            ownJitterMs[k == "--jitter-back-ms"] = std::atof(argv[i + 1]);
+        else if (k == "--jitter-stop-after-s")
+            jitterStopS = std::atof(argv[i + 1]);
         else if (k == "--seed")
             seed = static_cast<unsigned>(std::atoi(argv[i + 1]));
         else if (k == "--drop-type")
@@ -107,10 +126,15 @@ int main(int argc, char** argv) {
     }
     if (!haveFront || !haveBack || !haveTo) {
         std::fprintf(stderr, "usage: udp-impair --front A:P --back A:P --to A:P [--loss P] "
-                             "[--delay-ms D] [--jitter-ms J] [--seed S] [--drop-type T]... "
-                             "[--record FILE]\n");
+                             "[--delay-ms D] [--jitter-ms J] [--seed S] [--loss-out P] "
+                             "[--loss-back P] [--delay-out-ms D] [--delay-back-ms D] "
+                             "[--jitter-out-ms J] [--jitter-back-ms J] [--jitter-stop-after-s S] "
+                             "[--drop-type T]... [--record FILE]\n");
         return 2;
     }
+    const double lossOf[2] = {ownLoss[0].value_or(loss), ownLoss[1].value_or(loss)};
+    const double delayMsOf[2] = {ownDelayMs[0].value_or(delayMs), ownDelayMs[1].value_or(delayMs)};
+    const double jitterMsOf[2] = {ownJitterMs[0].value_or(jitterMs), ownJitterMs[1].value_or(jitterMs)};
     const int frontFd = BoundSocket(front), backFd = BoundSocket(back);
     if (frontFd < 0 || backFd < 0) {
         std::perror("udp-impair: bind");
@@ -124,7 +148,8 @@ int main(int argc, char** argv) {
     std::priority_queue<Pending, std::vector<Pending>, std::greater<>> queue;
     sockaddr_in client{};
     bool haveClient = false;
-    long forwarded[2] = {0, 0}, dropped[2] = {0, 0}; // [0] front->to, [1] to->front
+    long forwarded[2] = {0, 0}, dropped[2] = {0, 0}, jittered[2] = {0, 0}; // [0] out, [1] back
+    std::optional<Clock::time_point> jitterEnd; // set by the first datagram
 
     while (!g_stop) {
         int timeoutMs = 50;
@@ -158,13 +183,20 @@ int main(int argc, char** argv) {
                 std::fputc('\n', record);
                 std::fflush(record);
             }
-            if ((n > 0 && dropTypes.count(static_cast<unsigned char>(buf[0]))) || unit(rng) < loss) {
+            const auto now = Clock::now();
+            if (!jitterEnd && jitterStopS >= 0)
+                jitterEnd = now + std::chrono::microseconds(static_cast<long long>(jitterStopS * 1e6));
+            if ((n > 0 && dropTypes.count(static_cast<unsigned char>(buf[0]))) || unit(rng) < lossOf[side]) {
                 ++dropped[side];
                 continue;
             }
-            const auto delay = std::chrono::microseconds(
-                static_cast<long long>((delayMs + unit(rng) * jitterMs) * 1000.0));
-            queue.push(Pending{Clock::now() + delay, side == 0 ? backFd : frontFd,
+            // Drawn even when the jitter is off, so the losses that follow stay those of the seed.
+            const double draw = unit(rng);
+            const bool jitter = !jitterEnd || now < *jitterEnd;
+            jittered[side] += jitter;
+            const auto delay = std::chrono::microseconds(static_cast<long long>(
+                (delayMsOf[side] + (jitter ? draw * jitterMsOf[side] : 0.0)) * 1000.0));
+            queue.push(Pending{now + delay, side == 0 ? backFd : frontFd,
                                side == 0 ? to : client, std::vector<char>(buf, buf + n)});
             ++forwarded[side];
         }
@@ -175,8 +207,8 @@ int main(int argc, char** argv) {
             queue.pop();
         }
     }
-    std::printf("forwarded: %ld %ld\ndropped: %ld %ld\n", forwarded[0], forwarded[1], dropped[0],
-                dropped[1]);
+    std::printf("forwarded: %ld %ld\ndropped: %ld %ld\njittered: %ld %ld\n", forwarded[0], forwarded[1],
+                dropped[0], dropped[1], jittered[0], jittered[1]);
     if (record)
         std::fclose(record);
     close(frontFd);
