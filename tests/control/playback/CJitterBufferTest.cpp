@@ -59,7 +59,6 @@ struct Call {
     std::vector<double> dropMs, arrivedMs, playedMs; // the last two by packet
     std::vector<int> delayMs, targetMs;              // after each pull, 50 a second
     int loudSteps = 0; // frames dropped, or inserted after, that were not quiet
-
     explicit Call(const Link& link) : arrivedMs(link.frames, -1), playedMs(link.frames, -1) {
         std::vector<std::pair<double, int>> arrivals; // time, packet
         for (int i = 0; i < link.frames; ++i) {
@@ -172,8 +171,7 @@ TEST(CJitterBuffer, KeepsDelayLowAndLossCoveredOnLongCalls) {
     for (size_t k = 1; k < jittery.dropMs.size(); ++k)
         EXPECT_GE(jittery.dropMs[k] - jittery.dropMs[k - 1], CJitterBuffer::kMinStepIntervalMs - 9);
 
-    // A steady line that loses 10 %: the delay stays as low and never steps. A frame lost
-    // alone is rebuilt; only one lost with its successor (1 % of frames) may be concealed.
+    // 10 % loss on a steady line: no step; a lost frame is rebuilt unless its successor is lost.
     std::bernoulli_distribution loss(0.10);
     std::vector<bool> lost(kTenMinutes + 1);
     const auto lossy10 = [&](int i, double) {
