@@ -13,11 +13,12 @@ class IVoiceDecoder;
 // Frame k of the sender's capture is due at 20 k ms + the schedule's offset on our clock. The
 // offset is the slowest transit (arrival - 20 k) seen in the last 3 s plus a hold of 30 ms,
 // so a frame is there, with its successor for FEC, when it is due; at most 300 ms above the
-// fastest transit. The device pulls on its own clock; when the frame it pulls drifts more
-// than a frame away from the one due, one frame is dropped (preferring a quiet one, one per
-// 0.5 s at most) or a concealed frame inserted, so neither jitter that has passed nor two
-// sound cards' clocks make the delay grow. Between talk spurts it plays silence and follows
-// the schedule for free.
+// fastest transit. The device pulls on its own clock; when the frame it pulls is over a frame
+// later than the one due, one frame is dropped (a quiet one if it comes soon, one per 0.5 s at
+// most); when it is early, a concealed frame is inserted (after a quiet frame, or at once for
+// a packet later than any before). So neither jitter that has passed nor two sound cards'
+// clocks make the delay grow. Between talk spurts it plays silence and follows the schedule
+// for free.
 //
 // Threads: Put runs on the control thread, Pull on the audio device's thread, Snapshot on
 // any; everything they share is behind one mutex. The decoder and the copies being decoded
