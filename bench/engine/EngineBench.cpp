@@ -3,8 +3,11 @@
 // state machine under floods.
 #include "CAcmCodec.h"
 #include "CBlowfish.h"
+#include "CAudioSession.h"
 #include "CCallEngine.h"
+#include "CCallMedia.h"
 #include "CCallSocket.h"
+#include "CTaskWnd.h"
 #include "Packets.h"
 
 #include <QCoreApplication>
@@ -200,11 +203,32 @@ private:
     std::thread m_thread;
 };
 
-// An engine with all its real seams (task window, socket, capture on silence, null
-// playback), connected to `peerPort` on loopback: it calls there and the receiver's
-// confirmation is fed through the socket's receive path. The microphone is muted so the
-// capture thread's own frames do not join the measured stream.
-bool ConnectEngine(CCallEngine& engine, int peerPort, bool encrypt) {
+// A control's engine on a platform of real parts (capture on silence, null playback from
+// the environment main sets), its socket kept at hand to feed the receive path.
+struct BenchControl {
+    CAudioSession session;
+    CCallSocket* socket = nullptr;
+    CCallEngine engine;
+
+    template <typename Socket, typename Window> static CallPlatform Make(BenchControl& c) {
+        CallPlatform platform;
+        auto socket = std::make_unique<Socket>();
+        c.socket = socket.get();
+        platform.socket = std::move(socket);
+        platform.taskWindow = std::make_unique<Window>();
+        platform.media = std::make_unique<CCallMedia>(c.session);
+        platform.clock = std::make_unique<CSteadyClock>();
+        return platform;
+    }
+    explicit BenchControl(CallPlatform (*make)(BenchControl&) = &Make<CCallSocket, CTaskWnd>)
+        : engine(nullptr, make(*this)) {}
+};
+
+// An engine with its real platform, connected to `peerPort` on loopback: it calls there
+// and the receiver's confirmation is fed through the socket's receive path. The
+// microphone is muted so the capture thread's own frames do not join the measured stream.
+bool ConnectEngine(BenchControl& control, int peerPort, bool encrypt) {
+    CCallEngine& engine = control.engine;
     if (!engine.Initialize(0, kKey) || !engine.MuteMic(true))
         return false;
     if (encrypt ? !engine.EnableCryptography() : !engine.DisableCryptography())
@@ -214,8 +238,8 @@ bool ConnectEngine(CCallEngine& engine, int peerPort, bool encrypt) {
     // The callee's acceptance, carrying the engine's own token, connects it.
     std::vector<uint8_t> accept = BuildTokenPayload(engine.OwnToken());
     accept.insert(accept.begin(), PKT_ACCEPT);
-    engine.Socket()->InjectDatagram(accept.data(), static_cast<int>(accept.size()), "127.0.0.1",
-                                    peerPort);
+    control.socket->InjectDatagram(accept.data(), static_cast<int>(accept.size()), "127.0.0.1",
+                                   peerPort);
     return engine.State() == CCallEngine::STATE_CONNECTED && engine.IsMediaActive();
 }
 
@@ -233,8 +257,8 @@ void BM_SendPath(benchmark::State& state, bool encrypt) {
         return;
     const Speech& speech = LoadSpeech();
     LoopbackReceiver receiver;
-    CCallEngine engine;
-    if (receiver.Port() == 0 || !ConnectEngine(engine, receiver.Port(), encrypt)) {
+    BenchControl control;
+    if (receiver.Port() == 0 || !ConnectEngine(control, receiver.Port(), encrypt)) {
         state.SkipWithError("no connected engine on loopback");
         return;
     }
@@ -245,7 +269,7 @@ void BM_SendPath(benchmark::State& state, bool encrypt) {
     int f = 0;
     for (auto _ : state) {
         encoder.Convert(frame, speech.pcm.data() + f * PCM_FRAME_BYTES);
-        engine.SendVoiceFrame(0, frame, VOICE_FRAME_BYTES);
+        control.engine.Guard().SendVoiceFrame(frame, VOICE_FRAME_BYTES);
         f = (f + 1) % speech.frames;
     }
     SetFrameCounters(state);
@@ -260,15 +284,16 @@ void BM_SendFrame(benchmark::State& state, bool encrypt) {
         return;
     const Speech& speech = LoadSpeech();
     LoopbackReceiver receiver;
-    CCallEngine engine;
-    if (receiver.Port() == 0 || !ConnectEngine(engine, receiver.Port(), encrypt)) {
+    BenchControl control;
+    if (receiver.Port() == 0 || !ConnectEngine(control, receiver.Port(), encrypt)) {
         state.SkipWithError("no connected engine on loopback");
         return;
     }
     const long before = receiver.Settled();
     int f = 0;
     for (auto _ : state) {
-        engine.SendVoiceFrame(0, speech.gsm.data() + f * VOICE_FRAME_BYTES, VOICE_FRAME_BYTES);
+        control.engine.Guard().SendVoiceFrame(speech.gsm.data() + f * VOICE_FRAME_BYTES,
+                                              VOICE_FRAME_BYTES);
         f = (f + 1) % speech.frames;
     }
     state.SetItemsProcessed(state.iterations());
@@ -296,57 +321,70 @@ BENCHMARK(BM_RawSendto);
 
 // --- Receive path and state machine: network, timers and reports behind seams -----------
 
-// The real receive path, decoder and playback (on the null output); the network,
-// timers and report delivery are replaced by counters so only the engine is measured.
-class BenchEngine : public CCallEngine {
-public:
-    ~BenchEngine() override { UnInitialize(); }
-    long sent = 0;
-    long reports = 0;
+// The real receive path, decoder and playback (on the null output); what leaves and
+// the report delivery are replaced by counters so only the engine is measured.
+long g_sent = 0;
+long g_reports = 0;
 
-protected:
-    bool CreateTaskWindow() override { return true; }
-    void DestroyTaskWindow() override {}
-    bool OpenSocket(int) override { return true; }
-    void CloseSocket() override {}
-    void SendPacket(uint8_t, const uint8_t*, int, const std::string&, int) override { ++sent; }
-    void StartTimer(int, int) override {}
-    void StopTimer(int) override {}
-    void PostStatus(int32_t) override { ++reports; }
-    void PostText(const std::string&, const std::string&) override { ++reports; }
-    void PostConnection(const std::string&, int32_t, const std::string&,
-                        uint64_t attempt) override {
-        AnnouncementDelivered(attempt, true);
-        ++reports;
+class CountingSocket : public CCallSocket {
+public:
+    bool Open(int, const std::string&, DatagramHandler onDatagram) override {
+        return CCallSocket::Open(0, "127.0.0.1", std::move(onDatagram)); // nobody sends to it
     }
+    void Send(uint8_t, const uint8_t*, int, const std::string&, int) override { ++g_sent; }
 };
 
-void Inject(BenchEngine& engine, const std::vector<uint8_t>& datagram, const std::string& address,
+class CountingWindow : public ICallTaskWindow {
+public:
+    bool Create(TimerTick, ICallEventSink*, AnnouncementDelivery onDelivery) override {
+        m_delivery = std::move(onDelivery);
+        return true;
+    }
+    void Destroy() override {}
+    void StartTimer(int, int) override {}
+    void StopTimer(int) override {}
+    void PostStatus(int32_t) override { ++g_reports; }
+    void PostText(const std::string&, const std::string&) override { ++g_reports; }
+    void PostConnection(const std::string&, int32_t, const std::string&, uint64_t attempt) override {
+        if (attempt != 0 && m_delivery)
+            m_delivery(attempt, true);
+        ++g_reports;
+    }
+
+private:
+    AnnouncementDelivery m_delivery;
+};
+
+struct BenchEngine : BenchControl {
+    BenchEngine() : BenchControl(&Make<CountingSocket, CountingWindow>) {}
+};
+
+void Inject(BenchEngine& bench, const std::vector<uint8_t>& datagram, const std::string& address,
             int port) {
-    engine.Socket()->InjectDatagram(datagram.data(), static_cast<int>(datagram.size()), address,
-                                    port);
+    bench.socket->InjectDatagram(datagram.data(), static_cast<int>(datagram.size()), address, port);
 }
 
 // In a call with 127.0.0.1:40001, from which the receive benchmarks send: a station
 // takes call traffic from its peer only.
-bool InCall(BenchEngine& engine) {
+bool InCall(BenchEngine& bench) {
+    CCallEngine& engine = bench.engine;
     if (!engine.Connect("127.0.0.1", 40001, "ID=bench&Password=x", 20))
         return false;
     std::vector<uint8_t> accept = BuildTokenPayload(engine.OwnToken());
     accept.insert(accept.begin(), PKT_ACCEPT);
-    Inject(engine, accept, "127.0.0.1", 40001);
+    Inject(bench, accept, "127.0.0.1", 40001);
     return engine.State() == CCallEngine::STATE_CONNECTED;
 }
 
 void BM_ReceiveKeepAlive(benchmark::State& state) {
-    BenchEngine engine;
-    if (!engine.Initialize(40000, "key") || !InCall(engine)) {
+    BenchEngine bench;
+    if (!bench.engine.Initialize(40000, "key") || !InCall(bench)) {
         state.SkipWithError("Initialize failed");
         return;
     }
     const std::vector<uint8_t> keepAlive{PKT_KEEPALIVE};
     for (auto _ : state)
-        Inject(engine, keepAlive, "127.0.0.1", 40001);
+        Inject(bench, keepAlive, "127.0.0.1", 40001);
     state.SetItemsProcessed(state.iterations());
     state.SetBytesProcessed(state.iterations() * 1);
 }
@@ -358,13 +396,13 @@ void ReceiveSpeech(benchmark::State& state, bool encrypted) {
     if (!NeedSpeech(state))
         return;
     const Speech& speech = LoadSpeech();
-    BenchEngine engine;
-    if (!engine.Initialize(40000, kKey) || (encrypted && !engine.EnableCryptography()) ||
-        !InCall(engine)) {
+    BenchEngine bench;
+    if (!bench.engine.Initialize(40000, kKey) || (encrypted && !bench.engine.EnableCryptography()) ||
+        !InCall(bench)) {
         state.SkipWithError("Initialize failed");
         return;
     }
-    engine.reports = 0; // the call's own 51 and 53
+    g_reports = 0; // the call's own 51 and 53
     const int payload = encrypted ? VOICE_FRAME_ENCRYPTED_BYTES : VOICE_FRAME_BYTES;
     const uint8_t* frames = encrypted ? speech.gsmEncrypted.data() : speech.gsm.data();
     std::vector<std::vector<uint8_t>> datagrams;
@@ -375,12 +413,12 @@ void ReceiveSpeech(benchmark::State& state, bool encrypted) {
     }
     int f = 0;
     for (auto _ : state) {
-        Inject(engine, datagrams[static_cast<size_t>(f)], "127.0.0.1", 40001);
+        Inject(bench, datagrams[static_cast<size_t>(f)], "127.0.0.1", 40001);
         f = (f + 1) % speech.frames;
     }
     SetFrameCounters(state);
     state.SetBytesProcessed(state.iterations() * (payload + 1));
-    state.counters["reports"] = static_cast<double>(engine.reports); // 0: nothing refused
+    state.counters["reports"] = static_cast<double>(g_reports); // 0: nothing refused
 }
 
 void BM_ReceiveVoice(benchmark::State& state) {
@@ -397,8 +435,8 @@ BENCHMARK(BM_ReceiveEncryptedVoice);
 // Call requests from a rotating set of senders: each one is filed (or refreshed) in the
 // bounded pending-call list and announced. Arg = distinct senders in the flood.
 void BM_CallRequestFlood(benchmark::State& state) {
-    BenchEngine engine;
-    if (!engine.Initialize(40000, "key")) {
+    BenchEngine bench;
+    if (!bench.engine.Initialize(40000, "key")) {
         state.SkipWithError("Initialize failed");
         return;
     }
@@ -411,12 +449,12 @@ void BM_CallRequestFlood(benchmark::State& state) {
     request.insert(request.begin(), PKT_CALL_REQUEST);
     std::size_t next = 0;
     for (auto _ : state) {
-        Inject(engine, request, addresses[next], 5000 + static_cast<int>(next % 7));
+        Inject(bench, request, addresses[next], 5000 + static_cast<int>(next % 7));
         if (++next == addresses.size())
             next = 0;
     }
     state.SetItemsProcessed(state.iterations());
-    state.counters["pending"] = static_cast<double>(engine.PendingCalls().Size());
+    state.counters["pending"] = static_cast<double>(bench.engine.PendingCalls().Size());
 }
 BENCHMARK(BM_CallRequestFlood)->Arg(1)->Arg(256)->Arg(100000);
 

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Chooses the capture input (ALSA, WAV file or silence) from a setting or the environment.
+// Chooses the capture input (PulseAudio, ALSA, WAV file or silence) from a device setting.
 #include "AudioInputFactory.h"
 
 #include "AlsaAudioInput.h"
-#include "AudioChoice.h"
+#include "CAudioSession.h"
 #include "MeteredAudioInput.h"
 #include "PulseAudioInput.h"
 #include "PulseServer.h"
-#include "TavrinoStandardApi.h"
 #include "SilenceAudioInput.h"
 #include "WavFileAudioInput.h"
 
@@ -19,7 +18,8 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 
 } // namespace
 
-std::unique_ptr<AudioInput> CreateAudioInput(const std::string& setting) {
+std::unique_ptr<AudioInput> CreateAudioInput(const std::string& setting,
+                                             const AudioDeviceContext& context) {
     if (setting == "silence")
         return std::make_unique<SilenceAudioInput>();
     if (setting == "alsa")
@@ -27,9 +27,10 @@ std::unique_ptr<AudioInput> CreateAudioInput(const std::string& setting) {
     if (StartsWith(setting, "alsa:") && setting.size() > 5)
         return std::make_unique<AlsaAudioInput>(setting.substr(5));
     if (setting == "pulse" || StartsWith(setting, "pulse:"))
-        return std::make_unique<PulseAudioInput>(setting.size() > 6 ? setting.substr(6) : std::string());
+        return std::make_unique<PulseAudioInput>(setting.size() > 6 ? setting.substr(6) : std::string(),
+                                                 context.notify);
     if (StartsWith(setting, "file:") && setting.size() > 5)
-        return std::make_unique<WavFileAudioInput>(setting.substr(5));
+        return std::make_unique<WavFileAudioInput>(setting.substr(5), context.timingLog);
     return nullptr;
 }
 
@@ -37,24 +38,9 @@ std::string DefaultAudioSetting() {
     return PulseServerAnswers() ? "pulse" : "alsa:default";
 }
 
-std::string ChosenAudioSetting(const std::string& forced, const std::string& chosen,
-                               int noServerNotice) {
-    if (!forced.empty())
-        return forced;
-    if (chosen.empty())
-        return DefaultAudioSetting();
-    if (StartsWith(chosen, "pulse") && !PulseServerAnswers()) {
-        AudioChoice::Instance().Notify(noServerNotice);
-        return "alsa:default";
-    }
-    return chosen;
-}
-
-std::unique_ptr<AudioInput> CreateChosenAudioInput(const std::string& forced) {
-    const std::string setting =
-        ChosenAudioSetting(forced, AudioChoice::Instance().Capture(), Tavrino::NOTICE_NO_SERVER);
-    auto input = CreateAudioInput(setting);
+std::unique_ptr<AudioInput> CreateSessionAudioInput(CAudioSession& session) {
+    auto input = CreateAudioInput(session.CaptureSetting(), session.DeviceContext());
     if (input == nullptr)
         return nullptr;
-    return std::make_unique<MeteredAudioInput>(std::move(input));
+    return std::make_unique<MeteredAudioInput>(std::move(input), session);
 }

@@ -1,41 +1,44 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Chooses the audio output backend from a setting such as TAVRINO_PLAYBACK.
+// Chooses the audio output backend from a device setting.
 #include "AudioOutputFactory.h"
 
 #include "AlsaAudioOutput.h"
-#include "AudioChoice.h"
-#include "AudioInputFactory.h"
-#include "PulseAudioOutput.h"
-#include "TavrinoStandardApi.h"
+#include "CAudioSession.h"
 #include "NullAudioOutput.h"
+#include "PulseAudioOutput.h"
 #include "WavFileAudioOutput.h"
 
-#include <cstdlib>
+namespace {
 
-std::unique_ptr<AudioOutput> CreateAudioOutput(const std::string& setting, std::string* error) {
-    if (setting.empty() || setting == "alsa") {
+std::unique_ptr<AudioOutputStreamer> CreateStreamer(const std::string& setting,
+                                                    const AudioDeviceContext& context,
+                                                    std::string* error) {
+    if (setting.empty() || setting == "alsa")
         return std::make_unique<AlsaAudioOutput>("default");
-    }
-    if (setting.rfind("alsa:", 0) == 0 && setting.size() > 5) {
+    if (setting.rfind("alsa:", 0) == 0 && setting.size() > 5)
         return std::make_unique<AlsaAudioOutput>(setting.substr(5));
-    }
-    if (setting == "pulse" || setting.rfind("pulse:", 0) == 0) {
-        return std::make_unique<PulseAudioOutput>(setting.size() > 6 ? setting.substr(6) : std::string());
-    }
-    if (setting.rfind("file:", 0) == 0 && setting.size() > 5) {
-        return std::make_unique<WavFileAudioOutput>(setting.substr(5));
-    }
-    if (setting == "null") {
+    if (setting == "pulse" || setting.rfind("pulse:", 0) == 0)
+        return std::make_unique<PulseAudioOutput>(setting.size() > 6 ? setting.substr(6) : std::string(),
+                                                  context.notify);
+    if (setting.rfind("file:", 0) == 0 && setting.size() > 5)
+        return std::make_unique<WavFileAudioOutput>(setting.substr(5), context.timingLog);
+    if (setting == "null")
         return std::make_unique<NullAudioOutput>();
-    }
-    if (error != nullptr) {
+    if (error != nullptr)
         *error = "unknown audio output \"" + setting + "\" (alsa:DEVICE, pulse:SINK, file:PATH.wav or null)";
-    }
     return nullptr;
 }
 
-std::unique_ptr<AudioOutput> CreateChosenAudioOutput(const std::string& forced, std::string* error) {
-    return CreateAudioOutput(
-        ChosenAudioSetting(forced, AudioChoice::Instance().Playback(), Tavrino::NOTICE_NO_SERVER),
-        error);
+} // namespace
+
+std::unique_ptr<AudioOutput> CreateAudioOutput(const std::string& setting, std::string* error,
+                                               const AudioDeviceContext& context) {
+    auto output = CreateStreamer(setting, context, error);
+    if (output != nullptr)
+        output->SetEchoReference(context.reference);
+    return output;
+}
+
+std::unique_ptr<AudioOutput> CreateSessionAudioOutput(CAudioSession& session, std::string* error) {
+    return CreateAudioOutput(session.PlaybackSetting(), error, session.DeviceContext());
 }

@@ -1,17 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Chooses the audio output backend from a setting such as TAVRINO_PLAYBACK.
+// Chooses the audio output backend from a device setting.
 #pragma once
+
+#include "AudioDeviceContext.h"
 
 #include <memory>
 #include <string>
 
 class AudioOutput;
+class CAudioSession;
 
 // "alsa:DEVICE" (or "alsa", or empty: "alsa:default"), "pulse:SINK" (or "pulse": the
-// server's default sink), "file:PATH.wav", "null".
-// Null, with the reason in `error`, for anything else.
-std::unique_ptr<AudioOutput> CreateAudioOutput(const std::string& setting, std::string* error);
+// server's default sink), "file:PATH.wav", "null". Null, with the reason in `error`, for
+// anything else. `context`: its notices, the echo reference it feeds, its timing log.
+std::unique_ptr<AudioOutput> CreateAudioOutput(const std::string& setting, std::string* error,
+                                               const AudioDeviceContext& context = {});
 
-// `forced` (the control's TAVRINO_PLAYBACK) when not empty, else the output chosen
-// through AudioChoice, else the default.
-std::unique_ptr<AudioOutput> CreateChosenAudioOutput(const std::string& forced, std::string* error);
+// The speaker of `session`'s playback setting, telling the session what happens to it and
+// feeding its echo reference.
+std::unique_ptr<AudioOutput> CreateSessionAudioOutput(CAudioSession& session, std::string* error);

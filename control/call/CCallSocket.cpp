@@ -4,8 +4,17 @@
 
 #include <utility>
 
-CCallSocket::CCallSocket(DatagramHandler onDatagram, QObject* parent)
-    : CUdpSocket(parent), m_onDatagram(std::move(onDatagram)) {}
+CCallSocket::CCallSocket(QObject* parent) : CUdpSocket(parent) {}
+
+bool CCallSocket::Open(int port, const std::string& bindAddress, DatagramHandler onDatagram) {
+    m_onDatagram = std::move(onDatagram);
+    SetBindAddress(bindAddress);
+    return CUdpSocket::Open(port); // refuses a port outside 0..65535
+}
+
+ICallSocket::Traffic CCallSocket::Counters() const {
+    return {OutboundTotal(), InboundTotal(), OutboundRate(), InboundRate()};
+}
 
 void CCallSocket::OnDatagram(uint8_t type, const uint8_t* payload, int length,
                              const std::string& address, int port) {

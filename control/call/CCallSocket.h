@@ -3,21 +3,29 @@
 #pragma once
 
 #include "CUdpSocket.h"
+#include "ICallSocket.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 // Threads: as CUdpSocket; the handler runs on the control's thread, where the engine lives.
-class CCallSocket : public CUdpSocket {
+class CCallSocket : public CUdpSocket, public ICallSocket {
     Q_OBJECT
 public:
-    // One received datagram, its type byte split off.
-    using DatagramHandler = std::function<void(const std::string& address, int port,
-                                               uint8_t type, const uint8_t* payload,
-                                               int length)>;
+    explicit CCallSocket(QObject* parent = nullptr);
 
-    explicit CCallSocket(DatagramHandler onDatagram, QObject* parent = nullptr);
+    bool Open(int port, const std::string& bindAddress, DatagramHandler onDatagram) override;
+    void Close() override { CUdpSocket::Close(); }
+    void Send(uint8_t type, const uint8_t* payload, int length, const std::string& address,
+              int port) override {
+        CUdpSocket::Send(type, payload, length, address, port);
+    }
+    int LocalPort() const override { return CUdpSocket::LocalPort(); }
+    std::vector<std::string> AddressesOf(const std::string& address) override {
+        return CUdpSocket::AddressesOf(address);
+    }
+    Traffic Counters() const override;
+    void ClosePeriod() override { CUdpSocket::ClosePeriod(); }
 
     // The receive path without a network: benchmarks and tests feed datagrams through
     // exactly the code a read notification runs.

@@ -41,14 +41,12 @@ bool CTaskWnd::Create(TimerTick onTick, ICallEventSink* sink, AnnouncementDelive
     m_onDelivery = std::move(onDelivery);
     StartTimer(TIMER_PENDING_AGE, kPendingAgePeriodMs);
     StartTimer(TIMER_RATE, kRatePeriodMs);
-    StartTimer(TIMER_VAD_LEVEL, kVadLevelPeriodMs);
     return true;
 }
 
 void CTaskWnd::Destroy() {
-    for (int id : {TIMER_CALL_TIMEOUT, TIMER_SUPERVISION, TIMER_RESEND, TIMER_KEEPALIVE,
-                   TIMER_PENDING_AGE, TIMER_RATE, TIMER_VAD_LEVEL, TIMER_VAD_SILENCE}) {
-        m_timers[static_cast<size_t>(id)].stop();
+    for (QBasicTimer& timer : m_timers) {
+        timer.stop();
     }
     // Reports still queued are lost with the window; the strings they own go with them.
     m_reports.clear();

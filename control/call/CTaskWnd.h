@@ -2,8 +2,8 @@
 // CTaskWnd: the control's timers and the delivery of its reports on the owner's thread.
 #pragma once
 
-#include "CVoiceActivityDetector.h"
 #include "ICallEventSink.h"
+#include "ICallTaskWindow.h"
 
 #include <QBasicTimer>
 #include <QObject>
@@ -14,18 +14,6 @@
 #include <functional>
 #include <string>
 
-enum TimerId : int {
-    TIMER_RATE = 0,
-    TIMER_CALL_TIMEOUT = 1,
-    TIMER_SUPERVISION = 2,
-    TIMER_RESEND = 3,
-    TIMER_KEEPALIVE = 4,
-    TIMER_PENDING_AGE = 5,
-    // The detector's tick kinds: the engine hands these ticks on as they are.
-    TIMER_VAD_LEVEL = CVoiceActivityDetector::TICK_RECALIBRATE,
-    TIMER_VAD_SILENCE = CVoiceActivityDetector::TICK_SILENCE,
-    TIMER_NEXT_ADDRESS = 8 // a call to a name: the next of its addresses is tried
-};
 enum : int { WM_VOIP_STATUS = 2024, WM_VOIP_TEXT = 2025, WM_VOIP_CONNECTION = 2026 };
 
 // Threads: everything here belongs to the thread the object lives on (the owner's
@@ -33,30 +21,23 @@ enum : int { WM_VOIP_STATUS = 2024, WM_VOIP_TEXT = 2025, WM_VOIP_CONNECTION = 20
 // posted from that thread, so no lock is needed; the queue is drained by posted
 // events, one report per event, so reports reach the sink from its event loop in
 // posting order and never from inside the call that posted them.
-class CTaskWnd : public QObject {
+class CTaskWnd : public QObject, public ICallTaskWindow {
     Q_OBJECT
 public:
-    // Receives the id of each timer that fires (the call engine).
-    using TimerTick = std::function<void(int id)>;
-    // Told, just before an attempt's announcement reaches the sink, or when it is dropped
-    // on its way, which attempt it was (the call engine).
-    using AnnouncementDelivery = std::function<void(uint64_t attempt, bool delivered)>;
-
     explicit CTaskWnd(QObject* parent = nullptr);
     ~CTaskWnd() override;
 
     // Ticks go to `onTick`, reports straight to `sink` (none: they are dropped); false
-    // without `onTick`. Starts timers 5, 0, 6.
-    bool Create(TimerTick onTick, ICallEventSink* sink, AnnouncementDelivery onDelivery = {});
-    void Destroy();                        // stops all timers, drops queued reports; safe twice
-    void StartTimer(int id, int periodMs); // restarts a running timer
-    void StopTimer(int id);
+    // without `onTick`. Starts timers 5 and 0.
+    bool Create(TimerTick onTick, ICallEventSink* sink, AnnouncementDelivery onDelivery = {}) override;
+    void Destroy() override;                        // stops all timers, drops queued reports; safe twice
+    void StartTimer(int id, int periodMs) override; // restarts a running timer
+    void StopTimer(int id) override;
     bool IsTimerActive(int id) const;
-    void PostStatus(int32_t code);
-    void PostText(const std::string& text, const std::string& userData);
-    // `attempt` (0: none) is reported to the delivery callback.
+    void PostStatus(int32_t code) override;
+    void PostText(const std::string& text, const std::string& userData) override;
     void PostConnection(const std::string& address, int32_t port, const std::string& userData,
-                        uint64_t attempt = 0);
+                        uint64_t attempt = 0) override;
 
     bool IsCreated() const { return static_cast<bool>(m_onTick); }
     int QueuedReports() const { return static_cast<int>(m_reports.size()); }
@@ -64,7 +45,6 @@ public:
     static constexpr int kTimerCount = 9;
     static constexpr int kRatePeriodMs = 1000;
     static constexpr int kPendingAgePeriodMs = 30000;
-    static constexpr int kVadLevelPeriodMs = 1000;
     // Announcements waiting for delivery beyond this many drop the oldest: a flood of
     // call requests from many addresses must not grow the queue without bound.
     static constexpr int kMaxQueuedAnnouncements = 64;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Starts and stops the capture thread and forwards mute, sensitivity and detector ticks to it.
+// Starts and stops the capture thread and hands it mute, sensitivity and the detector's switch.
 #include "CCaptureHolder.h"
 
 #include "CMicDeviceThread.h"
@@ -8,18 +8,20 @@
 #include <QSemaphore>
 #include <QThread>
 
-CCaptureHolder::CCaptureHolder() = default;
+CCaptureHolder::CCaptureHolder(CAudioSession& session)
+    : m_session(session), m_recalibrateMs(CMicDeviceThread::RECALIBRATE_MS) {}
 
 CCaptureHolder::~CCaptureHolder() {
     Stop();
 }
 
-bool CCaptureHolder::Start(IVoiceFrameSink* engine) {
+bool CCaptureHolder::Start(IVoiceFrameSink* sink) {
     // A second Start would orphan the running thread; end it first.
     Stop();
     auto thread = std::make_unique<QThread>();
     thread->setObjectName(QStringLiteral("CMicDeviceThread"));
-    auto worker = std::make_unique<CMicDeviceThread>(engine, m_inputFactory, m_capture, m_echo);
+    auto worker = std::make_unique<CMicDeviceThread>(sink, m_session, m_detecting, m_inputFactory,
+                                                     m_recalibrateMs);
     worker->moveToThread(thread.get());
     thread->start();
     if (!thread->isRunning())
@@ -52,14 +54,17 @@ bool CCaptureHolder::SetMute(bool mute) {
     return true;
 }
 
-void CCaptureHolder::SetSensitivity(int value) {
-    if (m_worker != nullptr)
-        m_worker->SetSensitivity(value);
-}
-
 void CCaptureHolder::PostDetectorTick(int kind) {
     if (m_worker != nullptr)
         m_worker->PostDetectorTick(kind);
+}
+
+void CCaptureHolder::EnableDetection(int sensitivity, int silenceMs) {
+    if (m_worker != nullptr) {
+        m_worker->SetSensitivity(sensitivity);
+        m_worker->PostSilencePeriod(silenceMs);
+    }
+    m_detecting = true;
 }
 
 bool CCaptureHolder::IsRunning() const {

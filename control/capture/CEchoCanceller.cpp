@@ -2,7 +2,6 @@
 // Removes the loudspeaker's echo and steady noise from captured buffers, before they are encoded.
 #include "CEchoCanceller.h"
 
-#include "AudioChoice.h"
 #include "EchoReference.h"
 
 #include <speex/speex_echo.h>
@@ -25,16 +24,8 @@ void ReportStartFailure() {
 
 } // namespace
 
-bool CEchoCanceller::Wanted(const std::string& echo, bool realDevice) {
-    if (echo == "on")
-        return true;
-    if (echo == "off")
-        return false;
-    const int chosen = AudioChoice::Instance().Echo();
-    return chosen == AudioChoice::AUTOMATIC ? realDevice : chosen == AudioChoice::ON;
-}
-
-std::unique_ptr<CEchoCanceller> CEchoCanceller::Create(EchoReference& reference, int tailSamples) {
+std::unique_ptr<CEchoCanceller> CEchoCanceller::Create(EchoReference& reference, int tailSamples,
+                                                       bool denoise) {
     if (tailSamples <= 0 || tailSamples % STEP_SAMPLES != 0) {
         ReportStartFailure();
         return nullptr;
@@ -50,11 +41,11 @@ std::unique_ptr<CEchoCanceller> CEchoCanceller::Create(EchoReference& reference,
         return nullptr;
     }
     int rate = RATE;
-    int denoise = AudioChoice::Instance().Noise() == AudioChoice::OFF ? 0 : 1; // automatic: on
     speex_echo_ctl(echo, SPEEX_ECHO_SET_SAMPLING_RATE, &rate);
     // The preprocessor learns from the canceller where the residual echo is.
     speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_ECHO_STATE, echo);
-    speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_DENOISE, &denoise);
+    int suppress = denoise ? 1 : 0;
+    speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_DENOISE, &suppress);
     return std::unique_ptr<CEchoCanceller>(
         new CEchoCanceller(reference, echo, pre, tailSamples / STEP_SAMPLES));
 }

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 
 class EchoReference;
 struct SpeexEchoState_;
@@ -40,14 +39,12 @@ public:
     // Far-end audio whose peaks stay within this (about -60 dBFS) counts as silence.
     static constexpr int16_t QUIET_PEAK = 32;
 
-    // Whether audio from an input gets cleaned: `echo` "on" or "off" (the control's
-    // TAVRINO_ECHO) decides, otherwise the station's choice, whose automatic setting
-    // cleans real devices (microphones near loudspeakers) and not files and silence.
-    static bool Wanted(const std::string& echo, bool realDevice);
     // Null when the library cannot start or `tailSamples` is not a positive whole number
     // of steps; the first failure in a process is logged, and the caller goes on without.
+    // `denoise`: the preprocessor suppresses steady noise as well as the residual echo.
     static std::unique_ptr<CEchoCanceller> Create(EchoReference& reference,
-                                                  int tailSamples = TAIL_SAMPLES);
+                                                  int tailSamples = TAIL_SAMPLES,
+                                                  bool denoise = true);
     ~CEchoCanceller();
     CEchoCanceller(const CEchoCanceller&) = delete;
     CEchoCanceller& operator=(const CEchoCanceller&) = delete;

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The capture worker: records 120 ms buffers, encodes them, runs the detector, sends frames.
+// The capture worker: records 120 ms buffers, cleans and encodes them, runs the detector with
+// its timers, and sends the frames it does not call silent.
 #include "CMicDeviceThread.h"
 
-#include "IVoiceFrameSink.h"
 #include "AudioInputFactory.h"
-#include "EchoReference.h"
+#include "CAudioSession.h"
+#include "IVoiceFrameSink.h"
 
 #include <QCoreApplication>
 #include <QSemaphore>
+#include <QTimerEvent>
 
 #include <cstring>
 
@@ -30,11 +32,14 @@ public:
     QSemaphore* done;
 };
 
-class DetectorTickEvent : public QEvent {
+// The detector's silence period, restarted (silenceMs > 0); the recalibration started
+// (0: the device opened on another thread, whose timers this thread cannot start); or
+// one tick given by hand (a negative tick kind).
+class DetectorEvent : public QEvent {
 public:
-    explicit DetectorTickEvent(int kind)
-        : QEvent(static_cast<QEvent::Type>(CMicDeviceThread::WM_MICTHREAD_VAD)), kind(kind) {}
-    int kind;
+    explicit DetectorEvent(int silenceMs)
+        : QEvent(static_cast<QEvent::Type>(CMicDeviceThread::WM_MICTHREAD_VAD)), silenceMs(silenceMs) {}
+    int silenceMs;
 };
 
 // postEvent takes ownership of the event.
@@ -45,11 +50,13 @@ template <typename Event, typename... Args> void Post(QObject* receiver, Args&&.
 
 } // namespace
 
-CMicDeviceThread::CMicDeviceThread(IVoiceFrameSink* engine, InputFactory inputFactory,
-                                   const std::string& capture, std::string echo)
-    : m_engine(engine), m_inputFactory(std::move(inputFactory)), m_echo(std::move(echo)) {
+CMicDeviceThread::CMicDeviceThread(IVoiceFrameSink* sink, CAudioSession& session,
+                                   const std::atomic<bool>& detecting, InputFactory inputFactory,
+                                   int recalibrateMs)
+    : m_sink(sink), m_session(session), m_detecting(detecting),
+      m_inputFactory(std::move(inputFactory)), m_recalibrateMs(recalibrateMs) {
     if (!m_inputFactory)
-        m_inputFactory = [capture] { return CreateChosenAudioInput(capture); };
+        m_inputFactory = [&session] { return CreateSessionAudioInput(session); };
 }
 
 CMicDeviceThread::~CMicDeviceThread() {
@@ -65,12 +72,13 @@ bool CMicDeviceThread::OpenDevice() {
     if (!m_encoder.Open(CAcmCodec::DIRECTION_ENCODE))
         return false;
     m_input = m_inputFactory();
-    if (m_input != nullptr && CEchoCanceller::Wanted(m_echo, m_input->IsRealDevice()))
-        m_canceller = CEchoCanceller::Create(EchoReference::Instance()); // null: uncancelled
+    if (m_input != nullptr && m_session.EchoWanted(m_input->IsRealDevice()))
+        m_canceller = CEchoCanceller::Create(m_session.Reference(), CEchoCanceller::TAIL_SAMPLES,
+                                             m_session.NoiseWanted()); // null: uncancelled
     // The device thread only hands the buffer over, stamped with how much audio the
     // loudspeakers had been given by then; all work happens on the capture thread.
     const bool opened = m_input != nullptr && m_input->Open([this](uint8_t* buffer, int bytes) {
-        Post<BufferFilledEvent>(this, buffer, bytes, EchoReference::Instance().Position());
+        Post<BufferFilledEvent>(this, buffer, bytes, m_session.Reference().Position());
     });
     if (!opened) {
         m_deviceOpen.store(0);
@@ -85,6 +93,7 @@ bool CMicDeviceThread::OpenDevice() {
         ReleaseDevice();
         return false;
     }
+    Post<DetectorEvent>(this, 0); // the recalibration starts on the capture thread
     return true;
 }
 
@@ -93,6 +102,8 @@ void CMicDeviceThread::CloseDevice() {
         return;
     // Cleared first, so the buffers Reset hands back are neither encoded nor re-queued.
     m_deviceOpen.store(0);
+    m_recalibrate.stop();
+    m_silence.stop();
     m_input->Reset();
     m_input->Stop();
     ReleaseDevice();
@@ -111,8 +122,21 @@ void CMicDeviceThread::PostClose(QSemaphore* done) {
     Post<CloseEvent>(this, done);
 }
 
+void CMicDeviceThread::PostSilencePeriod(int silenceMs) {
+    Post<DetectorEvent>(this, silenceMs > 0 ? silenceMs : 1);
+}
+
 void CMicDeviceThread::PostDetectorTick(int kind) {
-    Post<DetectorTickEvent>(this, kind);
+    Post<DetectorEvent>(this, -kind);
+}
+
+void CMicDeviceThread::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == m_recalibrate.timerId())
+        m_detector.Tick(CVoiceActivityDetector::TICK_RECALIBRATE);
+    else if (event->timerId() == m_silence.timerId())
+        m_detector.Tick(CVoiceActivityDetector::TICK_SILENCE);
+    else
+        QObject::timerEvent(event);
 }
 
 bool CMicDeviceThread::event(QEvent* event) {
@@ -126,9 +150,18 @@ bool CMicDeviceThread::event(QEvent* event) {
         CloseDevice();
         static_cast<CloseEvent*>(event)->done->release();
         return true;
-    case WM_MICTHREAD_VAD:
-        m_detector.Tick(static_cast<DetectorTickEvent*>(event)->kind);
+    case WM_MICTHREAD_VAD: {
+        if (m_deviceOpen.load() == 0)
+            return true;
+        const int silenceMs = static_cast<DetectorEvent*>(event)->silenceMs;
+        if (silenceMs < 0)
+            m_detector.Tick(-silenceMs);
+        else if (silenceMs == 0)
+            m_recalibrate.start(m_recalibrateMs, this);
+        else
+            m_silence.start(silenceMs, this); // starting a running timer restarts it
         return true;
+    }
     default:
         return QObject::event(event);
     }
@@ -155,9 +188,11 @@ void CMicDeviceThread::OnBufferFilled(uint8_t* buffer, int bytesRecorded,
     if (m_mute.load() == 0 && m_deviceOpen.load() != 0) {
         if (m_encoder.Convert(m_frame.data(), buffer)) {
             m_detector.UpdateFrame(buffer);
-            if (m_engine != nullptr)
-                m_engine->SendVoiceFrame(m_detector.Silent(), m_frame.data(),
-                                         CAcmCodec::GSM_FRAME_SIZE);
+            // What the detector calls silence is not sent while detection is on: the far
+            // end's playback runs dry and stops.
+            const bool drop = m_detecting.load() && m_detector.Silent() != 0;
+            if (m_sink != nullptr && !drop)
+                m_sink->SendVoiceFrame(m_frame.data(), CAcmCodec::GSM_FRAME_SIZE);
         }
     }
     if (m_deviceOpen.load() != 0)

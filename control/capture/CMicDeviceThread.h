@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The capture worker: records 120 ms buffers, encodes them, runs the detector, sends frames.
+// The capture worker: records 120 ms buffers, cleans and encodes them, runs the detector with
+// its timers, and sends the frames it does not call silent.
 #pragma once
 
 #include "CAcmCodec.h"
@@ -7,6 +8,7 @@
 #include "CVoiceActivityDetector.h"
 #include "AudioInput.h"
 
+#include <QBasicTimer>
 #include <QEvent>
 #include <QObject>
 
@@ -16,19 +18,20 @@
 #include <memory>
 #include <string>
 
+class CAudioSession;
 class IVoiceFrameSink;
 class QSemaphore;
 
 // Threads: the object lives on the capture thread (a plain QThread running its own
 // event loop) and everything it does there arrives as an event: filled buffers, the
-// close request and the detector ticks, so these never overlap. OpenDevice
-// alone runs on the starting thread, before any buffer circulates; the queue's
+// close request, the detector's own timers and its settings, so these never overlap.
+// OpenDevice alone runs on the starting thread, before any buffer circulates; the queue's
 // posting orders its writes before the capture thread reads them. The input's device
 // thread only posts filled buffers. Mute and the detector's sensitivity are atomics
-// written by the control's thread; the device-open flag is atomic because OpenDevice
-// sets it on the starting thread. The echo canceller is made by OpenDevice and then
-// used only on the capture thread; buffers carry the echo reference's position, read
-// on the input's device thread when they were filled.
+// written by the control's thread, and so is the holder's detection switch it reads; the
+// device-open flag is atomic because OpenDevice sets it on the starting thread. The echo
+// canceller is made by OpenDevice and then used only on the capture thread; buffers carry
+// the echo reference's position, read on the input's device thread when they were filled.
 class CMicDeviceThread : public QObject {
 public:
     enum : int {
@@ -39,13 +42,16 @@ public:
     };
     static constexpr int BUFFER_COUNT = 5;
     static constexpr int BUFFER_BYTES = CAcmCodec::PCM_FRAME_SIZE;
+    // The detector recalibrates once a second while the microphone is open.
+    static constexpr int RECALIBRATE_MS = 1000;
 
     using InputFactory = std::function<std::unique_ptr<AudioInput>()>;
 
-    // `inputFactory` empty: the input `capture` names (the control's TAVRINO_CAPTURE; empty:
-    // the station's choice). `echo` is the echo canceller's switch (CEchoCanceller::Wanted).
-    explicit CMicDeviceThread(IVoiceFrameSink* engine, InputFactory inputFactory = {},
-                              const std::string& capture = {}, std::string echo = {});
+    // `inputFactory` empty: the microphone `session` names. `detecting` is the control's
+    // switch: while on, frames the detector calls silent are not sent.
+    CMicDeviceThread(IVoiceFrameSink* sink, CAudioSession& session,
+                     const std::atomic<bool>& detecting, InputFactory inputFactory = {},
+                     int recalibrateMs = RECALIBRATE_MS);
     ~CMicDeviceThread() override;
     CMicDeviceThread(const CMicDeviceThread&) = delete;
     CMicDeviceThread& operator=(const CMicDeviceThread&) = delete;
@@ -59,27 +65,35 @@ public:
 
     // Any thread; each posts an event to the capture thread.
     void PostClose(QSemaphore* done);
+    // The detector's silence period starts afresh with `silenceMs` (it counts from then on).
+    void PostSilencePeriod(int silenceMs);
+    // One tick of the detector's (a CVoiceActivityDetector::TICK_* kind), as its timers
+    // give them: tests step the detector by hand with a slow recalibration.
     void PostDetectorTick(int kind);
 
     void SetMute(bool mute) { m_mute.store(mute ? 1 : 0); }
     bool IsMuted() const { return m_mute.load() != 0; }
     void SetSensitivity(int value) { m_detector.SetSensitivity(value); }
     int Sensitivity() const { return m_detector.Sensitivity(); }
-    bool IsDeviceOpen() const { return m_deviceOpen.load() != 0; }
 
 protected:
     bool event(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     void OnBufferFilled(uint8_t* buffer, int bytesRecorded, uint64_t referenceEnd);
     void ReleaseDevice();
 
-    IVoiceFrameSink* m_engine;
+    IVoiceFrameSink* m_sink;
+    CAudioSession& m_session;
+    const std::atomic<bool>& m_detecting;
     InputFactory m_inputFactory;
-    const std::string m_echo;
+    const int m_recalibrateMs;
     std::unique_ptr<AudioInput> m_input;
     CAcmCodec m_encoder;
     CVoiceActivityDetector m_detector;
+    QBasicTimer m_recalibrate; // capture thread
+    QBasicTimer m_silence;     // capture thread
     // Between the device and the encoder, so the detector sees the cleaned audio too;
     // null when switched off or when it could not start.
     std::unique_ptr<CEchoCanceller> m_canceller;

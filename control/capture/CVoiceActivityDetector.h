@@ -12,7 +12,7 @@
 // sensitivity is written from the control's thread, hence atomic.
 class CVoiceActivityDetector {
 public:
-    // The control's timers 6 and 7 take their ids from these.
+    // The capture thread's two timers, as Tick takes them.
     enum : int { TICK_RECALIBRATE = 6, TICK_SILENCE = 7 };
     static constexpr int FRAME_SAMPLES = VoiceFrame::kSamples;
     static constexpr int DEFAULT_SENSITIVITY = 130;

@@ -3,12 +3,12 @@
 #include "CAudioExtensions.h"
 
 #include "TavrinoStandardApi.h"
-#include "AudioChoice.h"
 #include "AudioDeviceList.h"
 #include "AudioInputFactory.h"
 #include "AudioOutput.h"
 #include "AudioOutputBuffer.h"
 #include "AudioOutputFactory.h"
+#include "CAudioSession.h"
 #include "MeteredAudioInput.h"
 
 #include <QString>
@@ -35,7 +35,8 @@ bool IsOutputSetting(const std::string& setting) {
 
 } // namespace
 
-CAudioExtensions::CAudioExtensions(QObject* parent) : QObject(parent) {
+CAudioExtensions::CAudioExtensions(CAudioSession& session, QObject* parent)
+    : QObject(parent), m_session(session) {
     m_toneTimer.setSingleShot(true);
     connect(&m_toneTimer, &QTimer::timeout, this, &CAudioExtensions::StopTestTone);
 }
@@ -45,43 +46,41 @@ CAudioExtensions::~CAudioExtensions() {
     StopTestTone();
 }
 
-QVariant CAudioExtensions::Call(qint32 dispid, const std::vector<int32_t>& numbers,
-                                const std::vector<std::string>& texts) {
-    AudioChoice& choice = AudioChoice::Instance();
-    switch (dispid) {
-    case DISPID_GET_AUDIO_DEVICES:
-        return QString::fromStdString(FormatAudioDevices(ListAudioDevices()));
-    case DISPID_SET_CAPTURE_DEVICE:
-        if (!IsInputSetting(texts[0]))
-            return false;
-        choice.SetCapture(texts[0]);
-        return true;
-    case DISPID_SET_PLAYBACK_DEVICE:
-        if (!IsOutputSetting(texts[0]))
-            return false;
-        choice.SetPlayback(texts[0]);
-        return true;
-    case DISPID_GET_INPUT_LEVEL:
-        return static_cast<qint32>(choice.Level());
-    case DISPID_START_INPUT_TEST:
-        return StartInputTest(texts[0]);
-    case DISPID_STOP_INPUT_TEST:
-        StopInputTest();
-        return {};
-    case DISPID_PLAY_TEST_TONE:
-        return PlayTestTone(texts[0]);
-    case DISPID_SET_AUDIO_PROCESSING:
-        if (numbers[0] < AudioChoice::AUTOMATIC || numbers[0] > AudioChoice::ON ||
-            numbers[1] < AudioChoice::AUTOMATIC || numbers[1] > AudioChoice::ON)
-            return false;
-        choice.SetEcho(numbers[0]);
-        choice.SetNoise(numbers[1]);
-        return true;
-    case DISPID_GET_AUDIO_NOTICES:
-        return static_cast<qint32>(choice.TakeNotices());
-    default:
-        return {};
-    }
+QString CAudioExtensions::GetAudioDevices() {
+    return QString::fromStdString(FormatAudioDevices(ListAudioDevices()));
+}
+
+bool CAudioExtensions::SetCaptureDevice(const std::string& setting) {
+    if (!IsInputSetting(setting))
+        return false;
+    m_session.ChooseCapture(setting);
+    return true;
+}
+
+bool CAudioExtensions::SetPlaybackDevice(const std::string& setting) {
+    if (!IsOutputSetting(setting))
+        return false;
+    m_session.ChoosePlayback(setting);
+    return true;
+}
+
+int32_t CAudioExtensions::GetInputLevel() {
+    return m_session.Level();
+}
+
+bool CAudioExtensions::SetAudioProcessing(int32_t echo, int32_t noise) {
+    const auto valid = [](int32_t value) {
+        return value >= CAudioSession::AUTOMATIC && value <= CAudioSession::ON;
+    };
+    if (!valid(echo) || !valid(noise))
+        return false;
+    m_session.SetEcho(echo);
+    m_session.SetNoise(noise);
+    return true;
+}
+
+int32_t CAudioExtensions::GetAudioNotices() {
+    return m_session.TakeNotices();
 }
 
 bool CAudioExtensions::StartInputTest(const std::string& setting) {
@@ -89,7 +88,7 @@ bool CAudioExtensions::StartInputTest(const std::string& setting) {
     auto inner = CreateAudioInput(Resolve(setting));
     if (inner == nullptr)
         return false;
-    m_testInput = std::make_unique<MeteredAudioInput>(std::move(inner));
+    m_testInput = std::make_unique<MeteredAudioInput>(std::move(inner), m_session);
     AudioInput* input = m_testInput.get();
     // Each filled buffer goes straight back: only the meter wants the audio.
     const bool opened = input->Open([input](uint8_t* buffer, int bytes) {

@@ -4,7 +4,7 @@
 
 #include <QObject>
 #include <QTimer>
-#include <QVariant>
+#include <QString>
 
 #include <array>
 #include <cstdint>
@@ -15,7 +15,11 @@
 class AudioInput;
 class AudioOutput;
 class AudioOutputBuffer;
+class CAudioSession;
 
+// The methods at dispatch ids 101-109, on the control's audio session: its device choice,
+// switches, notices and level meter.
+//
 // Threads: lives and is called on the control's thread. The input test's device thread
 // only hands buffers back to its input and moves the level meter.
 class CAudioExtensions : public QObject {
@@ -23,21 +27,25 @@ public:
     static constexpr int TONE_HZ = 440;
     static constexpr int TONE_MS = 600;
 
-    explicit CAudioExtensions(QObject* parent = nullptr);
+    explicit CAudioExtensions(CAudioSession& session, QObject* parent = nullptr);
     ~CAudioExtensions() override;
 
-    // One extension method; `numbers` and `texts` hold each argument as the method's
-    // parameter letters coerced it. The result follows the method's result letter.
-    QVariant Call(qint32 dispid, const std::vector<int32_t>& numbers, const std::vector<std::string>& texts);
-
+    QString GetAudioDevices();
+    bool SetCaptureDevice(const std::string& setting);
+    bool SetPlaybackDevice(const std::string& setting);
+    int32_t GetInputLevel();
     bool StartInputTest(const std::string& setting);
     void StopInputTest();
     bool PlayTestTone(const std::string& setting);
+    bool SetAudioProcessing(int32_t echo, int32_t noise);
+    int32_t GetAudioNotices();
+
     void StopTestTone();
 
 private:
     static constexpr int TEST_BUFFER_BYTES = 800; // 50 ms: the meter moves smoothly
 
+    CAudioSession& m_session;
     std::unique_ptr<AudioInput> m_testInput;
     std::array<std::array<uint8_t, TEST_BUFFER_BYTES>, 4> m_testBuffers{};
     std::unique_ptr<AudioOutput> m_toneOutput;

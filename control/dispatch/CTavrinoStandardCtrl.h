@@ -11,12 +11,15 @@
 #include <memory>
 
 class CAudioExtensions;
+class CAudioSession;
 class CCallEngine;
 class CEventSink;
+class CMixerMethods;
 
 // Threads: created, called and destroyed on the owner's thread; the events are emitted
-// on that thread from its event loop (the engine's task window), never from inside
-// Invoke. The capture thread never touches this object.
+// on that thread from its event loop (the engine's task window, or a queued call for the
+// audio notices device threads raise), never from inside Invoke. The capture thread
+// never touches this object.
 class CTavrinoStandardCtrl : public QObject, public ITavrinoStandardDispatch {
     Q_OBJECT
     Q_INTERFACES(ITavrinoStandardDispatch)
@@ -36,11 +39,16 @@ signals:
     void OnStatusEvent(qint32 statusCode);
     void OnTextEvent(const QString& textMsg, const QString& userData);
     void OnConnectionEvent(const QString& ip, qint32 port, const QString& userData);
+    // Beyond the three events: what happened to the devices (Tavrino::AudioNotice bits), as
+    // it happens; DISPID_GET_AUDIO_NOTICES still gathers the same bits.
+    void OnAudioNotice(qint32 notices);
 
 private:
     QVariant Dispatch(qint32 dispid, const QVariantList& args, bool* ok);
 
-    std::unique_ptr<CEventSink> m_sink;     // before the engine, which reports to it
-    std::unique_ptr<CCallEngine> m_engine; // disconnects and closes everything when destroyed
-    std::unique_ptr<CAudioExtensions> m_audio; // the extension methods beyond the fixed ones
+    std::unique_ptr<CEventSink> m_sink;       // before the engine, which reports to it
+    std::unique_ptr<CAudioSession> m_session; // before everything that plays or records
+    std::unique_ptr<CCallEngine> m_engine;    // disconnects and closes everything when destroyed
+    std::unique_ptr<CMixerMethods> m_mixer;
+    std::unique_ptr<CAudioExtensions> m_audio; // the device methods beyond the fixed ones
 };

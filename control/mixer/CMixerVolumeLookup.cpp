@@ -28,7 +28,6 @@ bool CMixerVolumeLookup::Open() {
         Close();
         return false;
     }
-    m_elementName = elements[size_t(m_element)].name;
     return true;
 }
 
@@ -51,6 +50,5 @@ bool CMixerVolumeLookup::Get(int& volume) {
 void CMixerVolumeLookup::Close() {
     m_device.reset();
     m_element = -1;
-    m_elementName.clear();
     m_min = m_max = 0;
 }

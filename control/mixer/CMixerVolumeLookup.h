@@ -27,17 +27,12 @@ public:
     bool Get(int& volume);
     void Close(); // safe twice
 
-    const std::string& ElementName() const { return m_elementName; }
-    long Minimum() const { return m_min; }
-    long Maximum() const { return m_max; }
-
 private:
     MixerOpener m_opener;
     Finder m_finder;
     MixerDirection m_direction;
     std::unique_ptr<IMixerDevice> m_device;
     int m_element = -1;
-    std::string m_elementName;
     long m_min = 0;
     long m_max = 0;
 };

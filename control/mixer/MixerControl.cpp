@@ -98,31 +98,3 @@ bool MixerIsMicBoostEnable(const MixerOpener& opener) {
         return false;
     }
 }
-
-bool MixerSetSpkVolume(int32_t volume, int32_t* objectError) {
-    return MixerSetSpkVolume(volume, objectError, AlsaMixerOpener({}));
-}
-
-int32_t MixerGetSpkVolume(int32_t* objectError) {
-    return MixerGetSpkVolume(objectError, AlsaMixerOpener({}));
-}
-
-bool MixerSetMicVolume(int32_t volume, int32_t* objectError) {
-    return MixerSetMicVolume(volume, objectError, AlsaMixerOpener({}));
-}
-
-int32_t MixerGetMicVolume(int32_t* objectError) {
-    return MixerGetMicVolume(objectError, AlsaMixerOpener({}));
-}
-
-bool MixerEnableMicBoost() {
-    return MixerEnableMicBoost(AlsaMixerOpener({}));
-}
-
-bool MixerDisableMicBoost() {
-    return MixerDisableMicBoost(AlsaMixerOpener({}));
-}
-
-bool MixerIsMicBoostEnable() {
-    return MixerIsMicBoostEnable(AlsaMixerOpener({}));
-}

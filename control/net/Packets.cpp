@@ -84,3 +84,7 @@ CCallToken ReadToken(const uint8_t* payload, int length) {
     }
     return CCallToken::ReadFrom(payload, length);
 }
+
+std::string UpToFirstZero(const std::string& text) {
+    return text.substr(0, text.find('\0'));
+}

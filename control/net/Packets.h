@@ -40,6 +40,10 @@ constexpr int PCM_FRAME_BYTES = VoiceFrame::kPcmBytes;
 std::vector<uint8_t> BuildCallRequestPayload(const std::string& userData, const CCallToken& token);
 // Text, zero byte, user data, zero byte.
 std::vector<uint8_t> BuildTextPayload(const std::string& text, const std::string& userData);
+// Text that travels zero-terminated ends at its first zero byte; cutting it before it is
+// built in keeps the bytes after it (the call token of a request) where the receiver
+// reads them.
+std::string UpToFirstZero(const std::string& text);
 // The 8 token bytes (PKT_ACCEPT, PKT_REJECT).
 std::vector<uint8_t> BuildTokenPayload(const CCallToken& token);
 

@@ -17,9 +17,9 @@ namespace {
 using Staging = std::array<uint8_t, CPlaybackStream::WRITE_REGION_BYTES>;
 } // namespace
 
-CPlaybackDevice::CPlaybackDevice()
-    : CPlaybackDevice([this](std::string* error) {
-          return CreateChosenAudioOutput(m_outputSetting, error);
+CPlaybackDevice::CPlaybackDevice(CAudioSession& session)
+    : CPlaybackDevice([&session](std::string* error) {
+          return CreateSessionAudioOutput(session, error);
       }) {}
 
 CPlaybackDevice::CPlaybackDevice(OutputFactory factory) : m_factory(std::move(factory)) {}

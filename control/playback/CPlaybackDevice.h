@@ -9,6 +9,7 @@
 #include <string>
 
 class AudioOutput;
+class CAudioSession;
 class CPlaybackStream;
 
 // Pipeline: received frame -> QueueFrame -> PlayQueued -> Lock/copy/Unlock into the
@@ -21,15 +22,12 @@ class CPlaybackDevice {
 public:
     using OutputFactory = std::function<std::unique_ptr<AudioOutput>(std::string* error)>;
 
-    CPlaybackDevice();                               // output chosen at Open (see below)
-    explicit CPlaybackDevice(OutputFactory factory); // for tests and tools
+    explicit CPlaybackDevice(CAudioSession& session); // the session's speaker, at each Open
+    explicit CPlaybackDevice(OutputFactory factory);  // for tests and tools
     ~CPlaybackDevice();
     CPlaybackDevice(const CPlaybackDevice&) = delete;
     CPlaybackDevice& operator=(const CPlaybackDevice&) = delete;
 
-    // For the default output: the setting (the control's TAVRINO_PLAYBACK) that later
-    // Opens use over the station's choice; empty: the choice.
-    void SetOutputSetting(const std::string& setting) { m_outputSetting = setting; }
     bool Open();                     // FALSE -> ERR_SOUND_DEVICE
     CPlaybackStream* CreateStream(); // owned by the device; nullptr -> ERR_SOUND_DEVICE
     bool QueueFrame(CPlaybackStream* s, const uint8_t* pcm, int length);
@@ -47,7 +45,6 @@ private:
     bool Owns(const CPlaybackStream* s) const;
     void Reset(CPlaybackStream& s);
 
-    std::string m_outputSetting;
     OutputFactory m_factory;
     std::unique_ptr<AudioOutput> m_output;
     // Null before Open and after Close.

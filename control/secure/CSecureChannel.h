@@ -48,8 +48,6 @@ public:
     // below the window.
     bool Open(const uint8_t* payload, int length, Opened* out);
 
-    uint64_t SentPackets() const { return m_sendCounter; }
-
 private:
     SecretBytes<SecureCall::kKeyBytes> m_sendKey;
     SecretBytes<SecureCall::kKeyBytes> m_receiveKey;

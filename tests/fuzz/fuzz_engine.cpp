@@ -2,6 +2,8 @@
 // fuzz_engine: arbitrary packets, method calls, ticks and voice frames through the state machine.
 #include "CCallEngine.h"
 #include "CSecureCaller.h"
+#include "CUdpSocket.h"
+#include "IVoiceReceiver.h"
 #include "Packets.h"
 #include "TavrinoStandardApi.h"
 
@@ -21,10 +23,8 @@ void Check(bool condition) {
         std::abort();
 }
 
-// The engine on fake seams: nothing leaves the process; sends and reports are counted.
-class FuzzEngine : public CCallEngine {
-public:
-    ~FuzzEngine() override { UnInitialize(); }
+// The engine's platform, faked: nothing leaves the process; sends and reports are counted.
+struct FuzzState {
     bool socketOk = true;
     int32_t mediaError = 0;
     long sent = 0;
@@ -33,34 +33,17 @@ public:
     // The latest datagrams sent, for a second engine to receive.
     std::deque<std::pair<uint8_t, std::vector<uint8_t>>> outbox;
     std::vector<std::pair<std::string, int32_t>> announced;
+    ICallTaskWindow::AnnouncementDelivery delivered;
+};
 
-    void CheckInvariants() const {
-        const int32_t state = State();
-        Check(state == STATE_IDLE || state == STATE_PENDING || state == STATE_CONNECTED);
-        Check(PendingCalls().Size() <= CPendingCallList::kMaxEntries);
-        Check(IsMediaActive() == (state == STATE_CONNECTED));
-        if (state == STATE_IDLE) {
-            Check(PeerAddress().empty());
-            Check(PeerPort() == -1);
-            Check(OwnToken().IsZero());
-        }
-        if (state == STATE_CONNECTED)
-            Check(OwnToken().IsZero());
-        if (!IsInitialized())
-            Check(state == STATE_IDLE && PendingCalls().Size() == 0);
-        Check((state == STATE_IDLE) == (GetCallSecurity() == Tavrino::SECURITY_NONE));
-        Check(SecureAttempts() <= kMaxSecureAttempts);
-        Check(PendingSecureRequests() <= CSecureAttempts::kMaxPending);
+struct FuzzSocket : ICallSocket {
+    FuzzState& s;
+    explicit FuzzSocket(FuzzState& state) : s(state) {}
+    bool Open(int port, const std::string&, DatagramHandler) override {
+        return s.socketOk && port >= 0 && port <= 65535;
     }
-
-protected:
-    bool CreateTaskWindow() override { return true; }
-    void DestroyTaskWindow() override {}
-    bool OpenSocket(int port) override { return socketOk && port >= 0 && port <= 65535; }
-    void CloseSocket() override {}
-    int32_t StartMedia() override { return mediaError; }
-    void SendPacket(uint8_t type, const uint8_t* payload, int length, const std::string&,
-                    int) override {
+    void Close() override {}
+    void Send(uint8_t type, const uint8_t* payload, int length, const std::string&, int) override {
         Check(length >= 0);
         Check(length == 0 || payload != nullptr);
         Check((type >= PKT_CALL_REQUEST && type <= PKT_REJECT && type != 2) ||
@@ -69,11 +52,28 @@ protected:
         volatile uint8_t sink = 0;
         for (int i = 0; i < length; ++i)
             sink = sink ^ payload[i];
-        ++sent;
-        if (outbox.size() >= 16)
-            outbox.pop_front();
-        outbox.emplace_back(type, std::vector<uint8_t>(payload, payload + length));
+        ++s.sent;
+        if (s.outbox.size() >= 16)
+            s.outbox.pop_front();
+        s.outbox.emplace_back(type, std::vector<uint8_t>(payload, payload + length));
     }
+    int LocalPort() const override { return 40000; }
+    std::vector<std::string> AddressesOf(const std::string& address) override {
+        static const CUdpSocket literals; // never opened: only its reading of literals
+        return literals.AddressesOf(address);
+    }
+    Traffic Counters() const override { return {}; }
+    void ClosePeriod() override {}
+};
+
+struct FuzzWindow : ICallTaskWindow {
+    FuzzState& s;
+    explicit FuzzWindow(FuzzState& state) : s(state) {}
+    bool Create(TimerTick, ICallEventSink*, AnnouncementDelivery onDelivery) override {
+        s.delivered = std::move(onDelivery);
+        return true;
+    }
+    void Destroy() override {}
     void StartTimer(int id, int periodMs) override {
         Check(id >= 0 && id <= TIMER_NEXT_ADDRESS);
         Check(periodMs >= 0);
@@ -81,21 +81,85 @@ protected:
     void StopTimer(int id) override { Check(id >= 0 && id <= TIMER_NEXT_ADDRESS); }
     void PostStatus(int32_t code) override {
         Check(code >= 50 && code <= 58);
-        ++reports;
+        ++s.reports;
     }
-    void PostText(const std::string&, const std::string&) override { ++reports; }
+    void PostText(const std::string&, const std::string&) override { ++s.reports; }
     void PostConnection(const std::string& address, int32_t port, const std::string& userData,
                         uint64_t attempt) override {
         Check(userData.find('\0') == std::string::npos);
-        AnnouncementDelivered(attempt, true);
-        ++reports;
-        announced.emplace_back(address, port);
+        if (attempt != 0 && s.delivered)
+            s.delivered(attempt, true);
+        ++s.reports;
+        s.announced.emplace_back(address, port);
     }
-    int64_t NowMs() const override { return now; }
-    void PlayVoiceFrame(const uint8_t* frame) override {
+};
+
+struct FuzzMedia : ICallMedia, IVoiceReceiver {
+    FuzzState& s;
+    explicit FuzzMedia(FuzzState& state) : s(state) {}
+    void ApplySettings(const ControlSettings&) override {}
+    int32_t Start(IVoiceFrameSink*) override { return s.mediaError; }
+    void Stop() override {}
+    IVoiceReceiver& Voice() override { return *this; }
+    void Receive(const uint8_t* frame, int length) override {
         volatile uint8_t sink = 0;
-        for (int i = 0; i < VOICE_FRAME_BYTES; ++i)
+        for (int i = 0; i < length; ++i)
             sink = sink ^ frame[i];
+    }
+    bool MuteMic(bool) override { return false; }
+    void MuteSpk(bool) override {}
+    void Tick() override {}
+    void EnableDetection(int sensitivity, int silenceMs) override {
+        Check(sensitivity >= 0 && sensitivity <= 255 && silenceMs >= 1000);
+    }
+    void DisableDetection() override {}
+    bool IsDetecting() const override { return false; }
+};
+
+struct FuzzClock : ICallClock {
+    FuzzState& s;
+    explicit FuzzClock(FuzzState& state) : s(state) {}
+    int64_t NowMs() const override { return s.now; }
+};
+
+struct FuzzParts {
+    FuzzState state;
+    CallPlatform Make() {
+        CallPlatform p;
+        p.socket = std::make_unique<FuzzSocket>(state);
+        p.taskWindow = std::make_unique<FuzzWindow>(state);
+        p.media = std::make_unique<FuzzMedia>(state);
+        p.clock = std::make_unique<FuzzClock>(state);
+        return p;
+    }
+};
+
+class FuzzEngine : private FuzzParts, public CCallEngine {
+public:
+    FuzzEngine() : CCallEngine(nullptr, Make()) {}
+    bool& socketOk = state.socketOk;
+    int32_t& mediaError = state.mediaError;
+    int64_t& now = state.now;
+    std::deque<std::pair<uint8_t, std::vector<uint8_t>>>& outbox = state.outbox;
+    std::vector<std::pair<std::string, int32_t>>& announced = state.announced;
+
+    void CheckInvariants() const {
+        const int32_t callState = State();
+        Check(callState == STATE_IDLE || callState == STATE_PENDING || callState == STATE_CONNECTED);
+        Check(PendingCalls().Size() <= CPendingCallList::kMaxEntries);
+        Check(IsMediaActive() == (callState == STATE_CONNECTED));
+        if (callState == STATE_IDLE) {
+            Check(GetPeerAddress().empty());
+            Check(GetPeerPort() == -1);
+            Check(OwnToken().IsZero());
+        }
+        if (callState == STATE_CONNECTED)
+            Check(OwnToken().IsZero());
+        if (!IsInitialized())
+            Check(callState == STATE_IDLE && PendingCalls().Size() == 0);
+        Check((callState == STATE_IDLE) == (GetCallSecurity() == Tavrino::SECURITY_NONE));
+        Check(SecureAttempts() <= kMaxSecureAttempts);
+        Check(PendingSecureRequests() <= CSecureAttempts::kMaxPending);
     }
 };
 
@@ -273,9 +337,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 13: {
             const std::vector<uint8_t> frame =
                 in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, 200));
-            engine.SendVoiceFrame(in.ConsumeIntegralInRange<int>(0, 1),
-                                  frame.empty() ? nullptr : frame.data(),
-                                  static_cast<int>(frame.size()));
+            engine.Guard().SendVoiceFrame(frame.empty() ? nullptr : frame.data(),
+                                          static_cast<int>(frame.size()));
             break;
         }
         case 14: {
@@ -302,7 +365,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             peer->outbox.clear();
             const std::vector<uint8_t> frame(VOICE_FRAME_BYTES, in.ConsumeIntegral<uint8_t>());
             if (in.ConsumeBool())
-                peer->SendVoiceFrame(0, frame.data(), VOICE_FRAME_BYTES);
+                peer->Guard().SendVoiceFrame(frame.data(), VOICE_FRAME_BYTES);
             else
                 peer->SendTextMsg(in.ConsumeRandomLengthString(16), "");
             if (peer->outbox.empty())

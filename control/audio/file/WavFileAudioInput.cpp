@@ -22,7 +22,8 @@ int16_t ToSample(float value) {
 
 } // namespace
 
-WavFileAudioInput::WavFileAudioInput(std::string path) : m_path(std::move(path)) {}
+WavFileAudioInput::WavFileAudioInput(std::string path, std::string timingLog)
+    : m_path(std::move(path)), m_timingLog(std::move(timingLog)) {}
 
 WavFileAudioInput::~WavFileAudioInput() {
     Close();
@@ -54,7 +55,7 @@ void WavFileAudioInput::CloseDevice() {
 
 bool WavFileAudioInput::StartDevice() {
     m_pacer.Restart();
-    LogAudioDeviceStart("capture-start", m_path);
+    LogAudioDeviceStart(m_timingLog, "capture-start", m_path);
     return true;
 }
 

@@ -15,7 +15,8 @@
 // the read buffer and the pacer belong to the device thread while it runs.
 class WavFileAudioInput final : public AudioInputBase {
 public:
-    explicit WavFileAudioInput(std::string path);
+    // `timingLog`: where its start is logged (see LogAudioDeviceStart); empty: nowhere.
+    explicit WavFileAudioInput(std::string path, std::string timingLog = {});
     ~WavFileAudioInput() override;
 
 protected:
@@ -29,6 +30,7 @@ private:
     bool ReadLooping(int16_t* out, int frames);
 
     std::string m_path;
+    std::string m_timingLog;
     SNDFILE* m_file = nullptr;
     int m_channels = 0;
     std::vector<float> m_interleaved; // sized at open, so reading allocates nothing

@@ -4,7 +4,8 @@
 
 #include "TimingLog.h"
 
-WavFileAudioOutput::WavFileAudioOutput(std::string path) : m_path(std::move(path)) {}
+WavFileAudioOutput::WavFileAudioOutput(std::string path, std::string timingLog)
+    : m_path(std::move(path)), m_timingLog(std::move(timingLog)) {}
 
 WavFileAudioOutput::~WavFileAudioOutput() {
     Close();
@@ -49,5 +50,5 @@ void WavFileAudioOutput::StreamStarted() {
     // Each period is written when it is handed over, and a device would start playing it
     // then: the file's sample 0 is heard one period after the clock starts.
     constexpr long long kPeriodNs = 1000000000LL * PERIOD_FRAMES / RATE;
-    LogAudioDeviceStart("playback-start", m_path, kPeriodNs);
+    LogAudioDeviceStart(m_timingLog, "playback-start", m_path, kPeriodNs);
 }

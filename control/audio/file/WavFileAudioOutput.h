@@ -13,7 +13,8 @@
 // owner's thread and written only by the device thread in between.
 class WavFileAudioOutput final : public AudioOutputStreamer {
 public:
-    explicit WavFileAudioOutput(std::string path);
+    // `timingLog`: where its start is logged (see LogAudioDeviceStart); empty: nowhere.
+    explicit WavFileAudioOutput(std::string path, std::string timingLog = {});
     ~WavFileAudioOutput() override;
 
     const std::string& Path() const { return m_path; }
@@ -27,5 +28,6 @@ protected:
 
 private:
     const std::string m_path;
+    const std::string m_timingLog;
     SNDFILE* m_file = nullptr;
 };

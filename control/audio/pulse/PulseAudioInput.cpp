@@ -2,13 +2,13 @@
 // Capture input on a PulseAudio source, named or the server's default.
 #include "PulseAudioInput.h"
 
-#include "AudioChoice.h"
 #include "PulseStream.h"
 #include "TavrinoStandardApi.h"
 
 #include <cstring>
 
-PulseAudioInput::PulseAudioInput(std::string source) : m_source(std::move(source)) {}
+PulseAudioInput::PulseAudioInput(std::string source, AudioNotify notify)
+    : m_notify(std::move(notify)), m_source(std::move(source)) {}
 
 PulseAudioInput::~PulseAudioInput() {
     Close();
@@ -21,7 +21,7 @@ bool PulseAudioInput::OpenDevice() {
     if (m_stream == nullptr && !m_source.empty() && PulseStream::NoSuchDevice(error)) {
         m_stream = PulseStream::Open(true, {}, PERIOD_BYTES, 0, &error, &Wake());
         if (m_stream != nullptr)
-            AudioChoice::Instance().Notify(Tavrino::NOTICE_CAPTURE_MISSING);
+            Tell(Tavrino::NOTICE_CAPTURE_MISSING);
     }
     return m_stream != nullptr;
 }
@@ -44,12 +44,12 @@ void PulseAudioInput::Recover() {
     int error = 0;
     m_stream = PulseStream::Open(true, {}, PERIOD_BYTES, 0, &error, &Wake());
     if (m_stream != nullptr) {
-        AudioChoice::Instance().Notify(Tavrino::NOTICE_CAPTURE_LOST);
+        Tell(Tavrino::NOTICE_CAPTURE_LOST);
         return;
     }
     m_silent = true;
     m_pacer.Restart();
-    AudioChoice::Instance().Notify(Tavrino::NOTICE_SERVER_LOST);
+    Tell(Tavrino::NOTICE_SERVER_LOST);
 }
 
 int PulseAudioInput::Capture(uint8_t* buffer, int length) {
@@ -81,7 +81,7 @@ int PulseAudioInput::Capture(uint8_t* buffer, int length) {
         got += read;
         // The server moved the stream: the source went away and its default took over.
         if (m_stream->TakeMoved())
-            AudioChoice::Instance().Notify(Tavrino::NOTICE_CAPTURE_LOST);
+            Tell(Tavrino::NOTICE_CAPTURE_LOST);
     }
     return length;
 }

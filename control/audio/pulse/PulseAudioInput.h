@@ -2,6 +2,8 @@
 // Capture input on a PulseAudio source, named or the server's default.
 #pragma once
 
+#include "AudioDeviceContext.h"
+
 #include "AudioInputBase.h"
 #include "AudioInputPacer.h"
 
@@ -12,7 +14,7 @@ class PulseStream;
 
 // A source that is missing at Open or vanishes mid-call is replaced by the server's
 // default, and a server that dies leaves silence in real time: the call stays up and the
-// owner learns of it through AudioChoice's notices.
+// owner learns of it through the notices it is given.
 // Threads: see AudioInputBase; the stream and the silent flag belong to the device thread
 // while it runs and to the controlling calls otherwise.
 class PulseAudioInput final : public AudioInputBase {
@@ -20,7 +22,8 @@ public:
     static constexpr int PERIOD_BYTES = 320; // 20 ms: the server hands audio over this often
     static constexpr int WAIT_MS = 200;      // how often a stop request is looked for
 
-    explicit PulseAudioInput(std::string source); // "" for the server's default
+    // `source` "" for the server's default; `notify` hears what happens to the device.
+    explicit PulseAudioInput(std::string source, AudioNotify notify = {});
     ~PulseAudioInput() override;
 
     bool IsRealDevice() const override { return true; }
@@ -32,6 +35,11 @@ protected:
     int Capture(uint8_t* buffer, int length) override;
 
 private:
+    void Tell(int notice) const {
+        if (m_notify)
+            m_notify(notice);
+    }
+    const AudioNotify m_notify;
     // Device thread: after a failed read, the default source, else silence.
     void Recover();
 

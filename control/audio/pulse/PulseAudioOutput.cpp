@@ -2,7 +2,6 @@
 // Output to a PulseAudio sink, named or the server's default.
 #include "PulseAudioOutput.h"
 
-#include "AudioChoice.h"
 #include "PulseStream.h"
 #include "TavrinoStandardApi.h"
 
@@ -18,7 +17,8 @@ constexpr int BUFFER_BYTES = 3 * PERIOD_BYTES;
 constexpr int STALL_MS = 2000;
 } // namespace
 
-PulseAudioOutput::PulseAudioOutput(std::string sink) : m_sink(std::move(sink)) {}
+PulseAudioOutput::PulseAudioOutput(std::string sink, AudioNotify notify)
+    : m_notify(std::move(notify)), m_sink(std::move(sink)) {}
 
 PulseAudioOutput::~PulseAudioOutput() {
     Close();
@@ -31,7 +31,7 @@ bool PulseAudioOutput::OpenSink(std::string* error) {
     if (m_stream == nullptr && !m_sink.empty() && PulseStream::NoSuchDevice(code)) {
         m_stream = PulseStream::Open(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code, &Wake());
         if (m_stream != nullptr)
-            AudioChoice::Instance().Notify(Tavrino::NOTICE_PLAYBACK_MISSING);
+            Tell(Tavrino::NOTICE_PLAYBACK_MISSING);
     }
     if (m_stream == nullptr) {
         *error = "cannot open PulseAudio sink " + (m_sink.empty() ? std::string("(default)") : m_sink) +
@@ -50,11 +50,11 @@ void PulseAudioOutput::Recover() {
     int code = 0;
     m_stream = PulseStream::Open(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code, &Wake());
     if (m_stream != nullptr) {
-        AudioChoice::Instance().Notify(Tavrino::NOTICE_PLAYBACK_LOST);
+        Tell(Tavrino::NOTICE_PLAYBACK_LOST);
         return;
     }
     m_silent = true;
-    AudioChoice::Instance().Notify(Tavrino::NOTICE_SERVER_LOST);
+    Tell(Tavrino::NOTICE_SERVER_LOST);
 }
 
 long PulseAudioOutput::NextPeriod(std::string*) {
@@ -73,6 +73,6 @@ bool PulseAudioOutput::WritePeriod(const int16_t* samples, size_t frames, std::s
     if (written < 0 || (written < bytes && !StopRequested()))
         Recover(); // the rest of this period is lost; the next goes to the new sink
     else if (m_stream->TakeMoved())
-        AudioChoice::Instance().Notify(Tavrino::NOTICE_PLAYBACK_LOST); // the server moved it
+        Tell(Tavrino::NOTICE_PLAYBACK_LOST); // the server moved it
     return true;
 }

@@ -2,6 +2,8 @@
 // Output to a PulseAudio sink, named or the server's default.
 #pragma once
 
+#include "AudioDeviceContext.h"
+
 #include "AudioOutputStreamer.h"
 
 #include <memory>
@@ -14,12 +16,13 @@ class PulseStream;
 // takes nothing for two seconds counts as lost. A sink missing
 // at Open or vanishing mid-call is replaced by the server's default, and a server that
 // dies leaves a clock-paced output that drops the audio: the call stays up and the owner
-// learns of it through AudioChoice's notices.
+// learns of it through the notices it is given.
 // Threads: the stream is opened and closed on the owner's thread and used only by the
 // device thread in between, which also replaces it after a loss.
 class PulseAudioOutput final : public AudioOutputStreamer {
 public:
-    explicit PulseAudioOutput(std::string sink); // "" for the server's default
+    // `sink` "" for the server's default; `notify` hears what happens to the device.
+    explicit PulseAudioOutput(std::string sink, AudioNotify notify = {});
     ~PulseAudioOutput() override;
 
 protected:
@@ -29,6 +32,11 @@ protected:
     bool WritePeriod(const int16_t* samples, size_t frames, std::string* error) override;
 
 private:
+    void Tell(int notice) const {
+        if (m_notify)
+            m_notify(notice);
+    }
+    const AudioNotify m_notify;
     void Recover();
 
     const std::string m_sink;

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// FakeCallEngine: a call engine whose socket, timers and reports are fakes driven by a test clock.
+// FakeCallEngine: a call engine on a fake platform (socket, task window, media, clock) driven
+// by a test clock.
 #pragma once
 
 #include "CCallEngine.h"
+#include "CUdpSocket.h"
+#include "IVoiceReceiver.h"
 #include "Packets.h"
 
 #include <atomic>
@@ -28,23 +31,210 @@ struct Announcement {
     std::string userData;
 };
 
-// Reports are recorded when posted (a real task window fires them later, in the same
-// order). Timers run on a virtual clock: Advance(ms) fires every tick that falls due,
-// in time order, exactly as a task window would over that stretch of real time.
-class FakeCallEngine : public CCallEngine {
-public:
-    FakeCallEngine() = default;
-    ~FakeCallEngine() override { UnInitialize(); }
-
-    // What the fake platform does when the engine brings itself up.
+// What the fakes record and what they are told to do, shared by all of them.
+struct FakePlatformState {
     bool taskWndWorks = true;
     bool socketWorks = true;
     int32_t mediaError = 0;
+    std::vector<int32_t> statuses;
+    std::vector<std::pair<std::string, std::string>> texts;
+    std::vector<Announcement> announcements;
+    std::vector<std::vector<uint8_t>> played;
+    bool taskWndExists = false;
+    std::function<void(uint8_t type)> afterSend;           // runs after each recorded packet
+    std::map<std::string, std::vector<std::string>> names; // what a name resolves to
+    std::atomic<bool> socketOpen{false}; // read by Send on the capture thread
+    int socketPort = -1;
+    bool holdAnnouncements = false;
+    std::deque<std::tuple<Announcement, uint64_t>> held;
+    ICallTaskWindow::AnnouncementDelivery delivered;
 
-    // Record of everything that left the engine.
+    struct Timer {
+        int period = 0;
+        int64_t due = 0;
+    };
+    std::map<int, Timer> timers;
+    int64_t now = 0;
+    mutable std::mutex sentMutex; // the guard sends voice on other threads in some tests
+    std::vector<SentPacket> sent;
+};
+
+class FakeSocket : public ICallSocket {
+public:
+    explicit FakeSocket(FakePlatformState& s) : m_s(s) {}
+    bool Open(int port, const std::string&, DatagramHandler) override {
+        if (!m_s.socketWorks)
+            return false;
+        m_s.socketOpen = true;
+        m_s.socketPort = port;
+        return true;
+    }
+    void Close() override {
+        m_s.socketOpen = false;
+        m_s.socketPort = -1;
+    }
+    void Send(uint8_t type, const uint8_t* payload, int length, const std::string& address,
+              int port) override {
+        {
+            std::lock_guard lock(m_s.sentMutex);
+            if (!m_s.socketOpen)
+                return; // a closed socket drops what it is given
+            std::vector<uint8_t> bytes;
+            if (payload && length > 0)
+                bytes.assign(payload, payload + length);
+            m_s.sent.push_back(SentPacket{type, std::move(bytes), address, port});
+        }
+        if (m_s.afterSend)
+            m_s.afterSend(type);
+    }
+    int LocalPort() const override { return m_s.socketPort; }
+    std::vector<std::string> AddressesOf(const std::string& address) override {
+        const auto it = m_s.names.find(address);
+        static const CUdpSocket literals; // never opened: only its reading of literals
+        return it != m_s.names.end() ? it->second : literals.AddressesOf(address);
+    }
+    Traffic Counters() const override { return {}; }
+    void ClosePeriod() override {}
+
+private:
+    FakePlatformState& m_s;
+};
+
+// Reports are recorded when posted (a real task window fires them later, in the same
+// order), announcements delivered at once unless held.
+class FakeTaskWindow : public ICallTaskWindow {
+public:
+    explicit FakeTaskWindow(FakePlatformState& s) : m_s(s) {}
+    bool Create(TimerTick onTick, ICallEventSink*, AnnouncementDelivery onDelivery) override {
+        if (!m_s.taskWndWorks)
+            return false;
+        m_s.taskWndExists = true;
+        tick = std::move(onTick);
+        m_s.delivered = std::move(onDelivery);
+        StartTimer(TIMER_PENDING_AGE, 30000);
+        StartTimer(TIMER_RATE, 1000);
+        return true;
+    }
+    void Destroy() override {
+        m_s.taskWndExists = false;
+        m_s.timers.clear();
+    }
+    void StartTimer(int id, int periodMs) override {
+        if (m_s.taskWndExists)
+            m_s.timers[id] = FakePlatformState::Timer{periodMs, m_s.now + periodMs};
+    }
+    void StopTimer(int id) override { m_s.timers.erase(id); }
+    void PostStatus(int32_t code) override {
+        if (m_s.taskWndExists)
+            m_s.statuses.push_back(code);
+    }
+    void PostText(const std::string& text, const std::string& userData) override {
+        if (m_s.taskWndExists)
+            m_s.texts.emplace_back(text, userData);
+    }
+    void PostConnection(const std::string& address, int32_t port, const std::string& userData,
+                        uint64_t attempt) override {
+        if (!m_s.taskWndExists)
+            return;
+        m_s.held.emplace_back(Announcement{address, port, userData}, attempt);
+        while (!m_s.holdAnnouncements && !m_s.held.empty())
+            DeliverNext(m_s);
+    }
+    static void DeliverNext(FakePlatformState& s) {
+        if (s.held.empty())
+            return;
+        const auto [announcement, attempt] = s.held.front();
+        s.held.pop_front();
+        if (attempt != 0 && s.delivered)
+            s.delivered(attempt, true);
+        s.announcements.push_back(announcement);
+    }
+    TimerTick tick;
+
+private:
+    FakePlatformState& m_s;
+};
+
+class FakeMedia : public ICallMedia, public IVoiceReceiver {
+public:
+    explicit FakeMedia(FakePlatformState& s) : m_s(s) {}
+    void ApplySettings(const ControlSettings&) override {}
+    int32_t Start(IVoiceFrameSink*) override { return m_s.mediaError; }
+    void Stop() override {}
+    IVoiceReceiver& Voice() override { return *this; }
+    void Receive(const uint8_t* frame, int length) override { m_s.played.emplace_back(frame, frame + length); }
+    bool MuteMic(bool) override { return false; } // no capture thread runs
+    void MuteSpk(bool) override {}
+    void Tick() override {}
+    void EnableDetection(int sensitivity, int silenceMs) override {
+        detecting = true;
+        this->sensitivity = sensitivity;
+        this->silenceMs = silenceMs;
+    }
+    void DisableDetection() override { detecting = false; }
+    bool IsDetecting() const override { return detecting; }
+    bool detecting = false;
+    int sensitivity = -1;
+    int silenceMs = -1;
+
+private:
+    FakePlatformState& m_s;
+};
+
+class FakeClock : public ICallClock {
+public:
+    explicit FakeClock(FakePlatformState& s) : m_s(s) {}
+    int64_t NowMs() const override { return m_s.now; }
+
+private:
+    FakePlatformState& m_s;
+};
+
+// The fakes are made first, so the engine can take them over.
+struct FakePlatformParts {
+    FakePlatformState fake;
+    FakeTaskWindow* window = nullptr;
+    FakeMedia* media = nullptr;
+    CallPlatform Make() {
+        CallPlatform platform;
+        platform.socket = std::make_unique<FakeSocket>(fake);
+        auto w = std::make_unique<FakeTaskWindow>(fake);
+        window = w.get();
+        platform.taskWindow = std::move(w);
+        auto m = std::make_unique<FakeMedia>(fake);
+        media = m.get();
+        platform.media = std::move(m);
+        platform.clock = std::make_unique<FakeClock>(fake);
+        return platform;
+    }
+};
+
+// The engine itself, unchanged, on the fakes; with what the tests look at.
+class FakeCallEngine : private FakePlatformParts, public CCallEngine {
+public:
+    FakeCallEngine() : CCallEngine(nullptr, Make()) {}
+
+    using FakePlatformParts::fake;
+    FakeMedia& Media() { return *media; }
+    // What the fakes recorded and are told, by the names the tests use.
+    bool& taskWndWorks = fake.taskWndWorks;
+    bool& socketWorks = fake.socketWorks;
+    int32_t& mediaError = fake.mediaError;
+    std::vector<int32_t>& statuses = fake.statuses;
+    std::vector<std::pair<std::string, std::string>>& texts = fake.texts;
+    std::vector<Announcement>& announcements = fake.announcements;
+    std::vector<std::vector<uint8_t>>& played = fake.played;
+    bool& taskWndExists = fake.taskWndExists;
+    std::function<void(uint8_t)>& afterSend = fake.afterSend;
+    std::map<std::string, std::vector<std::string>>& names = fake.names;
+    std::atomic<bool>& socketOpen = fake.socketOpen;
+    int& socketPort = fake.socketPort;
+    bool& holdAnnouncements = fake.holdAnnouncements;
+    std::deque<std::tuple<Announcement, uint64_t>>& held = fake.held;
+
     std::vector<SentPacket> Sent() const {
-        std::lock_guard lock(m_sentMutex);
-        return m_sent;
+        std::lock_guard lock(fake.sentMutex);
+        return fake.sent;
     }
     std::vector<SentPacket> SentOfType(uint8_t type) const {
         std::vector<SentPacket> out;
@@ -54,43 +244,35 @@ public:
         return out;
     }
     void ClearSent() {
-        std::lock_guard lock(m_sentMutex);
-        m_sent.clear();
+        std::lock_guard lock(fake.sentMutex);
+        fake.sent.clear();
     }
-    std::vector<int32_t> statuses;
-    std::vector<std::pair<std::string, std::string>> texts;
-    std::vector<Announcement> announcements;
-    std::vector<std::vector<uint8_t>> played;
-    bool taskWndExists = false;
-    std::function<void(uint8_t type)> afterSend;           // runs after each recorded packet
-    std::map<std::string, std::vector<std::string>> names; // what a name resolves to
-    std::atomic<bool> socketOpen{false}; // read by SendPacket on the capture thread
-    int socketPort = -1;
-
-    bool TimerActive(int id) const { return m_timers.count(id) != 0; }
+    bool TimerActive(int id) const { return fake.timers.count(id) != 0; }
     int TimerPeriod(int id) const {
-        const auto it = m_timers.find(id);
-        return it == m_timers.end() ? -1 : it->second.period;
+        const auto it = fake.timers.find(id);
+        return it == fake.timers.end() ? -1 : it->second.period;
     }
-    int64_t Now() const { return m_now; }
+    int64_t Now() const { return fake.now; }
 
+    // Fires every tick that falls due, in time order, exactly as a task window would over
+    // that stretch of real time.
     void Advance(int64_t ms) {
-        const int64_t end = m_now + ms;
+        const int64_t end = fake.now + ms;
         for (;;) {
             int nextId = -1;
             int64_t nextDue = end + 1;
-            for (const auto& [id, t] : m_timers)
+            for (const auto& [id, t] : fake.timers)
                 if (t.due < nextDue) {
                     nextDue = t.due;
                     nextId = id;
                 }
             if (nextId < 0)
                 break;
-            m_now = nextDue;
-            m_timers[nextId].due += m_timers[nextId].period;
+            fake.now = nextDue;
+            fake.timers[nextId].due += fake.timers[nextId].period;
             OnTimerTick(nextId);
         }
-        m_now = end;
+        fake.now = end;
     }
 
     // A datagram from `address`:`port` with the type byte and payload given.
@@ -98,101 +280,11 @@ public:
                  const std::vector<uint8_t>& payload = {}) {
         OnPacket(address, port, type, payload.data(), static_cast<int>(payload.size()));
     }
-
-protected:
-    bool CreateTaskWindow() override {
-        if (!taskWndWorks)
-            return false;
-        taskWndExists = true;
-        StartTimer(TIMER_PENDING_AGE, 30000);
-        StartTimer(TIMER_RATE, 1000);
-        StartTimer(TIMER_VAD_LEVEL, 1000);
-        return true;
+    // A captured frame, as the capture thread hands it over.
+    void SendVoiceFrame(const std::vector<uint8_t>& frame) {
+        Guard().SendVoiceFrame(frame.data(), static_cast<int>(frame.size()));
     }
-    void DestroyTaskWindow() override {
-        taskWndExists = false;
-        m_timers.clear();
-    }
-    bool OpenSocket(int port) override {
-        if (!socketWorks)
-            return false;
-        socketOpen = true;
-        socketPort = port;
-        return true;
-    }
-    void CloseSocket() override {
-        socketOpen = false;
-        socketPort = -1;
-    }
-    int32_t StartMedia() override { return mediaError; }
-    void SendPacket(uint8_t type, const uint8_t* payload, int length, const std::string& address,
-                    int port) override {
-        {
-            std::lock_guard lock(m_sentMutex);
-            if (!socketOpen)
-                return; // a closed socket drops what it is given
-            std::vector<uint8_t> bytes;
-            if (payload && length > 0)
-                bytes.assign(payload, payload + length);
-            m_sent.push_back(SentPacket{type, std::move(bytes), address, port});
-        }
-        if (afterSend)
-            afterSend(type);
-    }
-    void StartTimer(int id, int periodMs) override {
-        if (!taskWndExists)
-            return;
-        m_timers[id] = Timer{periodMs, m_now + periodMs};
-    }
-    void StopTimer(int id) override { m_timers.erase(id); }
-    void PostStatus(int32_t code) override {
-        if (taskWndExists)
-            statuses.push_back(code);
-    }
-    void PostText(const std::string& text, const std::string& userData) override {
-        if (taskWndExists)
-            texts.emplace_back(text, userData);
-    }
-    // Delivered at once, as a task window would with nothing queued before it, unless
-    // announcements are held (then DeliverNext hands them over one by one).
-    void PostConnection(const std::string& address, int32_t port, const std::string& userData,
-                        uint64_t attempt) override {
-        if (taskWndExists)
-            held.push_back({Announcement{address, port, userData}, attempt});
-        while (!holdAnnouncements && !held.empty())
-            DeliverNext();
-    }
-
-public:
-    bool holdAnnouncements = false;
-    std::deque<std::pair<Announcement, uint64_t>> held;
-    void DeliverNext() {
-        if (held.empty())
-            return;
-        AnnouncementDelivered(held.front().second, true);
-        announcements.push_back(held.front().first);
-        held.pop_front();
-    }
-
-protected:
-    std::vector<std::string> AddressesOf(const std::string& address) override {
-        const auto it = names.find(address);
-        return it != names.end() ? it->second : CCallEngine::AddressesOf(address);
-    }
-    void PlayVoiceFrame(const uint8_t* frame) override {
-        played.emplace_back(frame, frame + VOICE_FRAME_BYTES);
-    }
-    int64_t NowMs() const override { return m_now; }
-
-private:
-    struct Timer {
-        int period = 0;
-        int64_t due = 0;
-    };
-    std::map<int, Timer> m_timers;
-    int64_t m_now = 0;
-    mutable std::mutex m_sentMutex; // SendVoiceFrame runs on other threads in some tests
-    std::vector<SentPacket> m_sent;
+    void DeliverNext() { FakeTaskWindow::DeliverNext(fake); }
 };
 
 // Carries what two engines send to each other's address, both ways, until quiet.

@@ -66,7 +66,7 @@ TEST(SecureCallEngine, EverythingTravelsSealedAndOnlyFreshAuthenticPacketsCount)
     std::vector<std::vector<uint8_t>> sealed;
     for (int i = 0; i < 200; ++i) {
         const auto frame = Frame(i);
-        p.a.SendVoiceFrame(0, frame.data(), VOICE_FRAME_BYTES);
+        p.a.SendVoiceFrame(frame);
         sealed.push_back(p.a.Sent().back().payload);
     }
     for (const auto& sent : p.a.Sent())

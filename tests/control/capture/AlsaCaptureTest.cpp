@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Capture through the real ALSA default device (a PulseAudio null source on headless machines).
+#include "CAudioSession.h"
 #include "CCaptureHolder.h"
 #include "CaptureTestSupport.h"
 #include "AlsaAudioInput.h"
@@ -56,7 +57,8 @@ TEST_F(AlsaCapture, FillsWholeBuffersAndResetReturnsTheRest) {
 
 TEST_F(AlsaCapture, CaptureThreadDeliversFramesFromTheDefaultDevice) {
     RecordingSink sink;
-    CCaptureHolder holder; // no capture setting: the station's choice, else the default
+    CAudioSession session; // no capture setting: the station's choice, else the default
+    CCaptureHolder holder(session);
     ASSERT_TRUE(holder.Start(&sink));
     EXPECT_TRUE(sink.WaitForFrames(5, 15s));
     holder.Stop();

@@ -3,9 +3,10 @@
 #include "CaptureTestSupport.h"
 #include "GsmTestSupport.h"
 #include "AlsaAudioInput.h"
+#include "AudioInputFactory.h"
+#include "CAudioSession.h"
 #include "PulseAudioInput.h"
 #include "AudioInputBase.h"
-#include "AudioInputFactory.h"
 #include "SilenceAudioInput.h"
 #include "WavFileAudioInput.h"
 
@@ -47,8 +48,10 @@ TEST(AudioInputFactory, ChoosesTheInputBySetting) {
         EXPECT_EQ(CreateAudioInput(bad), nullptr) << bad;
 
     // The default is a device (the server's, else ALSA's), wrapped for the level meter.
-    EXPECT_TRUE(CreateChosenAudioInput("")->IsRealDevice());
-    EXPECT_FALSE(CreateChosenAudioInput("silence")->IsRealDevice());
+    CAudioSession session;
+    EXPECT_TRUE(CreateSessionAudioInput(session)->IsRealDevice());
+    session.ApplyEnvironment("silence", "", "");
+    EXPECT_FALSE(CreateSessionAudioInput(session)->IsRealDevice());
 }
 
 TEST(WavFileAudioInput, RefusesFilesItCannotPlayAsTheMicrophone) {

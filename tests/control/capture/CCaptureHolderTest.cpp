@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the capture thread through its holder: WAV microphone, mute, stop, detector.
+#include "CAudioSession.h"
 #include "CCaptureHolder.h"
 #include "CMicDeviceThread.h"
 #include "CaptureTestSupport.h"
@@ -42,7 +43,8 @@ protected:
     std::vector<int16_t> m_signal;
     std::string m_wav;
     RecordingSink m_sink;
-    CCaptureHolder m_holder;
+    CAudioSession m_session;
+    CCaptureHolder m_holder{m_session};
 };
 
 class CaptureScripted : public testing::Test {
@@ -50,6 +52,7 @@ protected:
     void SetUp() override {
         m_holder.SetInputFactory(
             [log = m_log] { return std::make_unique<ScriptedAudioInput>(log); });
+        m_holder.SetRecalibrationPeriod(kHour); // the tests tick the detector by hand
     }
     // Hands over one buffer and waits until the capture thread has sent its frame.
     void SendFrame(const std::vector<uint8_t>& pcm) {
@@ -57,11 +60,20 @@ protected:
         ASSERT_TRUE(FillNext(*m_log, pcm));
         ASSERT_TRUE(m_sink.WaitForFrames(before + 1));
     }
-    int LastSilent() const { return m_sink.Frames().back().silent; }
+    // Hands over one buffer and waits until it came back: true when its frame was sent,
+    // false when the detector called it silent and detection dropped it.
+    bool Passes(const std::vector<uint8_t>& pcm) {
+        const size_t before = m_sink.Count();
+        EXPECT_TRUE(FillNext(*m_log, pcm));
+        EXPECT_TRUE(WaitForQueued(*m_log, 5));
+        return m_sink.Count() > before;
+    }
+    static constexpr int kHour = 3600000;
 
     std::shared_ptr<ScriptedInputLog> m_log = std::make_shared<ScriptedInputLog>();
     RecordingSink m_sink;
-    CCaptureHolder m_holder;
+    CAudioSession m_session;
+    CCaptureHolder m_holder{m_session};
 };
 
 } // namespace
@@ -77,8 +89,9 @@ TEST(CaptureEcho, TheSwitchChoosesTheCancellerAndOffIsBitExact) {
         auto log = std::make_shared<ScriptedInputLog>();
         log->realDevice = c.realDevice;
         RecordingSink sink;
-        CCaptureHolder holder;
-        holder.SetEchoSetting(c.echo);
+        CAudioSession session;
+        session.ApplyEnvironment("", "", c.echo);
+        CCaptureHolder holder(session);
         holder.SetInputFactory([log] { return std::make_unique<ScriptedAudioInput>(log); });
         ASSERT_TRUE(holder.Start(&sink));
         for (const auto& pcm : sent)
@@ -106,7 +119,6 @@ TEST_F(CaptureFromWav, SendsTheFileAsEncodedFramesEvery120Ms) {
     std::vector<int16_t> heard;
     for (size_t k = 0; k < frames.size(); ++k) {
         ASSERT_EQ(frames[k].bytes.size(), 195u);
-        EXPECT_EQ(frames[k].silent, 0);
         EXPECT_NE(frames[k].thread, std::this_thread::get_id());
         // One encoder stream from the file's first sample on, looping at its end.
         EXPECT_EQ(frames[k].bytes, expected[k]) << "frame " << k;
@@ -125,8 +137,9 @@ TEST_F(CaptureFromWav, SendsTheFileAsEncodedFramesEvery120Ms) {
 }
 
 TEST_F(CaptureFromWav, TheCaptureSettingChoosesTheMicrophone) {
-    CCaptureHolder holder;
-    holder.SetCaptureSetting("file:" + m_wav);
+    CAudioSession session;
+    session.ApplyEnvironment("file:" + m_wav, "", "");
+    CCaptureHolder holder(session);
     ASSERT_TRUE(holder.Start(&m_sink));
     EXPECT_TRUE(m_sink.WaitForFrames(2));
     holder.Stop();
@@ -161,7 +174,7 @@ TEST_F(CaptureFromWav, StopEndsEverythingAndNothingArrivesAfterIt) {
     std::this_thread::sleep_for(500ms);
     EXPECT_EQ(m_sink.Count(), atStop);
     m_holder.Stop();
-    m_holder.SetSensitivity(10);
+    m_holder.EnableDetection(10, 1000);
     m_holder.PostDetectorTick(6);
 
     // A new Start after Stop records again, from a new encoder stream.
@@ -175,8 +188,9 @@ TEST_F(CaptureFromWav, StopEndsEverythingAndNothingArrivesAfterIt) {
 TEST(CaptureStart, FailsWithoutAUsableMicrophoneAndStopStillEndsTheThread) {
     RecordingSink sink;
     for (const std::string setting : {"file:/nonexistent/tessora/mic.wav", "no-such-input"}) {
-        CCaptureHolder holder;
-        holder.SetCaptureSetting(setting);
+        CAudioSession session;
+        session.ApplyEnvironment(setting, "", "");
+        CCaptureHolder holder(session);
         EXPECT_FALSE(holder.Start(&sink)) << setting;
         // The thread runs on with the device closed until Stop.
         EXPECT_TRUE(holder.IsRunning());
@@ -188,7 +202,8 @@ TEST(CaptureStart, FailsWithoutAUsableMicrophoneAndStopStillEndsTheThread) {
     }
     EXPECT_EQ(sink.Count(), 0u);
 
-    CCaptureHolder never;
+    CAudioSession session;
+    CCaptureHolder never(session);
     never.Stop();
     EXPECT_FALSE(never.IsRunning());
     EXPECT_FALSE(never.SetMute(false));
@@ -243,33 +258,34 @@ TEST_F(CaptureScripted, ShortBufferIsEncodedWholeWithItsTailSilenced) {
     EXPECT_EQ(frames[5].bytes, expected[5]);
 }
 
-TEST_F(CaptureScripted, DetectorTicksReachTheCaptureThreadInOrderWithTheFrames) {
+TEST_F(CaptureScripted, SilenceIsDroppedOnlyWhileDetectionIsOnAndTicksKeepOrderWithFrames) {
     ASSERT_TRUE(m_holder.Start(&m_sink));
-    SendFrame(FrameOfLevel(0));
-    EXPECT_EQ(LastSilent(), 0);
+    EXPECT_TRUE(Passes(FrameOfLevel(0)));
     m_holder.PostDetectorTick(6); // threshold 0 + 130 - 30 = 100
     m_holder.PostDetectorTick(7);
-    SendFrame(FrameOfLevel(99));
-    EXPECT_EQ(LastSilent(), 0);
     m_holder.PostDetectorTick(7);
-    SendFrame(FrameOfLevel(99));
-    EXPECT_EQ(LastSilent(), 1);
+    EXPECT_TRUE(Passes(FrameOfLevel(99))); // silent, but detection is off: sent
+    m_holder.EnableDetection(130, kHour);
+    EXPECT_FALSE(Passes(FrameOfLevel(99)));
+    m_holder.PostDetectorTick(6); // threshold 99 + 130 - 30 = 199
     // The loud frame that ends the silence is itself sent as voice.
-    SendFrame(FrameOfLevel(100));
-    EXPECT_EQ(LastSilent(), 0);
+    EXPECT_TRUE(Passes(FrameOfLevel(199)));
+    m_holder.PostDetectorTick(7);
+    EXPECT_TRUE(Passes(FrameOfLevel(10))); // the first silence period only marks it pending
+    m_holder.PostDetectorTick(7);
+    EXPECT_FALSE(Passes(FrameOfLevel(10)));
 
     // A lower sensitivity set from this thread applies at the next recalibration.
-    m_holder.SetSensitivity(0); // threshold 100 + 0 - 30 = 70
+    m_holder.EnableDetection(0, kHour); // threshold 10 + 0 - 30 = -20: everything is loud
     m_holder.PostDetectorTick(6);
-    m_holder.PostDetectorTick(7);
-    m_holder.PostDetectorTick(7);
-    SendFrame(FrameOfLevel(70));
-    EXPECT_EQ(LastSilent(), 0);
+    EXPECT_TRUE(Passes(FrameOfLevel(0)));
+    m_holder.DisableDetection();
     m_holder.Stop();
 }
 
-TEST_F(CaptureScripted, SilenceIsDeclaredWhileMutedAndEndsWithTheFirstLoudFrame) {
+TEST_F(CaptureScripted, SilenceIsDeclaredWhileMutedAndTheSilencePeriodRunsOnItsOwn) {
     ASSERT_TRUE(m_holder.Start(&m_sink));
+    m_holder.EnableDetection(130, kHour);
     SendFrame(FrameOfLevel(0));
     m_holder.PostDetectorTick(6); // threshold 100
     ASSERT_TRUE(m_holder.SetMute(true));
@@ -279,16 +295,27 @@ TEST_F(CaptureScripted, SilenceIsDeclaredWhileMutedAndEndsWithTheFirstLoudFrame)
     m_holder.PostDetectorTick(7);
     ASSERT_TRUE(WaitForQueued(*m_log, 5));
     ASSERT_TRUE(m_holder.SetMute(false));
-    SendFrame(FrameOfLevel(10));
-    EXPECT_EQ(LastSilent(), 1);
-    SendFrame(FrameOfLevel(500));
-    EXPECT_EQ(LastSilent(), 0);
+    EXPECT_FALSE(Passes(FrameOfLevel(10)));
+    EXPECT_TRUE(Passes(FrameOfLevel(500)));
+    // The capture's own silence timer, at the period detection was enabled with: two of
+    // its periods without a loud frame, and quiet frames stop.
+    m_holder.EnableDetection(130, 50);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(Passes(FrameOfLevel(10)));
+    m_holder.Stop();
+    // The switch outlives a new start; the silence period does not.
+    EXPECT_TRUE(m_holder.IsDetecting());
+    ASSERT_TRUE(m_holder.Start(&m_sink));
+    m_holder.PostDetectorTick(6);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(Passes(FrameOfLevel(10)));
     m_holder.Stop();
 }
 
 TEST(CaptureVanishingDevice, DeliveryEndsAndStopStillClosesCleanly) {
     RecordingSink sink;
-    CCaptureHolder holder;
+    CAudioSession session;
+    CCaptureHolder holder(session);
     holder.SetInputFactory([] { return std::make_unique<VanishingAudioInput>(3); });
     ASSERT_TRUE(holder.Start(&sink));
     ASSERT_TRUE(sink.WaitForFrames(3));
@@ -304,7 +331,8 @@ TEST(CaptureScriptedStart, InputThatFailsToOpenLeavesNothingOpen) {
     auto log = std::make_shared<ScriptedInputLog>();
     log->failOpen = true;
     RecordingSink sink;
-    CCaptureHolder holder;
+    CAudioSession session;
+    CCaptureHolder holder(session);
     holder.SetInputFactory([log] { return std::make_unique<ScriptedAudioInput>(log); });
     EXPECT_FALSE(holder.Start(&sink));
     holder.Stop();

@@ -7,9 +7,9 @@
 
 namespace capturetest {
 
-void RecordingSink::SendVoiceFrame(int silent, const uint8_t* frame, int length) {
+void RecordingSink::SendVoiceFrame(const uint8_t* frame, int length) {
     std::lock_guard lock(m_mutex);
-    m_frames.push_back({silent, std::vector<uint8_t>(frame, frame + length), Clock::now(),
+    m_frames.push_back({std::vector<uint8_t>(frame, frame + length), Clock::now(),
                         std::this_thread::get_id()});
     m_arrived.notify_all();
 }

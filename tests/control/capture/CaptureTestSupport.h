@@ -24,13 +24,12 @@ using namespace std::chrono_literals;
 class RecordingSink : public IVoiceFrameSink {
 public:
     struct Frame {
-        int silent;
         std::vector<uint8_t> bytes;
         Clock::time_point arrived;
         std::thread::id thread;
     };
 
-    void SendVoiceFrame(int silent, const uint8_t* frame, int length) override;
+    void SendVoiceFrame(const uint8_t* frame, int length) override;
     // Waits until at least `count` frames arrived; false on time-out.
     bool WaitForFrames(size_t count, Clock::duration timeout = 10s);
     size_t Count() const;

@@ -4,15 +4,35 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QJsonObject>
 #include <QPluginLoader>
 
+#include <sndfile.h>
+
+#include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <memory>
 
 using namespace Tavrino;
 
 namespace {
+
+// The loudest sample of a 16-bit WAV (what a speaker heard).
+int PeakOf(const QString& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.toLocal8Bit().constData(), SFM_READ, &info);
+    if (file == nullptr)
+        return -1;
+    std::vector<short> samples(static_cast<size_t>(info.frames));
+    sf_read_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+    sf_close(file);
+    int peak = 0;
+    for (short v : samples)
+        peak = std::max(peak, std::abs(static_cast<int>(v)));
+    return peak;
+}
 
 const QString kLoopback = QStringLiteral("127.0.0.1");
 const QString kUserData = QStringLiteral("ID=alice&Password=pw");
@@ -232,6 +252,38 @@ TEST(ControlCallTest, InitializeOnAConnectedControlHangsUpFirst) {
     EstablishCall(a, b);
     ASSERT_TRUE(b.Initialize(b.port));
     ASSERT_TRUE(a.WaitStatus(STATUS_REMOTE_DISCONNECTED));
+}
+
+TEST(ControlAudioTest, TwoControlsInOneProcessKeepTheirOwnDevicesSwitchesAndMeters) {
+    // The stations' choices, not the environment's, pick the devices here.
+    const QByteArray capture = qgetenv("TAVRINO_CAPTURE"), playback = qgetenv("TAVRINO_PLAYBACK");
+    qunsetenv("TAVRINO_CAPTURE");
+    qunsetenv("TAVRINO_PLAYBACK");
+    const QString heard = QDir::temp().filePath(QStringLiteral("tessora-two-%1.wav")
+                                                    .arg(QCoreApplication::applicationPid()));
+    Station speaking, quiet;
+    ASSERT_TRUE(speaking.Bool(DISPID_SET_CAPTURE_DEVICE,
+                              {QStringLiteral("file:" TESSORA_DATA_DIR "/speech-host.wav")}));
+    ASSERT_TRUE(speaking.Bool(DISPID_SET_PLAYBACK_DEVICE, {QStringLiteral("null")}));
+    ASSERT_TRUE(speaking.Bool(DISPID_SET_AUDIO_PROCESSING, {1, 1}));
+    ASSERT_TRUE(quiet.Bool(DISPID_SET_CAPTURE_DEVICE, {QStringLiteral("silence")}));
+    ASSERT_TRUE(quiet.Bool(DISPID_SET_PLAYBACK_DEVICE, {QStringLiteral("file:") + heard}));
+    ASSERT_TRUE(quiet.Bool(DISPID_SET_AUDIO_PROCESSING, {0, 0}));
+    ASSERT_TRUE(speaking.Initialize() && speaking.Bool(DISPID_DISABLE_CRYPTOGRAPHY));
+    ASSERT_TRUE(quiet.Initialize() && quiet.Bool(DISPID_DISABLE_CRYPTOGRAPHY));
+    qputenv("TAVRINO_CAPTURE", capture);
+    qputenv("TAVRINO_PLAYBACK", playback);
+    // Each meter moves with its own microphone only.
+    EXPECT_TRUE(WaitFor([&] { return speaking.Long(DISPID_GET_INPUT_LEVEL) > 30; }));
+    EXPECT_EQ(quiet.Long(DISPID_GET_INPUT_LEVEL), 0);
+    // In a call the quiet one's speaker hears the other's microphone, and nothing else.
+    EstablishCall(speaking, quiet);
+    QTest::qWait(1500);
+    quiet.Void(DISPID_UNINITIALIZE);
+    speaking.Void(DISPID_UNINITIALIZE);
+    EXPECT_GT(PeakOf(heard), 3000);
+    EXPECT_EQ(speaking.Long(DISPID_GET_AUDIO_NOTICES), 0);
+    QFile::remove(heard);
 }
 
 TEST(ControlErrorTest, ObjectErrorsFollowTheTable) {

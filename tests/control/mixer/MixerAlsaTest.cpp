@@ -10,6 +10,11 @@
 
 namespace {
 
+// The ALSA mixer of the default control device, as the control uses it.
+MixerOpener Alsa() {
+    return AlsaMixerOpener({});
+}
+
 constexpr int32_t kUntouched = 4242;
 
 class AlsaMixer : public ::testing::Test {
@@ -56,18 +61,18 @@ protected:
 TEST_F(AlsaMixer, SpeakerAndMicrophoneRoundTrip) {
     for (int32_t v : {0, 1, 128, 255, 77}) {
         SCOPED_TRACE(v);
-        ASSERT_TRUE(MixerSetSpkVolume(v, &error));
-        EXPECT_EQ(MixerGetSpkVolume(&error), v);
-        ASSERT_TRUE(MixerSetMicVolume(v, &error));
-        EXPECT_EQ(MixerGetMicVolume(&error), v);
+        ASSERT_TRUE(MixerSetSpkVolume(v, &error, Alsa()));
+        EXPECT_EQ(MixerGetSpkVolume(&error, Alsa()), v);
+        ASSERT_TRUE(MixerSetMicVolume(v, &error, Alsa()));
+        EXPECT_EQ(MixerGetMicVolume(&error, Alsa()), v);
     }
     EXPECT_EQ(error, kUntouched);
 }
 
 TEST_F(AlsaMixer, EveryStepRoundTripsOnTheSpeaker) {
     for (int32_t v = 0; v <= 255; ++v) {
-        ASSERT_TRUE(MixerSetSpkVolume(v, &error));
-        ASSERT_EQ(MixerGetSpkVolume(&error), v);
+        ASSERT_TRUE(MixerSetSpkVolume(v, &error, Alsa()));
+        ASSERT_EQ(MixerGetSpkVolume(&error, Alsa()), v);
     }
 }
 
@@ -75,9 +80,9 @@ TEST_F(AlsaMixer, ExtremesReachTheEndsOfTheElementRange) {
     long min = 0;
     long max = 0;
     ASSERT_TRUE(mixer->GetVolumeRange(speaker, MixerDirection::Playback, min, max));
-    ASSERT_TRUE(MixerSetSpkVolume(0, &error));
+    ASSERT_TRUE(MixerSetSpkVolume(0, &error, Alsa()));
     EXPECT_EQ(Raw(speaker, MixerDirection::Playback), min);
-    ASSERT_TRUE(MixerSetSpkVolume(255, &error));
+    ASSERT_TRUE(MixerSetSpkVolume(255, &error, Alsa()));
     // 255 stands for 65280 of 65535: just short of the top.
     const long top = Raw(speaker, MixerDirection::Playback);
     EXPECT_GE(top, max - (max - min) / 200);
@@ -87,43 +92,43 @@ TEST_F(AlsaMixer, ExtremesReachTheEndsOfTheElementRange) {
 TEST_F(AlsaMixer, SpeakerTakesOutOfRangeValuesAsFullScale) {
     for (int32_t v : {300, -5, 1000, -1}) {
         SCOPED_TRACE(v);
-        ASSERT_TRUE(MixerSetSpkVolume(10, &error));
-        ASSERT_TRUE(MixerSetSpkVolume(v, &error));
-        EXPECT_EQ(MixerGetSpkVolume(&error), 255);
+        ASSERT_TRUE(MixerSetSpkVolume(10, &error, Alsa()));
+        ASSERT_TRUE(MixerSetSpkVolume(v, &error, Alsa()));
+        EXPECT_EQ(MixerGetSpkVolume(&error, Alsa()), 255);
     }
     EXPECT_EQ(error, kUntouched);
 }
 
 TEST_F(AlsaMixer, MicrophoneKeepsTheLowEightBits) {
-    ASSERT_TRUE(MixerSetMicVolume(300, &error));
-    EXPECT_EQ(MixerGetMicVolume(&error), 44);
-    ASSERT_TRUE(MixerSetMicVolume(256, &error));
-    EXPECT_EQ(MixerGetMicVolume(&error), 0);
-    ASSERT_TRUE(MixerSetMicVolume(-1, &error));
-    EXPECT_EQ(MixerGetMicVolume(&error), 255);
-    ASSERT_TRUE(MixerSetMicVolume(-5, &error));
-    EXPECT_EQ(MixerGetMicVolume(&error), 251);
+    ASSERT_TRUE(MixerSetMicVolume(300, &error, Alsa()));
+    EXPECT_EQ(MixerGetMicVolume(&error, Alsa()), 44);
+    ASSERT_TRUE(MixerSetMicVolume(256, &error, Alsa()));
+    EXPECT_EQ(MixerGetMicVolume(&error, Alsa()), 0);
+    ASSERT_TRUE(MixerSetMicVolume(-1, &error, Alsa()));
+    EXPECT_EQ(MixerGetMicVolume(&error, Alsa()), 255);
+    ASSERT_TRUE(MixerSetMicVolume(-5, &error, Alsa()));
+    EXPECT_EQ(MixerGetMicVolume(&error, Alsa()), 251);
     EXPECT_EQ(error, kUntouched);
 }
 
 TEST_F(AlsaMixer, ChangesMadeByAnotherHandleAreSeenAtOnce) {
-    ASSERT_TRUE(MixerSetSpkVolume(200, &error));
+    ASSERT_TRUE(MixerSetSpkVolume(200, &error, Alsa()));
     long min = 0;
     long max = 0;
     ASSERT_TRUE(mixer->GetVolumeRange(speaker, MixerDirection::Playback, min, max));
     auto other = CAlsaMixerDevice::Open(CAlsaMixerDevice::DeviceName());
     ASSERT_TRUE(other);
     ASSERT_TRUE(other->SetVolume(speaker, MixerDirection::Playback, min + (max - min) / 2));
-    EXPECT_EQ(MixerGetSpkVolume(&error), 127);
+    EXPECT_EQ(MixerGetSpkVolume(&error, Alsa()), 127);
 }
 
 TEST_F(AlsaMixer, BoostMethodsFailWhenNoElementMatches) {
     if (FindBoostElement(mixer->Elements()) >= 0) {
         GTEST_SKIP() << "this mixer has a boost element";
     }
-    EXPECT_FALSE(MixerEnableMicBoost());
-    EXPECT_FALSE(MixerDisableMicBoost());
-    EXPECT_FALSE(MixerIsMicBoostEnable());
+    EXPECT_FALSE(MixerEnableMicBoost(Alsa()));
+    EXPECT_FALSE(MixerDisableMicBoost(Alsa()));
+    EXPECT_FALSE(MixerIsMicBoostEnable(Alsa()));
     // Neither volume was touched on the way.
     EXPECT_EQ(Raw(speaker, MixerDirection::Playback), savedSpeaker);
     EXPECT_EQ(Raw(mic, MixerDirection::Capture), savedMic);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Playback through the WAV file output: the file is a time line of what a listener hears.
+#include "CAudioSession.h"
 #include "CPlaybackDevice.h"
 #include "CPlaybackStream.h"
 
@@ -81,8 +82,9 @@ TEST(WavPlayback, TheFileHoldsTheFramesWhereTheyWereHeardWithSilenceAround) {
     constexpr int FRAMES = 16;
     const std::vector<int16_t> speech = MakeSpeech(FRAMES);
 
-    CPlaybackDevice device;
-    device.SetOutputSetting("file:" + path);
+    CAudioSession session;
+    session.ApplyEnvironment("", "file:" + path, "");
+    CPlaybackDevice device(session);
     const auto openBefore = Clock::now();
     ASSERT_TRUE(device.Open()) << device.LastError();
     const auto openAfter = Clock::now();
@@ -154,12 +156,13 @@ TEST(WavPlayback, TheFileHoldsTheFramesWhereTheyWereHeardWithSilenceAround) {
 }
 
 TEST(WavPlayback, AnUnwritableFileFailsOpen) {
-    CPlaybackDevice device;
-    device.SetOutputSetting("file:/nonexistent-folder/heard.wav");
+    CAudioSession session;
+    session.ApplyEnvironment("", "file:/nonexistent-folder/heard.wav", "");
+    CPlaybackDevice device(session);
     EXPECT_FALSE(device.Open());
     EXPECT_NE(device.LastError().find("/nonexistent-folder/heard.wav"), std::string::npos);
     EXPECT_EQ(device.CreateStream(), nullptr);
-    device.SetOutputSetting("speakers");
+    session.ApplyEnvironment("", "speakers", "");
     EXPECT_FALSE(device.Open());
     EXPECT_NE(device.LastError().find("speakers"), std::string::npos);
 }

@@ -7,28 +7,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <mutex>
 
-namespace {
-
-// Set by the control's thread, read by the device threads that start WAV devices.
-std::mutex g_logMutex;
-std::string g_logPath; // guarded
-
-std::string LogPath() {
-    std::lock_guard lock(g_logMutex);
-    return g_logPath;
-}
-
-} // namespace
-
-void SetAudioTimingLog(const std::string& path) {
-    std::lock_guard lock(g_logMutex);
-    g_logPath = path;
-}
-
-void LogAudioDeviceStart(const char* kind, const std::string& path, long long delayNs) {
-    const std::string logPath = LogPath();
+void LogAudioDeviceStart(const std::string& logPath, const char* kind, const std::string& path,
+                         long long delayNs) {
     if (logPath.empty())
         return;
     timespec now{};

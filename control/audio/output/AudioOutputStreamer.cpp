@@ -126,7 +126,8 @@ void AudioOutputStreamer::Stream() {
                 return;
             }
             // The echo canceller's reference: this period, as the device took it.
-            EchoReference::Instance().Append(period.data(), n);
+            if (m_reference != nullptr)
+                m_reference->Append(period.data(), n);
             m_framesStreamed += n;
             left -= n;
         }

@@ -16,6 +16,7 @@
 #include <vector>
 
 class AudioOutputMixer;
+class EchoReference;
 
 // A backend says how to open its sink, how to wait for the next period and where a
 // rendered period goes; this class runs the device thread in between, so the buffers'
@@ -37,6 +38,9 @@ public:
 
     // Sample frames handed to the sink since Open (8000 per second of audio).
     uint64_t FramesStreamed() const { return m_framesStreamed.load(); }
+    // Where each period handed to the sink is appended (the echo canceller's reference);
+    // null: nowhere. Owner's thread, before Open.
+    void SetEchoReference(EchoReference* reference) { m_reference = reference; }
 
 protected:
     static constexpr int RATE = 8000;
@@ -68,6 +72,7 @@ private:
     void SetError(const std::string& text);
 
     std::shared_ptr<AudioOutputMixer> m_mixer;
+    EchoReference* m_reference = nullptr; // read by the device thread, set before it starts
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_running{false};

@@ -6,10 +6,14 @@
 
 #include <memory>
 
-// Threads: as the wrapped input; the meter is read on the device thread, in passing.
+class CAudioSession;
+
+// Threads: as the wrapped input; the meter (the session's) is moved on the device thread,
+// in passing.
 class MeteredAudioInput final : public AudioInput {
 public:
-    explicit MeteredAudioInput(std::unique_ptr<AudioInput> inner) : m_inner(std::move(inner)) {}
+    MeteredAudioInput(std::unique_ptr<AudioInput> inner, CAudioSession& session)
+        : m_inner(std::move(inner)), m_session(session) {}
 
     bool Open(FilledCallback onFilled) override;
     bool AddBuffer(uint8_t* buffer, int length) override { return m_inner->AddBuffer(buffer, length); }
@@ -22,4 +26,5 @@ public:
 
 private:
     std::unique_ptr<AudioInput> m_inner;
+    CAudioSession& m_session;
 };

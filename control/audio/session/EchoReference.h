@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the output devices of this process last handed to their sinks: the echo canceller's
-// reference.
+// What a control's output devices last handed to their sinks: the echo canceller's reference.
 #pragma once
 
 #include <array>
@@ -9,9 +8,9 @@
 #include <cstdint>
 #include <mutex>
 
-// One per process, because a microphone hears every loudspeaker the process drives: the
-// output devices append each period as they hand it over, so the capture side sees the
-// real device delay, and the capture thread reads it back by absolute sample position.
+// One per audio session (a control's): its output devices append each period as they hand
+// it over, so the capture side sees the real device delay, and the capture thread reads it
+// back by absolute sample position.
 //
 // Threads: Append runs on output device threads, Read on the capture thread, Position
 // on an input's device thread (to stamp a filled buffer). The samples are guarded by
@@ -21,11 +20,8 @@ public:
     // About two seconds: more than any device round trip plus the canceller's tail.
     static constexpr size_t CAPACITY = 16384;
 
-    // The process's own; tests may make private ones.
-    static EchoReference& Instance();
-
     void Append(const int16_t* samples, size_t count);
-    // Samples appended since the process started.
+    // Samples appended since the session began.
     uint64_t Position() const { return m_position.load(std::memory_order_acquire); }
     // Copies samples [start, start + count); those not (or no longer) held are zero.
     void Read(uint64_t start, int16_t* out, size_t count) const;

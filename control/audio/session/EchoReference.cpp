@@ -1,12 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the output devices of this process last handed to their sinks: the echo canceller's
-// reference.
+// What a control's output devices last handed to their sinks: the echo canceller's reference.
 #include "EchoReference.h"
-
-EchoReference& EchoReference::Instance() {
-    static EchoReference reference;
-    return reference;
-}
 
 void EchoReference::Append(const int16_t* samples, size_t count) {
     std::lock_guard lock(m_mutex);

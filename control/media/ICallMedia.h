@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// ICallMedia: what a call's state machine asks of the media: bring them up and down, play
+// what arrives, mute, and the capture side's voice activity detection.
+#pragma once
+
+#include <cstdint>
+
+struct ControlSettings;
+class IVoiceFrameSink;
+class IVoiceReceiver;
+
+// Threads: the control's thread; the capture thread behind it sends to the sink.
+class ICallMedia {
+public:
+    virtual ~ICallMedia() = default;
+    // The environment's device settings (microphone, speaker, echo switch, timing log),
+    // for the next Start: they decide over the station's choice.
+    virtual void ApplySettings(const ControlSettings& settings) = 0;
+    // The receive decoder, the playback device and stream, then the capture thread
+    // sending its frames to `sink`: 0, or the object error to record (nothing is left
+    // running then).
+    virtual int32_t Start(IVoiceFrameSink* sink) = 0;
+    virtual void Stop() = 0; // capture first, so nothing is sent afterwards; safe twice
+    // Where received voice payloads go.
+    virtual IVoiceReceiver& Voice() = 0;
+    virtual bool MuteMic(bool mute) = 0; // false while not started
+    virtual void MuteSpk(bool mute) = 0; // kept across Stop and Start
+    // Once a second: playback streams that got nothing are reset.
+    virtual void Tick() = 0;
+    // Voice activity detection on the capture side (see CCaptureHolder).
+    virtual void EnableDetection(int sensitivity, int silenceMs) = 0;
+    virtual void DisableDetection() = 0;
+    virtual bool IsDetecting() const = 0;
+};
