@@ -49,6 +49,56 @@ void ReadSecure(int type, const uint8_t* p, int length) {
     Check(!channel->Open(p, length, &opened));
 }
 
+class FuzzSocket : public CUdpSocket {
+public:
+    using CUdpSocket::InjectDatagram;
+    int expectedType = -1;
+    int expectedLength = -1;
+    bool delivered = false;
+
+protected:
+    void OnDatagram(uint8_t type, const uint8_t* payload, int length, const std::string&,
+                    int) override {
+        delivered = true;
+        Check(type == expectedType && length == expectedLength);
+        for (int i = 0; i < kSpareBytes; ++i) {
+            Check(payload[length + i] == 0);
+        }
+        // An exact-size copy: any read past `length` by a reader is caught by ASan.
+        std::vector<uint8_t> exact(payload, payload + length);
+        const uint8_t* p = exact.empty() ? nullptr : exact.data();
+
+        const CallRequest request = ReadCallRequest(p, length);
+        Check(!HasZero(request.userData));
+        Check(static_cast<int>(request.userData.size()) <= length);
+        Check(std::memcmp(request.userData.data(), payload, request.userData.size()) == 0);
+        if (static_cast<int>(request.userData.size()) + 9 <= length) {
+            // A complete request reads back to the bytes it came from.
+            const auto rebuilt = BuildCallRequestPayload(request.userData, request.token);
+            Check(std::memcmp(rebuilt.data(), payload, rebuilt.size()) == 0);
+        }
+        // The socket's buffer with its zero spare bytes must read the same.
+        const CallRequest viaBuffer = ReadCallRequest(payload, length);
+        Check(viaBuffer.userData == request.userData && viaBuffer.token == request.token);
+
+        const TextMessage text = ReadTextMessage(p, length);
+        Check(!HasZero(text.text) && !HasZero(text.userData));
+        Check(static_cast<int>(text.text.size() + text.userData.size()) <= length);
+        const TextMessage textViaBuffer = ReadTextMessage(payload, length);
+        Check(textViaBuffer.text == text.text && textViaBuffer.userData == text.userData);
+
+        ReadSecure(type, p, length);
+
+        const CCallToken token = ReadToken(p, length);
+        Check(token == ReadToken(payload, length));
+        if (length >= CCallToken::kBytes) {
+            uint8_t out[CCallToken::kBytes];
+            token.WriteTo(out);
+            Check(std::memcmp(out, payload, sizeof out) == 0);
+        }
+    }
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
