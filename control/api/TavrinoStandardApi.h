@@ -125,6 +125,19 @@ enum SecureDispId : qint32 {
     // call and on the calling station. Kept until the next call connects, so it can be
     // read when status 53 arrives: it is whom the station credits, pins and trusts.
     DISPID_GET_CONFIRMED_USER = 118,
+    // (BOOL) -> BOOL (always TRUE): whether this station's encrypted requests and accepts
+    // from now on offer wideband voice (Opus at 16 kHz in 20 ms frames). Two stations that
+    // both offer it speak it for the whole encrypted call; anyone else, and every stated
+    // call, gets GSM 06.10. Off until a station switches it on.
+    DISPID_SET_WIDEBAND_VOICE = 119,
+    // () -> long: the CallVoice of the connected call, known from status 53 on.
+    DISPID_GET_CALL_VOICE = 120,
+};
+
+enum CallVoice : qint32 {
+    VOICE_NONE = -1,       // no call connected
+    VOICE_NARROWBAND = 0,  // GSM 06.10, 8 kHz, 120 ms frames
+    VOICE_WIDEBAND = 1,    // Opus, 16 kHz, 20 ms frames
 };
 
 enum CallSecurity : qint32 {
@@ -245,7 +258,7 @@ inline constexpr std::array<MethodInfo, 9> kExtensionMethods{{
 }};
 
 // Extensions served by the call engine, like the fixed methods.
-inline constexpr std::array<MethodInfo, 9> kCallMethods{{
+inline constexpr std::array<MethodInfo, 11> kCallMethods{{
     {DISPID_CONNECT_SECURE, "ConnectSecure", "slssls", 'b'},
     {DISPID_ACCEPT_SECURE_CALL, "AcceptSecureCall", "slsl", 'b'},
     {DISPID_GET_REQUEST_SECURITY, "GetRequestSecurity", "sl", 'l'},
@@ -255,6 +268,8 @@ inline constexpr std::array<MethodInfo, 9> kCallMethods{{
     {DISPID_GET_PEER_PORT, "GetPeerPort", "", 'l'},
     {DISPID_GET_LOCAL_PORT, "GetLocalPort", "", 'l'},
     {DISPID_GET_CONFIRMED_USER, "GetConfirmedUser", "", 's'},
+    {DISPID_SET_WIDEBAND_VOICE, "SetWidebandVoice", "b", 'b'},
+    {DISPID_GET_CALL_VOICE, "GetCallVoice", "", 'l'},
 }};
 
 template <std::size_t N>

@@ -4,9 +4,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
-// The voice format every input delivers: 8000 Hz, mono, signed 16-bit little-endian.
-// Buffers are added, filled one after another in real time, and each filled buffer is
+// An input delivers mono, signed 16-bit little-endian samples at the rate it was set to
+// before Open (8000 Hz unless told otherwise). Buffers are added, filled one after another in real time, and each filled buffer is
 // handed back through the callback, which runs on the input's own device thread and
 // must only pass the buffer on. A buffer belongs to the input from AddBuffer until the
 // callback returns it.
@@ -16,10 +17,16 @@ public:
     // unfilled by Reset).
     using FilledCallback = std::function<void(uint8_t* buffer, int bytesRecorded)>;
 
-    static constexpr int SAMPLE_RATE = 8000;
+    static constexpr int kNarrowbandRate = 8000;
+    static constexpr int kWidebandRate = 16000;
     static constexpr int BYTES_PER_SAMPLE = 2;
 
     virtual ~AudioInput() = default;
+
+    // The rate of the next Open: 8000 or 16000; false (nothing changed) for another rate
+    // or while open.
+    virtual bool SetSampleRate(int rate) = 0;
+    virtual int SampleRate() const = 0;
 
     virtual bool Open(FilledCallback onFilled) = 0;
     // Queues a buffer for recording; `length` is a whole number of samples.
@@ -35,4 +42,6 @@ public:
     // A microphone in a room (as opposed to a file or silence): its audio may hold the
     // loudspeaker's echo.
     virtual bool IsRealDevice() const { return false; }
+    // Why the last Open failed, for the operator (empty when nothing more is known).
+    virtual std::string LastError() const { return {}; }
 };

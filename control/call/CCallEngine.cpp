@@ -35,6 +35,8 @@ void CCallEngine::ResetCallState() {
     m_partyAddress.clear();
     m_partyPort = -1;
     m_activitySeen = true;
+    if (m_callState == STATE_CONNECTED)
+        m_media->EndCall(); // the next call starts on the narrowband devices
     m_callState = STATE_IDLE;
     m_outgoing.Reset(); // wipes what held the password, and the attempt's secrets
     m_guard.Seal(nullptr);
@@ -75,11 +77,15 @@ CCallEngine::Sender CCallEngine::SenderOf(const std::string& address, int port) 
 
 void CCallEngine::BecomeConnected(const std::string& address, int port,
                                   std::unique_ptr<CSecureChannel> channel,
-                                  std::string confirmedUser) {
+                                  std::string confirmedUser, uint8_t agreedFlags) {
     m_incoming.ClearAttempts(); // the call is taken: other callers' attempts go
     m_confirmedUser = std::move(confirmedUser);
     m_outgoing.Reset(); // never sent again
+    // Wideband only inside a channel: both sides said so in the flags the tags bind.
+    m_callVoice = channel && (agreedFlags & SecureCall::kFlagWideband) != 0 ? VoiceKind::Wideband
+                                                                             : VoiceKind::Narrowband;
     m_guard.Seal(std::move(channel)); // before media: the first frame is already sealed
+    m_media->BeginCall(m_callVoice);
     m_taskWnd->StopTimer(TIMER_CALL_TIMEOUT);
     m_taskWnd->StopTimer(TIMER_RESEND);
     m_taskWnd->StartTimer(TIMER_KEEPALIVE, kKeepAlivePeriodMs);
@@ -175,7 +181,8 @@ bool CCallEngine::ConnectSecure(const std::string& address, int32_t port, const 
                                 const std::string& password, int32_t timeOut,
                                 const std::string& fallbackUserData) {
     if (!RequireIdle() ||
-        !Succeeds(m_outgoing.StartSecure(user, password, UpToFirstZero(fallbackUserData)),
+        !Succeeds(m_outgoing.StartSecure(user, password, UpToFirstZero(fallbackUserData),
+                                         OfferedFlags()),
                   ERR_SECURE_UNAVAILABLE))
         return false;
     PlaceCall(address, port, timeOut);
@@ -221,7 +228,7 @@ bool CCallEngine::AcceptSecureCall(const std::string& address, int32_t port,
     if (!RequireIdle())
         return false;
     const CSecureAttempts::Answer answer =
-        m_incoming.AcceptSecure(address, port, password, SecondsToTimerMs(timeOut));
+        m_incoming.AcceptSecure(address, port, password, OfferedFlags(), SecondsToTimerMs(timeOut));
     if (!Succeeds(answer == CSecureAttempts::Answer::Done,
                   answer == CSecureAttempts::Answer::Failed ? ERR_SECURE_UNAVAILABLE
                                                             : ERR_NO_SUCH_CALL))
@@ -375,6 +382,10 @@ void CCallEngine::HandleCallPacket(uint8_t type, const uint8_t* payload, int len
     case CPacketGuard::Content::Voice:
         m_media->Voice().Receive(content.frame.data(), static_cast<int>(content.frame.size()));
         break;
+    case CPacketGuard::Content::WidebandVoice:
+        m_media->WidebandVoice().Receive(content.frame.data(),
+                                         static_cast<int>(content.frame.size()));
+        break;
     case CPacketGuard::Content::Ciphered:
         m_taskWnd->PostStatus(STATUS_ENCRYPTED_DATA);
         break;
@@ -399,7 +410,7 @@ void CCallEngine::HandleSecurePacket(const std::string& address, int port, uint8
                                 ? m_outgoing.OnAccept(address, port, payload, length, &channel)
                                 : CSecureCaller::Answer::Ignored;
         if (answer == CSecureCaller::Answer::Accepted)
-            BecomeConnected(address, port, std::move(channel));
+            BecomeConnected(address, port, std::move(channel), {}, m_outgoing.AgreedFlags());
         else if (answer == CSecureCaller::Answer::WrongPassword)
             EndCall(kCallingTimers, STATUS_CALL_REJECTED);
         break;
@@ -409,8 +420,9 @@ void CCallEngine::HandleSecurePacket(const std::string& address, int port, uint8
         // shows it derived the same keys, that is, knew the password.
         if (m_callState != STATE_CONNECTED && !IsCalling() && !IsCallingSecurely()) {
             std::string user;
-            if (auto channel = m_incoming.Confirm(address, port, payload, length, &user))
-                BecomeConnected(address, port, std::move(channel), std::move(user));
+            uint8_t flags = 0;
+            if (auto channel = m_incoming.Confirm(address, port, payload, length, &user, &flags))
+                BecomeConnected(address, port, std::move(channel), std::move(user), flags);
         }
         break;
     case PKT_SECURE_REJECT:

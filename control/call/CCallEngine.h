@@ -78,6 +78,15 @@ public:
     std::string GetPeerAddress() const { return m_guard.PeerAddress(); }
     int32_t GetPeerPort() const { return m_guard.PeerPort(); }
     int32_t GetLocalPort() const { return m_initialized ? m_socket->LocalPort() : -1; }
+    // Wideband voice offered in this station's encrypted requests and accepts from now on.
+    bool SetWidebandVoice(bool on) {
+        m_offerWideband = on;
+        return true;
+    }
+    // The connected call's voice (Tavrino::CallVoice): -1 without one.
+    int32_t GetCallVoice() const {
+        return m_callState == STATE_CONNECTED ? static_cast<int32_t>(m_callVoice) : -1;
+    }
     void EnableBusyState() { m_incoming.SetBusy(true); }
     void DisableBusyState() { m_incoming.SetBusy(false); }
     void EnableNotAvailableState() { m_incoming.SetNotAvailable(true); }
@@ -166,7 +175,9 @@ private:
     // confirming attempt named, when this station was called.
     void BecomeConnected(const std::string& address, int port,
                          std::unique_ptr<CSecureChannel> channel = nullptr,
-                         std::string confirmedUser = {});
+                         std::string confirmedUser = {}, uint8_t agreedFlags = 0);
+    // The flag bits of our encrypted requests and accepts.
+    uint8_t OfferedFlags() const { return m_offerWideband ? SecureCall::kFlagWideband : 0; }
     // Sends the outgoing call's request to the station called and becomes pending.
     void PlaceCall(const std::string& address, int32_t port, int32_t timeOut);
     // One stated packet of the call, from the peer or opened from a sealed one.
@@ -195,4 +206,6 @@ private:
     bool m_initialized = false;
     // The user the confirming attempt named; kept until the next call connects.
     std::string m_confirmedUser;
+    bool m_offerWideband = false;
+    VoiceKind m_callVoice = VoiceKind::Narrowband;
 };

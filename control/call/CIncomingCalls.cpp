@@ -89,12 +89,12 @@ bool CIncomingCalls::Refuse(const std::string& address, int port) {
 }
 
 CSecureAttempts::Answer CIncomingCalls::AcceptSecure(const std::string& address, int port,
-                                                     const std::string& password,
+                                                     const std::string& password, uint8_t flags,
                                                      int64_t timeOutMs) {
     const int64_t now = m_clock.NowMs();
     std::vector<uint8_t> accept;
     const CSecureAttempts::Answer answer =
-        m_attempts.Accept(address, port, password, now + timeOutMs, now, &accept);
+        m_attempts.Accept(address, port, password, flags, now + timeOutMs, now, &accept);
     if (answer == CSecureAttempts::Answer::Done)
         for (int i = 0; i < kAcceptCopies; ++i)
             m_transport.Send(PKT_SECURE_ACCEPT, accept.data(), static_cast<int>(accept.size()),

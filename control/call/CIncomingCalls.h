@@ -43,14 +43,17 @@ public:
     // CancelIncomingCall: the pending request from there (encrypted or stated) refused with
     // its reject; false when there is none.
     bool Refuse(const std::string& address, int port);
-    // AcceptSecureCall: the attempt accepted with `password`, waiting `timeOutMs` for its
-    // confirmation; its accepts leave.
+    // AcceptSecureCall: the attempt accepted with `password`, offering `flags`, waiting
+    // `timeOutMs` for its confirmation; its accepts leave.
     CSecureAttempts::Answer AcceptSecure(const std::string& address, int port,
-                                         const std::string& password, int64_t timeOutMs);
-    // A type-22 payload: the channel of the attempt it confirms, with its user.
+                                         const std::string& password, uint8_t flags,
+                                         int64_t timeOutMs);
+    // A type-22 payload: the channel of the attempt it confirms, with its user and the
+    // flag bits agreed on.
     std::unique_ptr<CSecureChannel> Confirm(const std::string& address, int port,
-                                            const uint8_t* payload, int length, std::string* user) {
-        return m_attempts.Confirm(address, port, payload, length, m_clock.NowMs(), user);
+                                            const uint8_t* payload, int length, std::string* user,
+                                            uint8_t* flags) {
+        return m_attempts.Confirm(address, port, payload, length, m_clock.NowMs(), user, flags);
     }
     // Once a second: true when the last accepted attempt just ended unconfirmed.
     bool ExpireAttempts();

@@ -23,10 +23,10 @@ bool COutgoingCall::StartStated(const std::string& userData) {
 }
 
 bool COutgoingCall::StartSecure(const std::string& user, const std::string& password,
-                                const std::string& fallbackUserData) {
+                                const std::string& fallbackUserData, uint8_t flags) {
     Reset();
     auto caller = std::make_unique<CSecureCaller>();
-    if (!caller->Start(user, password))
+    if (!caller->Start(user, password, flags))
         return false;
     m_secureCaller = std::move(caller);
     m_outcome = SECURE_OUTCOME_NONE;
@@ -101,6 +101,7 @@ CSecureCaller::Answer COutgoingCall::OnAccept(const std::string& address, int po
         m_transport.Send(PKT_SECURE_CONFIRM, confirm.data(), static_cast<int>(confirm.size()),
                          address, port);
     *channel = m_secureCaller->TakeChannel();
+    m_agreedFlags = m_secureCaller->AgreedFlags();
     m_outcome = SECURE_OUTCOME_CONNECTED;
     return answer;
 }

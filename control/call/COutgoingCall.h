@@ -35,7 +35,7 @@ public:
     // False when the user cannot travel (empty, over 255 bytes, a zero byte) or libsodium
     // failed. An empty fallback: only encrypted requests ever leave.
     bool StartSecure(const std::string& user, const std::string& password,
-                     const std::string& fallbackUserData);
+                     const std::string& fallbackUserData, uint8_t flags);
     // Sends the request to the first of `addresses`, at `port`.
     void PlaceTo(std::vector<std::string> addresses, int port);
     // The resend period: falls back when due, then the request to every address in.
@@ -58,6 +58,8 @@ public:
                                    int length, std::unique_ptr<CSecureChannel>* channel);
 
     int32_t Outcome() const { return m_outcome; } // Tavrino::SecureOutcome
+    // After an accepted encrypted call: the flag bits both sides agreed on.
+    uint8_t AgreedFlags() const { return m_agreedFlags; }
     void SetOutcome(int32_t outcome) { m_outcome = outcome; }
     // The call ends without an answer of its own kind: an encrypted one's outcome, if
     // none is set yet, follows from `status`.
@@ -82,4 +84,5 @@ private:
     std::string m_fallbackUserData;
     int m_secureRequestsSent = 0;
     int32_t m_outcome = 0;
+    uint8_t m_agreedFlags = 0;
 };

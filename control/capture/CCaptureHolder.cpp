@@ -15,20 +15,25 @@ CCaptureHolder::~CCaptureHolder() {
     Stop();
 }
 
-bool CCaptureHolder::Start(IVoiceFrameSink* sink) {
+bool CCaptureHolder::Start(IVoiceFrameSink* sink, VoiceKind kind) {
     // A second Start would orphan the running thread; end it first.
     Stop();
     auto thread = std::make_unique<QThread>();
     thread->setObjectName(QStringLiteral("CMicDeviceThread"));
-    auto worker = std::make_unique<CMicDeviceThread>(sink, m_session, m_detecting, m_inputFactory,
-                                                     m_recalibrateMs);
+    m_kind = kind;
+    m_lastError.clear();
+    auto worker = std::make_unique<CMicDeviceThread>(sink, m_session, m_detecting, m_expectedLoss,
+                                                     kind, m_inputFactory, m_recalibrateMs);
     worker->moveToThread(thread.get());
     thread->start();
     if (!thread->isRunning())
         return false; // the worker never reached its thread; both die here
     m_thread = std::move(thread);
     m_worker = std::move(worker);
-    return m_worker->OpenDevice();
+    if (m_worker->OpenDevice())
+        return true;
+    m_lastError = m_worker->LastError();
+    return false;
 }
 
 void CCaptureHolder::Stop() {

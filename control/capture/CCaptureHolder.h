@@ -2,9 +2,12 @@
 // Starts and stops the capture thread and hands it mute, sensitivity and the detector's switch.
 #pragma once
 
+#include "VoiceKind.h"
+
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 
 class AudioInput;
 class CAudioSession;
@@ -22,10 +25,17 @@ public:
     CCaptureHolder(const CCaptureHolder&) = delete;
     CCaptureHolder& operator=(const CCaptureHolder&) = delete;
 
-    bool Start(IVoiceFrameSink* sink); // thread + OpenDevice; false -> ERR_MIC_DEVICE
+    // Thread + OpenDevice, recording frames of `kind`; false -> ERR_MIC_DEVICE (the input's
+    // reason in LastError).
+    bool Start(IVoiceFrameSink* sink, VoiceKind kind = VoiceKind::Narrowband);
     void Stop();                       // returns once device closed and thread ended; safe twice
     bool SetMute(bool mute);           // false when no thread
     bool IsRunning() const;
+    VoiceKind Kind() const { return m_kind; }
+    // Why the last Start failed, when the microphone said.
+    const std::string& LastError() const { return m_lastError; }
+    // A wideband encoder's expected loss (percent), from the far end's reports; any thread.
+    void SetExpectedLoss(int percent) { m_expectedLoss = percent; }
 
     // Voice activity detection: the sensitivity (clamped 0..255) and a silence period of
     // `silenceMs` for the running capture, and frames called silent dropped from now on;
@@ -47,6 +57,9 @@ private:
     InputFactory m_inputFactory;
     int m_recalibrateMs;
     std::atomic<bool> m_detecting{false}; // read by the capture thread
+    std::atomic<int> m_expectedLoss{10};  // read by the capture thread
+    VoiceKind m_kind = VoiceKind::Narrowband;
+    std::string m_lastError;
     std::unique_ptr<QThread> m_thread;
     std::unique_ptr<CMicDeviceThread> m_worker;
 };

@@ -25,13 +25,13 @@ void ReportStartFailure() {
 } // namespace
 
 std::unique_ptr<CEchoCanceller> CEchoCanceller::Create(EchoReference& reference, int tailSamples,
-                                                       bool denoise) {
-    if (tailSamples <= 0 || tailSamples % STEP_SAMPLES != 0) {
+                                                       bool denoise, int rate) {
+    if (tailSamples <= 0 || tailSamples % STEP_SAMPLES != 0 || (rate != 8000 && rate != 16000)) {
         ReportStartFailure();
         return nullptr;
     }
     SpeexEchoState* echo = speex_echo_state_init(STEP_SAMPLES, tailSamples);
-    SpeexPreprocessState* pre = speex_preprocess_state_init(STEP_SAMPLES, RATE);
+    SpeexPreprocessState* pre = speex_preprocess_state_init(STEP_SAMPLES, rate);
     if (echo == nullptr || pre == nullptr) {
         if (echo != nullptr)
             speex_echo_state_destroy(echo);
@@ -40,19 +40,18 @@ std::unique_ptr<CEchoCanceller> CEchoCanceller::Create(EchoReference& reference,
         ReportStartFailure();
         return nullptr;
     }
-    int rate = RATE;
     speex_echo_ctl(echo, SPEEX_ECHO_SET_SAMPLING_RATE, &rate);
     // The preprocessor learns from the canceller where the residual echo is.
     speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_ECHO_STATE, echo);
     int suppress = denoise ? 1 : 0;
     speex_preprocess_ctl(pre, SPEEX_PREPROCESS_SET_DENOISE, &suppress);
     return std::unique_ptr<CEchoCanceller>(
-        new CEchoCanceller(reference, echo, pre, tailSamples / STEP_SAMPLES));
+        new CEchoCanceller(reference, echo, pre, tailSamples / STEP_SAMPLES, rate / RATE));
 }
 
 CEchoCanceller::CEchoCanceller(EchoReference& reference, SpeexEchoState_* echo,
-                               SpeexPreprocessState_* pre, int tailSteps)
-    : m_reference(reference), m_echo(echo), m_pre(pre), m_tailSteps(tailSteps) {}
+                               SpeexPreprocessState_* pre, int tailSteps, int scale)
+    : m_reference(reference), m_echo(echo), m_pre(pre), m_tailSteps(tailSteps), m_scale(scale) {}
 
 CEchoCanceller::~CEchoCanceller() {
     speex_preprocess_state_destroy(m_pre);
@@ -63,7 +62,7 @@ void CEchoCanceller::Process(int16_t* samples, int count, uint64_t referenceEnd)
     if (count <= 0 || count % STEP_SAMPLES != 0)
         return;
     const uint64_t n = static_cast<uint64_t>(count);
-    const uint64_t before = n + MARGIN_SAMPLES;
+    const uint64_t before = n + static_cast<uint64_t>(MARGIN_SAMPLES * m_scale);
     Align(referenceEnd > before ? referenceEnd - before : 0, n);
     int16_t reference[STEP_SAMPLES];
     int16_t cleaned[STEP_SAMPLES];
@@ -117,10 +116,11 @@ void CEchoCanceller::Align(uint64_t target, uint64_t count) {
     }
     const int64_t lag = static_cast<int64_t>(target) - static_cast<int64_t>(m_cursor);
     m_leastLag = m_lagRun == 0 ? lag : std::min(m_leastLag, lag);
-    if (++m_lagRun < SETTLE_BUFFERS)
+    m_lagRun += static_cast<int>(count);
+    if (m_lagRun < SETTLE_SAMPLES * m_scale)
         return;
     m_lagRun = 0;
-    if (m_leastLag > RESYNC_SAMPLES)
+    if (m_leastLag > RESYNC_SAMPLES * m_scale)
         MoveTo(m_cursor + static_cast<uint64_t>(m_leastLag));
 }
 

@@ -19,6 +19,9 @@ struct SpeexPreprocessState_;
 // thread; the reference it reads guards itself.
 class CEchoCanceller {
 public:
+    // The figures below are at 8 kHz. At 16 kHz (wideband calls) the step keeps its 160
+    // samples (10 ms: the suppressor's lag halves), and everything else keeps its length
+    // in milliseconds.
     static constexpr int RATE = 8000;
     static constexpr int STEP_SAMPLES = 160; // the library's frame: 20 ms
     // The suppressor's overlap-add hands each step back one step late.
@@ -36,15 +39,17 @@ public:
     // drifted apart); a late capture wake-up alone never moves it.
     static constexpr int RESYNC_SAMPLES = 320;
     static constexpr int SETTLE_BUFFERS = 16; // about 2 s of 120 ms buffers
+    static constexpr int SETTLE_SAMPLES = SETTLE_BUFFERS * 960;
     // Far-end audio whose peaks stay within this (about -60 dBFS) counts as silence.
     static constexpr int16_t QUIET_PEAK = 32;
 
     // Null when the library cannot start or `tailSamples` is not a positive whole number
     // of steps; the first failure in a process is logged, and the caller goes on without.
     // `denoise`: the preprocessor suppresses steady noise as well as the residual echo.
+    // `rate`: 8000 or 16000, the microphone's and the reference's (the loudspeakers').
     static std::unique_ptr<CEchoCanceller> Create(EchoReference& reference,
                                                   int tailSamples = TAIL_SAMPLES,
-                                                  bool denoise = true);
+                                                  bool denoise = true, int rate = RATE);
     ~CEchoCanceller();
     CEchoCanceller(const CEchoCanceller&) = delete;
     CEchoCanceller& operator=(const CEchoCanceller&) = delete;
@@ -57,7 +62,7 @@ public:
 
 private:
     CEchoCanceller(EchoReference& reference, SpeexEchoState_* echo, SpeexPreprocessState_* pre,
-                   int tailSteps);
+                   int tailSteps, int scale);
     // Places the window for a buffer of `count` samples whose place is `target`.
     void Align(uint64_t target, uint64_t count);
     void MoveTo(uint64_t cursor);
@@ -71,8 +76,9 @@ private:
     int m_resyncs = 0;
     uint64_t m_handedBefore = 0; // the reference's end at the previous buffer
     const int m_tailSteps;
+    const int m_scale; // the rate over 8000: the figures above in this rate's samples
     int m_quietSteps = 0; // steps of far-end silence fed in a row
     bool m_skipping = false; // the filter is skipped and detached from the suppressor
     int64_t m_leastLag = 0; // how far the window trailed its place, least of this run
-    int m_lagRun = 0;       // buffers in that run
+    int m_lagRun = 0;       // samples in that run
 };

@@ -51,9 +51,11 @@ template <typename Event, typename... Args> void Post(QObject* receiver, Args&&.
 } // namespace
 
 CMicDeviceThread::CMicDeviceThread(IVoiceFrameSink* sink, CAudioSession& session,
-                                   const std::atomic<bool>& detecting, InputFactory inputFactory,
-                                   int recalibrateMs)
-    : m_sink(sink), m_session(session), m_detecting(detecting),
+                                   const std::atomic<bool>& detecting,
+                                   const std::atomic<int>& expectedLoss, VoiceKind kind,
+                                   InputFactory inputFactory, int recalibrateMs)
+    : m_sink(sink), m_session(session), m_detecting(detecting), m_expectedLoss(expectedLoss),
+      m_kind(kind), m_frameBytes(FrameSamplesOf(kind) * AudioInput::BYTES_PER_SAMPLE),
       m_inputFactory(std::move(inputFactory)), m_recalibrateMs(recalibrateMs) {
     if (!m_inputFactory)
         m_inputFactory = [&session] { return CreateSessionAudioInput(session); };
@@ -69,25 +71,32 @@ CMicDeviceThread::~CMicDeviceThread() {
 bool CMicDeviceThread::OpenDevice() {
     if (m_deviceOpen.load() != 0)
         return true;
-    if (!m_encoder.Open(CAcmCodec::DIRECTION_ENCODE))
+    const bool wideband = m_kind == VoiceKind::Wideband;
+    if (!(wideband ? m_opus.Open() : m_encoder.Open(CAcmCodec::DIRECTION_ENCODE)))
         return false;
+    m_sequence = 0;
     m_input = m_inputFactory();
+    if (m_input != nullptr && !m_input->SetSampleRate(RateOf(m_kind)))
+        m_input.reset();
+    // The same tail in milliseconds at either rate.
+    const int scale = RateOf(m_kind) / CEchoCanceller::RATE;
     if (m_input != nullptr && m_session.EchoWanted(m_input->IsRealDevice()))
-        m_canceller = CEchoCanceller::Create(m_session.Reference(), CEchoCanceller::TAIL_SAMPLES,
-                                             m_session.NoiseWanted()); // null: uncancelled
+        m_canceller = CEchoCanceller::Create(m_session.Reference(), CEchoCanceller::TAIL_SAMPLES * scale,
+                                             m_session.NoiseWanted(), RateOf(m_kind)); // null: uncancelled
     // The device thread only hands the buffer over, stamped with how much audio the
     // loudspeakers had been given by then; all work happens on the capture thread.
     const bool opened = m_input != nullptr && m_input->Open([this](uint8_t* buffer, int bytes) {
         Post<BufferFilledEvent>(this, buffer, bytes, m_session.Reference().Position());
     });
     if (!opened) {
+        m_lastError = m_input != nullptr ? m_input->LastError() : "no such microphone";
         m_deviceOpen.store(0);
         ReleaseDevice();
         return false;
     }
     m_deviceOpen.store(1);
     for (auto& buffer : m_buffers)
-        m_input->AddBuffer(buffer.data(), BUFFER_BYTES);
+        m_input->AddBuffer(buffer.data(), m_frameBytes);
     if (!m_input->Start()) {
         m_deviceOpen.store(0);
         ReleaseDevice();
@@ -116,6 +125,7 @@ void CMicDeviceThread::ReleaseDevice() {
     }
     m_canceller.reset();
     m_encoder.Close();
+    m_opus.Close();
 }
 
 void CMicDeviceThread::PostClose(QSemaphore* done) {
@@ -174,27 +184,44 @@ void CMicDeviceThread::OnBufferFilled(uint8_t* buffer, int bytesRecorded,
     if (m_deviceOpen.load() != 0) {
         // A short buffer is still encoded whole, but its unrecorded tail would hold audio
         // from five buffers ago: silence it.
-        if (bytesRecorded >= 0 && bytesRecorded < BUFFER_BYTES)
-            std::memset(buffer + bytesRecorded, 0,
-                        static_cast<size_t>(BUFFER_BYTES - bytesRecorded));
+        if (bytesRecorded >= 0 && bytesRecorded < m_frameBytes)
+            std::memset(buffer + bytesRecorded, 0, static_cast<size_t>(m_frameBytes - bytesRecorded));
         // Muted buffers are cleaned too, so the filter keeps up with the room.
         if (m_canceller != nullptr) {
-            std::memcpy(m_samples.data(), buffer, BUFFER_BYTES);
-            m_canceller->Process(m_samples.data(), static_cast<int>(m_samples.size()),
+            std::memcpy(m_samples.data(), buffer, static_cast<size_t>(m_frameBytes));
+            m_canceller->Process(m_samples.data(), m_frameBytes / AudioInput::BYTES_PER_SAMPLE,
                                  referenceEnd);
-            std::memcpy(buffer, m_samples.data(), BUFFER_BYTES);
+            std::memcpy(buffer, m_samples.data(), static_cast<size_t>(m_frameBytes));
         }
+        Encode(buffer);
+        m_input->AddBuffer(buffer, m_frameBytes);
     }
-    if (m_mute.load() == 0 && m_deviceOpen.load() != 0) {
-        if (m_encoder.Convert(m_frame.data(), buffer)) {
-            m_detector.UpdateFrame(buffer);
-            // What the detector calls silence is not sent while detection is on: the far
-            // end's playback runs dry and stops.
-            const bool drop = m_detecting.load() && m_detector.Silent() != 0;
-            if (m_sink != nullptr && !drop)
-                m_sink->SendVoiceFrame(m_frame.data(), CAcmCodec::GSM_FRAME_SIZE);
-        }
+}
+
+void CMicDeviceThread::Encode(uint8_t* buffer) {
+    const uint16_t seq = m_sequence++;
+    if (m_mute.load() != 0)
+        return;
+    const int samples = m_frameBytes / AudioInput::BYTES_PER_SAMPLE;
+    int length = 0;
+    if (m_kind == VoiceKind::Wideband) {
+        if (m_expectedLoss.load() != m_opus.ExpectedLoss())
+            m_opus.SetExpectedLoss(m_expectedLoss.load());
+        int16_t pcm[WidebandFrame::kSamples];
+        std::memcpy(pcm, buffer, sizeof pcm);
+        length = m_opus.Encode(pcm, m_frame.data(), static_cast<int>(m_frame.size()));
+    } else if (m_encoder.Convert(m_frame.data(), buffer)) {
+        length = CAcmCodec::GSM_FRAME_SIZE;
     }
-    if (m_deviceOpen.load() != 0)
-        m_input->AddBuffer(buffer, BUFFER_BYTES);
+    if (length <= 0)
+        return;
+    m_detector.UpdateFrame(buffer, samples);
+    // What the detector calls silence is not sent while detection is on: the far end's
+    // playback runs dry and stops.
+    if (m_sink == nullptr || (m_detecting.load() && m_detector.Silent() != 0))
+        return;
+    if (m_kind == VoiceKind::Wideband)
+        m_sink->SendWidebandFrame(seq, m_frame.data(), length);
+    else
+        m_sink->SendVoiceFrame(m_frame.data(), length);
 }

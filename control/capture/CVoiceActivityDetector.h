@@ -17,8 +17,9 @@ public:
     static constexpr int FRAME_SAMPLES = VoiceFrame::kSamples;
     static constexpr int DEFAULT_SENSITIVITY = 130;
 
-    // `pcm` holds 960 little-endian 16-bit samples.
-    void UpdateFrame(const uint8_t* pcm);
+    // `pcm` holds `samples` little-endian 16-bit samples (960: 120 ms at 8 kHz; a wideband
+    // call's 320: 20 ms at 16 kHz). The level is their mean, so both kinds measure alike.
+    void UpdateFrame(const uint8_t* pcm, int samples = FRAME_SAMPLES);
     // TICK_RECALIBRATE recalibrates, TICK_SILENCE counts a silence period; other kinds
     // are ignored.
     void Tick(int kind);

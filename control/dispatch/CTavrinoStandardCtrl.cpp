@@ -87,6 +87,8 @@ constexpr std::array<Served::Entry, kCallMethods.size()> kCallServed{{
     Serve<&CCallEngine::GetPeerPort>(DISPID_GET_PEER_PORT),
     Serve<&CCallEngine::GetLocalPort>(DISPID_GET_LOCAL_PORT),
     Serve<&CCallEngine::GetConfirmedUser>(DISPID_GET_CONFIRMED_USER),
+    Serve<&CCallEngine::SetWidebandVoice>(DISPID_SET_WIDEBAND_VOICE),
+    Serve<&CCallEngine::GetCallVoice>(DISPID_GET_CALL_VOICE),
 }};
 
 static_assert(Served::ServesTheTable(kServed, kMethods),

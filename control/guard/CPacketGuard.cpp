@@ -5,6 +5,9 @@
 #include "Packets.h"
 #include "PayloadCipher.h"
 #include "SecretBytes.h"
+#include "WidebandFrame.h"
+
+#include <cstring>
 
 #include <utility>
 
@@ -143,6 +146,20 @@ void CPacketGuard::SendVoiceFrame(const uint8_t* frame, int length) {
     SendLocked(PKT_VOICE_ENCRYPTED, encrypted.data(), static_cast<int>(encrypted.size()));
 }
 
+void CPacketGuard::SendWidebandFrame(uint16_t seq, const uint8_t* packet, int length) {
+    if (packet == nullptr || length <= 0)
+        return;
+    uint8_t inner[WIDEBAND_SEQ_BYTES + WidebandFrame::kMaxOpusBytes];
+    if (length > WidebandFrame::kMaxOpusBytes)
+        return;
+    inner[0] = static_cast<uint8_t>(seq & 0xff);
+    inner[1] = static_cast<uint8_t>(seq >> 8);
+    std::memcpy(inner + WIDEBAND_SEQ_BYTES, packet, static_cast<size_t>(length));
+    std::lock_guard lock(m_mutex);
+    if (m_mediaActive && m_channel)
+        SendLocked(PKT_WIDEBAND_VOICE, inner, WIDEBAND_SEQ_BYTES + length);
+}
+
 bool CPacketGuard::Open(const std::string& address, int port, const uint8_t* payload, int length,
                         Opened* out) {
     CSecureChannel* channel = nullptr;
@@ -163,6 +180,15 @@ bool CPacketGuard::Open(const std::string& address, int port, const uint8_t* pay
 
 CPacketGuard::Content CPacketGuard::Read(uint8_t type, const uint8_t* payload, int length) const {
     Content content;
+    if (type == PKT_WIDEBAND_VOICE) {
+        // Only ever out of the channel: its own encryption is the seal.
+        if (length < WIDEBAND_SEQ_BYTES + 1 || length > WIDEBAND_SEQ_BYTES + WidebandFrame::kMaxOpusBytes)
+            return content;
+        content.activity = true;
+        content.kind = Content::WidebandVoice;
+        content.frame.assign(payload, payload + length);
+        return content;
+    }
     const bool ciphered = type == PKT_TEXT_ENCRYPTED || type == PKT_VOICE_ENCRYPTED;
     if (type == PKT_VOICE || type == PKT_VOICE_ENCRYPTED) {
         if (length != (ciphered ? VOICE_FRAME_ENCRYPTED_BYTES : VOICE_FRAME_BYTES))

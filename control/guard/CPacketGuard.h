@@ -57,6 +57,8 @@ public:
     // IVoiceFrameSink (capture thread): a GSM frame while media is active, ciphered when
     // the cipher is on (never in clear then), sealed when the call is.
     void SendVoiceFrame(const uint8_t* frame, int length) override;
+    // A wideband frame: sealed only (a call in clear never carries one), as inner type 30.
+    void SendWidebandFrame(uint16_t seq, const uint8_t* packet, int length) override;
 
     // A type-24 payload from `address`:`port`: the stated packet it carries. A peer whose
     // NAT gave it a new address or port is followed there, but only by its newest packet:
@@ -72,10 +74,10 @@ public:
     // A text or voice packet of the call as it arrived (or came out of the channel): its
     // plain content.
     struct Content {
-        enum Kind { Nothing, Text, Voice, Ciphered } kind = Nothing;
+        enum Kind { Nothing, Text, Voice, WidebandVoice, Ciphered } kind = Nothing;
         bool activity = false;       // a voice packet of the right size: the peer is there
         std::string text, userData;  // Text
-        std::vector<uint8_t> frame;  // Voice: the GSM frame
+        std::vector<uint8_t> frame;  // Voice: the GSM frame; WidebandVoice: seq and Opus
     };
     Content Read(uint8_t type, const uint8_t* payload, int length) const;
 

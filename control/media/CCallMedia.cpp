@@ -6,6 +6,8 @@
 #include "ControlSettings.h"
 #include "TavrinoStandardApi.h"
 
+#include <QtGlobal>
+
 CCallMedia::CCallMedia(CAudioSession& session)
     : m_session(session), m_playback(session), m_gsm(m_playback), m_capture(session) {}
 
@@ -19,20 +21,55 @@ CCallMedia::~CCallMedia() {
 }
 
 int32_t CCallMedia::Start(IVoiceFrameSink* sink) {
-    using namespace Tavrino;
     Stop();
-    int32_t error = 0;
-    if (!m_gsm.OpenDecoder() || !m_playback.Open() || !m_gsm.CreateStream())
-        error = ERR_SOUND_DEVICE;
-    else if (!m_capture.Start(sink))
-        error = ERR_MIC_DEVICE;
+    m_sink = sink;
+    const int32_t error = SwitchTo(VoiceKind::Narrowband);
     if (error != 0)
         Stop();
     return error;
 }
 
+int32_t CCallMedia::SwitchTo(VoiceKind kind) {
+    using namespace Tavrino;
+    m_capture.Stop();
+    m_playback.Close(); // takes the wideband receiver out of the mix
+    m_opus.Stop();
+    m_gsm.Close();
+    m_kind = kind;
+    m_playback.SetSampleRate(RateOf(kind));
+    if (!m_gsm.OpenDecoder() || !m_playback.Open() || !m_gsm.CreateStream() ||
+        (kind == VoiceKind::Wideband && !m_opus.Start())) {
+        qWarning("TavrinoStandard: the speaker cannot be opened: %s",
+                 m_playback.LastError().c_str());
+        return ERR_SOUND_DEVICE;
+    }
+    if (kind == VoiceKind::Wideband)
+        m_playback.AddSource(&m_opus);
+    if (!m_capture.Start(m_sink, kind)) {
+        // Also on stderr: the object error alone cannot say which file or device failed.
+        qWarning("TavrinoStandard: the microphone cannot be opened: %s",
+                 m_capture.LastError().empty() ? "no such device"
+                                               : m_capture.LastError().c_str());
+        return ERR_MIC_DEVICE;
+    }
+    return 0;
+}
+
+void CCallMedia::BeginCall(VoiceKind kind) {
+    if (m_sink != nullptr && kind != m_kind)
+        SwitchTo(kind); // a device that will not reopen leaves the call without voice
+}
+
+void CCallMedia::EndCall() {
+    if (m_sink != nullptr && m_kind != VoiceKind::Narrowband)
+        SwitchTo(VoiceKind::Narrowband);
+}
+
 void CCallMedia::Stop() {
     m_capture.Stop();
-    m_gsm.Close();
     m_playback.Close();
+    m_opus.Stop();
+    m_gsm.Close();
+    m_sink = nullptr;
+    m_kind = VoiceKind::Narrowband;
 }

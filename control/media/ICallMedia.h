@@ -3,6 +3,8 @@
 // what arrives, mute, and the capture side's voice activity detection.
 #pragma once
 
+#include "VoiceKind.h"
+
 #include <cstdint>
 
 struct ControlSettings;
@@ -21,8 +23,16 @@ public:
     // running then).
     virtual int32_t Start(IVoiceFrameSink* sink) = 0;
     virtual void Stop() = 0; // capture first, so nothing is sent afterwards; safe twice
-    // Where received voice payloads go.
+    // A call connected with `kind` of voice: the devices at its rate, capture encoding it.
+    // The end of the call brings back the narrowband devices a stated call starts on.
+    virtual void BeginCall(VoiceKind kind) = 0;
+    virtual void EndCall() = 0;
+    // Where received voice payloads go: stated GSM frames (type 10, also during a wideband
+    // call), and a wideband call's type-30 payloads.
     virtual IVoiceReceiver& Voice() = 0;
+    virtual IVoiceReceiver& WidebandVoice() = 0;
+    // A wideband encoder's expected loss, from the far end's reports (percent).
+    virtual void SetExpectedLoss(int percent) = 0;
     virtual bool MuteMic(bool mute) = 0; // false while not started
     virtual void MuteSpk(bool mute) = 0; // kept across Stop and Start
     // Once a second: playback streams that got nothing are reset.

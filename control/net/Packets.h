@@ -32,6 +32,15 @@ enum PacketType : uint8_t {
     PKT_SECURE_DATA = 24
 };
 
+// Inner types that travel only sealed, between two stations of ours that agreed on them
+// (flag bits of the encrypted call's request and accept); a receiver ignores an inner
+// type it does not know.
+enum InnerPacketType : uint8_t {
+    PKT_WIDEBAND_VOICE = 30, // seq (2, little-endian), then one Opus packet of 20 ms
+    PKT_CALL_REPORT = 31,    // the call's figures every 2 s (see CCallReport)
+};
+constexpr int WIDEBAND_SEQ_BYTES = 2;
+
 constexpr int VOICE_FRAME_BYTES = VoiceFrame::kGsmBytes;
 constexpr int VOICE_FRAME_ENCRYPTED_BYTES = VoiceFrame::kEncryptedBytes;
 constexpr int PCM_FRAME_BYTES = VoiceFrame::kPcmBytes;

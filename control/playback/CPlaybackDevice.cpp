@@ -40,7 +40,7 @@ bool CPlaybackDevice::Open() {
             Close();
             return false;
         }
-        if (!m_output->Open()) {
+        if (!m_output->SetSampleRate(m_rate) || !m_output->Open()) {
             m_lastError = m_output->LastError();
             Close();
             return false;
@@ -214,7 +214,33 @@ bool CPlaybackDevice::IsMuted() const {
     return m_muted != 0;
 }
 
+void CPlaybackDevice::MuteGate::Render(int16_t* out, size_t frames) {
+    inner->Render(out, frames);
+    if (muted->load() != 0)
+        std::fill_n(out, frames, int16_t{0});
+}
+
+void CPlaybackDevice::AddSource(AudioSource* source) {
+    RemoveSource(m_source);
+    if (!m_output || source == nullptr)
+        return;
+    m_source = source;
+    m_muteGate.inner = source;
+    m_muteGate.muted = &m_muted;
+    m_output->AddSource(&m_muteGate);
+}
+
+void CPlaybackDevice::RemoveSource(AudioSource* source) {
+    if (source == nullptr || source != m_source)
+        return;
+    if (m_output)
+        m_output->RemoveSource(&m_muteGate); // returns once it is no longer asked
+    m_source = nullptr;
+    m_muteGate.inner = nullptr;
+}
+
 void CPlaybackDevice::Close() {
+    RemoveSource(m_source);
     // Streams first: their buffers belong to the output.
     m_streams.reset();
     if (m_output) {

@@ -131,13 +131,14 @@ bool CSecureAttempts::HasPending(const std::string& address, int port) const {
 }
 
 CSecureAttempts::Answer CSecureAttempts::Accept(const std::string& address, int port,
-                                                const std::string& password, int64_t deadlineMs,
-                                                int64_t nowMs, std::vector<uint8_t>* accept) {
+                                                const std::string& password, uint8_t flags,
+                                                int64_t deadlineMs, int64_t nowMs,
+                                                std::vector<uint8_t>* accept) {
     const auto it = Live(address, port);
     if (it == m_attempts.end() || it->state != State::Pending || !it->told)
         return Answer::NoSuchCall;
     auto callee = std::make_unique<CSecureCallee>();
-    if (!callee->Start(it->request, password))
+    if (!callee->Start(it->request, password, flags))
         return Answer::Failed;
     *accept = callee->AcceptPayload();
     it->callee = std::move(callee);
@@ -179,12 +180,14 @@ CSecureAttempts::Answer CSecureAttempts::Refuse(const std::string& address, int 
 
 std::unique_ptr<CSecureChannel> CSecureAttempts::Confirm(const std::string& address, int port,
                                                          const uint8_t* payload, int length,
-                                                         int64_t nowMs, std::string* user) {
+                                                         int64_t nowMs, std::string* user,
+                                                         uint8_t* flags) {
     const auto it = Live(address, port);
     if (it == m_attempts.end() || it->state != State::Accepted ||
         !it->callee->CheckConfirm(payload, length))
         return nullptr;
     *user = it->callee->User();
+    *flags = it->callee->AgreedFlags();
     std::unique_ptr<CSecureChannel> channel = it->callee->TakeChannel();
     MarkAnswered(it, nowMs);
     return channel;

@@ -69,20 +69,21 @@ public:
 
     enum class Answer { Done, NoSuchCall, Failed };
     // Accepts the pending attempt of (address, port) the station was told of, with
-    // `password`; `accept` is the payload of its accepts. Failed: the exchange could not
-    // start (the attempt stays pending).
+    // `password`, offering the flag bits `flags`; `accept` is the payload of its accepts.
+    // Failed: the exchange could not start (the attempt stays pending).
     Answer Accept(const std::string& address, int port, const std::string& password,
-                  int64_t deadlineMs, int64_t nowMs, std::vector<uint8_t>* accept);
+                  uint8_t flags, int64_t deadlineMs, int64_t nowMs, std::vector<uint8_t>* accept);
     // Refuses it. `sid` is set and `send` tells whether a reject may leave now; a
     // reject held back by the address's spacing leaves the attempt unanswered, so its
     // next repeat is announced again and can be refused then.
     Answer Refuse(const std::string& address, int port, int64_t nowMs, SecureCall::Sid* sid,
                   bool* send);
     // A confirm from (address, port): the channel of the accepted attempt there whose Ta
-    // verifies, with the user its request named; null when none does.
+    // verifies, with the user its request named and the flag bits both sides agreed on;
+    // null when none does.
     std::unique_ptr<CSecureChannel> Confirm(const std::string& address, int port,
                                             const uint8_t* payload, int length, int64_t nowMs,
-                                            std::string* user);
+                                            std::string* user, uint8_t* flags);
 
     // Accepted attempts past their deadline end; the number that did.
     int Expire(int64_t nowMs);

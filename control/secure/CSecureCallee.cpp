@@ -6,13 +6,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// What our accepts carry: version 1, flags 0.
-constexpr CpaceSide::Ad kAcceptAd = {SecureCall::kVersion, 0};
-
-} // namespace
-
 bool CSecureCallee::ParseRequest(const uint8_t* payload, int length, Request* out) {
     constexpr int kFixed = SecureCall::kRequestFixedBytes;
     if (payload == nullptr || length < kFixed + 2 ||
@@ -30,14 +23,14 @@ bool CSecureCallee::ParseRequest(const uint8_t* payload, int length, Request* ou
     return true;
 }
 
-bool CSecureCallee::Start(const Request& request, const std::string& password) {
+bool CSecureCallee::Start(const Request& request, const std::string& password, uint8_t flags) {
     Cpace::Scalar scalar;
     Cpace::RandomScalar(&scalar);
-    return StartWith(request, password, scalar.data());
+    return StartWith(request, password, scalar.data(), flags);
 }
 
 bool CSecureCallee::StartWith(const Request& request, const std::string& password,
-                              const uint8_t scalar[SecureCall::kScalarBytes]) {
+                              const uint8_t scalar[SecureCall::kScalarBytes], uint8_t flags) {
     Clear();
     Cpace::Scalar yb;
     std::copy_n(scalar, SecureCall::kScalarBytes, yb.data());
@@ -48,14 +41,18 @@ bool CSecureCallee::StartWith(const Request& request, const std::string& passwor
         !Cpace::ScalarMult(yb, request.share, &k))
         return false;
 
+    // A bit is set only when the request had it too; every other bit is 0 when sent.
+    const uint8_t agreed = static_cast<uint8_t>(request.flags & flags);
+    const CpaceSide::Ad acceptAd = {SecureCall::kVersion, agreed};
     CpaceSide::Secrets secrets;
     secrets.Derive(request.sid, k, request.share, {request.version, request.flags}, ownShare,
-                   kAcceptAd);
+                   acceptAd);
     m_sid = request.sid;
     m_user = request.user;
+    m_agreedFlags = agreed;
     m_expectedTa = secrets.ta;
     m_accept.assign(m_sid.begin(), m_sid.end());
-    m_accept.insert(m_accept.end(), kAcceptAd.begin(), kAcceptAd.end());
+    m_accept.insert(m_accept.end(), acceptAd.begin(), acceptAd.end());
     m_accept.insert(m_accept.end(), ownShare.begin(), ownShare.end());
     m_accept.insert(m_accept.end(), secrets.tb.begin(), secrets.tb.end());
     m_channel = secrets.Channel(CSecureChannel::Role::Callee);
@@ -80,6 +77,7 @@ void CSecureCallee::Clear() {
     m_started = false;
     WipeSecret(m_sid.data(), m_sid.size());
     m_user.clear();
+    m_agreedFlags = 0;
     WipeSecret(m_expectedTa.data(), m_expectedTa.size());
     WipeSecret(m_accept.data(), m_accept.size()); // holds Tb
     m_accept.clear();

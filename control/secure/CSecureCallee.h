@@ -37,16 +37,19 @@ public:
     CSecureCallee& operator=(const CSecureCallee&) = delete;
 
     // False, with nothing kept, when Ya does not decode (or is the identity) or
-    // libsodium fails.
-    bool Start(const Request& request, const std::string& password);
+    // libsodium fails. `flags`: the flag bits this station can do; the accept sets those
+    // the request had too.
+    bool Start(const Request& request, const std::string& password, uint8_t flags = 0);
     // The same with a given scalar, for the published vectors.
     bool StartWith(const Request& request, const std::string& password,
-                   const uint8_t scalar[SecureCall::kScalarBytes]);
+                   const uint8_t scalar[SecureCall::kScalarBytes], uint8_t flags = 0);
     bool Started() const { return m_started; }
 
     const SecureCall::Sid& SessionId() const { return m_sid; }
     // The user name the answered request carried.
     const std::string& User() const { return m_user; }
+    // The flag bits the accept set: what both sides agreed on.
+    uint8_t AgreedFlags() const { return m_agreedFlags; }
     // The type-21 payload: the same bytes for every copy.
     const std::vector<uint8_t>& AcceptPayload() const { return m_accept; }
     // A type-22 payload: true when it carries this sid and Ta verifies (constant time).
@@ -60,6 +63,7 @@ private:
     bool m_started = false;
     SecureCall::Sid m_sid{};
     std::string m_user;
+    uint8_t m_agreedFlags = 0;
     Cpace::Tag m_expectedTa{};
     std::vector<uint8_t> m_accept;
     std::unique_ptr<CSecureChannel> m_channel;

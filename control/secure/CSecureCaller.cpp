@@ -15,24 +15,22 @@ bool UserFits(const std::string& user) {
            user.find('\0') == std::string::npos;
 }
 
-// What our requests carry: version 1, flags 0.
-constexpr CpaceSide::Ad kRequestAd = {SecureCall::kVersion, 0};
 
 } // namespace
 
-bool CSecureCaller::Start(const std::string& user, const std::string& password) {
+bool CSecureCaller::Start(const std::string& user, const std::string& password, uint8_t flags) {
     if (!SecureCall::Ready())
         return false;
     SecureCall::Sid sid;
     randombytes_buf(sid.data(), sid.size());
     Cpace::Scalar scalar;
     Cpace::RandomScalar(&scalar);
-    return StartWith(user, password, sid, scalar.data());
+    return StartWith(user, password, sid, scalar.data(), flags);
 }
 
 bool CSecureCaller::StartWith(const std::string& user, const std::string& password,
                               const SecureCall::Sid& sid,
-                              const uint8_t scalar[SecureCall::kScalarBytes]) {
+                              const uint8_t scalar[SecureCall::kScalarBytes], uint8_t flags) {
     Clear();
     if (!UserFits(user) || !SecureCall::Ready())
         return false;
@@ -42,7 +40,8 @@ bool CSecureCaller::StartWith(const std::string& user, const std::string& passwo
         return false;
     }
     m_sid = sid;
-    m_request.assign(kRequestAd.begin(), kRequestAd.end());
+    m_flags = flags;
+    m_request.assign({SecureCall::kVersion, m_flags});
     m_request.insert(m_request.end(), sid.begin(), sid.end());
     m_request.insert(m_request.end(), m_share.begin(), m_share.end());
     m_request.insert(m_request.end(), user.begin(), user.end());
@@ -70,13 +69,15 @@ CSecureCaller::Answer CSecureCaller::OnAccept(const uint8_t* payload, int length
     if (!Cpace::ScalarMult(m_scalar, yb, &k))
         return Answer::Ignored;
     CpaceSide::Secrets secrets;
-    secrets.Derive(m_sid, k, m_share, kRequestAd, yb, acceptAd);
+    secrets.Derive(m_sid, k, m_share, {SecureCall::kVersion, m_flags}, yb, acceptAd);
     if (!Cpace::TagsEqual(secrets.tb, tb))
         return Answer::WrongPassword;
 
     m_confirm.assign(m_sid.begin(), m_sid.end());
     m_confirm.insert(m_confirm.end(), secrets.ta.begin(), secrets.ta.end());
     m_channel = secrets.Channel(CSecureChannel::Role::Caller);
+    // Every other flag bit is ignored when received, and one we did not offer means nothing.
+    m_agreedFlags = static_cast<uint8_t>(acceptAd[1] & m_flags);
     // The scalar has done its work; without it this call's keys cannot be found again.
     m_scalar.Wipe();
     return Answer::Accepted;
@@ -88,6 +89,7 @@ std::unique_ptr<CSecureChannel> CSecureCaller::TakeChannel() {
 
 void CSecureCaller::Clear() {
     m_started = false;
+    m_flags = m_agreedFlags = 0;
     WipeSecret(m_sid.data(), m_sid.size());
     m_scalar.Wipe();
     WipeSecret(m_share.data(), m_share.size());

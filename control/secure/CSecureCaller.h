@@ -25,11 +25,13 @@ public:
     CSecureCaller& operator=(const CSecureCaller&) = delete;
 
     // False, with nothing kept, when the user is empty, longer than 255 bytes or holds
-    // a zero byte, or when libsodium or the random source fails.
-    bool Start(const std::string& user, const std::string& password);
+    // a zero byte, or when libsodium or the random source fails. `flags`: the request's
+    // flag bits (SecureCall::kFlag...).
+    bool Start(const std::string& user, const std::string& password, uint8_t flags = 0);
     // The same with a given sid and scalar, for the published vectors.
     bool StartWith(const std::string& user, const std::string& password,
-                   const SecureCall::Sid& sid, const uint8_t scalar[SecureCall::kScalarBytes]);
+                   const SecureCall::Sid& sid, const uint8_t scalar[SecureCall::kScalarBytes],
+                   uint8_t flags = 0);
     bool Started() const { return m_started; }
 
     const SecureCall::Sid& SessionId() const { return m_sid; }
@@ -47,6 +49,8 @@ public:
     const std::vector<uint8_t>& ConfirmPayload() const { return m_confirm; }
     // The call's channel, once, after Accepted.
     std::unique_ptr<CSecureChannel> TakeChannel();
+    // The flag bits both sides set: the accept's, as far as this request offered them.
+    uint8_t AgreedFlags() const { return m_agreedFlags; }
 
     void Clear();
 
@@ -55,6 +59,8 @@ private:
     SecureCall::Sid m_sid{};
     Cpace::Scalar m_scalar;
     SecureCall::Share m_share{}; // Ya
+    uint8_t m_flags = 0;
+    uint8_t m_agreedFlags = 0;
     std::vector<uint8_t> m_request;
     std::vector<uint8_t> m_confirm;
     std::unique_ptr<CSecureChannel> m_channel;

@@ -15,6 +15,11 @@
 namespace SecureCall {
 
 inline constexpr uint8_t kVersion = 1;
+// Flag bits of a request and its accept: what both stations can do beyond the first
+// edition. An accept sets a bit only when the request had it; both flag bytes are bound
+// into the tags, so a change on the way fails them.
+inline constexpr uint8_t kFlagWideband = 0x01; // Opus voice, inner type 30
+inline constexpr uint8_t kFlagReports = 0x02;  // call reports, inner type 31
 inline constexpr int kSidBytes = 16;
 inline constexpr int kShareBytes = 32; // a ristretto255 element
 inline constexpr int kScalarBytes = 32;

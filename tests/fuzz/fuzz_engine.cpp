@@ -100,7 +100,11 @@ struct FuzzMedia : ICallMedia, IVoiceReceiver {
     void ApplySettings(const ControlSettings&) override {}
     int32_t Start(IVoiceFrameSink*) override { return s.mediaError; }
     void Stop() override {}
+    void BeginCall(VoiceKind) override {}
+    void EndCall() override {}
     IVoiceReceiver& Voice() override { return *this; }
+    IVoiceReceiver& WidebandVoice() override { return *this; }
+    void SetExpectedLoss(int percent) override { Check(percent >= 0 && percent <= 100); }
     void Receive(const uint8_t* frame, int length) override {
         volatile uint8_t sink = 0;
         for (int i = 0; i < length; ++i)

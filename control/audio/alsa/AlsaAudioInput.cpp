@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Capture input on an ALSA PCM device: S16_LE, mono, 8000 Hz, in 20 ms periods.
+// Capture input on an ALSA PCM device: S16_LE, mono, 8000 or 16000 Hz, in 20 ms periods.
 #include "AlsaAudioInput.h"
 
 #include "AlsaPcmWait.h"
@@ -43,14 +43,14 @@ bool AlsaAudioInput::Configure() {
         snd_pcm_hw_params_set_format(m_pcm, hw, SND_PCM_FORMAT_S16_LE) < 0 ||
         snd_pcm_hw_params_set_channels(m_pcm, hw, 1) < 0)
         return false;
-    unsigned rate = SAMPLE_RATE;
+    unsigned rate = static_cast<unsigned>(SampleRate());
     if (snd_pcm_hw_params_set_rate(m_pcm, hw, rate, 0) < 0)
         return false;
     // The device may round these; reading whole buffers works with any period.
-    snd_pcm_uframes_t period = PERIOD_FRAMES;
+    snd_pcm_uframes_t period = static_cast<snd_pcm_uframes_t>(SampleRate() * PERIOD_MS / 1000);
     int dir = 0;
     snd_pcm_hw_params_set_period_size_near(m_pcm, hw, &period, &dir);
-    snd_pcm_uframes_t bufferFrames = PERIOD_FRAMES * PERIODS;
+    snd_pcm_uframes_t bufferFrames = period * PERIODS;
     snd_pcm_hw_params_set_buffer_size_near(m_pcm, hw, &bufferFrames);
     if (snd_pcm_hw_params(m_pcm, hw) < 0 || snd_pcm_hw_params_get_period_size(hw, &period, &dir) < 0 ||
         snd_pcm_hw_params_get_buffer_size(hw, &bufferFrames) < 0)

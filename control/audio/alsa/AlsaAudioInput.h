@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Capture input on an ALSA PCM device: S16_LE, mono, 8000 Hz, in 20 ms periods.
+// Capture input on an ALSA PCM device: S16_LE, mono, 8000 or 16000 Hz, in 20 ms periods.
 #pragma once
 
 #include "AudioInputBase.h"
@@ -16,7 +16,7 @@ public:
     // plugin hands audio over a period at a time; 120 ms periods added 110 ms to the
     // call's delay); 17 of them (340 ms) still ride out a capture thread that is 200 ms
     // late with a 120 ms buffer still to fill.
-    static constexpr int PERIOD_FRAMES = 160;
+    static constexpr int PERIOD_MS = 20;
     static constexpr int PERIODS = 17;
 
     explicit AlsaAudioInput(std::string device);

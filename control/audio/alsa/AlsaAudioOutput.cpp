@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Output to an ALSA playback device: S16_LE, mono, 8000 Hz, in 20 ms periods.
+// Output to an ALSA playback device: S16_LE, mono, 8000 or 16000 Hz, in 20 ms periods.
 #include "AlsaAudioOutput.h"
 
 #include "AlsaPcmWait.h"
@@ -7,7 +7,6 @@
 namespace {
 // Three periods of 20 ms: the device adds at most 60 ms to the playback delay. (PulseAudio's
 // ALSA plugin wants at least three periods, so 2 x 20 ms is not on offer.)
-constexpr snd_pcm_uframes_t ALSA_PERIOD_FRAMES = 160;
 constexpr unsigned PERIODS = 3;
 // A device that takes no audio for this long is taken for lost rather than waited on.
 constexpr int STALL_MS = 2000;
@@ -51,22 +50,23 @@ bool AlsaAudioOutput::Configure(std::string* error) {
     if (err >= 0) {
         err = snd_pcm_hw_params_set_channels(m_pcm, hw, 1);
     }
-    unsigned rate = RATE;
+    const auto wanted = static_cast<unsigned>(SampleRate());
+    unsigned rate = wanted;
     if (err >= 0) {
         err = snd_pcm_hw_params_set_rate_resample(m_pcm, hw, 1);
     }
     if (err >= 0) {
         err = snd_pcm_hw_params_set_rate_near(m_pcm, hw, &rate, nullptr);
     }
-    if (err >= 0 && rate != RATE) {
-        *error = m_device + " does not play 8000 Hz";
+    if (err >= 0 && rate != wanted) {
+        *error = m_device + " does not play " + std::to_string(wanted) + " Hz";
         return false;
     }
-    snd_pcm_uframes_t period = ALSA_PERIOD_FRAMES;
+    snd_pcm_uframes_t period = PeriodFrames();
     if (err >= 0) {
         err = snd_pcm_hw_params_set_period_size_near(m_pcm, hw, &period, nullptr);
     }
-    m_bufferFrames = ALSA_PERIOD_FRAMES * PERIODS;
+    m_bufferFrames = PeriodFrames() * PERIODS;
     if (err >= 0) {
         err = snd_pcm_hw_params_set_buffer_size_near(m_pcm, hw, &m_bufferFrames);
     }

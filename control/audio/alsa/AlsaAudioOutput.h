@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Output to an ALSA playback device: S16_LE, mono, 8000 Hz, in 10 ms periods.
+// Output to an ALSA playback device: S16_LE, mono, 8000 or 16000 Hz, in 20 ms periods.
 #pragma once
 
 #include "AudioOutputStreamer.h"

@@ -9,7 +9,7 @@ SilenceAudioInput::~SilenceAudioInput() {
 }
 
 bool SilenceAudioInput::StartDevice() {
-    m_pacer.Restart();
+    m_pacer.Restart(SampleRate());
     return true;
 }
 

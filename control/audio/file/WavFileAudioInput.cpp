@@ -4,7 +4,10 @@
 
 #include "TimingLog.h"
 
+#include <speex/speex_resampler.h>
+
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -12,6 +15,8 @@ namespace {
 
 // Large enough for the 960-sample voice buffers; longer buffers are read in pieces.
 constexpr int CHUNK_FRAMES = 960;
+// speexdsp's quality scale 0..10: 5 passes speech cleanly at little cost.
+constexpr int RESAMPLER_QUALITY = 5;
 
 // libsndfile scales every format to -1..1 when reading floats, 16-bit files exactly, while
 // its short reads would leave float files unscaled (all zeros); so read floats and scale here.
@@ -30,23 +35,46 @@ WavFileAudioInput::~WavFileAudioInput() {
 }
 
 bool WavFileAudioInput::OpenDevice() {
+    m_error.clear();
     SF_INFO info{};
     m_file = sf_open(m_path.c_str(), SFM_READ, &info);
-    if (m_file == nullptr)
+    if (m_file == nullptr) {
+        m_error = "cannot read " + m_path + ": " + sf_strerror(nullptr);
         return false;
-    // Resampling is not offered: a file at another rate would play at the wrong pitch.
-    // An empty file could never fill a buffer.
-    if (info.samplerate != SAMPLE_RATE || info.channels < 1 || info.frames <= 0 || !info.seekable) {
+    }
+    // An empty file could never fill a buffer, and one that cannot seek never loops.
+    if (info.channels < 1 || info.frames <= 0 || info.samplerate <= 0 || !info.seekable) {
+        m_error = m_path + " holds no audio that can be played in a loop";
         CloseDevice();
         return false;
     }
     m_channels = info.channels;
     m_interleaved.assign(static_cast<size_t>(CHUNK_FRAMES) * m_channels, 0);
     m_mono.assign(CHUNK_FRAMES, 0);
+    m_resampled.clear();
+    if (info.samplerate != SampleRate()) {
+        int err = 0;
+        m_resampler = speex_resampler_init(1, static_cast<spx_uint32_t>(info.samplerate),
+                                           static_cast<spx_uint32_t>(SampleRate()),
+                                           RESAMPLER_QUALITY, &err);
+        if (m_resampler == nullptr) {
+            m_error = "cannot bring " + m_path + " from " + std::to_string(info.samplerate) +
+                      " Hz to " + std::to_string(SampleRate()) + " Hz: " +
+                      speex_resampler_strerror(err);
+            CloseDevice();
+            return false;
+        }
+        // The filter's own delay would otherwise open the recording with silence.
+        speex_resampler_skip_zeros(m_resampler);
+    }
     return true;
 }
 
 void WavFileAudioInput::CloseDevice() {
+    if (m_resampler != nullptr) {
+        speex_resampler_destroy(m_resampler);
+        m_resampler = nullptr;
+    }
     if (m_file != nullptr) {
         sf_close(m_file);
         m_file = nullptr;
@@ -54,7 +82,7 @@ void WavFileAudioInput::CloseDevice() {
 }
 
 bool WavFileAudioInput::StartDevice() {
-    m_pacer.Restart();
+    m_pacer.Restart(SampleRate());
     LogAudioDeviceStart(m_timingLog, "capture-start", m_path);
     return true;
 }
@@ -83,16 +111,37 @@ bool WavFileAudioInput::ReadLooping(int16_t* out, int frames) {
     return true;
 }
 
+bool WavFileAudioInput::Produce(int16_t* out, int frames) {
+    if (m_resampler == nullptr)
+        return ReadLooping(out, frames);
+    while (static_cast<int>(m_resampled.size()) < frames) {
+        if (!ReadLooping(m_mono.data(), CHUNK_FRAMES))
+            return false;
+        spx_uint32_t in = CHUNK_FRAMES;
+        const std::size_t at = m_resampled.size();
+        // At most 48 kHz in, 8 kHz out: 6 times the chunk covers any ratio offered.
+        spx_uint32_t produced = CHUNK_FRAMES * 6;
+        m_resampled.resize(at + produced);
+        speex_resampler_process_int(m_resampler, 0, m_mono.data(), &in, m_resampled.data() + at,
+                                    &produced);
+        m_resampled.resize(at + produced);
+    }
+    std::copy_n(m_resampled.begin(), frames, out);
+    m_resampled.erase(m_resampled.begin(), m_resampled.begin() + frames);
+    return true;
+}
+
 int WavFileAudioInput::Capture(uint8_t* buffer, int length) {
     const int samples = length / BYTES_PER_SAMPLE;
     if (!WaitUntil(m_pacer.NextDeadline(samples)))
         return 0;
     for (int done = 0; done < samples;) {
         const int frames = std::min(CHUNK_FRAMES, samples - done);
-        if (!ReadLooping(m_mono.data(), frames))
+        std::array<int16_t, CHUNK_FRAMES> produced{};
+        if (!Produce(produced.data(), frames))
             return -1;
         for (int i = 0; i < frames; ++i) {
-            const auto sample = static_cast<uint16_t>(m_mono[static_cast<size_t>(i)]);
+            const auto sample = static_cast<uint16_t>(produced[static_cast<size_t>(i)]);
             buffer[2 * (done + i)] = static_cast<uint8_t>(sample & 0xFF);
             buffer[2 * (done + i) + 1] = static_cast<uint8_t>(sample >> 8);
         }

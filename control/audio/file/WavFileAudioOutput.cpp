@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Output that writes what a listener would hear, in real time, to a 16-bit mono 8 kHz WAV file.
+// Output that writes what a listener would hear, in real time, to a 16-bit mono WAV file at
+// the device's rate.
 #include "WavFileAudioOutput.h"
 
 #include "TimingLog.h"
@@ -13,7 +14,7 @@ WavFileAudioOutput::~WavFileAudioOutput() {
 
 bool WavFileAudioOutput::OpenSink(std::string* error) {
     SF_INFO info{};
-    info.samplerate = RATE;
+    info.samplerate = SampleRate();
     info.channels = 1;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     m_file = sf_open(m_path.c_str(), SFM_WRITE, &info);
@@ -49,6 +50,6 @@ bool WavFileAudioOutput::WritePeriod(const int16_t* samples, size_t frames, std:
 void WavFileAudioOutput::StreamStarted() {
     // Each period is written when it is handed over, and a device would start playing it
     // then: the file's sample 0 is heard one period after the clock starts.
-    constexpr long long kPeriodNs = 1000000000LL * PERIOD_FRAMES / RATE;
+    const long long kPeriodNs = 1000000000LL * PERIOD_MS / 1000;
     LogAudioDeviceStart(m_timingLog, "playback-start", m_path, kPeriodNs);
 }

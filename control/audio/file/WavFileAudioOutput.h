@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Output that writes what a listener would hear, in real time, to a 16-bit mono 8 kHz WAV file.
+// Output that writes what a listener would hear, in real time, to a 16-bit mono WAV file at
+// the device's rate.
 #pragma once
 
 #include "AudioOutputStreamer.h"

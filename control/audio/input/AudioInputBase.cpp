@@ -9,6 +9,13 @@ AudioInputBase::~AudioInputBase() {
     JoinDeviceThread();
 }
 
+bool AudioInputBase::SetSampleRate(int rate) {
+    if (m_open || (rate != kNarrowbandRate && rate != kWidebandRate))
+        return false;
+    m_rate = rate;
+    return true;
+}
+
 bool AudioInputBase::Open(FilledCallback onFilled) {
     if (m_open || !onFilled)
         return false;
@@ -114,7 +121,7 @@ bool AudioInputBase::WaitUntil(Clock::time_point deadline) {
 }
 
 bool AudioInputBase::WaitForSamples(long long samples) {
-    return WaitUntil(Clock::now() + std::chrono::microseconds(samples * 1000000 / SAMPLE_RATE));
+    return WaitUntil(Clock::now() + std::chrono::microseconds(samples * 1000000 / m_rate));
 }
 
 void AudioInputBase::JoinDeviceThread() {

@@ -24,6 +24,8 @@ public:
     AudioInputBase(const AudioInputBase&) = delete;
     AudioInputBase& operator=(const AudioInputBase&) = delete;
 
+    bool SetSampleRate(int rate) final;
+    int SampleRate() const final { return m_rate; }
     bool Open(FilledCallback onFilled) final;
     bool AddBuffer(uint8_t* buffer, int length) final;
     bool Start() final;
@@ -68,6 +70,7 @@ private:
 
     FilledCallback m_onFilled;
     bool m_open = false;
+    int m_rate = kNarrowbandRate; // set while closed, then read by the device thread
     std::thread m_deviceThread;
 
     mutable std::mutex m_mutex;

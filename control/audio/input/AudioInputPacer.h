@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdint>
 
-// Deadlines are absolute (origin + samples so far at 8 kHz), so sleeping late never adds
+// Deadlines are absolute (origin + samples so far at the rate), so sleeping late never adds
 // drift. Used by one thread at a time: set up before the device thread starts, then
 // only there.
 class AudioInputPacer {
@@ -15,11 +15,12 @@ public:
     // as a device whose ring of five 120 ms periods overran would.
     static constexpr auto MAX_LAG = std::chrono::milliseconds(600);
 
-    void Restart(Clock::time_point now = Clock::now());
+    void Restart(int rate, Clock::time_point now = Clock::now());
     // When a buffer of `samples` samples following the previous one is due.
     Clock::time_point NextDeadline(int samples, Clock::time_point now = Clock::now());
 
 private:
     Clock::time_point m_origin{};
     int64_t m_samples = 0;
+    int m_rate = 8000;
 };

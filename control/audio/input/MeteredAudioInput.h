@@ -15,6 +15,8 @@ public:
     MeteredAudioInput(std::unique_ptr<AudioInput> inner, CAudioSession& session)
         : m_inner(std::move(inner)), m_session(session) {}
 
+    bool SetSampleRate(int rate) override { return m_inner->SetSampleRate(rate); }
+    int SampleRate() const override { return m_inner->SampleRate(); }
     bool Open(FilledCallback onFilled) override;
     bool AddBuffer(uint8_t* buffer, int length) override { return m_inner->AddBuffer(buffer, length); }
     bool Start() override { return m_inner->Start(); }
@@ -23,6 +25,7 @@ public:
     void Close() override { m_inner->Close(); }
     bool IsOpen() const override { return m_inner->IsOpen(); }
     bool IsRealDevice() const override { return m_inner->IsRealDevice(); }
+    std::string LastError() const override { return m_inner->LastError(); }
 
 private:
     std::unique_ptr<AudioInput> m_inner;

@@ -79,6 +79,7 @@ bool AudioOutputRing::SetCurrentPosition(uint32_t position) {
     }
     std::lock_guard lock(m_mutex);
     m_cursor = position & ~1u; // a sample boundary
+    m_between = false;
     return true;
 }
 
@@ -96,18 +97,25 @@ bool AudioOutputRing::IsPlaying() const {
     return m_playing;
 }
 
-void AudioOutputRing::MixInto(int32_t* acc, size_t frames) {
+void AudioOutputRing::MixInto(int32_t* acc, size_t frames, int rate) {
     std::lock_guard lock(m_mutex);
     if (!m_playing) {
         return;
     }
-    for (size_t i = 0; i < frames; ++i) {
+    const auto at = [this](uint32_t offset) {
         int16_t sample = 0;
-        std::memcpy(&sample, m_data.data() + m_cursor, sizeof sample);
-        acc[i] += sample;
-        m_cursor += 2;
-        if (m_cursor >= m_size) {
-            m_cursor = 0;
+        std::memcpy(&sample, m_data.data() + offset, sizeof sample);
+        return static_cast<int32_t>(sample);
+    };
+    const bool doubled = rate == 16000;
+    for (size_t i = 0; i < frames; ++i) {
+        const uint32_t next = m_cursor + 2 >= m_size ? 0 : m_cursor + 2;
+        acc[i] += m_between ? (at(m_cursor) + at(next)) / 2 : at(m_cursor);
+        if (doubled && !m_between) {
+            m_between = true;
+            continue;
         }
+        m_between = false;
+        m_cursor = next;
     }
 }

@@ -34,9 +34,10 @@ public:
     bool GetCurrentPosition(uint32_t* playCursor) override;
     bool IsPlaying() const override;
 
-    // Device thread: adds `frames` samples from the play cursor to `acc` and advances
-    // the cursor, looping; does nothing while stopped.
-    void MixInto(int32_t* acc, size_t frames);
+    // Device thread: adds `frames` samples at `rate` from the play cursor to `acc` and
+    // advances the cursor, looping; does nothing while stopped. The buffer holds 8 kHz
+    // audio: at 16 kHz each of its samples is played twice, the second halfway to the next.
+    void MixInto(int32_t* acc, size_t frames, int rate = 8000);
 
 private:
     const uint32_t m_size;
@@ -52,4 +53,5 @@ private:
     std::vector<uint8_t> m_data; // guarded
     uint32_t m_cursor = 0;       // guarded; always even
     bool m_playing = false;      // guarded
+    bool m_between = false;      // guarded: at 16 kHz, halfway between two of its samples
 };

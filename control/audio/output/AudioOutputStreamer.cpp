@@ -21,6 +21,21 @@ AudioOutputStreamer::~AudioOutputStreamer() {
     }
 }
 
+bool AudioOutputStreamer::SetSampleRate(int rate) {
+    if (m_thread.joinable() || (rate != kNarrowbandRate && rate != kWidebandRate))
+        return false;
+    m_rate = rate;
+    return true;
+}
+
+void AudioOutputStreamer::AddSource(AudioSource* source) {
+    m_mixer->AddSource(source);
+}
+
+void AudioOutputStreamer::RemoveSource(AudioSource* source) {
+    m_mixer->RemoveSource(source);
+}
+
 bool AudioOutputStreamer::Open() {
     Close();
     SetError({});
@@ -90,7 +105,7 @@ long AudioOutputStreamer::WaitForClock() {
     }
     // Even when woken by Close: what fell due is still written, so a file ends at Close.
     const auto elapsed = duration_cast<nanoseconds>(steady_clock::now() - m_clockStart).count();
-    const auto target = static_cast<uint64_t>(elapsed) * RATE / 1000000000u;
+    const auto target = static_cast<uint64_t>(elapsed) * static_cast<uint64_t>(m_rate) / 1000000000u;
     const long frames = static_cast<long>(target - m_clockFrames);
     m_clockFrames = target;
     return frames;
@@ -108,7 +123,8 @@ void AudioOutputStreamer::Run() {
 }
 
 void AudioOutputStreamer::Stream() {
-    std::vector<int16_t> period(PERIOD_FRAMES);
+    const size_t periodFrames = PeriodFrames();
+    std::vector<int16_t> period(periodFrames);
     while (!m_stop) {
         std::string error;
         const long due = NextPeriod(&error);
@@ -119,8 +135,8 @@ void AudioOutputStreamer::Stream() {
         // A late wakeup renders everything that fell due, one period at a time.
         auto left = static_cast<size_t>(due);
         while (left > 0) {
-            const size_t n = std::min(left, PERIOD_FRAMES);
-            m_mixer->Render(period.data(), n);
+            const size_t n = std::min(left, periodFrames);
+            m_mixer->Render(period.data(), n, m_rate);
             if (!WritePeriod(period.data(), n, &error)) {
                 SetError(error.empty() ? "the audio device was lost" : error);
                 return;

@@ -30,21 +30,26 @@ class AudioOutputStreamer : public AudioOutput {
 public:
     ~AudioOutputStreamer() override;
 
+    bool SetSampleRate(int rate) override;
+    int SampleRate() const override { return m_rate; }
     bool Open() override;
     void Close() override;
     std::unique_ptr<AudioOutputBuffer> CreateBuffer(uint32_t bytes) override;
+    void AddSource(AudioSource* source) override;
+    void RemoveSource(AudioSource* source) override;
     bool IsRunning() const override { return m_running.load(); }
     std::string LastError() const override;
 
-    // Sample frames handed to the sink since Open (8000 per second of audio).
+    // Sample frames handed to the sink since Open (at the device's rate).
     uint64_t FramesStreamed() const { return m_framesStreamed.load(); }
     // Where each period handed to the sink is appended (the echo canceller's reference);
     // null: nowhere. Owner's thread, before Open.
     void SetEchoReference(EchoReference* reference) { m_reference = reference; }
 
 protected:
-    static constexpr int RATE = 8000;
-    static constexpr size_t PERIOD_FRAMES = 160; // 20 ms
+    static constexpr int PERIOD_MS = 20;
+    // A period's frames at the device's rate.
+    size_t PeriodFrames() const { return static_cast<size_t>(m_rate * PERIOD_MS / 1000); }
 
     AudioOutputStreamer();
 
@@ -72,6 +77,7 @@ private:
     void SetError(const std::string& text);
 
     std::shared_ptr<AudioOutputMixer> m_mixer;
+    int m_rate = kNarrowbandRate; // set while closed, then read by the device thread
     EchoReference* m_reference = nullptr; // read by the device thread, set before it starts
     std::thread m_thread;
     std::atomic<bool> m_stop{false};

@@ -17,9 +17,9 @@ PulseAudioInput::~PulseAudioInput() {
 bool PulseAudioInput::OpenDevice() {
     int error = 0;
     m_silent = false;
-    m_stream = PulseStream::Open(true, m_source, PERIOD_BYTES, 0, &error, &Wake());
+    m_stream = PulseStream::Open(true, m_source, SampleRate(), PeriodBytes(), 0, &error, &Wake());
     if (m_stream == nullptr && !m_source.empty() && PulseStream::NoSuchDevice(error)) {
-        m_stream = PulseStream::Open(true, {}, PERIOD_BYTES, 0, &error, &Wake());
+        m_stream = PulseStream::Open(true, {}, SampleRate(), PeriodBytes(), 0, &error, &Wake());
         if (m_stream != nullptr)
             Tell(Tavrino::NOTICE_CAPTURE_MISSING);
     }
@@ -35,20 +35,20 @@ bool PulseAudioInput::StartDevice() {
     // would only be old audio at the head of the call.
     if (m_stream != nullptr)
         m_stream->Flush();
-    m_pacer.Restart();
+    m_pacer.Restart(SampleRate());
     return true;
 }
 
 void PulseAudioInput::Recover() {
     CloseDevice();
     int error = 0;
-    m_stream = PulseStream::Open(true, {}, PERIOD_BYTES, 0, &error, &Wake());
+    m_stream = PulseStream::Open(true, {}, SampleRate(), PeriodBytes(), 0, &error, &Wake());
     if (m_stream != nullptr) {
         Tell(Tavrino::NOTICE_CAPTURE_LOST);
         return;
     }
     m_silent = true;
-    m_pacer.Restart();
+    m_pacer.Restart(SampleRate());
     Tell(Tavrino::NOTICE_SERVER_LOST);
 }
 
@@ -58,7 +58,7 @@ int PulseAudioInput::Capture(uint8_t* buffer, int length) {
         if (StopRequested())
             return got;
         if (m_silent) {
-            const int chunk = std::min(PERIOD_BYTES, length - got);
+            const int chunk = std::min(PeriodBytes(), length - got);
             if (!WaitUntil(m_pacer.NextDeadline(chunk / BYTES_PER_SAMPLE)))
                 return got;
             std::memset(buffer + got, 0, static_cast<size_t>(chunk));

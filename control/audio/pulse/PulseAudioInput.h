@@ -19,7 +19,8 @@ class PulseStream;
 // while it runs and to the controlling calls otherwise.
 class PulseAudioInput final : public AudioInputBase {
 public:
-    static constexpr int PERIOD_BYTES = 320; // 20 ms: the server hands audio over this often
+    // 20 ms: the server hands audio over this often.
+    int PeriodBytes() const { return SampleRate() / 50 * BYTES_PER_SAMPLE; }
     static constexpr int WAIT_MS = 200;      // how often a stop request is looked for
 
     // `source` "" for the server's default; `notify` hears what happens to the device.

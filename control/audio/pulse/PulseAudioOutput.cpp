@@ -11,9 +11,8 @@
 #include <thread>
 
 namespace {
-constexpr int PERIOD_BYTES = 320;
 // Three periods, as on ALSA: the server adds at most 60 ms to the playback delay.
-constexpr int BUFFER_BYTES = 3 * PERIOD_BYTES;
+constexpr int PERIODS = 3;
 constexpr int STALL_MS = 2000;
 } // namespace
 
@@ -27,9 +26,9 @@ PulseAudioOutput::~PulseAudioOutput() {
 bool PulseAudioOutput::OpenSink(std::string* error) {
     int code = 0;
     m_silent = false;
-    m_stream = PulseStream::Open(false, m_sink, PERIOD_BYTES, BUFFER_BYTES, &code, &Wake());
+    m_stream = PulseStream::Open(false, m_sink, SampleRate(), PeriodBytes(), PERIODS * PeriodBytes(), &code, &Wake());
     if (m_stream == nullptr && !m_sink.empty() && PulseStream::NoSuchDevice(code)) {
-        m_stream = PulseStream::Open(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code, &Wake());
+        m_stream = PulseStream::Open(false, {}, SampleRate(), PeriodBytes(), PERIODS * PeriodBytes(), &code, &Wake());
         if (m_stream != nullptr)
             Tell(Tavrino::NOTICE_PLAYBACK_MISSING);
     }
@@ -48,7 +47,7 @@ void PulseAudioOutput::CloseSink() {
 void PulseAudioOutput::Recover() {
     CloseSink();
     int code = 0;
-    m_stream = PulseStream::Open(false, {}, PERIOD_BYTES, BUFFER_BYTES, &code, &Wake());
+    m_stream = PulseStream::Open(false, {}, SampleRate(), PeriodBytes(), PERIODS * PeriodBytes(), &code, &Wake());
     if (m_stream != nullptr) {
         Tell(Tavrino::NOTICE_PLAYBACK_LOST);
         return;
@@ -61,7 +60,7 @@ long PulseAudioOutput::NextPeriod(std::string*) {
     // Without a server the clock paces the cursors; otherwise the blocking write does.
     if (m_silent)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return static_cast<long>(PERIOD_FRAMES);
+    return static_cast<long>(PeriodFrames());
 }
 
 bool PulseAudioOutput::WritePeriod(const int16_t* samples, size_t frames, std::string*) {

@@ -32,6 +32,7 @@ protected:
     bool WritePeriod(const int16_t* samples, size_t frames, std::string* error) override;
 
 private:
+    int PeriodBytes() const { return static_cast<int>(PeriodFrames() * sizeof(int16_t)); }
     void Tell(int notice) const {
         if (m_notify)
             m_notify(notice);

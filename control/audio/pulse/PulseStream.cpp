@@ -21,7 +21,8 @@ Clock::time_point After(int ms) {
 
 } // namespace
 
-std::unique_ptr<PulseStream> PulseStream::Open(bool capture, const std::string& device, int periodBytes,
+std::unique_ptr<PulseStream> PulseStream::Open(bool capture, const std::string& device, int rate,
+                                               int periodBytes,
                                                int bufferBytes, int* error, const DeviceWake* wake,
                                                int timeoutMs) {
     *error = PA_ERR_CONNECTIONREFUSED;
@@ -54,7 +55,7 @@ std::unique_ptr<PulseStream> PulseStream::Open(bool capture, const std::string& 
         }
         if (cs == PA_CONTEXT_READY && !streamStarted) {
             streamStarted = true;
-            const pa_sample_spec format{PA_SAMPLE_S16LE, 8000, 1};
+            const pa_sample_spec format{PA_SAMPLE_S16LE, static_cast<uint32_t>(rate), 1};
             s->m_stream = pa_stream_new(s->m_context, capture ? "Microphone" : "Voice", &format, nullptr);
             if (s->m_stream == nullptr) {
                 *error = pa_context_errno(s->m_context);

@@ -29,12 +29,13 @@ public:
     PulseStream(const PulseStream&) = delete;
     PulseStream& operator=(const PulseStream&) = delete;
 
-    // The voice format (8 kHz mono S16LE; the server resamples for the device) on `device`
-    // ("" for the server's default), moving `periodBytes` at a time, with `bufferBytes`
+    // The voice format (mono S16LE at `rate`; the server resamples for the device) on
+    // `device` ("" for the server's default), moving `periodBytes` at a time, with `bufferBytes`
     // of playback buffered. Null, with libpulse's error code in `error`, when the server
     // or the device cannot be had within `timeoutMs`. Every wait of the stream, its
     // opening included, ends early once `wake` (which outlives the stream) is raised.
-    static std::unique_ptr<PulseStream> Open(bool capture, const std::string& device, int periodBytes,
+    static std::unique_ptr<PulseStream> Open(bool capture, const std::string& device, int rate,
+                                             int periodBytes,
                                              int bufferBytes, int* error, const DeviceWake* wake,
                                              int timeoutMs = 2000);
 

@@ -161,7 +161,13 @@ public:
     void ApplySettings(const ControlSettings&) override {}
     int32_t Start(IVoiceFrameSink*) override { return m_s.mediaError; }
     void Stop() override {}
+    void BeginCall(VoiceKind kind) override { calls.push_back(kind); }
+    void EndCall() override { calls.push_back(VoiceKind::Narrowband); }
     IVoiceReceiver& Voice() override { return *this; }
+    IVoiceReceiver& WidebandVoice() override { return *this; }
+    void SetExpectedLoss(int percent) override { expectedLoss = percent; }
+    std::vector<VoiceKind> calls; // each BeginCall's kind, and Narrowband for each EndCall
+    int expectedLoss = -1;
     void Receive(const uint8_t* frame, int length) override { m_s.played.emplace_back(frame, frame + length); }
     bool MuteMic(bool) override { return false; } // no capture thread runs
     void MuteSpk(bool) override {}

@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 
@@ -54,26 +56,63 @@ TEST(AudioInputFactory, ChoosesTheInputBySetting) {
     EXPECT_FALSE(CreateSessionAudioInput(session)->IsRealDevice());
 }
 
-TEST(WavFileAudioInput, RefusesFilesItCannotPlayAsTheMicrophone) {
+TEST(WavFileAudioInput, RefusesFilesItCannotPlayAndSaysWhy) {
     TempDir dir;
     BufferLog log;
-    EXPECT_FALSE(WavFileAudioInput(dir.File("missing.wav")).Open(log.Callback()));
-
-    ASSERT_TRUE(gsmtest::WritePcmWav(dir.File("16k.wav"), Ramp(1600), 16000));
-    EXPECT_FALSE(WavFileAudioInput(dir.File("16k.wav")).Open(log.Callback()));
-
     ASSERT_TRUE(gsmtest::WritePcmWav(dir.File("empty.wav"), {}, 8000));
-    EXPECT_FALSE(WavFileAudioInput(dir.File("empty.wav")).Open(log.Callback()));
-
     std::ofstream(dir.File("text.wav")) << "not a sound file at all";
-    EXPECT_FALSE(WavFileAudioInput(dir.File("text.wav")).Open(log.Callback()));
-
+    for (const char* name : {"missing.wav", "empty.wav", "text.wav"}) {
+        WavFileAudioInput input(dir.File(name));
+        EXPECT_FALSE(input.Open(log.Callback())) << name;
+        EXPECT_NE(input.LastError().find(dir.File(name)), std::string::npos) << input.LastError();
+    }
     WavFileAudioInput closed(dir.File("missing.wav"));
     uint8_t buffer[1920];
     EXPECT_FALSE(closed.AddBuffer(buffer, 1920));
     EXPECT_FALSE(closed.Start());
     closed.Close();
     closed.Close();
+}
+
+TEST(WavFileAudioInput, TakesAFileOfAnyRateAndChannelsAtTheCallsRate) {
+    // A 1 kHz tone at -12 dBFS in files of 8, 16, 44.1 and 48 kHz (stereo at 48 kHz), read
+    // as a narrowband and as a wideband call's microphone: the same tone at the call's rate.
+    TempDir dir;
+    for (const int fileRate : {8000, 16000, 44100, 48000}) {
+        const int channels = fileRate == 48000 ? 2 : 1;
+        std::vector<int16_t> tone(static_cast<size_t>(fileRate) * channels);
+        for (size_t i = 0; i < tone.size(); ++i)
+            tone[i] = static_cast<int16_t>(8192 * std::sin(2 * M_PI * 1000.0 * static_cast<double>(i / channels) / fileRate));
+        const std::string path = dir.File("tone" + std::to_string(fileRate) + ".wav");
+        SF_INFO info{fileRate, fileRate, channels, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
+        SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr);
+        sf_write_short(file, tone.data(), static_cast<sf_count_t>(tone.size()));
+        sf_close(file);
+        for (const int rate : {8000, 16000}) {
+            SCOPED_TRACE(testing::Message() << fileRate << " Hz file at " << rate << " Hz");
+            WavFileAudioInput input(path);
+            ASSERT_TRUE(input.SetSampleRate(rate));
+            BufferLog log;
+            ASSERT_TRUE(input.Open(log.Callback()));
+            Buffers buffers{};
+            QueueAll(input, buffers); // 120 ms at 8 kHz, 60 ms at 16 kHz each
+            ASSERT_TRUE(input.Start());
+            ASSERT_TRUE(log.WaitFor(3));
+            input.Reset();
+            input.Close();
+            // The second buffer, past any start-up of the filter: rising zero crossings
+            // give the pitch, the peak the level.
+            const auto pcm = gsmtest::ToSamples(log.Entries()[1].data.data(), 1920);
+            int rising = 0, peak = 0;
+            for (size_t i = 1; i < pcm.size(); ++i) {
+                rising += pcm[i - 1] < 0 && pcm[i] >= 0 ? 1 : 0;
+                peak = std::max(peak, std::abs(static_cast<int>(pcm[i])));
+            }
+            EXPECT_NEAR(rising, 1000.0 * 960 / rate, 2);
+            EXPECT_NEAR(peak, 8192, 600);
+        }
+    }
 }
 
 TEST(WavFileAudioInput, PlaysTheFileInOrderLoopingAtItsEndInRealTime) {

@@ -30,6 +30,9 @@ public:
     };
 
     void SendVoiceFrame(const uint8_t* frame, int length) override;
+    void SendWidebandFrame(uint16_t, const uint8_t* packet, int length) override {
+        SendVoiceFrame(packet, length);
+    }
     // Waits until at least `count` frames arrived; false on time-out.
     bool WaitForFrames(size_t count, Clock::duration timeout = 10s);
     size_t Count() const;
@@ -77,6 +80,11 @@ class ScriptedAudioInput : public AudioInput {
 public:
     explicit ScriptedAudioInput(std::shared_ptr<ScriptedInputLog> log) : m_log(std::move(log)) {}
     ~ScriptedAudioInput() override { Close(); }
+    bool SetSampleRate(int rate) override {
+        m_rate = rate;
+        return true;
+    }
+    int SampleRate() const override { return m_rate; }
     bool Open(FilledCallback onFilled) override;
     bool AddBuffer(uint8_t* buffer, int length) override;
     bool Start() override;
@@ -88,6 +96,7 @@ public:
 
 private:
     std::shared_ptr<ScriptedInputLog> m_log;
+    int m_rate = kNarrowbandRate;
 };
 
 // Records `buffers` buffers of a steady level from its device thread, then reports the

@@ -31,7 +31,7 @@ void Fill(AudioOutputRing& ring, std::initializer_list<int16_t> samples) {
 
 std::vector<int16_t> Render(AudioOutputMixer& mixer, size_t frames) {
     std::vector<int16_t> out(frames, 12345);
-    mixer.Render(out.data(), frames);
+    mixer.Render(out.data(), frames, 8000);
     return out;
 }
 

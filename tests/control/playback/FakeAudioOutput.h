@@ -95,6 +95,14 @@ public:
         return std::make_unique<FakeBuffer>(m_state);
     }
     bool IsRunning() const override { return m_open; }
+    bool SetSampleRate(int rate) override {
+        m_rate = rate;
+        return true;
+    }
+    int SampleRate() const override { return m_rate; }
+    void AddSource(AudioSource*) override {}
+    void RemoveSource(AudioSource*) override {}
+    int m_rate = kNarrowbandRate;
     std::string LastError() const override { return m_openFails ? "no device" : ""; }
 
 private:
