@@ -25,6 +25,7 @@
 #include "NetAddress.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -510,11 +511,11 @@ void frmMain::HangUp() {
 }
 
 void frmMain::SaveStationFiles() {
-    // Both files are written even if the first fails; each failure has
-    // been reported to the operator, and the old files stay whole.
-    SaveUserList();
+    // Both files are written even if the first fails; each failure is reported over the
+    // window in front, and the old files stay whole.
+    ShowStoreFailure(QApplication::activeWindow(), SaveUserList());
     g_strListenPort = txtListenPortNumber->text();
-    SaveHostSettings(g_strListenPort);
+    ShowStoreFailure(QApplication::activeWindow(), SaveHostSettings(g_strListenPort));
 }
 
 void frmMain::OpenRouterPort() {

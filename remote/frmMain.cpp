@@ -336,7 +336,8 @@ QString frmMain::CallPeerName() const {
 }
 
 void frmMain::SaveStationFiles() {
-    SaveConnectionList();
+    // Boxes of their own, centred on the screen, as the store's reports always were.
+    ShowStoreFailure(nullptr, SaveConnectionList());
     g_strSelectItem = cboConnectionName->currentText();
-    SaveSelectItem();
+    ShowStoreFailure(nullptr, SaveSelectItem());
 }

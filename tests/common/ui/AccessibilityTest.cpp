@@ -83,8 +83,8 @@ TEST_P(Accessibility, EveryWidgetOfEveryWindowCanBeNamedByAReader) {
     std::vector<Window> windows = {
         {"frmMain", nullptr},
         {"frmSetup", [](QWidget* m) { return new frmSetup(m); }},
-        {"frmDetailedSetup add", [&](QWidget* m) { g_intEditMode = 1; return new frmDetailedSetup(first - 1, m); }},
-        {"frmDetailedSetup edit", [&](QWidget* m) { g_intEditMode = 2; return new frmDetailedSetup(first, m); }},
+        {"frmDetailedSetup add", [&](QWidget* m) { g_intEditMode = EDIT_MODE_ADD; return new frmDetailedSetup(first - 1, m); }},
+        {"frmDetailedSetup edit", [&](QWidget* m) { g_intEditMode = EDIT_MODE_EDIT; return new frmDetailedSetup(first, m); }},
         {"frmAbout", [&](QWidget* m) { return new frmAbout(about, m); }},
     };
 #ifdef TESSORA_STATION_HOST // the windows both stations share
