@@ -20,6 +20,7 @@
 #include "modMessage.h"
 #include "modPictures.h"
 #include "modRouterPort.h"
+#include "modStationEnvironment.h"
 #include "modUserData.h"
 
 #include "NetAddress.h"
