@@ -60,6 +60,8 @@ QByteArray Quoted(const QString& text) {
 std::unique_ptr<frmMain> OpenWindow() {
     g_blnConnectionActive = false; // as at program start; a manual hang-up leaves it set
     auto window = std::make_unique<frmMain>();
+    if (!window->Form_Load())
+        return nullptr;
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get()))
         return nullptr;
@@ -432,6 +434,7 @@ TEST_F(RemoteMain, MissingControlIsReported) {
     MessageBoxRecorder recorder;
     StoreConnection(QStringLiteral("Host"), kStoredOnlyPort);
     frmMain window(QStringLiteral("/nonexistent/TAVRINOSTANDARD.so"));
+    ASSERT_TRUE(window.Form_Load()); // the remote works on without its control
     Find<QComboBox>(&window, "cboConnectionName")->setCurrentIndex(0);
     Press(&window);
     ASSERT_FALSE(Find<QPushButton>(&window, "chkConnect")->isChecked());
@@ -628,6 +631,25 @@ TEST_F(RemoteMain, ClosingHangsUpAndSaves) {
     QUdpSocket probe;
     ASSERT_TRUE(probe.bind(kRemoteAddress, port));
     ASSERT_TRUE(recorder.boxes.isEmpty());
+}
+
+// The store only tells; at the close the window shows each file it could not save.
+TEST_F(RemoteMain, ClosingShowsEachFileThatCouldNotBeSaved) {
+    RemoteSandbox sandbox;
+    MessageBoxRecorder recorder;
+    auto window = OpenWindow();
+    ASSERT_TRUE(window);
+    QStringList expected;
+    for (const QString& name : {QStringLiteral("Connect.dat"), QStringLiteral("TESSORAR.ini")}) {
+        ASSERT_TRUE(QDir(sandbox.Path()).mkpath(name + QStringLiteral("/keep"))); // in the way
+        expected << QStringLiteral("The file \"%1\" could not be saved.\r\n"
+                                   "Check that the program's folder can be written to.")
+                        .arg(sandbox.File(name));
+    }
+    ASSERT_TRUE(window->close());
+    ASSERT_EQ(recorder.Texts(), expected);
+    for (const RecordedBox& box : recorder.boxes)
+        ASSERT_EQ(box.icon, QMessageBox::Critical);
 }
 
 TEST_F(RemoteMain, CaptionsInBothLanguages) {

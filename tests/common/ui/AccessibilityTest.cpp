@@ -68,8 +68,8 @@ TEST_P(Accessibility, EveryWidgetOfEveryWindowCanBeNamedByAReader) {
     TestFolder folder;
     LanguageSetting language{GetParam()};
     auto main = std::make_unique<frmMain>();
-#ifdef TESSORA_STATION_HOST
     ASSERT_TRUE(main->Form_Load());
+#ifdef TESSORA_STATION_HOST
     g_udtUsers = {UserRecord{}, UserRecord{"alice", "pw", 1, "desk"}}; // a disabled user's mark
     g_intUserCount = 1;
     const int first = 1; // the host counts its users from 1, the remote its connections from 0
