@@ -111,7 +111,8 @@ void frmDetailedSetup::Form_Load() {
     ApplyLanguage();
     SetHelpContext(this, HelpFilePath(QStringLiteral("TESSORAH")),
                    HELP_CONTEXT_HOST_DETAILED_SETUP);
-    const bool editing = g_intEditMode == 2 && m_editIndex >= 1 && m_editIndex <= g_intUserCount;
+    const bool editing =
+        g_intEditMode == EDIT_MODE_EDIT && m_editIndex >= 1 && m_editIndex <= g_intUserCount;
     if (editing) {
         const UserRecord& user = g_udtUsers[static_cast<size_t>(m_editIndex)];
         SetWholeText(txtUserName, user.UserName);
@@ -132,7 +133,7 @@ void frmDetailedSetup::showEvent(QShowEvent* event) {
 }
 
 void frmDetailedSetup::Form_Activate() {
-    if (g_intEditMode == 2)
+    if (g_intEditMode == EDIT_MODE_EDIT)
         txtPassword->setFocus(Qt::OtherFocusReason);
 }
 
@@ -174,9 +175,10 @@ void frmDetailedSetup::btnOk_Click() {
     if (!name.isEmpty() && !password.isEmpty() && !retyped.isEmpty() && password == retyped &&
         FitsLineLayout(name) && FitsLineLayout(password)) {
         const qint16 disabled = chkDisableThisUser->isChecked() ? 1 : 0;
-        if (g_intEditMode == 1) {
+        if (g_intEditMode == EDIT_MODE_ADD) {
             AddUser(UserRecord{name, password, disabled, txtDescription->text()});
-        } else if (g_intEditMode == 2 && m_editIndex >= 1 && m_editIndex <= g_intUserCount) {
+        } else if (g_intEditMode == EDIT_MODE_EDIT && m_editIndex >= 1 &&
+                   m_editIndex <= g_intUserCount) {
             UserRecord& user = g_udtUsers[static_cast<size_t>(m_editIndex)];
             user.Password = password;
             user.Disabled = disabled;

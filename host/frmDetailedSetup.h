@@ -12,7 +12,7 @@ class QPushButton;
 class frmDetailedSetup : public QDialog {
     Q_OBJECT
 public:
-    // `editIndex` is the user being edited when g_intEditMode is 2.
+    // `editIndex` is the user being edited when g_intEditMode is EDIT_MODE_EDIT.
     explicit frmDetailedSetup(int editIndex, QWidget* parent = nullptr);
     ~frmDetailedSetup() override;
 

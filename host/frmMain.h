@@ -8,19 +8,16 @@
 
 #include <QString>
 
-#include <memory>
-
 class QAction;
 class QCheckBox;
-class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
-class CPortMapper;
+class HostRouterPort;
+class ListenPortField;
 class StartAtLogin;
-struct PortMapReport;
 
 class frmMain : public StationWindow {
     Q_OBJECT
@@ -31,7 +28,7 @@ public:
     // Loads the user list and the settings, reads the language, sets fonts
     // and captions and loads the voice control. False (after telling the
     // operator) when the control cannot be loaded: the program cannot work.
-    bool Form_Load();
+    bool Form_Load() override;
 
     // Goes online as the operator's click on the online button does.
     void StartOnline();
@@ -43,7 +40,6 @@ public:
     QString g_strListenPort;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void ApplyLanguage() override;
     void HangUp() override;
     void ToggleChanged(bool checked) override { chkOnline_Click(checked); }
@@ -62,14 +58,9 @@ private:
 
     void chkOnline_Click(bool checked);
     void chkRejectConnectionRequest_Click();
-    void txtListenPortNumber_GotFocus();
-    void txtListenPortNumber_LostFocus();
-    // The listen port on the home router (UPnP): opened while online when
-    // the operator's option is on.
-    void mnuRunRouterPort_Click();
-    void RouterPort_Changed(const PortMapReport& report);
-    void OpenRouterPort();
     void mnuRunAcceptUnencrypted_Click();
+    // The caller shows in the peer fields and the host is busy for others.
+    void ShowCaller(const QString& ip, qint32 port, const QString& userName);
     // The caller connected (status 53): its labels, the busy state, its pin.
     void ShowConnectedCaller();
     // Encrypted attempts never confirmed, each logged once (also from tmrAdmission).
@@ -79,16 +70,16 @@ private:
     void SetOnlineState(int state);
     void ResetPeer();
 
-    QAction* mnuRunRouterPort = nullptr;
+    HostRouterPort* m_routerPort = nullptr; // Run > UPnP, child of the window
     QAction* mnuRunAcceptUnencrypted = nullptr;
     bool m_refuseUnencryptedForRun = false;
     StartAtLogin* m_startAtLogin = nullptr; // Run > "Start at Login", child of the window
 
     // Controls
-    QFrame* fraMain = nullptr;
     QGroupBox* fraLocalSettings = nullptr;
     QLabel* lblListenPortNumber = nullptr;
-    QLineEdit* txtListenPortNumber = nullptr;
+    ListenPortField* m_listenPort = nullptr;  // child of fraLocalSettings
+    QLineEdit* txtListenPortNumber = nullptr; // the field's box
     QPushButton* chkOnline = nullptr;
     QCheckBox* chkRejectConnectionRequest = nullptr;
     QGroupBox* fraConnectedTessora_R = nullptr;
@@ -98,9 +89,6 @@ private:
     QLabel* txtConnectedIpAddress = nullptr;
     QLabel* lblForwardingPortNumber = nullptr;
     QLabel* txtForwardingPort = nullptr;
-    QLabel* lblRouterStatus = nullptr;
-    QLabel* imgHalvornLogo = nullptr;
-    std::unique_ptr<CPortMapper> m_router;
     QTimer* tmrAdmission = nullptr; // child of the window
 
     CallAdmission m_admission;

@@ -121,7 +121,7 @@ void frmSetup::btnAdd_Click() {
         return;
     }
     const qint16 before = g_intUserCount;
-    g_intEditMode = 1;
+    g_intEditMode = EDIT_MODE_ADD;
     {
         frmDetailedSetup dialog(0, this);
         dialog.exec();
@@ -136,7 +136,7 @@ void frmSetup::btnEdit_Click() {
     const int index = SelectedIndex();
     if (lvwUserList->topLevelItemCount() < 1 || index < 1)
         return;
-    g_intEditMode = 2;
+    g_intEditMode = EDIT_MODE_EDIT;
     {
         frmDetailedSetup dialog(index, this);
         dialog.exec();
@@ -148,7 +148,7 @@ void frmSetup::btnDelete_Click() {
     const int index = SelectedIndex();
     if (lvwUserList->topLevelItemCount() < 1 || index < 1)
         return;
-    DeleteUser(static_cast<qint16>(index));
+    ShowStoreFailure(this, DeleteUser(static_cast<qint16>(index)));
     RefreshUserList();
 }
 

@@ -3,18 +3,19 @@
 // outcome and the activity lamps.
 #include "frmMain.h"
 
-#include "StationImages.h"
+#include "NamedChild.h"
+#include "StationSession.h"
 #include "TavrinoClient.h"
 #include "frmAbout.h"
 #include "frmSetup.h"
-#include "modConnectionSecurity.h"
 #include "modAccessibility.h"
+#include "modConnectionSecurity.h"
 #include "modControlCommon.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
-#include "modUserData.h"
 
 #include <QComboBox>
+#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -47,30 +48,12 @@ bool EndsTheCall(qint32 code) {
     }
 }
 
-StationWindow::Profile RemoteProfile() {
-    return {Station::Remote,
-            QStringLiteral("TESSORAR"),
-            QStringLiteral("TESSORA-R"),
-            QStringLiteral("VoIP Program (for Remote Station)"),
-            "mnuRunConnect",
-            "tmrUpdateVoipStatus",
-            "lblStatus",
-            {{QStringLiteral("&Connect"), QStringLiteral("接続(&C)")},
-             {QStringLiteral("Click to Connect"), QStringLiteral("接続はここをクリック")}},
-            {{QStringLiteral("&Disconnect"), QStringLiteral("切断(&D)")},
-             {QStringLiteral("Click to Disconnect"), QStringLiteral("切断はここをクリック")}}};
-}
-
 } // namespace
 
 frmMain::frmMain(const QString& controlPath, QWidget* parent)
-    : StationWindow(RemoteProfile(), parent) {
-    if (!LoadControl(controlPath))
-        std::fprintf(stderr, "TESSORA-R: the voice control could not be loaded: %s\n",
-                     qPrintable(TavrinoStandard->LoadError()));
+    : StationWindow(Station::Remote, parent), m_controlPath(controlPath) {
     CreateControls();
     CreateMenus();
-    Form_Load();
 }
 
 frmMain::~frmMain() = default;
@@ -88,25 +71,16 @@ static void LoadLampPictures() {
 void frmMain::CreateControls() {
     LoadLampPictures();
 
-    fraMain = new QFrame(this);
-    fraMain->setObjectName(QStringLiteral("fraMain"));
-    fraMain->setFrameShape(QFrame::StyledPanel);
-    setCentralWidget(fraMain);
+    CreateMainFrame(QFrame::StyledPanel);
 
-    fraConnectionSettings = new QGroupBox(fraMain);
-    fraConnectionSettings->setObjectName(QStringLiteral("fraConnectionSettings"));
-    lblConnectionName = new QLabel(fraConnectionSettings);
-    lblConnectionName->setObjectName(QStringLiteral("lblConnectionName"));
-    cboConnectionName = new QComboBox(fraConnectionSettings);
-    cboConnectionName->setObjectName(QStringLiteral("cboConnectionName"));
+    fraConnectionSettings = NewNamed<QGroupBox>(fraMain, "fraConnectionSettings");
+    lblConnectionName = NewNamed<QLabel>(fraConnectionSettings, "lblConnectionName");
+    cboConnectionName = NewNamed<QComboBox>(fraConnectionSettings, "cboConnectionName");
     cboConnectionName->setMinimumWidth(200);
     lblConnectionName->setBuddy(cboConnectionName);
-    lblPortNumber = new QLabel(fraConnectionSettings);
-    lblPortNumber->setObjectName(QStringLiteral("lblPortNumber"));
-    txtPortNumber = new QLabel(fraConnectionSettings);
-    txtPortNumber->setObjectName(QStringLiteral("txtPortNumber"));
-    chkConnect = new QPushButton(fraConnectionSettings);
-    chkConnect->setObjectName(QStringLiteral("chkConnect"));
+    lblPortNumber = NewNamed<QLabel>(fraConnectionSettings, "lblPortNumber");
+    txtPortNumber = NewNamed<QLabel>(fraConnectionSettings, "txtPortNumber");
+    chkConnect = NewNamed<QPushButton>(fraConnectionSettings, "chkConnect");
     chkConnect->setCheckable(true);
     chkConnect->setMinimumSize(150, 56);
     auto* settingsGrid = new QGridLayout(fraConnectionSettings);
@@ -126,9 +100,7 @@ void frmMain::CreateControls() {
                  QPixmap(QStringLiteral(":/remote/lamp-tx.png")), dark},
                 Qt::Horizontal);
 
-    imgHalvornLogo = new QLabel(fraMain);
-    imgHalvornLogo->setObjectName(QStringLiteral("imgHalvornLogo"));
-    imgHalvornLogo->setPixmap(HalvornLogo(28));
+    CreateLogo(fraMain, 28);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(fraVoIp);
@@ -141,7 +113,11 @@ void frmMain::CreateControls() {
 
     SetToggle(chkConnect);
 }
-void frmMain::Form_Load() {
+
+bool frmMain::Form_Load() {
+    if (!m_session->Load(m_controlPath))
+        std::fprintf(stderr, "TESSORA-R: the voice control could not be loaded: %s\n",
+                     qPrintable(TavrinoStandard->LoadError()));
     LoadConnectionList();
     LoadSelectItem();
     ReadLanguageSetting();
@@ -151,6 +127,7 @@ void frmMain::Form_Load() {
     cboConnectionName->setCurrentIndex(g_strSelectItem.isEmpty() ? -1
                                                                  : FindConnection(g_strSelectItem));
     StartLamps();
+    return true;
 }
 
 void frmMain::ApplyLanguage() {
@@ -160,9 +137,8 @@ void frmMain::ApplyLanguage() {
     lblConnectionName->setText(
         Tr(QStringLiteral("Connection &Name:"), QStringLiteral("接続名(&N)：")));
     cboConnectionName->setToolTip(Tr(QStringLiteral("Connection Name"), QStringLiteral("接続名")));
-    lblPortNumber->setText(Tr(QStringLiteral("Port Number:"), QStringLiteral("ポート番号：")));
     NameForReaders(cboConnectionName, cboConnectionName->toolTip());
-    DescribeLogo(imgHalvornLogo);
+    lblPortNumber->setText(Tr(QStringLiteral("Port Number:"), QStringLiteral("ポート番号：")));
 }
 
 void frmMain::FillConnectionNames() {
@@ -198,12 +174,12 @@ bool frmMain::OpenConnection() {
                          record.UserName, record.Password);
 
     // The remote listens on the same port number as the host port it calls.
-    if (!InitializeControl(port))
+    if (!m_session->Initialize(port))
         return false;
     if (!TavrinoStandard->CallBool(DISPID_CONNECT_SECURE,
                                    {record.IpAddress, port, record.UserName, record.Password,
                                     kConnectTimeoutSeconds, fallback})) {
-        ShowObjectError();
+        m_session->ShowObjectError();
         return false;
     }
     m_callingName = record.ConnectName;
@@ -217,7 +193,7 @@ void frmMain::chkConnect_Click(bool checked) {
             ShowToggleState(true);
             SetConnectionControls(false);
             g_blnConnectionActive = true;
-            SessionStarted();
+            m_session->Started();
         } else {
             chkConnect->setChecked(false); // runs the unchecked branch
         }
@@ -252,60 +228,15 @@ void frmMain::TavrinoStandard_OnStatusEvent(qint32 statusCode) {
 }
 
 QString frmMain::StatusBox(qint32 statusCode) const {
-    const QString br = QStringLiteral("\r\n");
-    if (statusCode == STATUS_CALL_REJECTED && m_secureOutcome == SECURE_OUTCOME_PASSWORD_REFUSED)
-        return Tr(QStringLiteral("The host did not accept the password") + br +
-                      QStringLiteral("The host station did not accept this user name and "
-                                     "password.") +
-                      br +
-                      QStringLiteral("Check the user name and the password in this "
-                                     "connection's settings (File > Setup)."),
-                  QStringLiteral("ホストがパスワードを受け付けませんでした") + br +
-                      QStringLiteral("ホスト・ステーションはこのユーザー名とパスワードを受け付け"
-                                     "ませんでした。") +
-                      br +
-                      QStringLiteral("この接続の設定（ファイル > 設定）でユーザー名とパスワードを"
-                                     "確認してください。"));
-    if (statusCode == STATUS_CALL_REJECTED && m_secureOutcome == SECURE_OUTCOME_REFUSED)
-        return Tr(QStringLiteral("The host refused the call") + br +
-                      QStringLiteral("The host station refused this call. It may not be "
-                                     "answering from this address for a while, or its "
-                                     "administrator has disabled your user name.") +
-                      br +
-                      QStringLiteral("Try again later, or contact the administrator."),
-                  QStringLiteral("ホストが通話を拒否しました") + br +
-                      QStringLiteral("ホスト・ステーションはこの通話を拒否しました。しばらくの"
-                                     "間このアドレスからの通話に応答しないか、管理者があなたの"
-                                     "ユーザー名を無効にしている可能性があります。") +
-                      br +
-                      QStringLiteral("時間をおいて再度接続するか、管理者に問い合わせて"
-                                     "ください。"));
-    if (statusCode == STATUS_TIMEOUT && m_secureOutcome == SECURE_OUTCOME_NO_ANSWER)
-        return Tr(QStringLiteral("The host did not answer the encrypted call.") + br + br +
-                      QStringLiteral("Possibilities include:") + br +
-                      QStringLiteral("The User Name, IP address or/and the Port number is "
-                                     "incorrect.") +
-                      br + QStringLiteral("The host station does not operate.") + br +
-                      QStringLiteral("The host station is an older TESSORA-H, which cannot take "
-                                     "encrypted calls. If you trust every network between the "
-                                     "two stations, allow unencrypted calls in this "
-                                     "connection's settings (File > Setup)."),
-                  QStringLiteral("ホストが暗号化された通話に応答しませんでした。") + br + br +
-                      QStringLiteral("考えられる理由:") + br +
-                      QStringLiteral("ユーザー名、IPアドレス、ポート番号が間違っている。") + br +
-                      QStringLiteral("ホスト・ステーションが稼働していない。") + br +
-                      QStringLiteral("ホスト・ステーションが暗号化された通話を受けられない古い"
-                                     "TESSORA-Hである。二つのステーションの間のネットワークを"
-                                     "すべて信頼できる場合は、この接続の設定（ファイル > 設定）で"
-                                     "暗号化されていない通話を許可してください。"));
-    return StationWindow::StatusBox(statusCode);
+    const QString box = SecureOutcomeBoxText(statusCode, m_secureOutcome);
+    return box.isEmpty() ? StationWindow::StatusBox(statusCode) : box;
 }
 
 void frmMain::TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
                                                 const QString& /*userData*/) {
     // The remote station never takes calls.
     if (!TavrinoStandard->CallBool(DISPID_CANCEL_INCOMING_CALL, {ip, port}))
-        ShowObjectError();
+        m_session->ShowObjectError();
 }
 
 void frmMain::mnuFileSetup_Click() {
@@ -336,7 +267,8 @@ QString frmMain::CallPeerName() const {
 }
 
 void frmMain::SaveStationFiles() {
-    SaveConnectionList();
+    // Boxes of their own, centred on the screen, as the store's reports always were.
+    ShowStoreFailure(nullptr, SaveConnectionList());
     g_strSelectItem = cboConnectionName->currentText();
-    SaveSelectItem();
+    ShowStoreFailure(nullptr, SaveSelectItem());
 }

@@ -8,7 +8,6 @@
 #include <QString>
 
 class QComboBox;
-class QFrame;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -19,9 +18,14 @@ extern bool g_blnConnectionActive;
 class frmMain : public StationWindow {
     Q_OBJECT
 public:
-    // Loads the voice control from `controlPath`, by default from the program's folder.
+    // The voice control comes from `controlPath`, by default from the program's folder.
     explicit frmMain(const QString& controlPath = {}, QWidget* parent = nullptr);
     ~frmMain() override;
+
+    // Loads the control (a control that cannot be loaded is told on standard error, and
+    // reported when the operator connects), the connection list, the last used connection
+    // and the language. The remote works on without the control: always true.
+    bool Form_Load() override;
 
     // Selects the first stored connection called `name` and presses Connect. False, and
     // nothing pressed, when no connection has that name.
@@ -34,17 +38,16 @@ protected:
     void ApplyLanguage() override;
     void ToggleChanged(bool checked) override { chkConnect_Click(checked); }
     void TavrinoStandard_OnStatusEvent(qint32 statusCode) override;
+    QString StatusBox(qint32 statusCode) const override;
     void TavrinoStandard_OnConnectionEvent(const QString& ip, qint32 port,
                                            const QString& userData) override;
     void mnuFileSetup_Click() override;
     AboutInfo StationAboutInfo() const override;
-    void SaveStationFiles() override;
-    QString StatusBox(qint32 statusCode) const override;
     QString CallPeerName() const override;
+    void SaveStationFiles() override;
 
 private:
     void CreateControls();
-    void Form_Load();
     void FillConnectionNames();
     void SetConnectionControls(bool idle);
     bool IsConnectionSelected() const;
@@ -52,16 +55,15 @@ private:
 
     void chkConnect_Click(bool checked);
 
-    QFrame* fraMain = nullptr;
+    const QString m_controlPath;
     QGroupBox* fraConnectionSettings = nullptr;
     QLabel* lblConnectionName = nullptr;
     QComboBox* cboConnectionName = nullptr;
     QLabel* lblPortNumber = nullptr;
     QLabel* txtPortNumber = nullptr;
     QPushButton* chkConnect = nullptr;
-    QLabel* imgHalvornLogo = nullptr;
 
     bool m_allowUnencryptedForRun = false;
-    QString m_callingName;     // the connection of the call under way
+    QString m_callingName;      // the connection of the call under way
     qint32 m_secureOutcome = 0; // how its encrypted attempt ended, read at its last status
 };

@@ -72,7 +72,7 @@ void frmSetup::RefreshSettingList() {
         lvwSettingList->setCurrentItem(lvwSettingList->topLevelItem(0));
 }
 
-void frmSetup::ShowDetailedSetup(int mode) {
+void frmSetup::ShowDetailedSetup(EditMode mode) {
     g_intEditMode = mode;
     frmDetailedSetup dialog(SelectedPosition() - 1, this);
     dialog.exec();
@@ -98,6 +98,7 @@ void frmSetup::btnEdit_Click() {
 void frmSetup::btnDelete_Click() {
     if (lvwSettingList->topLevelItemCount() < 1 || SelectedPosition() < 1)
         return;
-    DeleteConnection(SelectedPosition());
+    // A box of its own, centred on the screen, as the store's reports always were.
+    ShowStoreFailure(nullptr, DeleteConnection(SelectedPosition()));
     RefreshSettingList();
 }

@@ -2,6 +2,7 @@
 // Dialog that lists the stored connections and adds, edits and deletes them.
 #pragma once
 
+#include "EditMode.h"
 #include "SetupListDialog.h"
 
 class QAction;
@@ -25,7 +26,7 @@ protected:
 private:
     void InitSettingList();
     void RefreshSettingList();
-    void ShowDetailedSetup(int mode);
+    void ShowDetailedSetup(EditMode mode);
 
     QGroupBox* fraSettingList = nullptr;
     QTreeWidget* lvwSettingList = nullptr;

@@ -39,8 +39,9 @@ e2e_wait_for "$scratch/host.log" 'online' 15
 
 log "starting the remote station on $E2E_REMOTE_ADDR, calling connection \"Demo\""
 e2e_start_remote Demo "file:$remote_mic" "file:$remote_heard"
-e2e_wait_for "$scratch/remote.log" 'Successfully connected' 30
-e2e_wait_for "$scratch/host.log" 'Successfully connected' 10
+# By status code, whatever the language (TESSORA_LANGUAGE) the stations word it in.
+e2e_wait_for "$scratch/remote.log" '^status 53:' 30
+e2e_wait_for "$scratch/host.log" '^status 53:' 10
 # The stations negotiate the encrypted call by themselves; each says so once.
 e2e_wait_for "$scratch/remote.log" '^security: encrypted$' 5
 e2e_wait_for "$scratch/host.log" '^security: encrypted$' 5
@@ -51,7 +52,7 @@ sleep "$SECONDS_IN_CALL"
 
 log "the remote hangs up (closing its window, as Exit does)"
 e2e_stop "$E2E_REMOTE_PID"; E2E_REMOTE_PID=""
-e2e_wait_for "$scratch/host.log" 'disconnected by the remote station' 10
+e2e_wait_for "$scratch/host.log" '^status 54:' 10
 log "the host goes offline and closes"
 e2e_stop "$E2E_HOST_PID"; E2E_HOST_PID=""
 sleep 0.3

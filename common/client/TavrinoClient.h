@@ -28,7 +28,6 @@ public:
     bool Load(const QString& pluginPath = {});
     bool IsLoaded() const { return m_dispatch != nullptr; }
     QString LoadError() const { return m_loadError; }
-    QObject* Control() const { return m_control; }
 
     // Late-bound call. `ok` is false for a wrong id or arguments, or when no
     // control is loaded; the result is then invalid.

@@ -81,13 +81,3 @@ QString AudioNoticeText(qint32 notices) {
             text << Tr(QString::fromUtf8(line.english), QString::fromUtf8(line.japanese));
     return text.join(QLatin1Char(' '));
 }
-
-QString AudioEnvironmentOverride() {
-    QStringList set;
-    for (const char* name : {"TAVRINO_CAPTURE", "TAVRINO_PLAYBACK", "TAVRINO_ECHO"}) {
-        const QByteArray value = qgetenv(name);
-        if (!value.isEmpty())
-            set << QString::fromLatin1(name) + QLatin1Char('=') + QString::fromLocal8Bit(value);
-    }
-    return set.join(QLatin1Char('\n'));
-}

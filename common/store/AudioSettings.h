@@ -28,7 +28,3 @@ bool ApplyAudioSettings(TavrinoClient* control, const AudioSettings& settings = 
 // The status line for the notices the control gathered (its GetAudioNotices bits), in the
 // active language; empty for none.
 QString AudioNoticeText(qint32 notices);
-
-// The environment variables that decide instead of the dialog, as "NAME=value" lines;
-// empty when none is set.
-QString AudioEnvironmentOverride();

@@ -206,6 +206,31 @@ QList<KeptOriginal> TakeKeptOriginals() {
     return std::exchange(KeptOriginals(), {});
 }
 
+bool LoadListFile(const QString& path, int limit,
+                  const std::function<LineTaken(const QString& line)>& take) {
+    if (!FileExists(path))
+        return false;
+    const TextFile file = ReadTextFile(path);
+    NotHeld notHeld;
+    for (const QString& line : file.lines) {
+        switch (take(line)) {
+        case LineTaken::Held:
+            break;
+        case LineTaken::Changed:
+            ++notHeld.changed;
+            break;
+        case LineTaken::LeftOut:
+            ++notHeld.leftOut;
+            break;
+        case LineTaken::BeyondLimit:
+            ++notHeld.beyondLimit;
+            break;
+        }
+    }
+    KeepOriginalUnlessHeld(file, notHeld, limit);
+    return true;
+}
+
 bool ReadSettingValue(const QString& path, const QString& header, const QString& key,
                       QString& value) {
     if (!FileExists(path))

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // True when a search for `path` finds an entry: a file or a folder. A
 // wildcard (* or ?) in the last path component matches as a pattern.
 bool FileExists(const QString& path);
@@ -99,6 +101,22 @@ void KeepOriginalUnlessHeld(const TextFile& file, const NotHeld& notHeld, int li
 
 // The files kept aside since the last call.
 QList<KeptOriginal> TakeKeptOriginals();
+
+// What a list's load did with one line of its file.
+enum class LineTaken { Held, Changed, LeftOut, BeyondLimit };
+
+// How a load took a line it could read: past the list's limit when not `added`, else
+// held when the record is `written` back as the very line.
+inline LineTaken TakenAs(bool added, const QString& written, const QString& line) {
+    return !added ? LineTaken::BeyondLimit
+                  : written == line ? LineTaken::Held : LineTaken::Changed;
+}
+
+// Reads the list file at `path` (ReadTextFile) and hands `take` each line, then keeps the
+// original aside when the list did not hold all of it (KeepOriginalUnlessHeld, `limit`
+// the list's largest size). False, and no line taken, when the file does not exist.
+bool LoadListFile(const QString& path, int limit,
+                  const std::function<LineTaken(const QString& line)>& take);
 
 // Reads a settings file as the stations write it, the line `header` (such as
 // "[Main]") and "<key>=<value>": false when it does not exist. `value` becomes the second

@@ -3,27 +3,13 @@
 
 #include "LocalText.h"
 #include "modHvnFileOperation.h"
+#include "modStationEnvironment.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 
 QString g_strLanguage = QStringLiteral("English");
-
-namespace {
-
-// Folders searched for machine-wide settings, most important first.
-QStringList SystemConfigDirs() {
-    QStringList dirs;
-    for (const QString& d : qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':')))
-        if (!d.isEmpty())
-            dirs << d;
-    if (dirs.isEmpty())
-        dirs << QStringLiteral("/etc/xdg");
-    return dirs;
-}
-
-} // namespace
 
 QString GetRegistryString(quint32 rootKey, const QString& subKey, const QString& valueName) {
     if (rootKey != HKEY_LOCAL_MACHINE)
@@ -37,7 +23,7 @@ QString GetRegistryString(quint32 rootKey, const QString& subKey, const QString&
     const QString application = parts.at(2);
     const QStringList groups = parts.mid(3);
 
-    for (const QString& dir : SystemConfigDirs()) {
+    for (const QString& dir : SystemConfigFolders()) {
         const QString file =
             QDir(dir).filePath(organisation + QLatin1Char('/') + application + QStringLiteral(".conf"));
         if (!QFileInfo::exists(file))

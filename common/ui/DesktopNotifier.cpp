@@ -3,6 +3,7 @@
 #include "DesktopNotifier.h"
 
 #include "modHvnRegistry.h"
+#include "modStationEnvironment.h"
 #include "modUserSettings.h"
 
 #include <QAction>
@@ -64,7 +65,7 @@ bool DesktopNotifier::Notify(Kind kind, const QString& summary, const QString& b
         return false;
     // Without a session bus to name (a console, a service, the test suite) there is no
     // desktop to tell, and asking Qt for one would only start its bus thread for nothing.
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+    if (!SessionBusNamed())
         return false;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())

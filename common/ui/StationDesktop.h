@@ -48,9 +48,6 @@ public:
     void SetExtraCallLine(const QString& line);
     void ShowWindowAtStart(bool inTray);
 
-    StationTray* Tray() const { return m_tray; }
-    DesktopNotifier* Notifier() const { return m_notifier; }
-
 private:
     QMainWindow* m_window;
     const Station m_station;

@@ -5,6 +5,7 @@
 #include "AudioSettings.h"
 #include "StationDesktop.h"
 #include "StationImages.h"
+#include "StationSession.h"
 #include "TavrinoClient.h"
 #include "frmAbout.h"
 #include "frmAudioSettings.h"
@@ -18,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -50,25 +52,20 @@ QLabel* NewLabel(QWidget* parent, const char* name) {
 
 } // namespace
 
-QString StationWindow::Words::Text() const {
-    return Tr(english, japanese);
-}
-
-StationWindow::StationWindow(Profile profile, QWidget* parent)
-    : QMainWindow(parent), m_profile(std::move(profile)) {
+StationWindow::StationWindow(Station station, QWidget* parent)
+    : QMainWindow(parent), m_session(new StationSession(station, this)),
+      TavrinoStandard(m_session->Control()), m_profile(StationProfile::Of(station)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(StationIcon(m_profile.programBase));
 
-    TavrinoStandard = new TavrinoClient(this);
-    TavrinoStandard->setObjectName(QStringLiteral("TavrinoStandard"));
     m_desktop = new StationDesktop(this, m_profile.station, m_profile.programBase, m_profile.title,
                                    [this] { return CallPeerName(); });
-    connect(TavrinoStandard, &TavrinoClient::OnStatusEvent, this, [this](qint32 code) {
+    connect(m_session, &StationSession::StatusEvent, this, [this](qint32 code) {
         m_desktop->StatusArrived(code); // before the station clears what the call showed
         TavrinoStandard_OnStatusEvent(code);
         m_desktop->StatusShown(code); // after it shows who calls
     });
-    connect(TavrinoStandard, &TavrinoClient::OnConnectionEvent, this,
+    connect(m_session, &StationSession::ConnectionEvent, this,
             [this](const QString& ip, qint32 port, const QString& userData) {
                 TavrinoStandard_OnConnectionEvent(ip, port, userData);
             });
@@ -125,6 +122,14 @@ QAction* StationWindow::AddFileMenuItem(const char* objectName, Words caption,
     return action;
 }
 
+QFrame* StationWindow::CreateMainFrame(int frameStyle) {
+    fraMain = new QFrame(this);
+    fraMain->setObjectName(QStringLiteral("fraMain"));
+    fraMain->setFrameStyle(frameStyle);
+    setCentralWidget(fraMain);
+    return fraMain;
+}
+
 QGroupBox* StationWindow::CreateLamps(QWidget* parent, const LampPictures& pictures,
                                       Qt::Orientation order) {
     fraVoIp = new QGroupBox(parent);
@@ -164,6 +169,12 @@ QGroupBox* StationWindow::CreateStatusFrame(QWidget* parent) {
     box->addLayout(status);
     ShowCallSecurity(SECURITY_NONE);
     return fraConnectionStatus;
+}
+
+QLabel* StationWindow::CreateLogo(QWidget* parent, int height) {
+    imgHalvornLogo = NewLabel(parent, "imgHalvornLogo");
+    imgHalvornLogo->setPixmap(HalvornLogo(height));
+    return imgHalvornLogo;
 }
 
 void StationWindow::SetToggle(QPushButton* toggle) {
@@ -208,6 +219,8 @@ void StationWindow::ApplyLanguage() {
     fraConnectionStatus->setTitle(
         Tr(QStringLiteral("Connection Status"), QStringLiteral("接続状況")));
     ShowCallSecurity(m_callSecurity);
+    if (imgHalvornLogo)
+        DescribeLogo(imgHalvornLogo);
     m_desktop->ApplyLanguage();
 }
 
@@ -245,7 +258,7 @@ void StationWindow::ShowCallSecurity(qint32 security) {
 }
 
 void StationWindow::ShowToggleState(bool active) {
-    const ToggleTexts& texts = active ? m_profile.active : m_profile.idle;
+    const StationProfile::ToggleTexts& texts = active ? m_profile.active : m_profile.idle;
     m_toggle->setText(texts.caption.Text());
     m_toggle->setToolTip(texts.toolTip.Text());
     mnuRunToggle->setText(texts.caption.Text());
@@ -256,13 +269,6 @@ void StationWindow::ShowWindowAtStart(bool inTray) {
     m_desktop->ShowWindowAtStart(inTray);
 }
 
-bool StationWindow::LoadControl(const QString& path) {
-    m_controlLoaded = TavrinoStandard->Load(path);
-    if (m_controlLoaded)
-        ApplyAudioSettings(TavrinoStandard); // the user's devices, for the first Initialize
-    return m_controlLoaded;
-}
-
 void StationWindow::OpenAudioSettings() {
     const bool callStands = CallStands();
     frmAudioSettings dialog(TavrinoStandard, callStands, m_helpFile, this);
@@ -270,54 +276,13 @@ void StationWindow::OpenAudioSettings() {
         ReopenAudioDevices();
 }
 
-bool StationWindow::InitializeControl(qint32 port) {
-    if (TavrinoStandard->CallBool(DISPID_INITIALIZE, {port, kStationCryptographyKey}) &&
-        TavrinoStandard->CallBool(DISPID_DISABLE_CRYPTOGRAPHY))
-        return true;
-    ShowObjectError();
-    return false;
-}
-
-void StationWindow::SessionStarted() {
-    m_sessionStarted = true;
+bool StationWindow::CallStands() const {
+    return m_session->Standing();
 }
 
 void StationWindow::HangUp() {
     ShowCallSecurity(SECURITY_NONE);
-    LogTraffic();
-    TavrinoStandard->CallBool(DISPID_DISCONNECT);
-    TavrinoStandard->CallVoid(DISPID_UNINITIALIZE);
-}
-
-void StationWindow::LogTraffic() {
-    // The totals count from Initialize, so they are read before the control is torn down;
-    // once per session.
-    if (!m_sessionStarted)
-        return;
-    m_sessionStarted = false;
-    ConsoleLog(QStringLiteral("traffic: sent %1 bytes, received %2 bytes")
-                   .arg(TavrinoStandard->CallLong(DISPID_GET_OUTBOUND_TOTAL_BYTES))
-                   .arg(TavrinoStandard->CallLong(DISPID_GET_INBOUND_TOTAL_BYTES)));
-}
-
-void StationWindow::ShowObjectError() {
-    if (!TavrinoStandard->IsLoaded()) {
-        // Without the control every call fails with no object error to tell why.
-        ShowErrorBox(this, Tr(QStringLiteral("The voice control could not be loaded.\r\n%1"),
-                              QStringLiteral("音声コントロールを読み込めませんでした。\r\n%1"))
-                               .arg(TavrinoStandard->LoadError()));
-        return;
-    }
-    const qint32 error = TavrinoStandard->CallLong(DISPID_GET_OBJECT_ERROR);
-    const QString text = ObjectErrorText(error, m_profile.station);
-    if (text.isEmpty())
-        return;
-    // The host's reminders that it is already connected or connecting go away by themselves.
-    if (m_profile.station == Station::Host &&
-        (error == ERR_ALREADY_CONNECTED || error == ERR_CALL_PENDING))
-        ShowTimedMessage(text, QString());
-    else
-        ShowErrorBox(this, text);
+    m_session->HangUp();
 }
 
 QString StationWindow::StatusBox(qint32 statusCode) const {
@@ -347,7 +312,7 @@ bool StationWindow::SetLamp(qint32 dispid, QLabel* lit, QLabel* dark) {
     bool ok = false;
     const QVariant rate = TavrinoStandard->Invoke(dispid, {}, &ok);
     // A window that never had its control (reported when the operator uses it) shows dark lamps.
-    if (!ok && m_controlLoaded)
+    if (!ok && m_session->Loaded())
         return false;
     const bool on = ok && rate.toInt() != 0;
     lit->setVisible(on);
@@ -360,7 +325,7 @@ void StationWindow::LampTimer_Timer() {
     if (m_lampErrorShowing)
         return; // one report at a time; the timer keeps running
     // What happened to the audio devices since the last tick goes on the status line.
-    if (m_controlLoaded) {
+    if (m_session->Loaded()) {
         const QString notice = AudioNoticeText(TavrinoStandard->CallLong(DISPID_GET_AUDIO_NOTICES));
         if (!notice.isEmpty()) {
             m_statusLabel->setText(notice);

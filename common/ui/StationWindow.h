@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the host's and the remote's main windows share: the voice control and
-// its session (initialise, hang up, teardown), the File, Run and Help menus,
-// the activity lamps, the status line and the traffic log, the object-error
-// reports, and the close on a signal. Each station derives its window from it
-// and keeps only what differs: admission and the user list on the host, the
-// connect flow and the connection list on the remote.
+// What the host's and the remote's main windows share: the File, Run and Help
+// menus, the activity lamps, the status line, the start and the close on a
+// signal, around the call session (StationSession) the window owns. Each
+// station derives its window from it and keeps only what differs: admission
+// and the user list on the host, the connect flow and the connection list on
+// the remote.
 //
 // Everything runs on the GUI thread, which also owns the control.
 //
@@ -15,7 +15,7 @@
 // dialog it opens modally is closed by a close signal like every other one.
 #pragma once
 
-#include "modControlMessages.h"
+#include "StationProfile.h"
 
 #include <QMainWindow>
 #include <QPixmap>
@@ -25,50 +25,32 @@
 #include <vector>
 
 class QAction;
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
 class StationDesktop;
+class StationSession;
 class TavrinoClient;
 struct AboutInfo;
 
 class StationWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // A caption in the two languages.
-    struct Words {
-        QString english;
-        QString japanese;
-        QString Text() const;
-    };
-
-    // The toggle that starts and ends a station's side (chkOnline, chkConnect)
-    // and its Run menu item, in one of the two states.
-    struct ToggleTexts {
-        Words caption;
-        Words toolTip;
-    };
-
-    // What tells the stations apart in the shared parts.
-    struct Profile {
-        Station station;
-        QString programBase;         // "TESSORAH": icon and help file names
-        QString title;               // "TESSORA-H": the about item's caption
-        QString windowTitle;         // after the program title: "VoIP Program (for Host Station)"
-        const char* runActionName;   // "mnuRunOnline"
-        const char* lampTimerName;   // "tmrMessage"
-        const char* statusLabelName; // "lblConnectionStatus"
-        ToggleTexts idle;            // "&Online" / "Click to Online"
-        ToggleTexts active;          // "&Offline" / "Click to Offline"
-    };
+    using Words = StationProfile::Words;
 
     struct LampPictures {
         QPixmap rxLit, rxDark, txLit, txDark;
     };
 
     ~StationWindow() override;
+
+    // Reads the station's files and the language, sets fonts and captions and
+    // loads the voice control. False (after telling the operator) when the
+    // station cannot work.
+    virtual bool Form_Load() = 0;
 
     // Ends the program as File > Exit does, for SIGINT and SIGTERM: open
     // dialogs and message boxes are closed first so nothing blocks the close,
@@ -85,17 +67,21 @@ public:
     static constexpr int kErrControlUnavailable = 424;
 
 protected:
-    StationWindow(Profile profile, QWidget* parent);
+    StationWindow(Station station, QWidget* parent);
 
     // Building, from the station's constructor.
     void CreateMenus();
     // Adds an item to the File menu after Setup; `open` runs when it is chosen.
     QAction* AddFileMenuItem(const char* objectName, Words caption, std::function<void()> open);
+    // fraMain, the central widget, in the frame style the station shows.
+    QFrame* CreateMainFrame(int frameStyle);
     // fraVoIp with the lamps lblRx, picRx, picRxBlack, lblTx, picTx and
     // picTxBlack: Rx above Tx (vertical) or beside it (horizontal).
     QGroupBox* CreateLamps(QWidget* parent, const LampPictures& pictures, Qt::Orientation order);
     // fraConnectionStatus holding the status label, in a vertical layout.
     QGroupBox* CreateStatusFrame(QWidget* parent);
+    // imgHalvornLogo, `height` pixels high, described for readers with the language.
+    QLabel* CreateLogo(QWidget* parent, int height);
     // The toggle whose state the Run item mirrors; its clicks run ToggleChanged.
     void SetToggle(QPushButton* toggle);
 
@@ -109,17 +95,8 @@ protected:
     // Captions of the toggle and the Run item for the idle or active state.
     void ShowToggleState(bool active);
 
-    // The session. LoadControl loads the control module (default folder when
-    // `path` is empty). InitializeControl: Initialize on `port` with the
-    // stations' key, then DisableCryptography; on failure the object error is
-    // shown and the result is false. SessionStarted marks the point from
-    // which the traffic totals count; HangUp logs them once, then sends
-    // Disconnect and UnInitialize (results ignored, safe when never started).
-    bool LoadControl(const QString& path = {});
-    bool InitializeControl(qint32 port);
-    void SessionStarted();
+    // Hides the call's lock, then hangs the session up.
     virtual void HangUp();
-    void ShowObjectError();
     // The status line of a code, logged; with the box the station shows for it. At 53
     // it also shows and logs whether the call is encrypted; every code that ends a
     // call hides that again.
@@ -128,7 +105,6 @@ protected:
     virtual QString StatusBox(qint32 statusCode) const;
     // The lock and its word: SECURITY_ENCRYPTED, SECURITY_STATED, or SECURITY_NONE to hide.
     void ShowCallSecurity(qint32 security);
-    bool IsUnloaded() const { return m_unloaded; }
 
     // What each station does itself.
     virtual void ToggleChanged(bool checked) = 0;
@@ -141,14 +117,15 @@ protected:
     virtual void SaveStationFiles() = 0;
     // Audio Settings: while a call stands the choice waits for the next one; otherwise a
     // station whose devices are open but idle reopens them at once.
-    virtual bool CallStands() const { return m_sessionStarted; }
+    virtual bool CallStands() const;
     // The other side of the call being set up or standing, for the tray and notifications.
     virtual QString CallPeerName() const { return {}; }
     virtual void ReopenAudioDevices() {}
 
     void closeEvent(QCloseEvent* event) override;
 
-    TavrinoClient* TavrinoStandard = nullptr;
+    StationSession* const m_session;      // child of the window
+    TavrinoClient* const TavrinoStandard; // the session's control
     QString m_helpFile;
 
     QMenu* mnuFile = nullptr;
@@ -162,6 +139,7 @@ protected:
     QAction* mnuHelpLine = nullptr;
     QAction* mnuHelpAbout = nullptr;
 
+    QFrame* fraMain = nullptr;
     QGroupBox* fraVoIp = nullptr;
     QLabel* lblRx = nullptr;
     QLabel* picRx = nullptr;
@@ -170,9 +148,10 @@ protected:
     QLabel* picTx = nullptr;
     QLabel* picTxBlack = nullptr;
     QGroupBox* fraConnectionStatus = nullptr;
-    QLabel* m_statusLabel = nullptr; // lblConnectionStatus / lblStatus
+    QLabel* m_statusLabel = nullptr;   // lblConnectionStatus / lblStatus
     QLabel* imgCallSecurity = nullptr; // the lock, while a call stands
     QLabel* lblCallSecurity = nullptr; // "Encrypted" / "Not encrypted"
+    QLabel* imgHalvornLogo = nullptr;
 
 private:
     struct FileMenuItem {
@@ -183,15 +162,12 @@ private:
     void LampTimer_Timer();
     void OpenAudioSettings();
     bool SetLamp(qint32 dispid, QLabel* lit, QLabel* dark);
-    void LogTraffic();
 
-    const Profile m_profile;
+    const StationProfile m_profile;
     QPushButton* m_toggle = nullptr;
     QTimer* m_lampTimer = nullptr;
     StationDesktop* m_desktop = nullptr; // child of the window
     std::vector<FileMenuItem> m_fileItems;
-    bool m_controlLoaded = false;  // a load succeeded: a failing call is then a fault
-    bool m_sessionStarted = false; // traffic not logged yet
     bool m_unloaded = false;
     bool m_lampErrorShowing = false;
     qint32 m_callSecurity = -1; // what the lock shows, for a change of language

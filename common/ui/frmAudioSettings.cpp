@@ -7,6 +7,7 @@
 #include "modHelpConst.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
+#include "modStationEnvironment.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>

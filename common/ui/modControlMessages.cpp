@@ -94,6 +94,56 @@ QString StatusBoxText(qint32 statusCode, Station station) {
     }
 }
 
+QString SecureOutcomeBoxText(qint32 statusCode, qint32 secureOutcome) {
+    const QString br = QStringLiteral("\r\n");
+    if (statusCode == STATUS_CALL_REJECTED && secureOutcome == SECURE_OUTCOME_PASSWORD_REFUSED)
+        return Tr(QStringLiteral("The host did not accept the password") + br +
+                      QStringLiteral("The host station did not accept this user name and "
+                                     "password.") +
+                      br +
+                      QStringLiteral("Check the user name and the password in this "
+                                     "connection's settings (File > Setup)."),
+                  QStringLiteral("ホストがパスワードを受け付けませんでした") + br +
+                      QStringLiteral("ホスト・ステーションはこのユーザー名とパスワードを受け付け"
+                                     "ませんでした。") +
+                      br +
+                      QStringLiteral("この接続の設定（ファイル > 設定）でユーザー名とパスワードを"
+                                     "確認してください。"));
+    if (statusCode == STATUS_CALL_REJECTED && secureOutcome == SECURE_OUTCOME_REFUSED)
+        return Tr(QStringLiteral("The host refused the call") + br +
+                      QStringLiteral("The host station refused this call. It may not be "
+                                     "answering from this address for a while, or its "
+                                     "administrator has disabled your user name.") +
+                      br +
+                      QStringLiteral("Try again later, or contact the administrator."),
+                  QStringLiteral("ホストが通話を拒否しました") + br +
+                      QStringLiteral("ホスト・ステーションはこの通話を拒否しました。しばらくの"
+                                     "間このアドレスからの通話に応答しないか、管理者があなたの"
+                                     "ユーザー名を無効にしている可能性があります。") +
+                      br +
+                      QStringLiteral("時間をおいて再度接続するか、管理者に問い合わせて"
+                                     "ください。"));
+    if (statusCode == STATUS_TIMEOUT && secureOutcome == SECURE_OUTCOME_NO_ANSWER)
+        return Tr(QStringLiteral("The host did not answer the encrypted call.") + br + br +
+                      QStringLiteral("Possibilities include:") + br +
+                      QStringLiteral("The User Name, IP address or/and the Port number is "
+                                     "incorrect.") +
+                      br + QStringLiteral("The host station does not operate.") + br +
+                      QStringLiteral("The host station is an older TESSORA-H, which cannot take "
+                                     "encrypted calls. If you trust every network between the "
+                                     "two stations, allow unencrypted calls in this "
+                                     "connection's settings (File > Setup)."),
+                  QStringLiteral("ホストが暗号化された通話に応答しませんでした。") + br + br +
+                      QStringLiteral("考えられる理由:") + br +
+                      QStringLiteral("ユーザー名、IPアドレス、ポート番号が間違っている。") + br +
+                      QStringLiteral("ホスト・ステーションが稼働していない。") + br +
+                      QStringLiteral("ホスト・ステーションが暗号化された通話を受けられない古い"
+                                     "TESSORA-Hである。二つのステーションの間のネットワークを"
+                                     "すべて信頼できる場合は、この接続の設定（ファイル > 設定）で"
+                                     "暗号化されていない通話を許可してください。"));
+    return {};
+}
+
 QString ObjectErrorText(qint32 error, Station station) {
     switch (error) {
     case ERR_NOT_INITIALIZED:

@@ -15,6 +15,10 @@ QString StatusText(qint32 statusCode, Station station);
 // call attempt for a reason the operator can act on; empty for every other code.
 QString StatusBoxText(qint32 statusCode, Station station);
 
+// The box the remote shows instead, for a code that ends an encrypted call attempt in a
+// way the control tells apart (its GetSecureOutcome); empty for every other pair.
+QString SecureOutcomeBoxText(qint32 statusCode, qint32 secureOutcome);
+
 // The message of an object error in the active language; empty for a number
 // that shows nothing.
 QString ObjectErrorText(qint32 error, Station station);

@@ -2,6 +2,7 @@
 // Message boxes captioned with the program title, and the timed message window.
 #include "modMessage.h"
 
+#include "StoreResult.h"
 #include "modHvnFileOperation.h"
 
 #include "LocalText.h"
@@ -114,6 +115,12 @@ void ShowWarningBox(QWidget* parent, const QString& text) {
 
 void ShowInfoBox(QWidget* parent, const QString& text) {
     ShowBox(parent, QMessageBox::Information, text);
+}
+
+bool ShowStoreFailure(QWidget* parent, const StoreResult& result) {
+    if (!result.ok)
+        ShowErrorBox(parent, result.failure);
+    return result.ok;
 }
 
 void SetMessageBoxHookForTesting(MessageBoxHook hook) {

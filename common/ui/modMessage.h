@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QString>
 
+struct StoreResult;
+
 #include <functional>
 
 class QWidget;
@@ -17,6 +19,9 @@ QString ProgramTitle();
 void ShowErrorBox(QWidget* parent, const QString& text);   // error (stop) icon
 void ShowWarningBox(QWidget* parent, const QString& text); // exclamation icon
 void ShowInfoBox(QWidget* parent, const QString& text);    // information icon
+
+// The error box of a store operation that failed; nothing when it succeeded. Its result.
+bool ShowStoreFailure(QWidget* parent, const StoreResult& result);
 
 // One error box naming every file found unreadable since the last call, and
 // every file whose load did not hold all of it, with the copy of its original;

@@ -6,6 +6,7 @@
 #include "NetAddress.h"
 #include "UpnpPinholeGateway.h"
 #include "modHvnRegistry.h"
+#include "modStationEnvironment.h"
 #include "modUserSettings.h"
 
 namespace {
@@ -20,12 +21,6 @@ bool RouterPortOptionOn() {
 
 void SetRouterPortOption(bool on) {
     SetUserOption(QStringLiteral("TESSORA-H"), kOptionKey, on);
-}
-
-bool RouterPortAllowedByEnvironment() {
-    const QString value = qEnvironmentVariable("TESSORA_UPNP").trimmed().toLower();
-    return !(value == QLatin1String("off") || value == QLatin1String("0") ||
-             value == QLatin1String("no") || value == QLatin1String("false"));
 }
 
 namespace {
@@ -123,11 +118,9 @@ QString ForwardingText(const PortMapReport& report) {
 }
 
 std::unique_ptr<CPortMapper> NewRouterPortMapper(QObject* parent) {
-    const QByteArray bindAddress = qgetenv("TAVRINO_BIND_ADDRESS").trimmed();
+    const QByteArray bindAddress = BindAddressFromEnvironment();
     PortMapperTiming timing;
-    bool ok = false;
-    const int checkSeconds = qEnvironmentVariableIntValue("TESSORA_UPNP_CHECK_SECONDS", &ok);
-    if (ok && checkSeconds > 0)
+    if (const int checkSeconds = RouterCheckSecondsFromEnvironment(); checkSeconds > 0)
         timing.checkMs = checkSeconds * 1000;
     // A host bound to an IPv6 address takes no IPv4 calls: nothing to forward.
     const auto bound = Tavrino::ParseIpAddress(bindAddress.toStdString());

@@ -14,11 +14,6 @@
 bool RouterPortOptionOn();
 void SetRouterPortOption(bool on);
 
-// TESSORA_UPNP=off (or 0, no, false) keeps the host from talking to the
-// router whatever the operator chose: for hosts whose network forbids it and
-// for tests, which must not search the real network for a router.
-bool RouterPortAllowedByEnvironment();
-
 // The status text for a report, in the active language: a line for the IPv4
 // forwarding and one for the IPv6 pinhole, each only when it has something to say.
 QString RouterPortText(const PortMapReport& report);

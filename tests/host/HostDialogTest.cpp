@@ -23,7 +23,7 @@ class HostDialogs : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearUsers();
-        g_intEditMode = 0;
+        g_intEditMode = EditMode{};
     }
     void TearDown() override { ClearUsers(); }
 
@@ -107,7 +107,7 @@ TEST_F(HostDialogs, AddOpensTheDialogUpTo255UsersAndWarnsAt256) {
 }
 
 TEST_F(HostDialogs, OkRuleNeedsAllThreeFieldsAndAnExactRetype) {
-    g_intEditMode = 1;
+    g_intEditMode = EDIT_MODE_ADD;
     frmDetailedSetup dialog(0);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
@@ -137,7 +137,7 @@ TEST_F(HostDialogs, OkRuleNeedsAllThreeFieldsAndAnExactRetype) {
 }
 
 TEST_F(HostDialogs, AmpersandCannotEnterNameOrPasswordButMayEnterTheDescription) {
-    g_intEditMode = 1;
+    g_intEditMode = EDIT_MODE_ADD;
     frmDetailedSetup dialog(0);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
@@ -382,7 +382,7 @@ TEST_F(HostDialogs, CaptionsFollowTheLanguage) {
             EXPECT_EQ(setup->findChild<QAction*>(e.name)->text(),
                       japanese ? e.japanese : e.english);
 
-        g_intEditMode = 1;
+        g_intEditMode = EDIT_MODE_ADD;
         frmDetailedSetup dialog(0);
         EXPECT_EQ(dialog.windowTitle(), japanese ? QStringLiteral("詳細設定") : "Detailed Setup");
         const QVector<Expect> labels = {

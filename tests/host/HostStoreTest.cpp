@@ -140,10 +140,13 @@ TEST_F(HostStore, DeleteUserMovesTheFollowingUsersUp) {
     EXPECT_TRUE(boxes.boxes.isEmpty());
 }
 
+// The store only tells what went wrong; the window that asked shows it (ShowStoreFailure).
 TEST_F(HostStore, DeleteUserRefusesIndexesOutsideTheTableWithTheMessage) {
     ASSERT_TRUE(AddUser(User("one", "pw")));
+    EXPECT_FALSE(DeleteUser(7));
+    EXPECT_TRUE(boxes.boxes.isEmpty());
     for (qint16 bad : {qint16(0), qint16(-1), qint16(2)}) {
-        EXPECT_FALSE(DeleteUser(bad)) << bad;
+        EXPECT_FALSE(ShowStoreFailure(nullptr, DeleteUser(bad))) << bad;
     }
     EXPECT_EQ(g_intUserCount, 1);
     ASSERT_EQ(boxes.boxes.size(), 3);
@@ -153,7 +156,7 @@ TEST_F(HostStore, DeleteUserRefusesIndexesOutsideTheTableWithTheMessage) {
         EXPECT_EQ(box.text, "The entered value is not correct.");
     }
     LanguageSetting japanese("Japanese");
-    EXPECT_FALSE(DeleteUser(5));
+    EXPECT_FALSE(ShowStoreFailure(nullptr, DeleteUser(5)));
     EXPECT_EQ(boxes.boxes.last().text, QStringLiteral("入力された値が正しくありません。"));
 }
 
@@ -309,8 +312,8 @@ TEST_F(HostStore, FailedSaveKeepsThePreviousFilesAndTellsTheOperator) {
         LockedFolder lock(folder.Path());
         if (!lock.IsLocked())
             GTEST_SKIP() << "cannot make a folder refuse writes here";
-        EXPECT_FALSE(SaveUserList());
-        EXPECT_FALSE(SaveHostSettings("41000"));
+        EXPECT_FALSE(ShowStoreFailure(nullptr, SaveUserList()));
+        EXPECT_FALSE(ShowStoreFailure(nullptr, SaveHostSettings("41000")));
     }
     EXPECT_EQ(folder.Read(kUserListFileName), users);
     EXPECT_EQ(folder.Read(kHostSettingsFileName), settings);
@@ -332,7 +335,7 @@ TEST_F(HostStore, SaveThatFailsHalfwayKeepsThePreviousFileInJapanese) {
     LanguageSetting japanese("Japanese");
     {
         FileSizeLimit limit(1024); // the new list needs about 10 kB
-        EXPECT_FALSE(SaveUserList());
+        EXPECT_FALSE(ShowStoreFailure(nullptr, SaveUserList()));
     }
     EXPECT_EQ(folder.Read(kUserListFileName), before);
     ASSERT_EQ(boxes.boxes.size(), 1);

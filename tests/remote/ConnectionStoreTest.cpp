@@ -217,7 +217,9 @@ TEST(RemoteStore, FailedSaveIsReportedAndKeepsTheOldFile) {
         ASSERT_TRUE(folder.mkpath(QStringLiteral("TESSORAR.ini/keep")));
         AddConnection(MakeRecord(QStringLiteral("A")));
         ASSERT_FALSE(SaveConnectionList());
-        ASSERT_FALSE(SaveSelectItem());
+        ASSERT_TRUE(recorder.boxes.isEmpty()); // told to the window, which shows it
+        ASSERT_FALSE(ShowStoreFailure(nullptr, SaveConnectionList()));
+        ASSERT_FALSE(ShowStoreFailure(nullptr, SaveSelectItem()));
         ASSERT_EQ(recorder.boxes.size(), 2);
         ASSERT_EQ(recorder.boxes[0].icon, QMessageBox::Critical);
         ASSERT_EQ(recorder.boxes[0].text,
@@ -241,7 +243,7 @@ TEST(RemoteStore, SaveThatFailsHalfwayKeepsTheOldFile) {
     rlimit limit = saved;
     limit.rlim_cur = 100;
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    const bool ok = SaveConnectionList();
+    const bool ok = ShowStoreFailure(nullptr, SaveConnectionList());
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     ASSERT_FALSE(ok);
@@ -339,7 +341,7 @@ TEST(RemoteStore, DeleteRefusesPositionsOutsideTheList) {
         MessageBoxRecorder recorder;
         for (const char* name : {"a", "b", "c"})
             AddConnection(MakeRecord(QString::fromLatin1(name)));
-        ASSERT_FALSE(DeleteConnection(position));
+        ASSERT_FALSE(ShowStoreFailure(nullptr, DeleteConnection(position)));
         ASSERT_EQ(g_intLastConnectionIndex, qint16(2));
         ASSERT_EQ(g_udtConnections.size(), size_t(3));
         ASSERT_EQ(recorder.boxes.size(), 1);

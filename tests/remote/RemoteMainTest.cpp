@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The remote main window against a real host control in its own process: the connect flow,
 // every ending status, the user data on the wire, incoming calls, start-up and closing.
+#include "RawPeer.h"
 #include "RemoteTestSupport.h"
 #include "TavrinoClient.h"
 #include "frmMain.h"
@@ -16,23 +17,22 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
-#include <QNetworkDatagram>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QUdpSocket>
 
 #include <ctime>
 #include <memory>
+#include <optional>
 
 namespace {
 
 using namespace Tavrino;
 
-const QHostAddress kHostAddress(QStringLiteral("127.0.0.2"));
-const QHostAddress kRemoteAddress(QStringLiteral("127.0.0.3"));
+constexpr const char* kHostAddress = "127.0.0.2";
+constexpr const char* kRemoteAddress = "127.0.0.3";
 
 // Stored for windows that never reach the control's port, or have no control at all.
 constexpr int kStoredOnlyPort = 33550;
@@ -57,9 +57,23 @@ QByteArray Quoted(const QString& text) {
     return '"' + text.toLocal8Bit() + '"';
 }
 
+// The next datagram `peer` has received by now, as bytes; empty when none is there.
+QByteArray Take(const RawPeer& peer, RawPeer::Sender* from = nullptr) {
+    const auto datagram = peer.Receive(0, from);
+    return datagram ? QByteArray(reinterpret_cast<const char*>(datagram->data()),
+                                 static_cast<qsizetype>(datagram->size()))
+                    : QByteArray();
+}
+
+std::vector<uint8_t> Datagram(const QByteArray& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
+
 std::unique_ptr<frmMain> OpenWindow() {
     g_blnConnectionActive = false; // as at program start; a manual hang-up leaves it set
     auto window = std::make_unique<frmMain>();
+    if (!window->Form_Load())
+        return nullptr;
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get()))
         return nullptr;
@@ -298,9 +312,12 @@ TEST_F(RemoteMain, EndingStatuses) {
         // Any answer to the encrypted request pins the connection; busy is no such answer.
         EXPECT_EQ(LoadConnectionSecurity(QStringLiteral("Host")).pinned, !hostAnswer.isEmpty());
         // Nothing more arrives once the control is down.
-        QTest::qWait(300);
-        ASSERT_EQ(status->text(), statusLine);
-        ASSERT_EQ(recorder.boxes.size(), message.isEmpty() ? 0 : 1);
+        ASSERT_FALSE(WaitFor(
+            [&] {
+                return status->text() != statusLine ||
+                       recorder.boxes.size() != (message.isEmpty() ? 0 : 1);
+            },
+            300));
     }
 }
 
@@ -403,9 +420,9 @@ TEST_F(RemoteMain, FailedInitializeShowsTheObjectError) {
 
         RemoteSandbox sandbox(language);
         MessageBoxRecorder recorder;
-        QUdpSocket squatter;
-        ASSERT_TRUE(squatter.bind(kRemoteAddress, 0));
-        const int port = squatter.localPort();
+        std::optional<RawPeer> squatter(std::in_place, kRemoteAddress);
+        const int port = squatter->Port();
+        ASSERT_NE(port, -1);
         StoreConnection(QStringLiteral("Host"), port);
         auto window = OpenWindow();
         ASSERT_TRUE(window);
@@ -419,7 +436,7 @@ TEST_F(RemoteMain, FailedInitializeShowsTheObjectError) {
         ASSERT_EQ(recorder.boxes[0].icon, QMessageBox::Critical);
         ASSERT_EQ(recorder.boxes[0].text, expected);
         // Once the port is free the same connection works.
-        squatter.close();
+        squatter.reset();
         Press(window.get());
         ASSERT_TRUE(toggle->isChecked());
         Press(window.get());
@@ -432,6 +449,7 @@ TEST_F(RemoteMain, MissingControlIsReported) {
     MessageBoxRecorder recorder;
     StoreConnection(QStringLiteral("Host"), kStoredOnlyPort);
     frmMain window(QStringLiteral("/nonexistent/TAVRINOSTANDARD.so"));
+    ASSERT_TRUE(window.Form_Load()); // the remote works on without its control
     Find<QComboBox>(&window, "cboConnectionName")->setCurrentIndex(0);
     Press(&window);
     ASSERT_FALSE(Find<QPushButton>(&window, "chkConnect")->isChecked());
@@ -441,8 +459,7 @@ TEST_F(RemoteMain, MissingControlIsReported) {
         QStringLiteral("The voice control could not be loaded.\r\n")))
         << recorder.boxes[0].text;
     // Its lamps stay dark without a word; a control that stops answering is reported (424).
-    QTest::qWait(700);
-    ASSERT_EQ(recorder.boxes.size(), 1);
+    ASSERT_FALSE(WaitFor([&] { return recorder.boxes.size() != 1; }, 700));
     ASSERT_FALSE(Find<QLabel>(&window, "picRxBlack")->isHidden());
     auto live = OpenWindow();
     Find<TavrinoClient>(live.get(), "TavrinoStandard")->Unload();
@@ -453,9 +470,9 @@ TEST_F(RemoteMain, UserDataOnTheWireAndIncomingCallsCancelled) {
     RemoteSandbox sandbox;
     MessageBoxRecorder recorder;
     // A bare socket stands in for the host: it sees the request exactly as sent.
-    QUdpSocket hostSocket;
-    ASSERT_TRUE(hostSocket.bind(kHostAddress, 0));
-    const int port = hostSocket.localPort();
+    const RawPeer hostSocket(kHostAddress);
+    const int port = hostSocket.Port();
+    ASSERT_NE(port, -1);
     const QString user = QStringLiteral("Ünïcode=ユーザー");
     const QString password = QStringLiteral("&Password=x&ID=y=");
     StoreConnection(QStringLiteral("Wire"), port, user, password);
@@ -468,29 +485,29 @@ TEST_F(RemoteMain, UserDataOnTheWireAndIncomingCallsCancelled) {
     auto* toggle = Find<QPushButton>(window.get(), "chkConnect");
     ASSERT_TRUE(toggle->isChecked());
 
-    ASSERT_TRUE(WaitFor([&] { return hostSocket.hasPendingDatagrams(); }));
-    const QNetworkDatagram secure = hostSocket.receiveDatagram();
-    ASSERT_EQ(secure.senderAddress(), kRemoteAddress);
-    ASSERT_EQ(secure.senderPort(), port);
+    QByteArray secure;
+    RawPeer::Sender sender;
+    ASSERT_TRUE(WaitFor([&] { return !(secure = Take(hostSocket, &sender)).isEmpty(); }));
+    ASSERT_EQ(sender.address, kRemoteAddress);
+    ASSERT_EQ(sender.port, port);
     // First encrypted: version 1, flags 0, sid, share, the user name; never the password.
     const QByteArray name = user.toLocal8Bit();
-    ASSERT_EQ(secure.data().left(3), QByteArray("\x14\x01\x00", 3));
-    ASSERT_EQ(secure.data().size(), 3 + 16 + 32 + name.size() + 1);
-    ASSERT_EQ(secure.data().right(name.size() + 1), name + '\0');
-    ASSERT_FALSE(secure.data().contains(password.toLocal8Bit()));
+    ASSERT_EQ(secure.left(3), QByteArray("\x14\x01\x00", 3));
+    ASSERT_EQ(secure.size(), 3 + 16 + 32 + name.size() + 1);
+    ASSERT_EQ(secure.right(name.size() + 1), name + '\0');
+    ASSERT_FALSE(secure.contains(password.toLocal8Bit()));
     // Unanswered, a connection that may fall back sends the stated request 6 s on.
-    QNetworkDatagram request;
+    QByteArray bytes;
     ASSERT_TRUE(WaitFor(
         [&] {
-            while (hostSocket.hasPendingDatagrams())
-                if ((request = hostSocket.receiveDatagram()).data().startsWith('\x01'))
+            while (!(bytes = Take(hostSocket)).isEmpty())
+                if (bytes.startsWith('\x01'))
                     return true;
             return false;
         },
         10000));
     const QByteArray userData =
         (QStringLiteral("ID=") + user + QStringLiteral("&Password=") + password).toLocal8Bit();
-    const QByteArray bytes = request.data();
     ASSERT_EQ(bytes.size(), 1 + userData.size() + 1 + 8);
     ASSERT_EQ(quint8(bytes[0]), quint8(1));
     ASSERT_EQ(bytes.mid(1, userData.size()), userData);
@@ -501,14 +518,14 @@ TEST_F(RemoteMain, UserDataOnTheWireAndIncomingCallsCancelled) {
     ASSERT_TRUE(seconds >= before + 5 && seconds <= before + 10);
 
     // A station calling the remote is turned away with its own token; the call goes on.
-    QUdpSocket caller;
-    ASSERT_TRUE(caller.bind(QHostAddress(QStringLiteral("127.0.0.4")), 0));
+    const RawPeer caller("127.0.0.4");
     const QByteArray callerToken("\x11\x22\x33\x44\x55\x66\x77\x88", 8);
-    caller.writeDatagram(QByteArray("\x01", 1) + "ID=x&Password=y" + '\0' + callerToken,
-                         kRemoteAddress, port);
-    ASSERT_TRUE(WaitFor([&] { return caller.hasPendingDatagrams(); }));
-    const QNetworkDatagram reject = caller.receiveDatagram();
-    ASSERT_EQ(reject.data(), QByteArray("\x0d", 1) + callerToken);
+    ASSERT_TRUE(caller.SendTo(
+        kRemoteAddress, port,
+        Datagram(QByteArray("\x01", 1) + "ID=x&Password=y" + '\0' + callerToken)));
+    QByteArray reject;
+    ASSERT_TRUE(WaitFor([&] { return !(reject = Take(caller)).isEmpty(); }));
+    ASSERT_EQ(reject, QByteArray("\x0d", 1) + callerToken);
     ASSERT_TRUE(toggle->isChecked());
     ASSERT_EQ(Find<QLabel>(window.get(), "lblStatus")->text(), QStringLiteral("Connecting..."));
     ASSERT_TRUE(recorder.boxes.isEmpty());
@@ -625,9 +642,28 @@ TEST_F(RemoteMain, ClosingHangsUpAndSaves) {
             "Address=127.0.0.2&PortNo=" +
             QByteArray::number(port) + "&UserName=user&Password=a&b\r\n");
     // The control is down: the port is free again.
-    QUdpSocket probe;
-    ASSERT_TRUE(probe.bind(kRemoteAddress, port));
+    const RawPeer probe(kRemoteAddress, port);
+    ASSERT_NE(probe.Port(), -1);
     ASSERT_TRUE(recorder.boxes.isEmpty());
+}
+
+// The store only tells; at the close the window shows each file it could not save.
+TEST_F(RemoteMain, ClosingShowsEachFileThatCouldNotBeSaved) {
+    RemoteSandbox sandbox;
+    MessageBoxRecorder recorder;
+    auto window = OpenWindow();
+    ASSERT_TRUE(window);
+    QStringList expected;
+    for (const QString& name : {QStringLiteral("Connect.dat"), QStringLiteral("TESSORAR.ini")}) {
+        ASSERT_TRUE(QDir(sandbox.Path()).mkpath(name + QStringLiteral("/keep"))); // in the way
+        expected << QStringLiteral("The file \"%1\" could not be saved.\r\n"
+                                   "Check that the program's folder can be written to.")
+                        .arg(sandbox.File(name));
+    }
+    ASSERT_TRUE(window->close());
+    ASSERT_EQ(recorder.Texts(), expected);
+    for (const RecordedBox& box : recorder.boxes)
+        ASSERT_EQ(box.icon, QMessageBox::Critical);
 }
 
 TEST_F(RemoteMain, CaptionsInBothLanguages) {

@@ -27,6 +27,7 @@ std::unique_ptr<frmMain> CallHost(int port, bool allowUnencrypted = false) {
     ClearConnections();
     g_blnConnectionActive = false;
     auto window = std::make_unique<frmMain>();
+    window->Form_Load();
     window->show();
     Find<QComboBox>(window.get(), "cboConnectionName")->setCurrentIndex(0);
     Find<QPushButton>(window.get(), "chkConnect")->click();

@@ -6,6 +6,7 @@
 
 #include "LocalText.h"
 #include "StationTestSupport.h"
+#include "StoreResult.h"
 #include "modHvnFileOperation.h"
 #include "modMessage.h"
 
@@ -17,7 +18,8 @@
 
 struct StationStore {
     const char* fileName;
-    std::function<bool()> load, save;
+    std::function<bool()> load;
+    std::function<StoreResult()> save;
     std::function<QString()> shown; // "<count>: <the last record's fields>"
 };
 
@@ -53,7 +55,7 @@ inline QString CheckStationFile(const StationStore& store, const StationFileCase
     for (QChar& ch : shown) // bytes that do not decode are drawn as U+FFFD
         ch = ch.unicode() >= 0xDC80 && ch.unicode() <= 0xDCFF ? QChar(0xFFFD) : ch;
     wrong << (shown == c.shown ? "" : "shown: " + shown);
-    wrong << (store.save() == (c.kind == 'f') ? "" : "saved or not");
+    wrong << (store.save().ok == (c.kind == 'f') ? "" : "saved or not");
     const QString message =
         c.kind != 'f'         ? QString("The file \"%1\" could not be read.").arg(path)
         : c.notHeld.isEmpty() ? QString()

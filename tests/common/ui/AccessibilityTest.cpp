@@ -68,8 +68,8 @@ TEST_P(Accessibility, EveryWidgetOfEveryWindowCanBeNamedByAReader) {
     TestFolder folder;
     LanguageSetting language{GetParam()};
     auto main = std::make_unique<frmMain>();
-#ifdef TESSORA_STATION_HOST
     ASSERT_TRUE(main->Form_Load());
+#ifdef TESSORA_STATION_HOST
     g_udtUsers = {UserRecord{}, UserRecord{"alice", "pw", 1, "desk"}}; // a disabled user's mark
     g_intUserCount = 1;
     const int first = 1; // the host counts its users from 1, the remote its connections from 0
@@ -83,8 +83,8 @@ TEST_P(Accessibility, EveryWidgetOfEveryWindowCanBeNamedByAReader) {
     std::vector<Window> windows = {
         {"frmMain", nullptr},
         {"frmSetup", [](QWidget* m) { return new frmSetup(m); }},
-        {"frmDetailedSetup add", [&](QWidget* m) { g_intEditMode = 1; return new frmDetailedSetup(first - 1, m); }},
-        {"frmDetailedSetup edit", [&](QWidget* m) { g_intEditMode = 2; return new frmDetailedSetup(first, m); }},
+        {"frmDetailedSetup add", [&](QWidget* m) { g_intEditMode = EDIT_MODE_ADD; return new frmDetailedSetup(first - 1, m); }},
+        {"frmDetailedSetup edit", [&](QWidget* m) { g_intEditMode = EDIT_MODE_EDIT; return new frmDetailedSetup(first, m); }},
         {"frmAbout", [&](QWidget* m) { return new frmAbout(about, m); }},
     };
 #ifdef TESSORA_STATION_HOST // the windows both stations share
