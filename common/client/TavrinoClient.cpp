@@ -40,7 +40,10 @@ bool TavrinoClient::Load(const QString& pluginPath) {
     m_dispatch = dispatch;
     // Late binding: the events are found by name.
     for (const char* signature : {Tavrino::kOnStatusEventSignal, Tavrino::kOnTextEventSignal,
-                                  Tavrino::kOnConnectionEventSignal}) {
+                                  Tavrino::kOnConnectionEventSignal, Tavrino::kOnAudioNoticeSignal}) {
+        // An older control lacks the signals beyond the stated three.
+        if (control->metaObject()->indexOfSignal(signature) < 0)
+            continue;
         const QByteArray sig = QByteArray("2") + signature; // what SIGNAL() produces
         connect(control, sig.constData(), this, sig.constData());
     }

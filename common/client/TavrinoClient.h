@@ -45,6 +45,8 @@ signals:
     void OnStatusEvent(qint32 statusCode);
     void OnTextEvent(const QString& textMsg, const QString& userData);
     void OnConnectionEvent(const QString& ip, qint32 port, const QString& userData);
+    // Raised only by a control that has the signal.
+    void OnAudioNotice(qint32 notices);
 
 private:
     QPointer<QObject> m_control;

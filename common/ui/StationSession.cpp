@@ -17,15 +17,24 @@ StationSession::StationSession(Station station, QWidget* window)
     m_control->setObjectName(QStringLiteral("TavrinoStandard"));
     connect(m_control, &TavrinoClient::OnStatusEvent, this, &StationSession::StatusEvent);
     connect(m_control, &TavrinoClient::OnConnectionEvent, this, &StationSession::ConnectionEvent);
+    connect(m_control, &TavrinoClient::OnAudioNotice, this, &StationSession::AudioNotice);
 }
 
 StationSession::~StationSession() = default;
 
 bool StationSession::Load(const QString& path) {
     m_loaded = m_control->Load(path);
-    if (m_loaded)
+    if (m_loaded) {
         ApplyAudioSettings(m_control);
+        m_control->CallBool(DISPID_SET_WIDEBAND_VOICE, {m_wideband});
+    }
     return m_loaded;
+}
+
+void StationSession::SetWidebandVoice(bool on) {
+    m_wideband = on;
+    if (m_loaded)
+        m_control->CallBool(DISPID_SET_WIDEBAND_VOICE, {on});
 }
 
 bool StationSession::Initialize(qint32 port) {

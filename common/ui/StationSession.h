@@ -30,6 +30,9 @@ public:
     // Initialize on `port` with the stations' key, then DisableCryptography; on failure
     // the object error is shown and the result is false.
     bool Initialize(qint32 port);
+    // Whether this station offers wideband voice in its encrypted calls; kept for every
+    // control loaded later too.
+    void SetWidebandVoice(bool on);
     // The traffic totals count from here, until the hang-up logs them.
     void Started() { m_started = true; }
     bool Standing() const { return m_started; }
@@ -43,6 +46,7 @@ public:
 signals:
     void StatusEvent(qint32 statusCode);
     void ConnectionEvent(const QString& ip, qint32 port, const QString& userData);
+    void AudioNotice(qint32 notices);
 
 private:
     const Station m_station;
@@ -50,4 +54,5 @@ private:
     TavrinoClient* m_control; // child of the session
     bool m_loaded = false;
     bool m_started = false; // traffic not logged yet
+    bool m_wideband = false;
 };

@@ -3,6 +3,7 @@
 #include "StationWindow.h"
 
 #include "AudioSettings.h"
+#include "CallIndicators.h"
 #include "StationDesktop.h"
 #include "StationImages.h"
 #include "StationSession.h"
@@ -15,6 +16,7 @@
 #include "modHelpConst.h"
 #include "modHvnRegistry.h"
 #include "modMessage.h"
+#include "modUserSettings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,6 +46,9 @@ QLabel* NewLamp(QWidget* parent, const char* name, const QPixmap& picture) {
     return lamp;
 }
 
+// Opus at 16 kHz offered to the stations that speak it; on unless the operator turned it off.
+const QString kWidebandVoiceKey = QStringLiteral("Voice/Wideband");
+
 QLabel* NewLabel(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -70,6 +75,15 @@ StationWindow::StationWindow(Station station, QWidget* parent)
                 TavrinoStandard_OnConnectionEvent(ip, port, userData);
             });
 
+    // What happens to the audio devices goes on the status line as it happens.
+    connect(m_session, &StationSession::AudioNotice, this, [this](qint32 notices) {
+        const QString notice = AudioNoticeText(notices);
+        if (notice.isEmpty())
+            return;
+        m_statusLabel->setText(notice);
+        ConsoleLog(QStringLiteral("audio: %1").arg(notice));
+    });
+
     m_lampTimer = new QTimer(this);
     m_lampTimer->setObjectName(QString::fromLatin1(m_profile.lampTimerName));
     m_lampTimer->setInterval(kLampIntervalMs);
@@ -89,6 +103,10 @@ void StationWindow::CreateMenus() {
     mnuFileExit = named(mnuFile->addAction(QString()), "mnuFileExit");
     mnuRun = named(menuBar()->addMenu(QString()), "mnuRun");
     mnuRunToggle = named(mnuRun->addAction(QString()), m_profile.runActionName);
+    mnuRunWidebandVoice = named(mnuRun->addAction(QString()), "mnuRunWidebandVoice");
+    mnuRunWidebandVoice->setCheckable(true);
+    mnuRunWidebandVoice->setChecked(UserOption(m_profile.title, kWidebandVoiceKey, true));
+    m_session->SetWidebandVoice(mnuRunWidebandVoice->isChecked());
     mnuHelp = named(menuBar()->addMenu(QString()), "mnuHelp");
     mnuHelpHelp = named(mnuHelp->addAction(QString()), "mnuHelpHelp");
     mnuHelpLine = named(mnuHelp->addSeparator(), "mnuHelpLine");
@@ -99,6 +117,11 @@ void StationWindow::CreateMenus() {
     connect(mnuRunToggle, &QAction::triggered, this, [this] {
         if (m_toggle)
             m_toggle->setChecked(!m_toggle->isChecked()); // the toggle's handler does the work
+    });
+    // A call that stands keeps its voice; the choice holds from the next one.
+    connect(mnuRunWidebandVoice, &QAction::toggled, this, [this](bool on) {
+        SetUserOption(m_profile.title, kWidebandVoiceKey, on);
+        m_session->SetWidebandVoice(on);
     });
     connect(mnuHelpHelp, &QAction::triggered, this,
             [this] { ShowHelp(m_helpFile, HH_DISPLAY_TOC, 0, QString()); });
@@ -159,15 +182,11 @@ QGroupBox* StationWindow::CreateStatusFrame(QWidget* parent) {
     fraConnectionStatus->setObjectName(QStringLiteral("fraConnectionStatus"));
     m_statusLabel = NewLabel(fraConnectionStatus, m_profile.statusLabelName);
     m_statusLabel->setWordWrap(true);
-    imgCallSecurity = NewLabel(fraConnectionStatus, "imgCallSecurity");
-    lblCallSecurity = NewLabel(fraConnectionStatus, "lblCallSecurity");
     auto* status = new QHBoxLayout;
     status->addWidget(m_statusLabel, 1);
-    status->addWidget(imgCallSecurity);
-    status->addWidget(lblCallSecurity);
+    m_callIndicators = new CallIndicators(fraConnectionStatus, status);
     auto* box = new QVBoxLayout(fraConnectionStatus);
     box->addLayout(status);
-    ShowCallSecurity(SECURITY_NONE);
     return fraConnectionStatus;
 }
 
@@ -206,6 +225,7 @@ void StationWindow::ApplyLanguage() {
         item.action->setText(item.caption.Text());
     mnuFileExit->setText(Tr(QStringLiteral("E&xit"), QStringLiteral("終了(&X)")));
     mnuRun->setTitle(Tr(QStringLiteral("&Run"), QStringLiteral("実行(&R)")));
+    mnuRunWidebandVoice->setText(Tr(QStringLiteral("&Wideband Voice"), QStringLiteral("広帯域音声(&W)")));
     mnuHelp->setTitle(Tr(QStringLiteral("&Help"), QStringLiteral("ヘルプ(&H)")));
     mnuHelpHelp->setText(Tr(QStringLiteral("&Help..."), QStringLiteral("ヘルプ(&H)...")));
     mnuHelpAbout->setText(Tr(QStringLiteral("&About %1...").arg(m_profile.title),
@@ -218,43 +238,16 @@ void StationWindow::ApplyLanguage() {
     DescribeLamp(Lamp::Transmit, picTx, picTxBlack, !picTx->isHidden());
     fraConnectionStatus->setTitle(
         Tr(QStringLiteral("Connection Status"), QStringLiteral("接続状況")));
-    ShowCallSecurity(m_callSecurity);
+    m_callIndicators->ApplyLanguage();
+    m_desktop->SetExtraCallLine(m_callIndicators->SummaryLine());
     if (imgHalvornLogo)
         DescribeLogo(imgHalvornLogo);
     m_desktop->ApplyLanguage();
 }
 
-void StationWindow::ShowCallSecurity(qint32 security) {
-    m_callSecurity = security;
-    const bool shown = security == SECURITY_ENCRYPTED || security == SECURITY_STATED;
-    imgCallSecurity->setVisible(shown);
-    lblCallSecurity->setVisible(shown);
-    if (!shown) {
-        m_desktop->SetExtraCallLine(QString());
-        return;
-    }
-    const bool encrypted = security == SECURITY_ENCRYPTED;
-    imgCallSecurity->setPixmap(LockPixmap(encrypted, 16));
-    lblCallSecurity->setText(encrypted ? Tr(QStringLiteral("Encrypted"), QStringLiteral("暗号化"))
-                                       : Tr(QStringLiteral("Not encrypted"),
-                                            QStringLiteral("暗号化なし")));
-    const QString tip =
-        encrypted
-            ? Tr(QStringLiteral("Encrypted end to end: a CPace key exchange (ristretto255, "
-                                "SHA-512) keyed by the shared password, then ChaCha20-Poly1305 "
-                                "on every packet. The password never travels."),
-                 QStringLiteral("エンドツーエンドで暗号化されています：共有パスワードによる"
-                                "CPace鍵交換（ristretto255、SHA-512）のあと、すべてのパケットを"
-                                "ChaCha20-Poly1305で保護します。パスワードは送られません。"))
-            : Tr(QStringLiteral("Not encrypted: the password and the voice of this call travel "
-                                "in clear, as an older station sends them."),
-                 QStringLiteral("暗号化されていません：この通話のパスワードと音声は、"
-                                "古いステーションと同じく平文で送られます。"));
-    imgCallSecurity->setToolTip(tip);
-    lblCallSecurity->setToolTip(tip);
-    DescribePicture(imgCallSecurity, Tr(QStringLiteral("Call security"), QStringLiteral("通話の保護")),
-                    lblCallSecurity->text());
-    m_desktop->SetExtraCallLine(lblCallSecurity->text()); // the tray's tooltip says it too
+void StationWindow::ShowCallIndicators(qint32 security, qint32 voice) {
+    m_callIndicators->Show(security, voice);
+    m_desktop->SetExtraCallLine(m_callIndicators->SummaryLine()); // the tray's tooltip says it too
 }
 
 void StationWindow::ShowToggleState(bool active) {
@@ -281,7 +274,7 @@ bool StationWindow::CallStands() const {
 }
 
 void StationWindow::HangUp() {
-    ShowCallSecurity(SECURITY_NONE);
+    ShowCallIndicators(SECURITY_NONE, VOICE_NONE);
     m_session->HangUp();
 }
 
@@ -297,11 +290,14 @@ void StationWindow::ShowStatus(qint32 statusCode) {
     ConsoleLog(QStringLiteral("status %1: %2").arg(statusCode).arg(line));
     if (statusCode == STATUS_CONNECTED) {
         const qint32 security = TavrinoStandard->CallLong(DISPID_GET_CALL_SECURITY);
-        ShowCallSecurity(security);
+        const qint32 voice = TavrinoStandard->CallLong(DISPID_GET_CALL_VOICE);
+        ShowCallIndicators(security, voice);
         ConsoleLog(security == SECURITY_ENCRYPTED ? QStringLiteral("security: encrypted")
                                                   : QStringLiteral("security: not encrypted"));
+        ConsoleLog(voice == VOICE_WIDEBAND ? QStringLiteral("voice: wideband opus 16 kHz")
+                                           : QStringLiteral("voice: narrowband gsm 8 kHz"));
     } else if (statusCode != STATUS_CALLING) {
-        ShowCallSecurity(SECURITY_NONE);
+        ShowCallIndicators(SECURITY_NONE, VOICE_NONE);
     }
     const QString box = StatusBox(statusCode);
     if (!box.isEmpty())
@@ -324,14 +320,6 @@ bool StationWindow::SetLamp(qint32 dispid, QLabel* lit, QLabel* dark) {
 void StationWindow::LampTimer_Timer() {
     if (m_lampErrorShowing)
         return; // one report at a time; the timer keeps running
-    // What happened to the audio devices since the last tick goes on the status line.
-    if (m_session->Loaded()) {
-        const QString notice = AudioNoticeText(TavrinoStandard->CallLong(DISPID_GET_AUDIO_NOTICES));
-        if (!notice.isEmpty()) {
-            m_statusLabel->setText(notice);
-            ConsoleLog(QStringLiteral("audio: %1").arg(notice));
-        }
-    }
     if (SetLamp(DISPID_GET_INBOUND_DATA_RATE, picRx, picRxBlack) &&
         SetLamp(DISPID_GET_OUTBOUND_DATA_RATE, picTx, picTxBlack))
         return;

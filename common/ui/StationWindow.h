@@ -24,6 +24,7 @@
 #include <functional>
 #include <vector>
 
+class CallIndicators;
 class QAction;
 class QFrame;
 class QGroupBox;
@@ -103,8 +104,8 @@ protected:
     void ShowStatus(qint32 statusCode);
     // The box shown beside the status line of a code; empty for none.
     virtual QString StatusBox(qint32 statusCode) const;
-    // The lock and its word: SECURITY_ENCRYPTED, SECURITY_STATED, or SECURITY_NONE to hide.
-    void ShowCallSecurity(qint32 security);
+    // The lock and the voice kind of the connected call; SECURITY_NONE hides them.
+    void ShowCallIndicators(qint32 security, qint32 voice);
 
     // What each station does itself.
     virtual void ToggleChanged(bool checked) = 0;
@@ -134,6 +135,7 @@ protected:
     QAction* mnuFileExit = nullptr;
     QMenu* mnuRun = nullptr;
     QAction* mnuRunToggle = nullptr; // mnuRunOnline / mnuRunConnect
+    QAction* mnuRunWidebandVoice = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpHelp = nullptr;
     QAction* mnuHelpLine = nullptr;
@@ -149,8 +151,7 @@ protected:
     QLabel* picTxBlack = nullptr;
     QGroupBox* fraConnectionStatus = nullptr;
     QLabel* m_statusLabel = nullptr;   // lblConnectionStatus / lblStatus
-    QLabel* imgCallSecurity = nullptr; // the lock, while a call stands
-    QLabel* lblCallSecurity = nullptr; // "Encrypted" / "Not encrypted"
+    CallIndicators* m_callIndicators = nullptr; // the lock and the voice kind, while a call stands
     QLabel* imgHalvornLogo = nullptr;
 
 private:
@@ -170,5 +171,4 @@ private:
     std::vector<FileMenuItem> m_fileItems;
     bool m_unloaded = false;
     bool m_lampErrorShowing = false;
-    qint32 m_callSecurity = -1; // what the lock shows, for a change of language
 };

@@ -301,6 +301,8 @@ inline const MethodInfo* FindMethod(const char* name) {
 inline constexpr const char* kOnStatusEventSignal = "OnStatusEvent(qint32)";
 inline constexpr const char* kOnTextEventSignal = "OnTextEvent(QString,QString)";
 inline constexpr const char* kOnConnectionEventSignal = "OnConnectionEvent(QString,qint32,QString)";
+// Beyond the three: the audio notices (AudioNotice bits) as they happen.
+inline constexpr const char* kOnAudioNoticeSignal = "OnAudioNotice(qint32)";
 
 // File name of the control module in the programs' folder.
 inline constexpr const char* kPluginFileName = "TAVRINOSTANDARD.so";

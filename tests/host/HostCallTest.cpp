@@ -6,7 +6,9 @@
 
 #include "TavrinoClient.h"
 #include "frmMain.h"
+#include "modUserSettings.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -306,4 +308,37 @@ TEST_F(HostCalls, GuessesFromOneAddressAreRefusedAfterTheLimitWhileAnotherConnec
     EXPECT_EQ(Text("txtConnectedIpAddress"), "127.0.0.5");
     EXPECT_EQ(Text("lblCallSecurity"), "Encrypted");
     EXPECT_EQ(other->client.CallLong(DISPID_GET_CALL_SECURITY), SECURITY_ENCRYPTED);
+}
+
+TEST_F(HostCalls, WidebandVoiceOnlyWhenBothOfferItInAnEncryptedCall) {
+    const struct {
+        bool host, caller, encrypted, wideband;
+    } cases[] = {{true, true, false, false}, // first: an encrypted call pins alice
+                 {true, true, true, true},
+                 {true, false, true, false},
+                 {false, true, true, false}};
+    StartHost();
+    auto* wideband = Find<QAction>(form.get(), "mnuRunWidebandVoice");
+    EXPECT_TRUE(wideband->isChecked()); // on unless the operator turned it off
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.host << c.caller << c.encrypted);
+        wideband->setChecked(c.host);
+        EXPECT_EQ(UserOption(QStringLiteral("TESSORA-H"), "Voice/Wideband", true), c.host);
+        auto caller = NewCaller();
+        caller->client.CallBool(DISPID_SET_WIDEBAND_VOICE, {c.caller});
+        ASSERT_TRUE(c.encrypted ? caller->CallSecurely(m_hostPort, QStringLiteral("Secret"))
+                                : caller->Call(m_hostPort, "ID=alice&Password=Secret"));
+        ASSERT_TRUE(caller->WaitFor(STATUS_CONNECTED, 5000)) << caller->Outcome();
+        EXPECT_EQ(caller->client.CallLong(DISPID_GET_CALL_VOICE),
+                  c.wideband ? VOICE_WIDEBAND : VOICE_NARROWBAND);
+        auto* voice = Find<QLabel>(form.get(), "lblCallVoice");
+        ASSERT_TRUE(WaitFor([&] { return Find<QLabel>(form.get(), "lblCallSecurity")->isVisible(); }, 5000));
+        EXPECT_EQ(voice->isVisible(), c.wideband);
+        if (c.wideband) {
+            EXPECT_EQ(voice->text(), "Wideband");
+            EXPECT_EQ(voice->toolTip(), "Opus, 16 kHz");
+        }
+        caller.reset();
+        ASSERT_TRUE(WaitFor([&] { return !voice->isVisible() && !PeerShown(); }, 5000));
+    }
 }
