@@ -58,6 +58,12 @@ public:
         Write(line + '\n');
         return TakeLine("= ", timeoutMs);
     }
+    // Initializes the control with `key` on a port the system chooses; that port, or "0".
+    QByteArray InitializeAnyPort(const QByteArray& key) {
+        if (Call("Initialize 0 \"" + key + "\"") != "= TRUE")
+            return "0";
+        return Call("GetLocalPort").mid(2);
+    }
     bool WaitForLine(const QByteArray& line, int timeoutMs = 10000) {
         return WaitUntil([&] { return std::count(lines.begin(), lines.end(), line) > 0; },
                          timeoutMs);
