@@ -20,6 +20,10 @@ public:
 
     int Port() const { return m_port; } // -1 when the loopback cannot be bound
     bool SendTo(int port, const std::vector<uint8_t>& datagram) const;
+    // To another loopback address of the peer's family (127.0.0.2, say); false for any
+    // address off the loopback, which a test never sends to.
+    bool SendTo(const std::string& loopbackAddress, int port,
+                const std::vector<uint8_t>& datagram) const;
     // The next datagram, or nothing when none arrives within timeoutMs.
     std::optional<std::vector<uint8_t>> Receive(int timeoutMs = 3000) const;
 

@@ -10,12 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -444,14 +442,7 @@ TEST(UdpSocketOpen, BindsTheConfiguredAddressOrFails) {
 
     // A datagram to another loopback address must not reach a socket bound to 127.0.0.1.
     RawPeer peer;
-    std::vector<uint8_t> ping = Bytes({PKT_KEEPALIVE});
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(socket.LocalPort()));
-    inet_pton(AF_INET, "127.0.0.2", &to.sin_addr);
-    const int raw = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ::sendto(raw, ping.data(), ping.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    ::close(raw);
+    ASSERT_TRUE(peer.SendTo("127.0.0.2", socket.LocalPort(), Bytes({PKT_KEEPALIVE})));
     ASSERT_TRUE(peer.SendTo(socket.LocalPort(), Bytes({PKT_HANGUP})));
     ASSERT_TRUE(WaitForDatagrams(socket, 1));
     QTest::qWait(50);
