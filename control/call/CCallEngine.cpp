@@ -36,7 +36,7 @@ void CCallEngine::ResetCallState() {
     m_partyPort = -1;
     m_activitySeen = true;
     if (m_callState == STATE_CONNECTED)
-        m_media->EndCall(); // the next call starts on the narrowband devices
+        m_media->EndCall();
     m_callState = STATE_IDLE;
     m_outgoing.Reset(); // wipes what held the password, and the attempt's secrets
     m_guard.Seal(nullptr);

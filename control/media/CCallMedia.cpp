@@ -61,8 +61,14 @@ void CCallMedia::BeginCall(VoiceKind kind) {
 }
 
 void CCallMedia::EndCall() {
-    if (m_sink != nullptr && m_kind != VoiceKind::Narrowband)
-        SwitchTo(VoiceKind::Narrowband);
+    // The devices stay at the call's rate until a call of the other kind: reopening a file
+    // speaker would start it again and lose what the call left in it. The next call gets a
+    // fresh jitter buffer and decoder.
+    if (m_sink == nullptr || m_kind != VoiceKind::Wideband)
+        return;
+    m_playback.RemoveSource(&m_opus);
+    if (m_opus.Start())
+        m_playback.AddSource(&m_opus);
 }
 
 void CCallMedia::Stop() {

@@ -24,7 +24,8 @@ public:
     virtual int32_t Start(IVoiceFrameSink* sink) = 0;
     virtual void Stop() = 0; // capture first, so nothing is sent afterwards; safe twice
     // A call connected with `kind` of voice: the devices at its rate, capture encoding it.
-    // The end of the call brings back the narrowband devices a stated call starts on.
+    // At its end the devices keep their rate (the next call of the other kind changes it);
+    // what the call received is dropped.
     virtual void BeginCall(VoiceKind kind) = 0;
     virtual void EndCall() = 0;
     // Where received voice payloads go: stated GSM frames (type 10, also during a wideband

@@ -2,10 +2,10 @@
 // Media call tests: two tavrino-console processes hold real calls on loopback, judged on what each
 // side hears.
 #include "ConsoleProcess.h"
+#include "WaitFor.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -96,7 +96,6 @@ double Rms(const QString& path) {
 }
 
 struct CallSetup {
-    int hostPort = 0; // the remote listens on hostPort + 1
     QByteArray hostKey = "TESSORA";
     QByteArray remoteKey = "TESSORA";
     bool hostEncrypts = false;
@@ -104,28 +103,28 @@ struct CallSetup {
     QByteArray remoteText; // a SendTextMsg line's arguments, sent mid-call when set
 };
 
-// A whole call: both consoles start, the remote calls, the host accepts, both talk for
-// kTalkMs, the remote hangs up and both quit. Each side's speaker file is then what it heard.
+// A whole call: both consoles start on ports the system chooses, the remote calls, the
+// host accepts, both talk for kTalkMs, the remote hangs up and both quit. Each side's
+// speaker file is then what it heard.
 class MediaCall {
 public:
-    explicit MediaCall(int hostPort)
+    MediaCall()
         : hostHeard(m_dir.filePath("host-heard.wav")),
           remoteHeard(m_dir.filePath("remote-heard.wav")), host(kHostSpeech, hostHeard),
-          remote(kRemoteSpeech, remoteHeard) {
-        setup.hostPort = hostPort;
-    }
+          remote(kRemoteSpeech, remoteHeard) {}
 
     // Runs the call; false (with the reason in `failure`) when it did not get through.
     bool Run() {
         if (!m_dir.isValid() || !host.started || !remote.started)
             return Fail("setup");
-        const QByteArray hostPort = QByteArray::number(setup.hostPort);
-        const QByteArray remotePort = QByteArray::number(setup.hostPort + 1);
-        host.Write("Initialize " + hostPort + " \"" + setup.hostKey + "\"\n" +
-                   (setup.hostEncrypts ? "EnableCryptography\n" : "DisableCryptography\n"));
-        remote.Write("Initialize " + remotePort + " \"" + setup.remoteKey + "\"\n" +
-                     (setup.remoteEncrypts ? "EnableCryptography\n" : "DisableCryptography\n") +
-                     "Connect \"127.0.0.1\" " + hostPort + " \"ID=a&Password=b\" 20\n");
+        const QByteArray hostPort = host.InitializeAnyPort(setup.hostKey);
+        const QByteArray remotePort = remote.InitializeAnyPort(setup.remoteKey);
+        if (hostPort.toInt() <= 0 || remotePort.toInt() <= 0)
+            return Fail("no port of its own for each control");
+        host.Write(setup.hostEncrypts ? "EnableCryptography\n" : "DisableCryptography\n");
+        remote.Write(
+            QByteArray(setup.remoteEncrypts ? "EnableCryptography\n" : "DisableCryptography\n") +
+            "Connect \"127.0.0.1\" " + hostPort + " \"ID=a&Password=b\" 20\n");
         if (!host.WaitForLine("! OnConnectionEvent \"127.0.0.1\" " + remotePort +
                               " \"ID=a&Password=b\""))
             return Fail("no call request at the host");
@@ -153,11 +152,9 @@ public:
     qint64 talkedMs = 0;
 
 private:
+    // The event loop runs all along, so both consoles' output is read and no pipe fills.
     void Talk(int ms) {
-        for (QDeadlineTimer deadline(ms); !deadline.hasExpired();) {
-            host.Drain(50);
-            remote.Drain(50);
-        }
+        WaitFor([] { return false; }, ms);
     }
     bool Fail(const char* what) {
         failure = std::string(what) + "\nhost:\n" + Joined(host.lines).constData() + "remote:\n" +
@@ -196,7 +193,7 @@ void ExpectEachHeardTheOther(const MediaCall& call) {
 }
 
 TEST(MediaCallTest, PlainCallCarriesEachSidesSpeechToTheOther) {
-    MediaCall call(48511);
+    MediaCall call;
     ASSERT_TRUE(call.Run()) << call.failure;
     ExpectCleanExit(call.host, "host");
     ExpectCleanExit(call.remote, "remote");
@@ -204,7 +201,7 @@ TEST(MediaCallTest, PlainCallCarriesEachSidesSpeechToTheOther) {
 }
 
 TEST(MediaCallTest, EqualKeysCarryEncryptedSpeechAndText) {
-    MediaCall call(48521);
+    MediaCall call;
     call.setup.hostEncrypts = call.setup.remoteEncrypts = true;
     call.setup.remoteText = kText;
     ASSERT_TRUE(call.Run()) << call.failure;
@@ -217,7 +214,7 @@ TEST(MediaCallTest, EqualKeysCarryEncryptedSpeechAndText) {
 }
 
 TEST(MediaCallTest, DifferentKeysKeepTheCallUpButGarbleSpeechAndText) {
-    MediaCall call(48531);
+    MediaCall call;
     call.setup.hostKey = "host key";
     call.setup.remoteKey = "remote key";
     call.setup.hostEncrypts = call.setup.remoteEncrypts = true;
@@ -250,7 +247,7 @@ TEST(MediaCallTest, DifferentKeysKeepTheCallUpButGarbleSpeechAndText) {
 }
 
 TEST(MediaCallTest, PlainSideReportsEveryEncryptedPacketAndPlaysNone) {
-    MediaCall call(48541);
+    MediaCall call;
     call.setup.remoteEncrypts = true;
     call.setup.remoteText = kText;
     ASSERT_TRUE(call.Run()) << call.failure;

@@ -28,6 +28,18 @@ source "$E2E_ROOT/scripts/lib-e2e.sh"
 # The two speech samples: what each side says.
 REMOTE_SAYS="$E2E_DATA/speech-remote.wav"
 HOST_SAYS="$E2E_DATA/speech-host.wav"
+# The same at 16 kHz, for the tests that measure what a wideband call carries.
+REMOTE_SAYS_16K="$E2E_DATA/speech-remote-16k.wav"
+HOST_SAYS_16K="$E2E_DATA/speech-host-16k.wav"
+
+# narrowband_only host|remote: that station does not offer wideband voice (its Run menu
+# switch off in the user's configuration), so its calls are GSM as stated.
+narrowband_only() {
+  local program=TESSORA-H
+  [ "$1" = host ] || program=TESSORA-R
+  mkdir -p "$E2E_DIR/config/HALVORN Corporation"
+  printf '[Voice]\nWideband=false\n' >>"$E2E_DIR/config/HALVORN Corporation/$program.conf"
+}
 
 # How "heard" is judged: the recording of one side's speaker is cut into
 # whole seconds, and each second that carries sound is lined up on its own

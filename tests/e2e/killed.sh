@@ -4,7 +4,8 @@
 # The remote notices by supervision alone: "connection is lost" 15 to 30 s
 # after the host fell silent (a 15 s check that finds no keep-alive or voice
 # since the one before). A host started again on the same port then admits
-# the next call, and that call carries speech.
+# the next call, and that call carries speech: GSM, as the host's operator
+# turned wideband voice off before starting it again.
 E2E_PORT=29530
 source "$(dirname "$0")/e2e-common.sh"
 
@@ -32,6 +33,7 @@ expect_none "$E2E_REMOTE_LOG" '^status 5[04]:' "a dead host sends no hang-up"
 
 e2e_log "the host starts again; a new remote calls"
 E2E_HOST_LOG="$E2E_SCRATCH/host2.log"
+narrowband_only host
 host "file:$HOST_SAYS" "file:$E2E_SCRATCH/host2-heard.wav"
 expect "$E2E_HOST_LOG" "^online on port $E2E_PORT\$" 15 "the restarted host goes online on the same port"
 stop "$E2E_REMOTE_PID" "the first remote"
@@ -41,6 +43,9 @@ expect "$E2E_REMOTE_LOG" '^status 53:' 15 "the new remote gets connected"
 expect "$E2E_HOST_LOG" '^status 53:' 5 "the restarted host gets connected"
 expect "$E2E_HOST_LOG" "^call from $E2E_REMOTE_ADDR:$E2E_PORT accepted: user demo \\(encrypted\\)\$" 1 \
   "the restarted host admits the caller"
+for log in "$E2E_REMOTE_LOG" "$E2E_HOST_LOG"; do
+  expect "$log" '^voice: narrowband gsm 8 kHz$' 1 "$(basename "$log" .log) says the call is GSM"
+done
 sleep 7
 stop "$E2E_REMOTE_PID" "the second remote"
 expect "$E2E_HOST_LOG" '^status 54:' 5 "the second call ends with the remote's hang-up"

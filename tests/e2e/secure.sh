@@ -44,6 +44,7 @@ stop "$E2E_REMOTE_PID" "the strict remote"
 E2E_REMOTE_LOG="$E2E_SCRATCH/fallback.log" remote Demo silence null --allow-unencrypted
 for log in "$E2E_SCRATCH/fallback.log" "$E2E_HOST_LOG"; do
   expect "$log" '^security: not encrypted$' 20 "$(basename "$log" .log) says the fallen-back call is not encrypted"
+  expect "$log" '^voice: narrowband gsm 8 kHz$' 1 "$(basename "$log" .log) says the stated call is GSM"
 done
 stop "$E2E_REMOTE_PID" "the remote that fell back"
 expect "$E2E_HOST_LOG" '^status 54:' 5 "the host hears the fallen-back call end"

@@ -4,8 +4,9 @@
 // running, so a window under test in this process goes on working.
 #pragma once
 
+#include "WaitFor.h"
+
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
@@ -58,6 +59,12 @@ public:
         Write(line + '\n');
         return TakeLine("= ", timeoutMs);
     }
+    // Initializes the control with `key` on a port the system chooses; that port, or "0".
+    QByteArray InitializeAnyPort(const QByteArray& key) {
+        if (Call("Initialize 0 \"" + key + "\"") != "= TRUE")
+            return "0";
+        return Call("GetLocalPort").mid(2);
+    }
     bool WaitForLine(const QByteArray& line, int timeoutMs = 10000) {
         return WaitUntil([&] { return std::count(lines.begin(), lines.end(), line) > 0; },
                          timeoutMs);
@@ -106,16 +113,21 @@ public:
     std::vector<QByteArray> lines;
 
 private:
+    // Stops early, false, once the process has ended and `done` still does not hold.
     template <typename Done> bool WaitUntil(Done done, int timeoutMs) {
-        for (QDeadlineTimer deadline(timeoutMs);;) {
-            ReadLines();
-            if (done())
-                return true;
-            if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            process.waitForReadyRead(int(std::clamp<qint64>(deadline.remainingTime(), 1, 10)));
-        }
+        bool held = false;
+        WaitFor(
+            [&] {
+                // What the pipe holds now, read straight away: a line awaited is seen
+                // before the event loop runs again and, say, reaps another process that
+                // the test will still wait for.
+                process.waitForReadyRead(0);
+                ReadLines();
+                held = done();
+                return held || process.state() == QProcess::NotRunning;
+            },
+            timeoutMs);
+        return held;
     }
     void ReadLines() {
         m_partial += process.readAllStandardOutput();

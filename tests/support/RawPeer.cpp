@@ -38,12 +38,20 @@ bool RawPeer::SendTo(int port, const std::vector<uint8_t>& datagram) const {
                     m_length) == static_cast<ssize_t>(datagram.size());
 }
 
-bool RawPeer::SendTo(const char* address, int port, const std::vector<uint8_t>& datagram) const {
+bool RawPeer::SendTo(const std::string& loopbackAddress, int port,
+                     const std::vector<uint8_t>& datagram) const {
+    const auto address = Tavrino::ParseIpAddress(loopbackAddress);
+    if (!address)
+        return false;
+    const bool loopback = address->family == Tavrino::IpAddress::V4
+                              ? address->bytes[0] == 127
+                              : *address == *Tavrino::ParseIpAddress("::1");
     sockaddr_storage to{};
     socklen_t length = 0;
-    const auto ip = Tavrino::ParseIpAddress(address);
-    return ip && Tavrino::ToSocketAddress(*ip, port, false, &to, &length) &&
-           ::sendto(m_fd, datagram.data(), datagram.size(), 0,
+    if (!loopback || !Tavrino::ToSocketAddress(*address, port, false, &to, &length) ||
+        to.ss_family != m_local.ss_family)
+        return false;
+    return ::sendto(m_fd, datagram.data(), datagram.size(), 0,
                     reinterpret_cast<const sockaddr*>(&to),
                     length) == static_cast<ssize_t>(datagram.size());
 }

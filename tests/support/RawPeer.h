@@ -25,7 +25,10 @@ public:
     int Port() const { return m_port; } // -1 when the address cannot be bound
     // To `port` on the peer's own address, or on `address`.
     bool SendTo(int port, const std::vector<uint8_t>& datagram) const;
-    bool SendTo(const char* address, int port, const std::vector<uint8_t>& datagram) const;
+    // To another loopback address of the peer's family (127.0.0.2, say); false for any
+    // address off the loopback, which a test never sends to.
+    bool SendTo(const std::string& loopbackAddress, int port,
+                const std::vector<uint8_t>& datagram) const;
 
     struct Sender {
         std::string address;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CTaskWnd: timers by id, report delivery from the event loop, the announcement guard.
 #include "CTaskWnd.h"
+#include "WaitFor.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -81,8 +82,7 @@ TEST(TaskWndLifecycle, CreateRunsThePermanentTimersAndDestroyStopsAll) {
         const bool permanent = id == TIMER_RATE || id == TIMER_PENDING_AGE;
         EXPECT_EQ(wnd.IsTimerActive(id), permanent) << "timer " << id;
     }
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return owner.Count("tick 0") > 0; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return owner.Count("tick 0") > 0; }, 5000));
 
     wnd.StartTimer(TIMER_CALL_TIMEOUT, 20000);
     wnd.StartTimer(TIMER_NEXT_ADDRESS, 20000);
@@ -196,7 +196,7 @@ TEST(TaskWndLifecycle, DeletionDropsQueuedReportsAndMayHappenInsideAHandler) {
 
 TEST_F(TaskWndTest, TimersTickWithTheirIdsAndRestartWithTheNewPeriod) {
     wnd.StartTimer(TIMER_SUPERVISION, 20);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return owner.Count("tick 2") >= 3; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return owner.Count("tick 2") >= 3; }, 5000));
 
     // Started again with a long period before it fired: the short one is gone.
     wnd.StartTimer(TIMER_NEXT_ADDRESS, 30);

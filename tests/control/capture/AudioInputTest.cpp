@@ -8,6 +8,7 @@
 #include "PulseAudioInput.h"
 #include "AudioInputBase.h"
 #include "SilenceAudioInput.h"
+#include "WaitFor.h"
 #include "WavFileAudioInput.h"
 
 #include <gtest/gtest.h>
@@ -221,10 +222,8 @@ TEST(AudioInputBase, DeviceThatDisappearsStopsRecordingCleanly) {
     QueueAll(input, buffers);
     ASSERT_TRUE(input.Start());
     ASSERT_TRUE(log.WaitFor(2));
-    // The device thread ends by itself at the third buffer; poll for that, briefly.
-    for (int i = 0; i < 500 && !input.DeviceFailed(); ++i)
-        std::this_thread::sleep_for(10ms);
-    ASSERT_TRUE(input.DeviceFailed());
+    // The device thread ends by itself at the third buffer.
+    ASSERT_TRUE(WaitForThreads([&] { return input.DeviceFailed(); }));
     EXPECT_EQ(log.Count(), 2u);
     EXPECT_FALSE(input.Start());
     // The three buffers never filled come back on Reset.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Capture test fakes: a recording frame sink, an input scripted by the test, a buffer log.
 #include "CaptureTestSupport.h"
+#include "WaitFor.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,12 +12,11 @@ void RecordingSink::SendVoiceFrame(const uint8_t* frame, int length) {
     std::lock_guard lock(m_mutex);
     m_frames.push_back({std::vector<uint8_t>(frame, frame + length), Clock::now(),
                         std::this_thread::get_id()});
-    m_arrived.notify_all();
 }
 
+// The capture thread delivers by itself: no event loop needed.
 bool RecordingSink::WaitForFrames(size_t count, Clock::duration timeout) {
-    std::unique_lock lock(m_mutex);
-    return m_arrived.wait_for(lock, timeout, [&] { return m_frames.size() >= count; });
+    return WaitForThreads([&] { return Count() >= count; }, timeout);
 }
 
 size_t RecordingSink::Count() const {
@@ -34,13 +34,11 @@ AudioInput::FilledCallback BufferLog::Callback() {
         std::lock_guard lock(m_mutex);
         m_entries.push_back(
             {buffer, bytes, std::vector<uint8_t>(buffer, buffer + bytes), Clock::now()});
-        m_arrived.notify_all();
     };
 }
 
 bool BufferLog::WaitFor(size_t count, Clock::duration timeout) {
-    std::unique_lock lock(m_mutex);
-    return m_arrived.wait_for(lock, timeout, [&] { return m_entries.size() >= count; });
+    return WaitForThreads([&] { return Count() >= count; }, timeout);
 }
 
 std::vector<BufferLog::Entry> BufferLog::Entries() const {
@@ -68,7 +66,6 @@ bool ScriptedAudioInput::AddBuffer(uint8_t* buffer, int length) {
     if (m_log->reset)
         ++m_log->addsAfterReset;
     m_log->queued.push_back(buffer);
-    m_log->changed.notify_all();
     return true;
 }
 
@@ -116,22 +113,33 @@ bool FillNext(ScriptedInputLog& log, const std::vector<uint8_t>& pcm, int bytesR
               Clock::duration timeout) {
     uint8_t* buffer = nullptr;
     AudioInput::FilledCallback onFilled;
-    {
-        std::unique_lock lock(log.mutex);
-        if (!log.changed.wait_for(lock, timeout, [&] { return !log.queued.empty(); }))
-            return false;
-        buffer = log.queued.front();
-        log.queued.pop_front();
-        onFilled = log.onFilled;
-    }
+    // Taken in the same locked look that finds it: a Reset on the capture thread may empty
+    // the queue at any time.
+    const bool taken = WaitForThreads(
+        [&] {
+            std::lock_guard lock(log.mutex);
+            if (log.queued.empty())
+                return false;
+            buffer = log.queued.front();
+            log.queued.pop_front();
+            onFilled = log.onFilled;
+            return true;
+        },
+        timeout);
+    if (!taken)
+        return false;
     std::memcpy(buffer, pcm.data(), static_cast<size_t>(bytesRecorded));
     onFilled(buffer, bytesRecorded);
     return true;
 }
 
 bool WaitForQueued(ScriptedInputLog& log, size_t count, Clock::duration timeout) {
-    std::unique_lock lock(log.mutex);
-    return log.changed.wait_for(lock, timeout, [&] { return log.queued.size() >= count; });
+    return WaitForThreads(
+        [&] {
+            std::lock_guard lock(log.mutex);
+            return log.queued.size() >= count;
+        },
+        timeout);
 }
 
 std::vector<uint8_t> FrameOfLevel(int level) {

@@ -8,7 +8,6 @@
 #include "AudioInputBase.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -40,7 +39,6 @@ public:
 
 private:
     mutable std::mutex m_mutex;
-    std::condition_variable m_arrived;
     std::vector<Frame> m_frames;
 };
 
@@ -54,13 +52,13 @@ public:
         Clock::time_point arrived;
     };
     AudioInput::FilledCallback Callback();
+    // Waits until at least `count` buffers came back; false on time-out.
     bool WaitFor(size_t count, Clock::duration timeout = 10s);
     std::vector<Entry> Entries() const;
     size_t Count() const;
 
 private:
     mutable std::mutex m_mutex;
-    std::condition_variable m_arrived;
     std::vector<Entry> m_entries;
 };
 
@@ -68,7 +66,6 @@ private:
 // it after the capture thread has destroyed the input.
 struct ScriptedInputLog {
     std::mutex mutex;
-    std::condition_variable changed;
     std::deque<uint8_t*> queued;
     int addsAfterReset = 0;
     bool started = false, reset = false, closed = false, failOpen = false, realDevice = false;

@@ -3,18 +3,17 @@
 #include "CUdpSocket.h"
 #include "Packets.h"
 #include "RawPeer.h"
+#include "WaitFor.h"
 
 #include <QCoreApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -89,7 +88,7 @@ protected:
 };
 
 bool WaitForDatagrams(const TestSocket& socket, size_t count) {
-    return QTest::qWaitFor([&] { return socket.received.size() >= count; }, 5000);
+    return WaitFor([&] { return socket.received.size() >= count; }, 5000);
 }
 
 std::vector<uint8_t> Numbered(int sender, int n) {
@@ -241,7 +240,7 @@ TEST_F(UdpSocketTest, DatagramsQueuedBehindWouldBlockLeaveInOrder) {
 
     // The write notification makes it writable again but sends nothing by itself.
     socket.blockSends = false;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.IsWritable(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return socket.IsWritable(); }, 5000));
     EXPECT_EQ(socket.QueuedCount(), 3);
     EXPECT_FALSE(peer.Receive(100).has_value());
 
@@ -264,7 +263,7 @@ TEST_F(UdpSocketTest, QueueBehindWouldBlockKeepsTheNewestUpToItsBound) {
         socket.SendBytes(Numbered(1, n), peer.Port());
     ASSERT_EQ(socket.QueuedCount(), static_cast<int>(CUdpSocket::kMaxQueuedDatagrams));
     socket.blockSends = false;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.IsWritable(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return socket.IsWritable(); }, 5000));
     socket.SendBytes(Numbered(1, sent), peer.Port());
     for (int n = extra; n <= sent; ++n)
         EXPECT_EQ(peer.Receive(), Numbered(1, n));
@@ -277,7 +276,7 @@ TEST_F(UdpSocketTest, WouldBlockOnAnotherThreadIsNoticedOnTheOwnersThread) {
     EXPECT_FALSE(socket.IsWritable());
     socket.blockSends = false;
     // The capture thread cannot touch the notifier; the owner's thread arms it.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.IsWritable(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return socket.IsWritable(); }, 5000));
     socket.SendBytes(Bytes({PKT_TEXT, 'B', 0, 0}), peer.Port());
     EXPECT_EQ((*peer.Receive())[1], 'A');
     EXPECT_EQ((*peer.Receive())[1], 'B');
@@ -298,7 +297,7 @@ TEST_F(UdpSocketTest, UnresolvableNameDropsOnlyThatDatagram) {
     socket.SendBytes(Bytes({PKT_TEXT, 'Y', 0, 0}), peer.Port(), "no-such-host.invalid");
     socket.SendBytes(Bytes({PKT_TEXT, 'D', 0, 0}), peer.Port());
     socket.blockSends = false;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.IsWritable(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return socket.IsWritable(); }, 5000));
     socket.SendBytes(Bytes({PKT_TEXT, 'E', 0, 0}), peer.Port());
     for (char expected : {'C', 'D', 'E'}) {
         const auto d = peer.Receive();
@@ -402,14 +401,14 @@ TEST_F(UdpSocketTest, CloseWaitsForAFlushRunningOnAnotherThread) {
             ++sends;
         }
     });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sends > 20; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return sends > 20; }, 5000));
     socket.Close();
     // Once Close has returned, no send is under way and none starts.
     EXPECT_EQ(socket.inFlight, 0);
     const int attemptsAtClose = socket.attempts;
     const int32_t countedAtClose = socket.OutboundTotal();
     const int sendsAtClose = sends;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sends > sendsAtClose + 20; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return sends > sendsAtClose + 20; }, 5000));
     stop = true;
     capture.join();
     EXPECT_EQ(socket.attempts, attemptsAtClose);
@@ -422,7 +421,7 @@ TEST_F(UdpSocketTest, CloseLetsARunningFlushSendWhatWasQueuedBehindIt) {
     // and closes at once, as Disconnect followed by UnInitialize does.
     socket.sendDelayUs = 200000;
     std::thread capture([&] { socket.SendBytes(Bytes({PKT_VOICE, 1, 2, 3}), peer.Port()); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.inFlight == 1; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return socket.inFlight == 1; }, 5000));
     socket.SendBytes(Bytes({PKT_HANGUP}), peer.Port());
     socket.Close();
     capture.join();
@@ -443,14 +442,7 @@ TEST(UdpSocketOpen, BindsTheConfiguredAddressOrFails) {
 
     // A datagram to another loopback address must not reach a socket bound to 127.0.0.1.
     RawPeer peer;
-    std::vector<uint8_t> ping = Bytes({PKT_KEEPALIVE});
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(socket.LocalPort()));
-    inet_pton(AF_INET, "127.0.0.2", &to.sin_addr);
-    const int raw = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ::sendto(raw, ping.data(), ping.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    ::close(raw);
+    ASSERT_TRUE(peer.SendTo("127.0.0.2", socket.LocalPort(), Bytes({PKT_KEEPALIVE})));
     ASSERT_TRUE(peer.SendTo(socket.LocalPort(), Bytes({PKT_HANGUP})));
     ASSERT_TRUE(WaitForDatagrams(socket, 1));
     QTest::qWait(50);

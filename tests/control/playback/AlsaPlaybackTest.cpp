@@ -5,6 +5,7 @@
 #include "AlsaAudioOutput.h"
 #include "AudioOutputBuffer.h"
 #include "AudioOutputFactory.h"
+#include "WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -184,11 +185,7 @@ TEST_F(AlsaPlayback, ATonePlayedThroughTheDeviceIsHeardOnTheSink) {
         GTEST_SKIP() << "parec is not available";
     }
     // The first read of a monitor can take about two seconds: wait for it.
-    const auto warmDeadline = Clock::now() + 10s;
-    while (recorder.Count() < 4000 && Clock::now() < warmDeadline) {
-        std::this_thread::sleep_for(50ms);
-    }
-    if (recorder.Count() < 4000) {
+    if (!WaitForThreads([&] { return recorder.Count() >= 4000; }, 10s)) {
         GTEST_SKIP() << "the monitor of " << m_source << " delivers nothing";
     }
 

@@ -5,13 +5,13 @@
 #include "AudioOutputMixer.h"
 #include "AudioOutputRing.h"
 #include "NullAudioOutput.h"
+#include "WaitFor.h"
 #include "WavFileAudioOutput.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <thread>
 
 namespace {
@@ -33,18 +33,6 @@ std::vector<int16_t> Render(AudioOutputMixer& mixer, size_t frames) {
     std::vector<int16_t> out(frames, 12345);
     mixer.Render(out.data(), frames, 8000);
     return out;
-}
-
-// Waits, sleeping, until `done` holds or the deadline passes.
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
 }
 
 TEST(AudioOutputRing, LockWrapsIntoASecondRegionAndUnlockCommitsBoth) {
@@ -153,7 +141,7 @@ TEST(NullAudioOutput, PlayingBuffersAdvanceInRealTimeStoppedOnesDoNot) {
     ASSERT_TRUE(buffer->GetCurrentPosition(&cursor));
     EXPECT_EQ(cursor, 0u);
     ASSERT_TRUE(buffer->Play());
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitForThreads([&] {
         buffer->GetCurrentPosition(&cursor);
         return cursor >= 1600; // 100 ms
     }));
@@ -162,7 +150,7 @@ TEST(NullAudioOutput, PlayingBuffersAdvanceInRealTimeStoppedOnesDoNot) {
     uint32_t stopped = 0;
     ASSERT_TRUE(buffer->GetCurrentPosition(&stopped));
     const uint64_t streamed = output.FramesStreamed();
-    ASSERT_TRUE(WaitFor([&] { return output.FramesStreamed() >= streamed + 800; }));
+    ASSERT_TRUE(WaitForThreads([&] { return output.FramesStreamed() >= streamed + 800; }));
     ASSERT_TRUE(buffer->GetCurrentPosition(&cursor));
     EXPECT_EQ(cursor, stopped);
 
@@ -202,7 +190,7 @@ TEST(AudioOutputStreamer, ALostDeviceEndsItsThreadAndStopsTheCursor) {
     auto buffer = output.CreateBuffer(65280);
     ASSERT_NE(buffer, nullptr);
     ASSERT_TRUE(buffer->Play());
-    ASSERT_TRUE(WaitFor([&] { return !output.IsRunning(); }));
+    ASSERT_TRUE(WaitForThreads([&] { return !output.IsRunning(); }));
     EXPECT_EQ(output.LastError(), "device unplugged");
 
     uint32_t before = 0;

@@ -17,13 +17,6 @@ namespace {
 // One running console with the silence and null devices.
 using Console = ConsoleProcess;
 
-// Initializes the console's control on a port the system chooses; that port, or 0.
-QByteArray InitializeAnyPort(Console& c, const QByteArray& key) {
-    if (c.Call("Initialize 0 \"" + key + "\"") != "= TRUE")
-        return "0";
-    return c.Call("GetLocalPort").mid(2);
-}
-
 } // namespace
 
 TEST(ConsoleTest, PrintsOneLinePerResultAndKeepsGoingAfterBadLines) {
@@ -95,8 +88,8 @@ TEST(ConsoleTest, TwoConsolesHoldACallOnLoopback) {
     Console host;
     Console remote;
     ASSERT_TRUE(host.started && remote.started);
-    const QByteArray hostPort = InitializeAnyPort(host, "TESSORA");
-    const QByteArray remotePort = InitializeAnyPort(remote, "TESSORA");
+    const QByteArray hostPort = host.InitializeAnyPort("TESSORA");
+    const QByteArray remotePort = remote.InitializeAnyPort("TESSORA");
     host.Write("DisableCryptography\n");
     remote.Write("DisableCryptography\nConnect \"127.0.0.1\" " + hostPort +
                  " \"ID=a&Password=b\" 20\n");
