@@ -84,7 +84,8 @@ void CCallEngine::BecomeConnected(const std::string& address, int port,
     // Wideband only inside a channel: both sides said so in the flags the tags bind.
     m_callVoice = channel && (agreedFlags & SecureCall::kFlagWideband) != 0 ? VoiceKind::Wideband
                                                                              : VoiceKind::Narrowband;
-    m_guard.Seal(std::move(channel)); // before media: the first frame is already sealed
+    // Before media: the first frame is already sealed.
+    m_guard.Seal(std::move(channel), m_callVoice == VoiceKind::Wideband);
     m_media->BeginCall(m_callVoice);
     m_taskWnd->StopTimer(TIMER_CALL_TIMEOUT);
     m_taskWnd->StopTimer(TIMER_RESEND);

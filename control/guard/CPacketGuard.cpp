@@ -67,10 +67,11 @@ bool CPacketGuard::IsCipherOn() const {
     return m_cipherOn;
 }
 
-void CPacketGuard::Seal(std::unique_ptr<CSecureChannel> channel) {
+void CPacketGuard::Seal(std::unique_ptr<CSecureChannel> channel, bool wideband) {
     std::unique_ptr<CSecureChannel> old;
     {
         std::lock_guard lock(m_mutex);
+        m_wideband = wideband && channel != nullptr;
         old = std::exchange(m_channel, std::move(channel));
     }
     // `old` wipes its keys here, outside the lock.
@@ -156,7 +157,7 @@ void CPacketGuard::SendWidebandFrame(uint16_t seq, const uint8_t* packet, int le
     inner[1] = static_cast<uint8_t>(seq >> 8);
     std::memcpy(inner + WIDEBAND_SEQ_BYTES, packet, static_cast<size_t>(length));
     std::lock_guard lock(m_mutex);
-    if (m_mediaActive && m_channel)
+    if (m_mediaActive && m_wideband)
         SendLocked(PKT_WIDEBAND_VOICE, inner, WIDEBAND_SEQ_BYTES + length);
 }
 
@@ -181,9 +182,15 @@ bool CPacketGuard::Open(const std::string& address, int port, const uint8_t* pay
 CPacketGuard::Content CPacketGuard::Read(uint8_t type, const uint8_t* payload, int length) const {
     Content content;
     if (type == PKT_WIDEBAND_VOICE) {
-        // Only ever out of the channel: its own encryption is the seal.
+        // Only ever out of the channel (its own encryption is the seal), and only in a
+        // call that agreed on it: a GSM call plays no Opus whatever its peer sends.
         if (length < WIDEBAND_SEQ_BYTES + 1 || length > WIDEBAND_SEQ_BYTES + WidebandFrame::kMaxOpusBytes)
             return content;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_wideband)
+                return content;
+        }
         content.activity = true;
         content.kind = Content::WidebandVoice;
         content.frame.assign(payload, payload + length);

@@ -44,8 +44,9 @@ public:
     void SetCipher(bool on);
     bool IsCipherOn() const;
     // From now on everything travels sealed in `channel`; null: in clear again. The old
-    // channel wipes its keys.
-    void Seal(std::unique_ptr<CSecureChannel> channel);
+    // channel wipes its keys. `wideband`: the call agreed on wideband voice, which is sent
+    // and read only then.
+    void Seal(std::unique_ptr<CSecureChannel> channel, bool wideband = false);
     bool IsSealed() const;
 
     // A stated packet to the peer (keep-alive, hang-up): sealed when the call is. Safe
@@ -93,5 +94,6 @@ private:
     bool m_mediaActive = false;                // guarded
     std::string m_key;                         // guarded
     bool m_cipherOn = false;                   // guarded
+    bool m_wideband = false;                   // guarded; only with m_channel
     std::unique_ptr<CSecureChannel> m_channel; // guarded (its opening side: control's thread)
 };

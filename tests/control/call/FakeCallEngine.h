@@ -290,6 +290,9 @@ public:
     void SendVoiceFrame(const std::vector<uint8_t>& frame) {
         Guard().SendVoiceFrame(frame.data(), static_cast<int>(frame.size()));
     }
+    void SendWidebandFrame(uint16_t seq, const std::vector<uint8_t>& packet) {
+        Guard().SendWidebandFrame(seq, packet.data(), static_cast<int>(packet.size()));
+    }
     void DeliverNext() { FakeTaskWindow::DeliverNext(fake); }
 };
 

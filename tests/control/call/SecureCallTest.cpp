@@ -114,6 +114,55 @@ TEST(SecureCallEngine, EverythingTravelsSealedAndOnlyFreshAuthenticPacketsCount)
     EXPECT_EQ(p.b.statuses, std::vector<int32_t>{STATUS_CONNECTION_LOST});
 }
 
+TEST(SecureCallEngine, WidebandVoiceOnlyWhenBothOfferIt) {
+    // A station that does not offer it stands for a first-edition peer: flags 0.
+    const struct {
+        bool caller, callee;
+    } rows[] = {{true, true}, {true, false}, {false, true}, {false, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.caller << row.callee);
+        Pair p;
+        p.a.SetWidebandVoice(row.caller);
+        p.b.SetWidebandVoice(row.callee);
+        EXPECT_EQ(p.a.GetCallVoice(), VOICE_NONE);
+        const auto sentOf = [](FakeCallEngine& e, uint8_t type) {
+            const auto sent = e.Sent();
+            const auto it = std::find_if(sent.begin(), sent.end(),
+                                         [type](const auto& s) { return s.type == type; });
+            return it == sent.end() ? std::vector<uint8_t>() : it->payload;
+        };
+        ASSERT_TRUE(p.a.ConnectSecure(kB, kBPort, kUser, kPassword, 20, ""));
+        const std::vector<uint8_t> request = sentOf(p.a, PKT_SECURE_REQUEST);
+        p.Pass();
+        ASSERT_TRUE(p.b.AcceptSecureCall(kA, kAPort, kPassword, 20));
+        const std::vector<uint8_t> accept = sentOf(p.b, PKT_SECURE_ACCEPT);
+        p.Pass();
+        const bool wideband = row.caller && row.callee;
+        const VoiceKind kind = wideband ? VoiceKind::Wideband : VoiceKind::Narrowband;
+        // The request's flags byte follows its version; the accept's follows the sid.
+        ASSERT_TRUE(request.size() > 1 && accept.size() > SecureCall::kSidBytes + 1u);
+        EXPECT_EQ(request[1] & SecureCall::kFlagWideband, row.caller ? 1 : 0);
+        EXPECT_EQ(accept[SecureCall::kSidBytes + 1] & SecureCall::kFlagWideband, wideband ? 1 : 0);
+        for (FakeCallEngine* e : {&p.a, &p.b}) {
+            EXPECT_EQ(e->GetCallVoice(), wideband ? VOICE_WIDEBAND : VOICE_NARROWBAND);
+            EXPECT_EQ(e->Media().calls, std::vector<VoiceKind>{kind});
+        }
+        // Wideband frames travel sealed as type 30 only in a call that agreed on them.
+        p.b.played.clear();
+        p.a.SendWidebandFrame(0xFFFF, {1, 2, 3});
+        p.Pass();
+        using Payloads = std::vector<std::vector<uint8_t>>;
+        const Payloads played = wideband ? Payloads{{0xFF, 0xFF, 1, 2, 3}} : Payloads{};
+        EXPECT_EQ(p.b.played, played);
+        ASSERT_TRUE(p.a.Disconnect());
+        p.Pass();
+        for (FakeCallEngine* e : {&p.a, &p.b}) {
+            EXPECT_EQ(e->GetCallVoice(), VOICE_NONE);
+            EXPECT_EQ(e->Media().calls.size(), 2u); // and the end of the call
+        }
+    }
+}
+
 TEST(SecureCallEngine, EachAnswerEndsTheAttemptWithItsOutcome) {
     enum Answer { kWrongPassword, kRefused, kBusy, kNotAvailable, kSilent, kSilentMayFallBack };
     const std::tuple<Answer, int32_t, int32_t> rows[] = {
