@@ -4,8 +4,9 @@
 #
 # Each station runs in its own process, from its own folder in a scratch
 # directory, on its own loopback address (host 127.0.0.2, remote 127.0.0.3).
-# The remote's microphone is a bundled speech sample, the host's another one;
-# each side's speaker is a WAV file. Windows show where there is a display;
+# The remote's microphone is a bundled speech sample, the host's another one,
+# both at 16 kHz: the stations speak wideband voice (Opus) to each other; each
+# side's speaker is a WAV file at the call's rate. Windows show where there is a display;
 # elsewhere the stations run on Qt's offscreen platform. Expects a build in
 # $BUILD_DIR (scripts/run-demo.sh makes it).
 set -euo pipefail
@@ -18,8 +19,8 @@ scratch="$(mktemp -d /tmp/tessora-demo.XXXXXX)"
 log "scratch folder: $scratch (the user's own files are never touched)"
 e2e_prepare "$scratch" "$BUILD_DIR"
 
-remote_mic="$ROOT/data/speech-remote.wav"
-host_mic="$ROOT/data/speech-host.wav"
+remote_mic="$ROOT/data/speech-remote-16k.wav"
+host_mic="$ROOT/data/speech-host-16k.wav"
 host_heard="$scratch/host-heard.wav"
 remote_heard="$scratch/remote-heard.wav"
 
@@ -46,6 +47,7 @@ e2e_wait_for "$scratch/host.log" '^status 53:' 10
 e2e_wait_for "$scratch/remote.log" '^security: encrypted$' 5
 e2e_wait_for "$scratch/host.log" '^security: encrypted$' 5
 log "the call is encrypted (CPace key exchange, ChaCha20-Poly1305 on every packet)"
+e2e_wait_for "$scratch/remote.log" '^voice: ' 5
 
 log "in call for $SECONDS_IN_CALL s: both sides talk at once"
 sleep "$SECONDS_IN_CALL"
@@ -59,15 +61,22 @@ sleep 0.3
 kill "$tail_pid" 2>/dev/null || true
 
 echo
-log "security"
-grep -h '^security' "$scratch/remote.log" "$scratch/host.log" | sed 's/^/  /' || true
+log "security and voice"
+grep -h '^security\|^voice' "$scratch/remote.log" "$scratch/host.log" | sed 's/^/  /' || true
 log "traffic"
 grep -h 'traffic' "$scratch/remote.log" "$scratch/host.log" || true
 echo
-log "what the host heard of the remote's speech"
-e2e_compare "$remote_mic" "$host_heard" | sed 's/^/  /'
-log "what the remote heard of the host's speech"
-e2e_compare "$host_mic" "$remote_heard" | sed 's/^/  /'
+# One line a direction: mouth-to-ear delay, similarity (1 = identical), the
+# highest frequency that came through, and the share of speech frames lost.
+summary() {
+  e2e_compare "$2" "$3" | awk -v what="$1" '
+    { v[$1] = $2 }
+    END { printf "  %s: delay %s ms, similarity %s, bandwidth %s Hz, dropouts %s %%\n",
+                 what, v["delay_ms:"], v["similarity:"], v["bandwidth_hz:"], v["dropouts:"] }'
+}
+log "what each side heard of the other"
+summary "remote -> host" "$remote_mic" "$host_heard"
+summary "host -> remote" "$host_mic" "$remote_heard"
 echo
 log "recordings: host heard $host_heard"
 log "            remote heard $remote_heard"
