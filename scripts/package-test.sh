@@ -130,7 +130,7 @@ useradd --create-home --shell /bin/sh --user-group "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
 chmod 755 "$scratch"
 install -d -m 700 -o "$user" -g "$user" "$scratch/run" "$scratch/audio"
-cp "$ROOT/data/speech-host.wav" "$ROOT/data/speech-remote.wav" "$scratch/audio/"
+cp "$ROOT/data/speech-host-16k.wav" "$ROOT/data/speech-remote-16k.wav" "$scratch/audio/"
 chown "$user:" "$scratch/audio/"*.wav
 install -m 666 /dev/null "$scratch/timing.log"
 host_dir="$home/.local/share/TESSORA/host"
@@ -160,8 +160,8 @@ as_user sh -c "umask 077
   printf 'ConnectName=Demo&Description=Demo host&IP Address=$host_addr&PortNo=33550&UserName=demo&Password=demo=pass\r\n' >'$remote_dir/Connect.dat'"
 
 step "a call between the installed stations: host $host_addr, remote $remote_addr"
-said_by_host="$scratch/audio/speech-host.wav"
-said_by_remote="$scratch/audio/speech-remote.wav"
+said_by_host="$scratch/audio/speech-host-16k.wav"
+said_by_remote="$scratch/audio/speech-remote-16k.wav"
 host_heard="$scratch/audio/host-heard.wav"
 remote_heard="$scratch/audio/remote-heard.wav"
 station host "$host_addr" "file:$said_by_host" "file:$host_heard" tessorah --online
@@ -173,8 +173,9 @@ e2e_wait_for "$scratch/remote.log" '^status 53: ' 20 || fail "the remote does no
 e2e_wait_for "$scratch/host.log" '^status 53: ' 5 || fail "the host does not get connected"
 for side in remote host; do
   e2e_wait_for "$scratch/$side.log" '^security: encrypted$' 5 || fail "the $side's call is not encrypted"
+  e2e_wait_for "$scratch/$side.log" '^voice: wideband opus 16 kHz$' 5 || fail "the $side's call is not wideband"
 done
-step "the call is encrypted on both sides"
+step "the call is encrypted and wideband on both sides"
 sleep "${PACKAGE_TEST_CALL_SECONDS:-10}"
 e2e_stop "$remote_pid" && [ "$E2E_EXIT" = 0 ] || fail "the remote did not close on SIGTERM"
 e2e_wait_for "$scratch/host.log" '^status 54: ' 5 || fail "the remote's hang-up does not reach the host"
@@ -198,13 +199,17 @@ ls -A "$program_dir" | sort | cmp -s - "$scratch/program-dir-before.txt" ||
 step "speech, both ways"
 # Over loopback nothing is lost, so one alignment of the whole recording
 # holds; the other side's own speech is the negative control.
+# Wideband: the highs above 7 kHz came through.
 check_heard() { # SAID HEARD OTHER WHAT
-  local right wrong
-  right=$(e2e_compare "$1" "$2" | awk '$1 == "similarity:" { print $2 }')
+  local report right wrong bandwidth
+  report=$(e2e_compare "$1" "$2")
+  right=$(awk '$1 == "similarity:" { print $2 }' <<<"$report")
+  bandwidth=$(awk '$1 == "bandwidth_hz:" { print $2 }' <<<"$report")
   wrong=$("$E2E_TOOLS/wav-compare" "$3" "$2" | awk '$1 == "similarity:" { print $2 }')
-  step "$4: similarity $right (to the other side's own speech: $wrong)"
+  step "$4: similarity $right (to the other side's own speech: $wrong), bandwidth $bandwidth Hz"
   awk -v r="$right" -v w="$wrong" 'BEGIN { exit !(r != "" && r >= 0.6 && w < r - 0.2) }' ||
     fail "$4: what was heard does not match what was said"
+  awk -v b="$bandwidth" 'BEGIN { exit !(b != "" && b >= 7000) }' || fail "$4: bandwidth $bandwidth Hz"
 }
 check_heard "$said_by_remote" "$host_heard" "$said_by_host" "the host heard the remote"
 check_heard "$said_by_host" "$remote_heard" "$said_by_remote" "the remote heard the host"
