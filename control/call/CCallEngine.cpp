@@ -20,7 +20,8 @@ using namespace Tavrino;
 CCallEngine::CCallEngine(ICallEventSink* sink, CallPlatform platform)
     : m_sink(sink), m_clock(std::move(platform.clock)), m_taskWnd(std::move(platform.taskWindow)),
       m_socket(std::move(platform.socket)), m_guard(*m_socket), m_media(std::move(platform.media)),
-      m_settings(ControlSettings::FromEnvironment()), m_outgoing(*m_socket),
+      m_settings(ControlSettings::FromEnvironment()), m_monitor(m_guard, *m_media, *m_socket, *m_clock),
+      m_outgoing(*m_socket),
       m_incoming(*m_socket, *m_taskWnd, *m_clock) {}
 
 CCallEngine::~CCallEngine() {
@@ -35,8 +36,10 @@ void CCallEngine::ResetCallState() {
     m_partyAddress.clear();
     m_partyPort = -1;
     m_activitySeen = true;
-    if (m_callState == STATE_CONNECTED)
+    if (m_callState == STATE_CONNECTED) {
+        m_monitor.End();
         m_media->EndCall();
+    }
     m_callState = STATE_IDLE;
     m_outgoing.Reset(); // wipes what held the password, and the attempt's secrets
     m_guard.Seal(nullptr);
@@ -85,6 +88,8 @@ void CCallEngine::BecomeConnected(const std::string& address, int port,
     m_callVoice = channel && (agreedFlags & SecureCall::kFlagWideband) != 0 ? VoiceKind::Wideband
                                                                              : VoiceKind::Narrowband;
     // Before media: the first frame is already sealed.
+    m_monitor.Begin(m_callVoice, channel != nullptr,
+                    (agreedFlags & SecureCall::kFlagReports) != 0);
     m_guard.Seal(std::move(channel), m_callVoice == VoiceKind::Wideband);
     m_media->BeginCall(m_callVoice);
     m_taskWnd->StopTimer(TIMER_CALL_TIMEOUT);
@@ -153,7 +158,12 @@ bool CCallEngine::Disconnect() {
         // Media off first, under the lock the capture thread sends under: a frame it is
         // sending leaves before the hang-up, and none follows it.
         m_guard.SetMediaActive(false);
-        m_guard.SendToPeer(PKT_HANGUP);
+        m_monitor.SendReport(); // the far end's last figures of the call
+        // A lost hang-up leaves the far end in the call until its supervision ends it;
+        // the copies of a sealed one are each a packet of its own, not a replay.
+        const bool sealed = m_guard.IsSealed();
+        for (int i = 0; i < (sealed ? kSealedHangUpCopies : 1); ++i)
+            m_guard.SendToPeer(PKT_HANGUP);
     }
     if (IsCallingSecurely())
         m_outgoing.SetOutcome(SECURE_OUTCOME_ENDED);
@@ -319,6 +329,8 @@ void CCallEngine::OnPacket(const std::string& address, int port, uint8_t type,
         return;
     const bool peer = from == Sender::Peer;
     const bool party = from != Sender::Stranger;
+    if (peer && m_callState == STATE_CONNECTED)
+        m_monitor.OnPlainReceived(length + 1);
     switch (type) {
     case PKT_KEEPALIVE:
     case PKT_TEXT:
@@ -371,6 +383,11 @@ void CCallEngine::HandleCallPacket(uint8_t type, const uint8_t* payload, int len
         EndCall(kConnectedTimers, STATUS_REMOTE_DISCONNECTED);
         return;
     }
+    if (type == PKT_CALL_REPORT) { // only ever opened from the channel
+        m_activitySeen = true;
+        m_monitor.OnReport(payload, length);
+        return;
+    }
     // Text and voice, in clear or with a Blowfish payload; a sealed packet can carry
     // nothing else of the call.
     const CPacketGuard::Content content = m_guard.Read(type, payload, length);
@@ -381,12 +398,14 @@ void CCallEngine::HandleCallPacket(uint8_t type, const uint8_t* payload, int len
         m_taskWnd->PostText(content.text, content.userData);
         break;
     case CPacketGuard::Content::Voice:
-        m_media->Voice().Receive(content.frame.data(), static_cast<int>(content.frame.size()));
+    case CPacketGuard::Content::WidebandVoice: {
+        const bool wideband = content.kind == CPacketGuard::Content::WidebandVoice;
+        const int frameBytes = static_cast<int>(content.frame.size());
+        m_monitor.OnVoice(wideband ? VoiceKind::Wideband : VoiceKind::Narrowband,
+                          content.frame.data(), frameBytes);
+        (wideband ? m_media->WidebandVoice() : m_media->Voice()).Receive(content.frame.data(), frameBytes);
         break;
-    case CPacketGuard::Content::WidebandVoice:
-        m_media->WidebandVoice().Receive(content.frame.data(),
-                                         static_cast<int>(content.frame.size()));
-        break;
+    }
     case CPacketGuard::Content::Ciphered:
         m_taskWnd->PostStatus(STATUS_ENCRYPTED_DATA);
         break;
@@ -436,8 +455,10 @@ void CCallEngine::HandleSecurePacket(const std::string& address, int port, uint8
         break;
     case PKT_SECURE_DATA: {
         CPacketGuard::Opened opened; // forged, replayed or too old: dropped without a word
-        if (m_callState == STATE_CONNECTED && m_guard.Open(address, port, payload, length, &opened))
-            HandleCallPacket(opened.type, opened.payload.data(), static_cast<int>(opened.payload.size()));
+        if (m_callState != STATE_CONNECTED || !m_guard.Open(address, port, payload, length, &opened))
+            break;
+        m_monitor.OnSealedOpened(opened.counter, length + 1);
+        HandleCallPacket(opened.type, opened.payload.data(), static_cast<int>(opened.payload.size()));
         break;
     }
     default:
@@ -451,6 +472,7 @@ void CCallEngine::OnTimerTick(int id) {
     switch (id) {
     case TIMER_RATE:
         m_media->Tick();
+        m_monitor.Tick();
         m_socket->ClosePeriod();
         // The last unconfirmed attempt ends as a stated acceptance does; it also counts
         // as a failed password for the station, which counted it when it accepted.

@@ -3,6 +3,7 @@
 // timers and media.
 #pragma once
 
+#include "CCallMonitor.h"
 #include "CCallToken.h"
 #include "CIncomingCalls.h"
 #include "COutgoingCall.h"
@@ -44,6 +45,7 @@ public:
     static constexpr int kAcceptCopies = 5;
     static constexpr int kConfirmCopies = 5;
     static constexpr int kKeepAliveCopies = 3;
+    static constexpr int kSealedHangUpCopies = 3;
     static constexpr int kSecureRequestsBeforeFallback = COutgoingCall::kSecureRequestsBeforeFallback;
     // Encrypted attempts accepted and awaiting their confirmation at once; a flood of
     // accepted guesses cannot grow it (the oldest goes).
@@ -83,6 +85,10 @@ public:
         m_offerWideband = on;
         return true;
     }
+    // The figures of the connected call, or of the last one (CCallStatistics::Record);
+    // "" before the first.
+    std::string GetCallStatistics() const { return m_monitor.Record(); }
+    std::string GetCallSummary() const { return m_monitor.SummaryLine(); }
     // The connected call's voice (Tavrino::CallVoice): -1 without one.
     int32_t GetCallVoice() const {
         return m_callState == STATE_CONNECTED ? static_cast<int32_t>(m_callVoice) : -1;
@@ -177,7 +183,9 @@ private:
                          std::unique_ptr<CSecureChannel> channel = nullptr,
                          std::string confirmedUser = {}, uint8_t agreedFlags = 0);
     // The flag bits of our encrypted requests and accepts.
-    uint8_t OfferedFlags() const { return m_offerWideband ? SecureCall::kFlagWideband : 0; }
+    uint8_t OfferedFlags() const {
+        return SecureCall::kFlagReports | (m_offerWideband ? SecureCall::kFlagWideband : 0);
+    }
     // Sends the outgoing call's request to the station called and becomes pending.
     void PlaceCall(const std::string& address, int32_t port, int32_t timeOut);
     // One stated packet of the call, from the peer or opened from a sealed one.
@@ -194,6 +202,7 @@ private:
     CPacketGuard m_guard;
     std::unique_ptr<ICallMedia> m_media;
     ControlSettings m_settings;
+    CCallMonitor m_monitor; // the call's figures and reports
 
     COutgoingCall m_outgoing; // while calling
     CIncomingCalls m_incoming;

@@ -89,6 +89,8 @@ constexpr std::array<Served::Entry, kCallMethods.size()> kCallServed{{
     Serve<&CCallEngine::GetConfirmedUser>(DISPID_GET_CONFIRMED_USER),
     Serve<&CCallEngine::SetWidebandVoice>(DISPID_SET_WIDEBAND_VOICE),
     Serve<&CCallEngine::GetCallVoice>(DISPID_GET_CALL_VOICE),
+    Serve<&CCallEngine::GetCallStatistics>(DISPID_GET_CALL_STATISTICS),
+    Serve<&CCallEngine::GetCallSummary>(DISPID_GET_CALL_SUMMARY),
 }};
 
 static_assert(Served::ServesTheTable(kServed, kMethods),

@@ -139,6 +139,8 @@ void CPacketGuard::SendVoiceFrame(const uint8_t* frame, int length) {
     std::lock_guard lock(m_mutex);
     if (!m_mediaActive)
         return;
+    ++m_voiceSent.frames;
+    m_voiceSent.bytes += length;
     if (!m_cipherOn) {
         SendLocked(PKT_VOICE, frame, length);
         return;
@@ -157,8 +159,16 @@ void CPacketGuard::SendWidebandFrame(uint16_t seq, const uint8_t* packet, int le
     inner[1] = static_cast<uint8_t>(seq >> 8);
     std::memcpy(inner + WIDEBAND_SEQ_BYTES, packet, static_cast<size_t>(length));
     std::lock_guard lock(m_mutex);
-    if (m_mediaActive && m_wideband)
-        SendLocked(PKT_WIDEBAND_VOICE, inner, WIDEBAND_SEQ_BYTES + length);
+    if (!m_mediaActive || !m_wideband)
+        return;
+    SendLocked(PKT_WIDEBAND_VOICE, inner, WIDEBAND_SEQ_BYTES + length);
+    ++m_voiceSent.frames;
+    m_voiceSent.bytes += length;
+}
+
+CPacketGuard::VoiceSent CPacketGuard::TakeVoiceSent() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_voiceSent, VoiceSent{});
 }
 
 bool CPacketGuard::Open(const std::string& address, int port, const uint8_t* payload, int length,
@@ -176,6 +186,7 @@ bool CPacketGuard::Open(const std::string& address, int port, const uint8_t* pay
         SetPeer(address, port);
     out->type = opened.type;
     out->payload = std::move(opened.payload);
+    out->counter = opened.counter;
     return true;
 }
 

@@ -58,6 +58,12 @@ public:
     // IVoiceFrameSink (capture thread): a GSM frame while media is active, ciphered when
     // the cipher is on (never in clear then), sealed when the call is.
     void SendVoiceFrame(const uint8_t* frame, int length) override;
+    // Voice frames sent since the last call of this (any kind), and their codec bytes.
+    struct VoiceSent {
+        int frames = 0;
+        int bytes = 0;
+    };
+    VoiceSent TakeVoiceSent();
     // A wideband frame: sealed only (a call in clear never carries one), as inner type 30.
     void SendWidebandFrame(uint16_t seq, const uint8_t* packet, int length) override;
 
@@ -68,6 +74,7 @@ public:
     struct Opened {
         uint8_t type = 0;
         std::vector<uint8_t> payload;
+        uint64_t counter = 0; // the sealing side's counter
     };
     bool Open(const std::string& address, int port, const uint8_t* payload, int length,
               Opened* out);
@@ -95,5 +102,6 @@ private:
     std::string m_key;                         // guarded
     bool m_cipherOn = false;                   // guarded
     bool m_wideband = false;                   // guarded; only with m_channel
+    VoiceSent m_voiceSent;                     // guarded
     std::unique_ptr<CSecureChannel> m_channel; // guarded (its opening side: control's thread)
 };

@@ -8,6 +8,8 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
+
 CCallMedia::CCallMedia(CAudioSession& session)
     : m_session(session), m_playback(session), m_gsm(m_playback), m_capture(session) {}
 
@@ -69,6 +71,19 @@ void CCallMedia::EndCall() {
     m_playback.RemoveSource(&m_opus);
     if (m_opus.Start())
         m_playback.AddSource(&m_opus);
+}
+
+std::optional<ICallMedia::ReceivedVoice> CCallMedia::ReceivedVoiceFigures() const {
+    if (m_kind != VoiceKind::Wideband)
+        return std::nullopt;
+    const CJitterBuffer::Stats s = m_opus.Stats();
+    ReceivedVoice v;
+    v.delayMs = s.presentDelayMs;
+    // Frames the buffer inserted to grow its delay were concealed, but nothing was lost.
+    v.concealed = s.concealed - std::min(s.inserted, s.concealed);
+    v.recovered = s.fec;
+    v.late = s.late;
+    return v;
 }
 
 void CCallMedia::Stop() {

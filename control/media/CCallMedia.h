@@ -24,6 +24,7 @@ public:
     IVoiceReceiver& Voice() override { return m_gsm; }
     IVoiceReceiver& WidebandVoice() override { return m_opus; }
     void SetExpectedLoss(int percent) override { m_capture.SetExpectedLoss(percent); }
+    std::optional<ReceivedVoice> ReceivedVoiceFigures() const override;
     VoiceKind Kind() const { return m_kind; }
     const COpusVoiceReceiver& Wideband() const { return m_opus; }
     bool MuteMic(bool mute) override { return m_capture.SetMute(mute); }

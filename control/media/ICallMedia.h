@@ -6,6 +6,7 @@
 #include "VoiceKind.h"
 
 #include <cstdint>
+#include <optional>
 
 struct ControlSettings;
 class IVoiceFrameSink;
@@ -34,6 +35,14 @@ public:
     virtual IVoiceReceiver& WidebandVoice() = 0;
     // A wideband encoder's expected loss, from the far end's reports (percent).
     virtual void SetExpectedLoss(int percent) = 0;
+    // The wideband receiver's jitter buffer: its delay now, and since the call began the
+    // frames concealed (lost, no FEC), rebuilt from FEC and come too late. Nothing on a
+    // GSM call, whose playback keeps no such counts.
+    struct ReceivedVoice {
+        int delayMs = 0;
+        uint64_t concealed = 0, recovered = 0, late = 0;
+    };
+    virtual std::optional<ReceivedVoice> ReceivedVoiceFigures() const = 0;
     virtual bool MuteMic(bool mute) = 0; // false while not started
     virtual void MuteSpk(bool mute) = 0; // kept across Stop and Start
     // Once a second: playback streams that got nothing are reset.

@@ -129,6 +129,7 @@ bool CSecureChannel::Open(const uint8_t* payload, int length, Opened* out) {
         return false;
 
     out->newest = !m_anyOpened || counter > m_highest;
+    out->counter = counter;
     if (!m_anyOpened) {
         m_anyOpened = true;
         m_highest = counter;

@@ -42,6 +42,7 @@ public:
         uint8_t type = 0;             // the stated packet's type
         std::vector<uint8_t> payload; // and its payload
         bool newest = false;          // its counter is above every one seen before
+        uint64_t counter = 0;         // the sender's counter of this packet
     };
     // A received type-24 payload (after its type byte). False, with nothing changed,
     // for a short packet, a tag that does not verify, or a counter already seen or

@@ -172,10 +172,10 @@ void CCallStatistics::OnNarrowbandVoice(int payloadBytes, int64_t nowMs) {
     m_lastArrivalMs = nowMs;
 }
 
-void CCallStatistics::OnVoiceSent(int payloadBytes, int64_t nowMs) {
+void CCallStatistics::OnVoiceSent(int payloadBytes, int64_t nowMs, int frames) {
     if (!Accept(nowMs))
         return;
-    ++m_framesSent;
+    m_framesSent += static_cast<uint64_t>(std::max(frames, 0));
     m_voiceOut.push_back({nowMs, std::max(payloadBytes, 0)});
     while (m_voiceOut.front().atMs <= m_nowMs - kBitrateWindowMs)
         m_voiceOut.pop_front();

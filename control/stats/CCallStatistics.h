@@ -115,7 +115,9 @@ public:
     // nothing, but a frame more than 60 ms off is taken for its neighbour's slot: heavy
     // jitter reads low. The sender's capture timing counts as network jitter.
     void OnNarrowbandVoice(int payloadBytes, int64_t nowMs);
-    void OnVoiceSent(int payloadBytes, int64_t nowMs);
+    // `frames` voice frames sent since the last call of this, `payloadBytes` codec bytes
+    // in all (the capture thread sends them; the owner hands them over in batches).
+    void OnVoiceSent(int payloadBytes, int64_t nowMs, int frames = 1);
 
     // The local jitter buffer's present delay and its counts since the call started.
     void OnBufferFigures(const BufferFigures& figures, int64_t nowMs);

@@ -105,6 +105,7 @@ struct FuzzMedia : ICallMedia, IVoiceReceiver {
     IVoiceReceiver& Voice() override { return *this; }
     IVoiceReceiver& WidebandVoice() override { return *this; }
     void SetExpectedLoss(int percent) override { Check(percent >= 0 && percent <= 100); }
+    std::optional<ReceivedVoice> ReceivedVoiceFigures() const override { return std::nullopt; }
     void Receive(const uint8_t* frame, int length) override {
         volatile uint8_t sink = 0;
         for (int i = 0; i < length; ++i)

@@ -490,10 +490,10 @@ TEST_F(RemoteMain, UserDataOnTheWireAndIncomingCallsCancelled) {
     ASSERT_TRUE(WaitFor([&] { return !(secure = Take(hostSocket, &sender)).isEmpty(); }));
     ASSERT_EQ(sender.address, kRemoteAddress);
     ASSERT_EQ(sender.port, port);
-    // First encrypted: version 1, flags (wideband voice, on by default), sid, share, the
-    // user name; never the password.
+    // First encrypted: version 1, flags (wideband voice, on by default, and call reports),
+    // sid, share, the user name; never the password.
     const QByteArray name = user.toLocal8Bit();
-    ASSERT_EQ(secure.left(3), QByteArray("\x14\x01\x01", 3));
+    ASSERT_EQ(secure.left(3), QByteArray("\x14\x01\x03", 3));
     ASSERT_EQ(secure.size(), 3 + 16 + 32 + name.size() + 1);
     ASSERT_EQ(secure.right(name.size() + 1), name + '\0');
     ASSERT_FALSE(secure.contains(password.toLocal8Bit()));

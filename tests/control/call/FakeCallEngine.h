@@ -166,6 +166,8 @@ public:
     IVoiceReceiver& Voice() override { return *this; }
     IVoiceReceiver& WidebandVoice() override { return *this; }
     void SetExpectedLoss(int percent) override { expectedLoss = percent; }
+    std::optional<ReceivedVoice> ReceivedVoiceFigures() const override { return received; }
+    std::optional<ReceivedVoice> received; // what the jitter buffer would say
     std::vector<VoiceKind> calls; // each BeginCall's kind, and Narrowband for each EndCall
     int expectedLoss = -1;
     void Receive(const uint8_t* frame, int length) override { m_s.played.emplace_back(frame, frame + length); }

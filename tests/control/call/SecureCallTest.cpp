@@ -61,8 +61,10 @@ TEST(SecureCallEngine, EverythingTravelsSealedAndOnlyFreshAuthenticPacketsCount)
         e->statuses.clear();
     }
     EXPECT_EQ(p.a.GetSecureOutcome(), SECURE_OUTCOME_CONNECTED);
-    p.a.Advance(3000); // three keep-alives
+    p.a.Advance(3000); // three keep-alives and a call report
     p.a.SendTextMsg("hi", "there");
+    const std::size_t beforeVoice = p.a.Sent().size();
+    EXPECT_EQ(beforeVoice, 5u);
     std::vector<std::vector<uint8_t>> sealed;
     for (int i = 0; i < 200; ++i) {
         const auto frame = Frame(i);
@@ -72,7 +74,7 @@ TEST(SecureCallEngine, EverythingTravelsSealedAndOnlyFreshAuthenticPacketsCount)
     for (const auto& sent : p.a.Sent())
         EXPECT_EQ(sent.type, PKT_SECURE_DATA);
     EXPECT_EQ(sealed[0].size() + 1, 221u); // a voice packet on the wire
-    for (int i = 0; i < 4; ++i)
+    for (std::size_t i = 0; i < beforeVoice; ++i)
         p.b.Receive(kA, kAPort, PKT_SECURE_DATA, p.a.Sent()[i].payload);
     EXPECT_EQ(p.b.texts, (std::vector<std::pair<std::string, std::string>>{{"hi", "there"}}));
 
@@ -161,6 +163,57 @@ TEST(SecureCallEngine, WidebandVoiceOnlyWhenBothOfferIt) {
             EXPECT_EQ(e->Media().calls.size(), 2u); // and the end of the call
         }
     }
+}
+
+TEST(SecureCallEngine, ReportsGiveEachDirectionItsFiguresAndTheEncoderItsLoss) {
+    // Every fifth datagram from A to B is lost; B to A is clean; 20 ms each way.
+    Pair p;
+    p.a.SetWidebandVoice(true);
+    p.b.SetWidebandVoice(true);
+    p.Call(kPassword);
+    int aToB = 0;
+    for (int ms = 0; ms < 12000; ms += 20) {
+        p.a.SendWidebandFrame(static_cast<uint16_t>(ms / 20), std::vector<uint8_t>(60, 1));
+        p.b.SendWidebandFrame(static_cast<uint16_t>(ms / 20), std::vector<uint8_t>(60, 2));
+        const auto fromA = p.a.Sent(), fromB = p.b.Sent();
+        p.a.ClearSent();
+        p.b.ClearSent();
+        p.a.Advance(20);
+        p.b.Advance(20);
+        for (const auto& d : fromA)
+            if (++aToB % 5 != 0)
+                p.b.Receive(kA, kAPort, d.type, d.payload);
+        for (const auto& d : fromB)
+            p.a.Receive(kB, kBPort, d.type, d.payload);
+    }
+    const auto field = [](const std::string& record, const std::string& key) {
+        const std::size_t at = record.find(key + "=");
+        return at == std::string::npos ? std::string("?")
+                                       : record.substr(at + key.size() + 1,
+                                                       record.find('&', at) - at - key.size() - 1);
+    };
+    const std::string a = p.a.GetCallStatistics(), b = p.b.GetCallStatistics();
+    EXPECT_EQ(field(a, "reports"), "yes");
+    EXPECT_NEAR(std::stod(field(b, "loss_in_pct")), 20.0, 0.2) << b;
+    EXPECT_NEAR(std::stod(field(a, "loss_out_pct")), 20.0, 0.2) << a;
+    EXPECT_EQ(field(a, "loss_in_pct"), "0.00");
+    EXPECT_EQ(field(a, "rtt_ms"), "40") << a;
+    EXPECT_EQ(p.a.Media().expectedLoss, 20);
+    EXPECT_EQ(p.b.Media().expectedLoss, 2); // the least it expects
+    ASSERT_TRUE(p.a.Disconnect());
+    EXPECT_EQ(p.a.GetCallSummary().rfind("call: 0m12s rtt 40 ms loss in 0.0 % out 20.", 0), 0u)
+        << p.a.GetCallSummary();
+
+    // A stated call knows nothing the far end would have to report.
+    Pair stated;
+    ASSERT_TRUE(stated.a.Connect(kB, kBPort, "ID=x", 20));
+    stated.Pass();
+    ASSERT_TRUE(stated.b.AcceptIncomingCall(kA, kAPort, 20));
+    stated.Pass();
+    stated.a.Advance(4000);
+    const std::string s = stated.a.GetCallStatistics();
+    EXPECT_EQ(field(s, "encrypted") + field(s, "reports") + field(s, "rtt_ms") + field(s, "loss_out_pct"),
+              "nono--") << s;
 }
 
 TEST(SecureCallEngine, EachAnswerEndsTheAttemptWithItsOutcome) {
@@ -263,13 +316,16 @@ TEST(SecureCallEngine, AttemptsAreKnownByAddressPortAndSidAndTheFirstToConfirmWi
     deliver(accepts, kA, p.a, kB, kBPort);
     EXPECT_EQ(p.a.GetSecureOutcome(), SECURE_OUTCOME_PASSWORD_REFUSED);
     EXPECT_TRUE(p.a.Sent().empty());
-    // C hangs up with one sealed packet, and B hears it.
+    // C hangs up with its last report and three sealed hang-ups (one lost must not keep B
+    // in the call); B hears the first and ends once.
     c.ClearSent();
     ASSERT_TRUE(c.Disconnect());
-    ASSERT_EQ(c.Sent().size(), 1u);
-    EXPECT_EQ(c.Sent()[0].type, PKT_SECURE_DATA);
+    ASSERT_EQ(c.Sent().size(), 4u);
+    for (const auto& sent : c.Sent())
+        EXPECT_EQ(sent.type, PKT_SECURE_DATA);
+    p.b.statuses.clear();
     deliver(c.Sent(), kB, p.b, kC, kAPort);
-    EXPECT_EQ(p.b.statuses.back(), STATUS_REMOTE_DISCONNECTED);
+    EXPECT_EQ(p.b.statuses, std::vector<int32_t>{STATUS_REMOTE_DISCONNECTED});
     EXPECT_EQ(p.b.GetCallSecurity(), SECURITY_NONE);
 }
 
