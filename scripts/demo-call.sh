@@ -65,6 +65,10 @@ log "security and voice"
 grep -h '^security\|^voice' "$scratch/remote.log" "$scratch/host.log" | sed 's/^/  /' || true
 log "traffic"
 grep -h 'traffic' "$scratch/remote.log" "$scratch/host.log" || true
+log "each side's summary of the call (in: what it received; out: what the other received)"
+for side in remote host; do
+  sed -n "s/^call: /  $side  call: /p" "$scratch/$side.log"
+done
 echo
 # One line a direction: mouth-to-ear delay, similarity (1 = identical), the
 # highest frequency that came through, and the share of speech frames lost.

@@ -8,6 +8,9 @@
 #include "modHvnRegistry.h"
 
 #include <QBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 #include <QLabel>
 
 using namespace Tavrino;
@@ -24,11 +27,39 @@ QLabel* NamedLabel(QWidget* parent, const char* name) {
 
 CallIndicators::CallIndicators(QWidget* parent, QBoxLayout* row)
     : QObject(parent), m_lock(NamedLabel(parent, "imgCallSecurity")),
-      m_word(NamedLabel(parent, "lblCallSecurity")), m_voiceLabel(NamedLabel(parent, "lblCallVoice")) {
+      m_word(NamedLabel(parent, "lblCallSecurity")), m_voiceLabel(NamedLabel(parent, "lblCallVoice")),
+      m_rating(NamedLabel(parent, "imgCallRating")) {
     row->addWidget(m_lock);
     row->addWidget(m_word);
     row->addWidget(m_voiceLabel);
+    row->addWidget(m_rating);
     Hide();
+}
+
+void CallIndicators::ApplyLanguage() {
+    Show(m_security, m_voice);
+    ShowRating(m_ratingIn, m_ratingOut);
+}
+
+void CallIndicators::ShowRating(std::optional<double> in, std::optional<double> out) {
+    m_ratingIn = in;
+    m_ratingOut = out;
+    const bool shown = in && (m_security == SECURITY_ENCRYPTED || m_security == SECURITY_STATED);
+    m_rating->setVisible(shown);
+    if (!shown)
+        return;
+    // Five bars as a phone shows its signal: 4.5 and up all five, then one less a point.
+    const int bars = std::clamp(static_cast<int>(std::floor(*in + 0.5)), 0, 5);
+    m_rating->setPixmap(RatingBarsPixmap(bars, 16));
+    const auto score = [](const std::optional<double>& r) {
+        return r ? QString::number(*r, 'f', 1) : QStringLiteral("-");
+    };
+    const QString text =
+        Tr(QStringLiteral("Call quality %1 of 5 as heard here, %2 as heard there"),
+           QStringLiteral("通話品質: こちらの受信 %1 / 5、相手の受信 %2"))
+            .arg(score(in), score(out));
+    m_rating->setToolTip(text);
+    DescribePicture(m_rating, Tr(QStringLiteral("Call quality"), QStringLiteral("通話品質")), text);
 }
 
 void CallIndicators::Show(qint32 security, qint32 voice) {
@@ -39,6 +70,10 @@ void CallIndicators::Show(qint32 security, qint32 voice) {
     m_word->setVisible(shown);
     // GSM is what every call had: only the wideband one says so.
     m_voiceLabel->setVisible(shown && voice == VOICE_WIDEBAND);
+    if (!shown) {
+        m_rating->hide();
+        m_ratingIn = m_ratingOut = std::nullopt;
+    }
     if (shown) {
         const bool encrypted = security == SECURITY_ENCRYPTED;
         m_lock->setPixmap(LockPixmap(encrypted, 16));

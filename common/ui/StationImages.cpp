@@ -31,6 +31,25 @@ QPixmap HalvornLogo(int height) {
     return logo.isNull() ? logo : logo.scaledToHeight(height, Qt::SmoothTransformation);
 }
 
+QPixmap RatingBarsPixmap(int lit, int size) {
+    QPixmap picture(size * 3 / 2, size);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    const QColor ink = QGuiApplication::palette().color(QPalette::WindowText);
+    // Green for a good call, amber for a fair one, red below.
+    const QColor fill = lit >= 4 ? QColor(0x2e, 0x7d, 0x32) : lit >= 3 ? QColor(0xf9, 0xa8, 0x25)
+                                                                      : QColor(0xc6, 0x28, 0x28);
+    const qreal unit = size / 16.0;
+    for (int i = 0; i < 5; ++i) {
+        const qreal height = (3 + 2.5 * i) * unit;
+        const QRectF bar(i * 4.6 * unit + unit, size - height - unit, 3.2 * unit, height);
+        painter.setPen(QPen(ink, 0.8 * unit));
+        painter.setBrush(i < lit ? fill : QColor(Qt::transparent));
+        painter.drawRect(bar);
+    }
+    return picture;
+}
+
 QPixmap LockPixmap(bool closed, int size) {
     QPixmap picture(size, size);
     picture.fill(Qt::transparent);

@@ -15,3 +15,5 @@ QPixmap HalvornLogo(int height);
 // A padlock, closed for an encrypted call and open for one that is not, `size` pixels
 // square, drawn at run time in the palette's text colour.
 QPixmap LockPixmap(bool closed, int size);
+// Five bars rising to the right, `lit` (0 to 5) of them filled: a call's rating.
+QPixmap RatingBarsPixmap(int lit, int size);

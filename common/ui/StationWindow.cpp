@@ -4,6 +4,8 @@
 
 #include "AudioSettings.h"
 #include "CallIndicators.h"
+#include "CallStatisticsFeed.h"
+#include "frmCallStatistics.h"
 #include "StationDesktop.h"
 #include "StationImages.h"
 #include "StationSession.h"
@@ -84,6 +86,15 @@ StationWindow::StationWindow(Station station, QWidget* parent)
         ConsoleLog(QStringLiteral("audio: %1").arg(notice));
     });
 
+    m_statsFeed = new CallStatisticsFeed(TavrinoStandard, this);
+    connect(m_statsFeed, &CallStatisticsFeed::Updated, this, [this] {
+        if (!m_statsFeed->Running())
+            return; // the call ended: its rating goes with the lock
+        const CallFigures& f = m_statsFeed->Latest();
+        m_callIndicators->ShowRating(f.Number(QStringLiteral("rating")),
+                                     f.Number(QStringLiteral("rating_out")));
+    });
+
     m_lampTimer = new QTimer(this);
     m_lampTimer->setObjectName(QString::fromLatin1(m_profile.lampTimerName));
     m_lampTimer->setInterval(kLampIntervalMs);
@@ -107,6 +118,7 @@ void StationWindow::CreateMenus() {
     mnuRunWidebandVoice->setCheckable(true);
     mnuRunWidebandVoice->setChecked(UserOption(m_profile.title, kWidebandVoiceKey, true));
     m_session->SetWidebandVoice(mnuRunWidebandVoice->isChecked());
+    mnuRunCallStatistics = named(mnuRun->addAction(QString()), "mnuRunCallStatistics");
     mnuHelp = named(menuBar()->addMenu(QString()), "mnuHelp");
     mnuHelpHelp = named(mnuHelp->addAction(QString()), "mnuHelpHelp");
     mnuHelpLine = named(mnuHelp->addSeparator(), "mnuHelpLine");
@@ -123,6 +135,7 @@ void StationWindow::CreateMenus() {
         SetUserOption(m_profile.title, kWidebandVoiceKey, on);
         m_session->SetWidebandVoice(on);
     });
+    connect(mnuRunCallStatistics, &QAction::triggered, this, &StationWindow::OpenCallStatistics);
     connect(mnuHelpHelp, &QAction::triggered, this,
             [this] { ShowHelp(m_helpFile, HH_DISPLAY_TOC, 0, QString()); });
     connect(mnuHelpAbout, &QAction::triggered, this, [this] {
@@ -226,6 +239,9 @@ void StationWindow::ApplyLanguage() {
     mnuFileExit->setText(Tr(QStringLiteral("E&xit"), QStringLiteral("終了(&X)")));
     mnuRun->setTitle(Tr(QStringLiteral("&Run"), QStringLiteral("実行(&R)")));
     mnuRunWidebandVoice->setText(Tr(QStringLiteral("&Wideband Voice"), QStringLiteral("広帯域音声(&W)")));
+    mnuRunCallStatistics->setText(Tr(QStringLiteral("Call S&tatistics..."), QStringLiteral("通話の統計(&T)...")));
+    if (m_statsWindow)
+        m_statsWindow->ApplyLanguage();
     mnuHelp->setTitle(Tr(QStringLiteral("&Help"), QStringLiteral("ヘルプ(&H)")));
     mnuHelpHelp->setText(Tr(QStringLiteral("&Help..."), QStringLiteral("ヘルプ(&H)...")));
     mnuHelpAbout->setText(Tr(QStringLiteral("&About %1...").arg(m_profile.title),
@@ -274,8 +290,27 @@ bool StationWindow::CallStands() const {
 }
 
 void StationWindow::HangUp() {
-    ShowCallIndicators(SECURITY_NONE, VOICE_NONE);
     m_session->HangUp();
+    EndCallFigures();
+    ShowCallIndicators(SECURITY_NONE, VOICE_NONE);
+}
+
+void StationWindow::OpenCallStatistics() {
+    if (!m_statsWindow)
+        m_statsWindow = new frmCallStatistics(m_statsFeed, this); // a child: closes with the window
+    m_statsWindow->show();
+    m_statsWindow->raise();
+    m_statsWindow->activateWindow();
+}
+
+void StationWindow::EndCallFigures() {
+    if (!m_statsFeed->Running())
+        return;
+    m_statsFeed->Stop();
+    // The control keeps the call's figures after it ended, so the line tells the whole call.
+    const QString summary = TavrinoStandard->CallString(DISPID_GET_CALL_SUMMARY);
+    if (summary.startsWith(QLatin1String("call: ")))
+        ConsoleLog(summary);
 }
 
 QString StationWindow::StatusBox(qint32 statusCode) const {
@@ -296,7 +331,9 @@ void StationWindow::ShowStatus(qint32 statusCode) {
                                                   : QStringLiteral("security: not encrypted"));
         ConsoleLog(voice == VOICE_WIDEBAND ? QStringLiteral("voice: wideband opus 16 kHz")
                                            : QStringLiteral("voice: narrowband gsm 8 kHz"));
+        m_statsFeed->Start();
     } else if (statusCode != STATUS_CALLING) {
+        EndCallFigures();
         ShowCallIndicators(SECURITY_NONE, VOICE_NONE);
     }
     const QString box = StatusBox(statusCode);

@@ -19,12 +19,15 @@
 
 #include <QMainWindow>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <vector>
 
 class CallIndicators;
+class CallStatisticsFeed;
+class frmCallStatistics;
 class QAction;
 class QFrame;
 class QGroupBox;
@@ -136,6 +139,7 @@ protected:
     QMenu* mnuRun = nullptr;
     QAction* mnuRunToggle = nullptr; // mnuRunOnline / mnuRunConnect
     QAction* mnuRunWidebandVoice = nullptr;
+    QAction* mnuRunCallStatistics = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpHelp = nullptr;
     QAction* mnuHelpLine = nullptr;
@@ -161,6 +165,9 @@ private:
     };
 
     void LampTimer_Timer();
+    void OpenCallStatistics();
+    // A connected call ended: the figures stop, and its summary line is logged once.
+    void EndCallFigures();
     void OpenAudioSettings();
     bool SetLamp(qint32 dispid, QLabel* lit, QLabel* dark);
 
@@ -168,6 +175,8 @@ private:
     QPushButton* m_toggle = nullptr;
     QTimer* m_lampTimer = nullptr;
     StationDesktop* m_desktop = nullptr; // child of the window
+    CallStatisticsFeed* m_statsFeed = nullptr; // child of the window
+    QPointer<frmCallStatistics> m_statsWindow; // child of the window, made when first opened
     std::vector<FileMenuItem> m_fileItems;
     bool m_unloaded = false;
     bool m_lampErrorShowing = false;

@@ -19,6 +19,7 @@ ControlSettings ControlSettings::FromEnvironment() {
     settings.capture = Variable("TAVRINO_CAPTURE");
     settings.playback = Variable("TAVRINO_PLAYBACK");
     settings.echo = Variable("TAVRINO_ECHO");
+    settings.callReports = Variable("TAVRINO_CALL_REPORTS");
     settings.mixer = Variable("TAVRINO_MIXER");
     settings.timingLog = Variable("TAVRINO_TIMING_LOG");
     return settings;

@@ -14,6 +14,9 @@ struct ControlSettings {
     std::string echo;        // TAVRINO_ECHO: "on" or "off" over the automatic choice
     std::string mixer;       // TAVRINO_MIXER: the ALSA control device of the volumes
     std::string timingLog;   // TAVRINO_TIMING_LOG: where WAV devices log their start
+    // TAVRINO_CALL_REPORTS: "off" offers no call reports, as an older station does (for
+    // comparing a call without them on the same link); anything else offers them.
+    std::string callReports;
 
     static ControlSettings FromEnvironment();
 };

@@ -184,7 +184,8 @@ private:
                          std::string confirmedUser = {}, uint8_t agreedFlags = 0);
     // The flag bits of our encrypted requests and accepts.
     uint8_t OfferedFlags() const {
-        return SecureCall::kFlagReports | (m_offerWideband ? SecureCall::kFlagWideband : 0);
+        return (m_settings.callReports == "off" ? 0 : SecureCall::kFlagReports) |
+               (m_offerWideband ? SecureCall::kFlagWideband : 0);
     }
     // Sends the outgoing call's request to the station called and becomes pending.
     void PlaceCall(const std::string& address, int32_t port, int32_t timeOut);
