@@ -66,6 +66,11 @@ expect_heard "$HOST_SAYS" "$remote_heard" "$REMOTE_SAYS" "the remote heard the h
 # stops at 4 kHz). A clean link drops no speech frame.
 for side in "$E2E_HOST_LOG" "$E2E_REMOTE_LOG"; do
   grep -q '^voice: wideband opus 16 kHz$' "$side" || fail "$(basename "$side" .log): the call was not wideband"
+  # Each side sums the call up once it ended: over loopback, reports both ways and no loss.
+  summary=$(grep '^call: ' "$side") || fail "$(basename "$side" .log) printed no summary of the call"
+  e2e_log "$(basename "$side" .log): $summary"
+  [[ "$summary" =~ ^call:\ 0m1[0-9]s\ rtt\ [0-9]+\ ms\ loss\ in\ 0\.0\ %\ out\ 0\.0\ %\ jitter\ [0-9]+\ ms\ concealed\ [0-9.]+\ %\ rating\ 4\.[0-9]$ ]] ||
+    fail "$(basename "$side" .log): unexpected summary: $summary"
 done
 for pair in "$REMOTE_SAYS $host_heard remote->host" "$HOST_SAYS $remote_heard host->remote"; do
   set -- $pair

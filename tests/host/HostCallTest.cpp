@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -341,4 +342,31 @@ TEST_F(HostCalls, WidebandVoiceOnlyWhenBothOfferItInAnEncryptedCall) {
         caller.reset();
         ASSERT_TRUE(WaitFor([&] { return !voice->isVisible() && !PeerShown(); }, 5000));
     }
+}
+
+TEST_F(HostCalls, CallStatisticsWindowShowsTheCallsFiguresWithNamesForReaders) {
+    StartHost();
+    auto caller = NewCaller();
+    caller->client.CallBool(DISPID_SET_WIDEBAND_VOICE, {true});
+    ASSERT_TRUE(caller->CallSecurely(m_hostPort, QStringLiteral("Secret")));
+    ASSERT_TRUE(caller->WaitFor(STATUS_CONNECTED, 5000)) << caller->Outcome();
+    Find<QAction>(form.get(), "mnuRunCallStatistics")->trigger();
+    auto* window = Find<QWidget>(form.get(), "frmCallStatistics");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Call Statistics");
+    // The reports of both sides make the round trip known within a few seconds.
+    auto* rtt = Find<QLabel>(window, "lblIn_rtt");
+    ASSERT_TRUE(WaitFor([&] { return rtt->text().endsWith(" ms"); }, 8000)) << rtt->text().toStdString();
+    EXPECT_TRUE(Find<QLabel>(window, "lblIn_voice")->text().startsWith("Opus, 16 kHz"));
+    EXPECT_EQ(Find<QLabel>(window, "lblOut_encoder")->text(), "2 %"); // nothing lost on loopback
+    for (QLabel* value : window->findChildren<QLabel*>(QRegularExpression("^lbl(In|Out)_")))
+        EXPECT_FALSE(value->accessibleName().isEmpty()) << value->objectName().toStdString();
+    EXPECT_FALSE(Find<QWidget>(window, "picCallPlot")->accessibleDescription().isEmpty());
+    auto* rating = Find<QLabel>(form.get(), "imgCallRating");
+    EXPECT_TRUE(rating->isVisible());
+    EXPECT_TRUE(rating->toolTip().startsWith("Call quality 4.")) << rating->toolTip().toStdString();
+    // After the call the window tells the last one; the bars go with the lock.
+    caller.reset();
+    ASSERT_TRUE(WaitFor([&] { return !rating->isVisible(); }, 5000));
+    EXPECT_TRUE(Find<QLabel>(window, "lblCallState")->text().startsWith("Last call, "));
 }
