@@ -62,11 +62,12 @@ bool AlsaAudioOutput::Configure(std::string* error) {
         *error = m_device + " does not play " + std::to_string(wanted) + " Hz";
         return false;
     }
+    // Asked for at the rate being opened; the device's answer is kept apart from it.
     snd_pcm_uframes_t period = PeriodFrames();
     if (err >= 0) {
         err = snd_pcm_hw_params_set_period_size_near(m_pcm, hw, &period, nullptr);
     }
-    m_bufferFrames = PeriodFrames() * PERIODS;
+    m_bufferFrames = period * PERIODS;
     if (err >= 0) {
         err = snd_pcm_hw_params_set_buffer_size_near(m_pcm, hw, &m_bufferFrames);
     }

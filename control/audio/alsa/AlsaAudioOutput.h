@@ -22,8 +22,8 @@ public:
     // Underruns recovered since Open (device thread writes, anyone reads).
     unsigned Underruns() const { return m_underruns.load(); }
     // What the device granted at Open (set before the device thread starts).
-    unsigned long PeriodFrames() const { return m_periodFrames; }
-    unsigned long BufferFrames() const { return m_bufferFrames; }
+    unsigned long DevicePeriodFrames() const { return m_periodFrames; }
+    unsigned long DeviceBufferFrames() const { return m_bufferFrames; }
 
 protected:
     bool OpenSink(std::string* error) override;

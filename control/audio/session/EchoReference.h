@@ -17,8 +17,9 @@
 // m_mutex; the position is also kept in an atomic, so stamping never waits on a lock.
 class EchoReference {
 public:
-    // About two seconds: more than any device round trip plus the canceller's tail.
-    static constexpr size_t CAPACITY = 16384;
+    // About two seconds at 16 kHz (four at 8 kHz): more than any device round trip plus
+    // the canceller's tail.
+    static constexpr size_t CAPACITY = 32768;
 
     void Append(const int16_t* samples, size_t count);
     // Samples appended since the session began.

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numeric>
+#include <string>
 #include <vector>
 
 namespace {
@@ -29,23 +30,42 @@ std::vector<int16_t> ReadSpeech(const char* path) {
 
 } // namespace
 
-TEST(EchoCancellerRoom, RemovesTheEchoAndKeepsTheNearTalkerInDoubleTalk) {
-    const auto far = ReadSpeech(TESSORA_DATA_DIR "/speech-remote.wav");
-    const auto near = ReadSpeech(TESSORA_DATA_DIR "/speech-host.wav");
-    ASSERT_TRUE(far.size() >= 96080 && near.size() >= 24000);
-    constexpr int kFrame = 960, kRate = 8000, kTalkFrom = 8 * kRate, kTalkTo = 11 * kRate;
+struct RoomCase {
+    int rate;
+    int frame; // the capture buffer: 120 ms in a stated call, 20 ms in a wideband one
+    const char* far;
+    const char* near;
+};
+
+class EchoCancellerRoom : public testing::TestWithParam<RoomCase> {};
+
+TEST_P(EchoCancellerRoom, RemovesTheEchoAndKeepsTheNearTalkerInDoubleTalk) {
+    const RoomCase c = GetParam();
+    auto far = ReadSpeech(c.far);
+    const auto near = ReadSpeech(c.near);
+    const int kRate = c.rate, kFrame = c.frame, kPeriod = kRate / 50;
+    const int kTalkFrom = 8 * kRate, kTalkTo = 11 * kRate, kScale = kRate / CEchoCanceller::RATE;
+    ASSERT_TRUE(far.size() >= static_cast<size_t>(9 * kRate) &&
+                near.size() >= static_cast<size_t>(3 * kRate));
+    for (size_t i = 0; far.size() < static_cast<size_t>(12 * kRate); ++i)
+        far.push_back(far[i]); // the far end starts over if its sample ends first
     EchoReference reference;
-    auto canceller = CEchoCanceller::Create(reference);
+    auto canceller = CEchoCanceller::Create(reference, CEchoCanceller::TAIL_SAMPLES * kScale,
+                                            true, kRate);
     ASSERT_NE(canceller, nullptr);
-    EchoPath room(2000, EchoPath::SmallRoom(0.5), -50); // a 250 ms device round trip first
+    // A 250 ms device round trip first, reflections over 65 ms.
+    auto taps = EchoPath::SmallRoom(0.5);
+    for (auto& tap : taps)
+        tap.delay *= kScale;
+    EchoPath room(kRate / 4, taps, -50);
     std::vector<double> mic, nearEnd, out;
     for (int f = 0; f < 12 * kRate / kFrame; ++f) { // the far end says 12 s
         // The loudspeaker has been handed audio up to about the end of this buffer, in
         // 20 ms periods whose grid wobbles by a period as a device thread's does, and the
         // first buffer finds it at its top.
-        const int wobble = f % 2 == 0 ? 160 : 0;
+        const int wobble = f % 2 == 0 ? kPeriod : 0;
         while (reference.Position() < static_cast<uint64_t>((f + 1) * kFrame + wobble))
-            reference.Append(far.data() + reference.Position(), 160);
+            reference.Append(far.data() + reference.Position(), kPeriod);
         std::vector<int16_t> buffer(kFrame);
         for (int i = 0, t = f * kFrame; i < kFrame; ++i, ++t) {
             mic.push_back(room.Next(far[t]));
@@ -82,3 +102,13 @@ TEST(EchoCancellerRoom, RemovesTheEchoAndKeepsTheNearTalkerInDoubleTalk) {
     EXPECT_EQ(canceller->Resyncs(), 1); // the wobble stays inside the cursor's tolerance
     EXPECT_EQ(CEchoCanceller::Create(reference, 100), nullptr); // not a whole number of steps
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rates, EchoCancellerRoom,
+    testing::Values(RoomCase{8000, 960, TESSORA_DATA_DIR "/speech-remote.wav",
+                             TESSORA_DATA_DIR "/speech-host.wav"},
+                    RoomCase{16000, 320, TESSORA_DATA_DIR "/speech-remote-16k.wav",
+                             TESSORA_DATA_DIR "/speech-host-16k.wav"}),
+    [](const testing::TestParamInfo<RoomCase>& info) {
+        return "At" + std::to_string(info.param.rate) + "Hz";
+    });

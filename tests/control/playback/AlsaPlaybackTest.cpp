@@ -225,8 +225,8 @@ TEST_F(AlsaPlayback, ATonePlayedThroughTheDeviceIsHeardOnTheSink) {
     EXPECT_GT(stream->BytesPlayed(), 0u); // the device moved the play cursor
     ASSERT_TRUE(stream->Buffer()->GetCurrentPosition(&cursor));
     EXPECT_GT(cursor, 0u);
-    std::printf("ALSA period %lu frames, buffer %lu frames\n", alsa->PeriodFrames(),
-                alsa->BufferFrames());
+    std::printf("ALSA period %lu frames, buffer %lu frames\n", alsa->DevicePeriodFrames(),
+                alsa->DeviceBufferFrames());
     std::printf("lead checks reset the stream %u time(s); %u underrun(s)\n",
                 stream->ResetCount() - 1, alsa->Underruns());
 
@@ -283,6 +283,19 @@ TEST_F(AlsaPlayback, ClosingWhileItPlaysReturnsAndReopens) {
         device.Close();
     }
     device.Close();
+}
+
+TEST_F(AlsaPlayback, EachOpenAsksForTwentyMillisecondPeriodsAtItsOwnRate) {
+    // A wideband call reopens the device at 16 kHz; what the last open was granted must
+    // not become the next one's request (a first open would otherwise ask for none).
+    AlsaAudioOutput output("default");
+    for (const int rate : {8000, 16000, 8000}) {
+        ASSERT_TRUE(output.SetSampleRate(rate));
+        ASSERT_TRUE(output.Open()) << output.LastError();
+        EXPECT_EQ(output.DevicePeriodFrames(), static_cast<unsigned long>(rate / 50)) << rate;
+        EXPECT_EQ(output.DeviceBufferFrames(), 3 * output.DevicePeriodFrames()) << rate;
+        output.Close();
+    }
 }
 
 } // namespace
