@@ -33,8 +33,7 @@ CCallEngine::~CCallEngine() {
 void CCallEngine::ResetCallState() {
     m_guard.SetMediaActive(false);
     m_guard.SetPeer(std::string(), -1);
-    m_partyAddress.clear();
-    m_partyPort = -1;
+    m_party.Clear();
     m_activitySeen = true;
     if (m_callState == STATE_CONNECTED) {
         m_monitor.End();
@@ -64,18 +63,13 @@ bool CCallEngine::RequireIdle() {
     return m_callState == STATE_IDLE;
 }
 
-CCallEngine::Sender CCallEngine::SenderOf(const std::string& address, int port) const {
-    // Addresses, not their spellings: an IPv6 address has several.
+CCallParty::Phase CCallEngine::Phase() const {
+    using P = CCallParty::Phase;
     if (m_callState == STATE_CONNECTED)
-        return Tavrino::SameAddress(address, m_guard.PeerAddress()) && port == m_guard.PeerPort()
-                   ? Sender::Peer
-                   : Sender::Stranger;
-    if (m_callState != STATE_PENDING || port != m_partyPort)
-        return Sender::Stranger;
-    if (!IsCalling() && !IsCallingSecurely())
-        return Tavrino::SameAddress(address, m_partyAddress) ? Sender::AcceptedCaller
-                                                             : Sender::Stranger;
-    return m_outgoing.IsAddressOf(address) ? Sender::CalledStation : Sender::Stranger;
+        return P::Connected;
+    if (m_callState != STATE_PENDING)
+        return P::Idle;
+    return IsCalling() || IsCallingSecurely() ? P::Calling : P::Called;
 }
 
 void CCallEngine::BecomeConnected(const std::string& address, int port,
@@ -98,8 +92,7 @@ void CCallEngine::BecomeConnected(const std::string& address, int port,
     m_taskWnd->StartTimer(TIMER_SUPERVISION, kSupervisionPeriodMs);
     m_callState = STATE_CONNECTED;
     m_guard.SetPeer(address, port);
-    m_partyAddress.clear(); // the peer speaks for the call from now on
-    m_partyPort = -1;
+    m_party.Clear(); // the peer speaks for the call from now on
     m_taskWnd->PostStatus(STATUS_CONNECTED);
     // Last, so the capture thread never sends voice before the peer is in place.
     m_guard.SetMediaActive(true);
@@ -207,9 +200,8 @@ void CCallEngine::PlaceCall(const std::string& address, int32_t port, int32_t ti
     // go to its addresses: no lookup per resend. An unresolvable name leaves no party
     // and no peer address: nothing can leave, and the call times out.
     m_outgoing.PlaceTo(m_socket->AddressesOf(address), port);
-    m_partyAddress = m_outgoing.FirstAddress();
-    m_partyPort = port;
-    m_guard.SetPeer(m_partyAddress, port);
+    m_party.Set(m_outgoing.FirstAddress(), port);
+    m_guard.SetPeer(m_party.Address(), port);
     m_taskWnd->StartTimer(TIMER_CALL_TIMEOUT, SecondsToTimerMs(timeOut));
     m_taskWnd->StartTimer(TIMER_RESEND, kResendPeriodMs);
     if (m_outgoing.HasNextAddress())
@@ -223,8 +215,7 @@ bool CCallEngine::AcceptIncomingCall(const std::string& address, int32_t port, i
     // An encrypted request is answered only with the password (AcceptSecureCall).
     if (!Succeeds(m_incoming.AcceptStated(address, port), ERR_NO_SUCH_CALL))
         return false;
-    m_partyAddress = address;
-    m_partyPort = port;
+    m_party.Set(address, port);
     m_taskWnd->StartTimer(TIMER_CALL_TIMEOUT, SecondsToTimerMs(timeOut));
     BecomePending();
     return true;
@@ -296,15 +287,9 @@ bool CCallEngine::EnableVoiceActivityDetection(int32_t sensitivity, int32_t sile
 
 // --- Received packets --------------------------------------------------------------------
 
-// A call belongs to its two parties. Apart from call requests, which anyone may send,
-// a datagram counts only from the other party: the peer while connected; while
-// pending, the station called or the caller accepted. A caller takes an acceptance or
-// reject by its own token from any address, so a host that answers from another of
-// its addresses still connects; the token, drawn at random, is what nobody else has.
-// Its busy, not-available or hang-up from that other address carry nothing of the
-// kind and are ignored: such a caller then ends by its own time-out, a slower answer
-// but never a stranger's. Whatever else arrives is dropped without a word: a report
-// or a log line per datagram would hand a flood to the operator.
+// Who may speak for the call is the party's rule (CCallParty). Whatever else arrives is
+// dropped without a word: a report or a log line per datagram would hand a flood to the
+// operator.
 void CCallEngine::OnPacket(const std::string& address, int port, uint8_t type,
                            const uint8_t* payload, int length) {
     if (!m_initialized)
@@ -319,7 +304,8 @@ void CCallEngine::OnPacket(const std::string& address, int port, uint8_t type,
         m_incoming.OnCallRequest(address, port, payload, length);
         return;
     }
-    const Sender from = SenderOf(address, port);
+    using Sender = CCallParty::Sender;
+    const Sender from = m_party.Of(address, port, Phase());
     // Nothing in clear speaks for an encrypted call, not even from its peer, but the
     // called station's answer that it is busy or not available: that answer comes
     // before any key exists.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CCallMonitor.h"
+#include "CCallParty.h"
 #include "CCallToken.h"
 #include "CIncomingCalls.h"
 #include "COutgoingCall.h"
@@ -129,9 +130,6 @@ public:
     bool IsCryptographyEnabled() const { return m_guard.IsCipherOn(); }
     bool IsVoiceActivityDetectionEnabled() const { return m_media->IsDetecting(); }
     bool ActivitySeen() const { return m_activitySeen; }
-    // While pending, the only sender that speaks for the call besides a matching
-    // acceptance: the station called (its address resolved) or the caller accepted.
-    const std::string& PartyAddress() const { return m_partyAddress; }
     const CCallToken& OwnToken() const { return m_outgoing.Token(); }
     const CCallToken& AcceptedToken() const { return m_incoming.AcceptedToken(); }
     const CPendingCallList& PendingCalls() const { return m_incoming.Pending(); }
@@ -145,9 +143,8 @@ public:
     }
 
 private:
-    // Who a received datagram comes from, as far as the call is concerned.
-    enum class Sender { Stranger, Peer, CalledStation, AcceptedCaller };
-    Sender SenderOf(const std::string& address, int port) const;
+    // Where the call stands, as the party's rule reads it.
+    CCallParty::Phase Phase() const;
     bool IsCalling() const { return m_callState == STATE_PENDING && m_outgoing.IsStated(); }
     bool IsCallingSecurely() const { return m_callState == STATE_PENDING && m_outgoing.IsSecure(); }
 
@@ -207,9 +204,7 @@ private:
 
     COutgoingCall m_outgoing; // while calling
     CIncomingCalls m_incoming;
-    // The call's other party while pending (see PartyAddress); empty and -1 otherwise.
-    std::string m_partyAddress;
-    int32_t m_partyPort = -1;
+    CCallParty m_party{m_guard, m_outgoing}; // who speaks for the call while pending
     int32_t m_objectError = 0;
     bool m_activitySeen = true;
     int32_t m_callState = STATE_IDLE;

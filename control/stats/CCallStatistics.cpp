@@ -130,13 +130,19 @@ void CCallStatistics::Jitter(double transitMs) {
     m_lastTransitMs = transitMs;
 }
 
-void CCallStatistics::OnWidebandVoice(uint16_t seq, int payloadBytes, int64_t nowMs) {
+bool CCallStatistics::Arrived(int payloadBytes, int64_t nowMs) {
     if (!Accept(nowMs))
-        return;
+        return false;
     ++m_framesArrived;
     m_voiceIn.push_back({nowMs, std::max(payloadBytes, 0)});
     while (m_voiceIn.front().atMs <= m_nowMs - kBitrateWindowMs)
         m_voiceIn.pop_front();
+    return true;
+}
+
+void CCallStatistics::OnWidebandVoice(uint16_t seq, int payloadBytes, int64_t nowMs) {
+    if (!Arrived(payloadBytes, nowMs))
+        return;
     // The 16-bit seq taken as the nearest to the highest so far: frames reordered by less
     // than 2^15 (over 10 minutes) keep their place.
     int64_t frame = seq;
@@ -153,12 +159,8 @@ void CCallStatistics::OnWidebandVoice(uint16_t seq, int payloadBytes, int64_t no
 }
 
 void CCallStatistics::OnNarrowbandVoice(int payloadBytes, int64_t nowMs) {
-    if (!Accept(nowMs))
+    if (!Arrived(payloadBytes, nowMs))
         return;
-    ++m_framesArrived;
-    m_voiceIn.push_back({nowMs, std::max(payloadBytes, 0)});
-    while (m_voiceIn.front().atMs <= m_nowMs - kBitrateWindowMs)
-        m_voiceIn.pop_front();
     if (m_lastArrivalMs) {
         const int64_t spacing = nowMs - *m_lastArrivalMs;
         const int64_t frames =

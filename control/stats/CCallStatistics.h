@@ -156,6 +156,8 @@ private:
     };
 
     bool Accept(int64_t nowMs);
+    // A voice packet counted for the bitrate; false when its time is refused.
+    bool Arrived(int payloadBytes, int64_t nowMs);
     void Jitter(double transitMs);
     double BitrateKbps(const std::deque<Payload>& frames) const;
     std::optional<double> LossPct(const Tally& from, const Tally& to) const;
