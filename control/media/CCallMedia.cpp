@@ -78,7 +78,7 @@ std::optional<ICallMedia::ReceivedVoice> CCallMedia::ReceivedVoiceFigures() cons
         return std::nullopt;
     const CJitterBuffer::Stats s = m_opus.Stats();
     ReceivedVoice v;
-    v.delayMs = s.presentDelayMs;
+    v.delayMs = s.targetDelayMs;
     // Frames the buffer inserted to grow its delay were concealed, but nothing was lost.
     v.concealed = s.concealed - std::min(s.inserted, s.concealed);
     v.recovered = s.fec;

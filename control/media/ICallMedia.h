@@ -35,9 +35,10 @@ public:
     virtual IVoiceReceiver& WidebandVoice() = 0;
     // A wideband encoder's expected loss, from the far end's reports (percent).
     virtual void SetExpectedLoss(int percent) = 0;
-    // The wideband receiver's jitter buffer: its delay now, and since the call began the
-    // frames concealed (lost, no FEC), rebuilt from FEC and come too late. Nothing on a
-    // GSM call, whose playback keeps no such counts.
+    // The wideband receiver's jitter buffer: the delay it holds voice for (its target; what
+    // it holds at an instant swings by a frame as packets come), and since the call began
+    // the frames concealed (lost, no FEC), rebuilt from FEC and come too late. Nothing on
+    // a GSM call, whose playback keeps no such counts.
     struct ReceivedVoice {
         int delayMs = 0;
         uint64_t concealed = 0, recovered = 0, late = 0;
