@@ -268,11 +268,21 @@ TEST_F(AlsaPlayback, ATonePlayedThroughTheDeviceIsHeardOnTheSink) {
 }
 
 TEST_F(AlsaPlayback, ClosingWhileItPlaysReturnsAndReopens) {
-    CPlaybackDevice device{
-        [](std::string* error) { return CreateAudioOutput("alsa:default", error); }};
+    // Each open asks for 20 ms periods at its own rate: a wideband call reopens at 16 kHz,
+    // and what the last open was granted must not become the next one's request.
+    AlsaAudioOutput* alsa = nullptr;
+    CPlaybackDevice device{[&alsa](std::string* error) {
+        auto output = CreateAudioOutput("alsa:default", error);
+        alsa = dynamic_cast<AlsaAudioOutput*>(output.get());
+        return output;
+    }};
     std::vector<uint8_t> frame(1920, 0x11);
-    for (int round = 0; round < 3; ++round) {
+    for (const int rate : {8000, 16000, 8000}) {
+        device.SetSampleRate(rate);
         ASSERT_TRUE(device.Open()) << device.LastError();
+        ASSERT_NE(alsa, nullptr);
+        EXPECT_EQ(alsa->DevicePeriodFrames(), static_cast<unsigned long>(rate / 50)) << rate;
+        EXPECT_EQ(alsa->DeviceBufferFrames(), 3 * alsa->DevicePeriodFrames()) << rate;
         CPlaybackStream* stream = device.CreateStream();
         ASSERT_NE(stream, nullptr);
         ASSERT_TRUE(device.QueueFrame(stream, frame.data(), 1920));
@@ -283,19 +293,6 @@ TEST_F(AlsaPlayback, ClosingWhileItPlaysReturnsAndReopens) {
         device.Close();
     }
     device.Close();
-}
-
-TEST_F(AlsaPlayback, EachOpenAsksForTwentyMillisecondPeriodsAtItsOwnRate) {
-    // A wideband call reopens the device at 16 kHz; what the last open was granted must
-    // not become the next one's request (a first open would otherwise ask for none).
-    AlsaAudioOutput output("default");
-    for (const int rate : {8000, 16000, 8000}) {
-        ASSERT_TRUE(output.SetSampleRate(rate));
-        ASSERT_TRUE(output.Open()) << output.LastError();
-        EXPECT_EQ(output.DevicePeriodFrames(), static_cast<unsigned long>(rate / 50)) << rate;
-        EXPECT_EQ(output.DeviceBufferFrames(), 3 * output.DevicePeriodFrames()) << rate;
-        output.Close();
-    }
 }
 
 } // namespace
