@@ -40,25 +40,43 @@ std::optional<int32_t> LongFromText(const QString& raw) {
     return std::nullopt;
 }
 
-std::optional<int32_t> ToLong(const QVariant& v) {
-    switch (v.typeId()) {
-    case QMetaType::UnknownType:
-        return 0; // an empty argument reads as zero
-    case QMetaType::Bool:
-        return v.toBool() ? -1 : 0; // the dispatch truth values
+// The integer types a variant may hold, by signedness.
+enum class Integer { None, Signed, Unsigned };
+
+Integer IntegerOf(int typeId) {
+    switch (typeId) {
     case QMetaType::Int:
     case QMetaType::Short:
     case QMetaType::Char:
     case QMetaType::SChar:
     case QMetaType::Long:
     case QMetaType::LongLong:
-        return FromWide(static_cast<long double>(v.toLongLong()));
+        return Integer::Signed;
     case QMetaType::UInt:
     case QMetaType::UShort:
     case QMetaType::UChar:
     case QMetaType::ULong:
     case QMetaType::ULongLong:
+        return Integer::Unsigned;
+    default:
+        return Integer::None;
+    }
+}
+
+std::optional<int32_t> ToLong(const QVariant& v) {
+    switch (IntegerOf(v.typeId())) {
+    case Integer::Signed:
+        return FromWide(static_cast<long double>(v.toLongLong()));
+    case Integer::Unsigned:
         return FromWide(static_cast<long double>(v.toULongLong()));
+    case Integer::None:
+        break;
+    }
+    switch (v.typeId()) {
+    case QMetaType::UnknownType:
+        return 0; // an empty argument reads as zero
+    case QMetaType::Bool:
+        return v.toBool() ? -1 : 0; // the dispatch truth values
     case QMetaType::Double:
     case QMetaType::Float:
         return FromWide(v.toDouble());
@@ -72,6 +90,14 @@ std::optional<int32_t> ToLong(const QVariant& v) {
 }
 
 std::optional<std::string> ToText(const QVariant& v) {
+    switch (IntegerOf(v.typeId())) {
+    case Integer::Signed:
+        return std::to_string(v.toLongLong());
+    case Integer::Unsigned:
+        return std::to_string(v.toULongLong());
+    case Integer::None:
+        break;
+    }
     switch (v.typeId()) {
     case QMetaType::UnknownType:
         return std::string();
@@ -81,19 +107,6 @@ std::optional<std::string> ToText(const QVariant& v) {
         return v.toByteArray().toStdString();
     case QMetaType::Bool:
         return std::string(v.toBool() ? "True" : "False");
-    case QMetaType::Int:
-    case QMetaType::Short:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-        return std::to_string(v.toLongLong());
-    case QMetaType::UInt:
-    case QMetaType::UShort:
-    case QMetaType::UChar:
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
-        return std::to_string(v.toULongLong());
     case QMetaType::Double:
     case QMetaType::Float:
         return QByteArray::number(v.toDouble(), 'g', 15).toStdString();
